@@ -1,0 +1,40 @@
+// Date-time values: an instant plus the zone it was expressed in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Kestrum {
+namespace System {
+
+class DateTime {
+ public:
+  // The epoch, 1970-01-01T00:00:00Z.
+  DateTime() = default;
+  // An instant given as UTC microseconds since the epoch, shown in a zone that
+  // lies zoneOffsetMinutes east of UTC.
+  explicit DateTime(int64_t utcMicroseconds, int32_t zoneOffsetMinutes = 0)
+      : _utc(utcMicroseconds), _zone(zoneOffsetMinutes) {}
+
+  // From a local calendar time in the given zone (proleptic Gregorian).
+  static DateTime FromLocal(int year, int month, int day, int hour, int minute, int second,
+                            int microsecond = 0, int32_t zoneOffsetMinutes = 0);
+
+  // UTC microseconds since the epoch.
+  int64_t GetUtcTime() const { return _utc; }
+  int32_t GetZoneOffset() const { return _zone; }
+
+  // ISO 8601 in the value's own zone: "2024-02-29T13:05:00.000250+01:00", or
+  // with "Z" for UTC.
+  std::string ToString() const;
+
+  // Two date-times are equal when they denote the same instant, whatever zone.
+  friend bool operator==(const DateTime& a, const DateTime& b) { return a._utc == b._utc; }
+
+ private:
+  int64_t _utc = 0;
+  int32_t _zone = 0;
+};
+
+}  // namespace System
+}  // namespace Kestrum
