@@ -15,9 +15,9 @@ import os
 import re
 import sys
 from collections import OrderedDict
-from typing import List, Optional, Tuple
+from typing import List, Optional
 
-from .model import (KINDS, PRIMITIVES, Library, Method, Package, Param, Property, Relation,
+from .model import (KINDS, Library, Method, Package, Param, Property, Relation,
                     TypeDecl, TypeRef, Version)
 from .validate import SchemaError, validate
 

@@ -7,7 +7,7 @@ raises SchemaError for the first problem found (in file order); the error's
 "<file>:<line>: <message>".
 """
 
-from typing import List, Optional
+from typing import List
 
 
 class SchemaError(Exception):
