@@ -106,12 +106,13 @@ class GeneratedMiniTest(unittest.TestCase):
                           "virtual std::string Word() = 0;",
                           "virtual Kestrum::Optional<std::string> MaybeWord() = 0;",
                           "virtual bool Truth() = 0;",
-                          "virtual void Service(Kestrum::Ref<Lumo::MoRef>& result) = 0;",
+                          "virtual void ServiceRef(Kestrum::Ref<Lumo::MoRef>& result) = 0;",
                           "virtual void GetState(Kestrum::Ref<Mini::Everything>& result) = 0;"):
             self.assertIn(signature, decl)
         self.assertIn("virtual void Delete(const std::string& namespace_, const Kestrum::Optional<std::string>& "
-                      "operator_, bool enable, const Kestrum::Optional<bool>& maybe, Mini::Everything* item, "
-                      "Lumo::DataArray<Mini::Everything>* items, Lumo::Array<std::string>* names) = 0;", decl)
+                      "operator_, bool enable, const Kestrum::Optional<bool>& maybe, Mini::Everything* item_, "
+                      "const Kestrum::Optional<std::string>& result_, Lumo::DataArray<Mini::Everything>* items, "
+                      "Lumo::Array<std::string>* names) = 0;", decl)
         # The property getter comes first in the virtual order, then the methods.
         self.assertLess(decl.index("GetState"), decl.index("virtual void Nothing"))
 

@@ -383,7 +383,7 @@ void $C$::ThrowInternal() { throw Exception(this); }""", **args)
         args = dict(C=cls, S=short, B=base)
         p.print(
             """$C$::Exception::Exception($S$* fault)
-    : $B$(Lumo::Binding::ComposeFaultMessage(fault), fault) {}
+    : $B$(Lumo::MethodFault::Exception::FormatMessage(fault), fault) {}
 
 $C$::Exception::Exception(std::string&& message, Lumo::MethodFault* fault)
     : $B$(std::move(message), fault) {}""", **args)

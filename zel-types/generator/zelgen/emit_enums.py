@@ -69,7 +69,8 @@ void $sym$_toStringArray(const Lumo::Any* values, const Lumo::EnumType* type,
   const int count = array->_GetLength();
   result = new Lumo::Array<std::string>(count);
   for (int i = 0; i < count; ++i) {
-    std::string text = type->ToWireString(static_cast<int>(array->Get(i)));
+    const char* wire = type->ToWireString(static_cast<int>(array->Get(i)));
+    std::string text = wire != nullptr ? wire : "";
     Lumo::Validate<std::string>(&text, result.Get(), i);
     result->Set(i, std::move(text));
   }

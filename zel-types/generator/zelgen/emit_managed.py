@@ -10,6 +10,7 @@ from dataclasses import dataclass
 from typing import List, Optional
 
 from . import names
+from .binding import BindingError
 
 COMPLETION = "const Lumo::CompletionFunctor& completion"
 ITEM = "Kestrum::Ref<Kestrum::System::ScheduledItem>& item"
@@ -35,6 +36,9 @@ class ManagedEmitter:
         m = len(decl.methods)
         out = [Member("Get" + names.cap(p.name), [], p.type, m + j, True) for j, p in enumerate(decl.props)]
         out += [Member(names.cap(x.name), x.params, x.result, i, False) for i, x in enumerate(decl.methods)]
+        for member in out:
+            if member.name in (decl.short_name, decl.short_name + "Stub"):
+                raise BindingError("%s: member %s would be a constructor of its class" % (decl.name, member.name))
         return out
 
     # ----- signatures -----------------------------------------------------
@@ -60,7 +64,7 @@ class ManagedEmitter:
         return "void", "Kestrum::Ref<%s>& result" % kind.cpp
 
     def param_list(self, member):
-        return ["%s %s" % (self.param_type(p), names.identifier(p.name)) for p in member.params]
+        return ["%s %s" % (self.param_type(p), names.parameter(p.name)) for p in member.params]
 
     def sync_signature(self, member):
         ret, out = self.result_form(member.result)
@@ -152,7 +156,7 @@ class ManagedEmitter:
         p.print("std::vector<Kestrum::Ref<Lumo::Any>> args($n$);", n=len(member.params))
         for k, param in enumerate(member.params):
             kind = self.b.kind(param.type)
-            ident = names.identifier(param.name)
+            ident = names.parameter(param.name)
             if kind.name == "value" and kind.primitive == "string":
                 value = "Lumo::Binding::BoxString(%s)" % ident
             elif kind.name == "optional" and kind.primitive == "string":
@@ -230,6 +234,8 @@ class ManagedEmitter:
             p.outdent()
             p.print("}")
             return
+        if not any(member.params for member in members):
+            p.print("(void)args;")
         p.print("switch (index) {")
         for member in members:
             p.print("  case $i$: {", i=member.slot)

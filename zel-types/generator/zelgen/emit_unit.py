@@ -49,6 +49,11 @@ class UnitEmitter:
             p.print("#include <$h$>", h=self.b.full_header(top))
         for ext in self._external_headers(package):
             p.print("#include <$h$>", h=ext)
+        foreign = self._foreign_records(package)
+        if foreign:
+            p.blank()
+            for sym in foreign:
+                p.print("extern const Lumo::TypeInfo $s$;", s=sym)
         p.blank()
         p.print("namespace $ns$::Detail {", ns=self.b.lib.namespace)
         p.print("bool AlwaysSet(const Lumo::Any* object, int index);")
@@ -111,6 +116,25 @@ class UnitEmitter:
                 if ext is not None and ext.header not in out:
                     out.append(ext.header)
         return out
+
+    def _foreign_records(self, package):
+        """Records of this library's types in other packages that the package's records name."""
+        names_ = []
+        for decl in package.types:
+            names_ += [decl.base] if decl.base else []
+            names_ += [pr.type.name for pr in decl.props]
+            for m in decl.methods:
+                names_ += [a.type.name for a in m.params] + list(m.faults)
+                names_ += [m.result.name] if m.result is not None else []
+        out = []
+        for n in names_:
+            if n is None or self.b.is_external_record(n):
+                continue
+            decl = self.b.decl(n)
+            sym = names.record_symbol(decl.name)
+            if decl.package is not package and sym not in out:
+                out.append(sym)
+        return sorted(out)
 
     def _type_ptr(self, type_name, field):
         """`&gRecord` for a record of this library, else null plus a pending store."""
@@ -321,8 +345,8 @@ class UnitEmitter:
             faults = "kNoFaults"
             if method.faults:
                 entries = [self._type_ptr(f, "k%sFaults[%d]" % (msym, k)) for k, f in enumerate(method.faults)]
-                const = "" if any(e == "nullptr" for e in entries) else "const "
-                p.print("$c$Lumo::TypeInfo const* k$m$Faults[] = {$e$, nullptr};", c=const, m=msym,
+                const = "" if any(e == "nullptr" for e in entries) else " const"
+                p.print("const Lumo::TypeInfo*$c$ k$m$Faults[] = {$e$, nullptr};", c=const, m=msym,
                         e=", ".join(entries))
                 faults = "k%sFaults" % msym
             if method.result is None:

@@ -73,6 +73,16 @@ def identifier(name):
     return name + "_" if name in CPP_KEYWORDS else name
 
 
+# Names the generated member functions use for their own parameters.
+RESERVED_PARAMETERS = frozenset(["result", "completion", "item"])
+
+
+def parameter(name):
+    """A C++ identifier for a method parameter: keywords and the generated
+    parameters' own names get a trailing underscore."""
+    return name + "_" if name in CPP_KEYWORDS or name in RESERVED_PARAMETERS else name
+
+
 def member(name):
     """Storage member of a property; the suffix also keeps keywords out of the way."""
     return name + "_"
