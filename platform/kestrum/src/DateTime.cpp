@@ -58,11 +58,10 @@ std::string DateTime::ToString() const {
   int64_t seconds = inDay / kMicrosPerSecond;
   int64_t micros = inDay % kMicrosPerSecond;
   char buffer[64];
-  int n = std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02uT%02lld:%02lld:%02lld",
-                        static_cast<long long>(year), month, day,
-                        static_cast<long long>(seconds / 3600),
-                        static_cast<long long>(seconds / 60 % 60),
-                        static_cast<long long>(seconds % 60));
+  int n = std::snprintf(
+      buffer, sizeof buffer, "%04lld-%02u-%02uT%02lld:%02lld:%02lld", static_cast<long long>(year),
+      month, day, static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
+      static_cast<long long>(seconds % 60));
   std::string text(buffer, static_cast<size_t>(n));
   if (micros != 0) {
     std::snprintf(buffer, sizeof buffer, ".%06lld", static_cast<long long>(micros));

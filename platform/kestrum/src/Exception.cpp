@@ -1,5 +1,4 @@
 #include <Kestrum/Exception.h>
-
 #include <cxxabi.h>
 #include <execinfo.h>
 
@@ -119,6 +118,11 @@ std::string DemangleClassName(const std::type_info& type) {
       "std::__cxx11::basic_string<char, std::char_traits<char>, std::allocator<char> >";
   for (auto pos = result.find(longForm); pos != std::string::npos; pos = result.find(longForm)) {
     result.replace(pos, longForm.size(), "std::string");
+  }
+  // The closing bracket after it needs no blank any more.
+  for (auto pos = result.find("std::string >"); pos != std::string::npos;
+       pos = result.find("std::string >")) {
+    result.erase(pos + 11, 1);
   }
   return result;
 }

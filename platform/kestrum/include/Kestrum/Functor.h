@@ -4,11 +4,11 @@
 // Nil: Functor<void, int, Nil, Nil, Nil, Nil, Nil, Nil> wraps void(int).
 #pragma once
 
+#include <Kestrum/Panic.h>
+
 #include <functional>
 #include <type_traits>
 #include <utility>
-
-#include <Kestrum/Panic.h>
 
 namespace Kestrum {
 
@@ -30,9 +30,10 @@ struct FunctorSignature<R, TypeList<Kept...>> {
 
 template <class R, class... Kept, class Head, class... Rest>
 struct FunctorSignature<R, TypeList<Kept...>, Head, Rest...> {
-  using type = typename std::conditional_t<
-      std::is_same_v<Head, Nil>, FunctorSignature<R, TypeList<Kept...>, Rest...>,
-      FunctorSignature<R, TypeList<Kept..., Head>, Rest...>>::type;
+  using type =
+      typename std::conditional_t<std::is_same_v<Head, Nil>,
+                                  FunctorSignature<R, TypeList<Kept...>, Rest...>,
+                                  FunctorSignature<R, TypeList<Kept..., Head>, Rest...>>::type;
 };
 
 }  // namespace Detail

@@ -10,12 +10,12 @@
 // is neither 0 nor 1 fails at line 696.
 #pragma once
 
+#include <Kestrum/Panic.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
-
-#include <Kestrum/Panic.h>
 
 namespace Kestrum {
 

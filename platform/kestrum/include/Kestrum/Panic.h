@@ -12,11 +12,11 @@ namespace Kestrum {
 
 }  // namespace Kestrum
 
-#define KESTRUM_ASSERT_AT(cond, path, line)                        \
-  do {                                                             \
-    if (__builtin_expect(!(cond), 0)) {                            \
-      ::Kestrum::Panic("ASSERT %s:%d\n", (path), (line));          \
-    }                                                              \
+#define KESTRUM_ASSERT_AT(cond, path, line)               \
+  do {                                                    \
+    if (__builtin_expect(!(cond), 0)) {                   \
+      ::Kestrum::Panic("ASSERT %s:%d\n", (path), (line)); \
+    }                                                     \
   } while (0)
 
 #define KESTRUM_NOT_REACHED_AT(path, line) ::Kestrum::Panic("NOT_REACHED %s:%d\n", (path), (line))

@@ -5,11 +5,12 @@
 // itself when the last one is dropped.
 #pragma once
 
+#include <Kestrum/Panic.h>
+
+#include <atomic>
 #include <cstddef>
 #include <type_traits>
 #include <utility>
-
-#include <Kestrum/Panic.h>
 
 namespace Kestrum {
 
@@ -80,6 +81,24 @@ class Ref {
     if (old) old->DecRef();
   }
   void Swap(Ref& other) noexcept { std::swap(_p, other._p); }
+
+  // Atomic access for a slot that is filled lazily, once, by whichever thread
+  // gets there first (the only concurrent use a Ref supports).
+  T* AtomicGet() const noexcept {
+    return std::atomic_ref<T*>(const_cast<T*&>(_p)).load(std::memory_order_acquire);
+  }
+  // Installs p (taking a reference) if the Ref is still empty and returns it;
+  // otherwise releases p and returns the value another thread installed.
+  T* InstallIfNull(T* p) {
+    p->IncRef();
+    T* expected = nullptr;
+    if (std::atomic_ref<T*>(_p).compare_exchange_strong(expected, p, std::memory_order_acq_rel,
+                                                        std::memory_order_acquire)) {
+      return p;
+    }
+    p->DecRef();
+    return expected;
+  }
 
  private:
   template <class U>

@@ -1,10 +1,10 @@
 // Handle of a started asynchronous call.
 #pragma once
 
+#include <Kestrum/Object.h>
+
 #include <condition_variable>
 #include <mutex>
-
-#include <Kestrum/Object.h>
 
 namespace Kestrum {
 namespace System {
