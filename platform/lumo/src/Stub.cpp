@@ -1,0 +1,148 @@
+// Managed objects, method objects, stubs and their adapters.
+#include <Kestrum/Exception.h>
+#include <Lumo/Fault/NotSupported.h>
+#include <Lumo/ManagedMethod.h>
+#include <Lumo/ManagedObject.h>
+#include <Lumo/Stub.h>
+#include <Lumo/Type.h>
+
+#include <memory>
+
+namespace Lumo {
+
+// ---- ManagedObject, ManagedMethod ------------------------------------------------
+
+ManagedObject::~ManagedObject() = default;
+MoRef* ManagedObject::_GetRef() const { return nullptr; }
+void ManagedObject::_Unregistered() {}
+
+ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const MethodInfo* method)
+    : _owner(owner),
+      _index(index),
+      _method(method),
+      _property(nullptr),
+      _qualifiedName(std::string(owner->GetName()) + "." + method->name) {}
+
+ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const PropInfo* property)
+    : _owner(owner),
+      _index(index),
+      _method(nullptr),
+      _property(property),
+      _qualifiedName(std::string(owner->GetName()) + "." + property->name) {}
+
+const char* ManagedMethod::GetName() const { return _method ? _method->name : _property->name; }
+
+const char* ManagedMethod::GetWsdlName() const {
+  return _method ? _method->wsdlName : _property->name;
+}
+
+const char* ManagedMethod::GetPrivilege() const {
+  return _method ? _method->privilege : _property->privilege;
+}
+
+const char* ManagedMethod::GetVersion() const {
+  return _method ? _method->version : _property->version;
+}
+
+// ---- StubAdapter, RequestContext -----------------------------------------------------
+
+StubAdapter::~StubAdapter() = default;
+
+void StubAdapter::StartInvoke(Stub* stub, ManagedMethod* method,
+                              const std::vector<Kestrum::Ref<Any>>& args,
+                              const CompletionFunctor& completion,
+                              Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
+  Kestrum::Ref<Kestrum::System::ScheduledItem> started(new Kestrum::System::ScheduledItem);
+  item = started;
+  std::vector<Kestrum::Ref<Any>> callArgs(args);
+  Kestrum::Ref<Any> result;
+  std::unique_ptr<Kestrum::Exception> failure;
+  try {
+    Invoke(stub, method, callArgs, result);
+  } catch (const Kestrum::Exception& e) {
+    failure.reset(e.Clone());
+  } catch (const std::exception& e) {
+    failure.reset(new Kestrum::Exception(std::string(e.what())));
+  }
+  if (completion) completion(started.Get(), failure.get(), failure ? nullptr : result.Get());
+  started->Complete();
+}
+
+RequestContext::RequestContext() = default;
+RequestContext::~RequestContext() = default;
+
+void RequestContext::Set(const std::string& key, const std::string& value) { _values[key] = value; }
+
+const std::string* RequestContext::Get(const std::string& key) const {
+  auto it = _values.find(key);
+  return it == _values.end() ? nullptr : &it->second;
+}
+
+void RequestContext::Remove(const std::string& key) { _values.erase(key); }
+
+// ---- Stub, StubImpl -------------------------------------------------------------------
+
+Stub::~Stub() = default;
+
+StubImpl::StubImpl(MoRef* ref, StubAdapter* adapter, RequestContext* context)
+    : _ref(ref), _adapter(adapter), _context(context) {}
+
+StubImpl::~StubImpl() = default;
+
+MoRef* StubImpl::_GetRef() const { return _ref.Get(); }
+
+void StubImpl::_Unregistered() {
+  std::lock_guard<std::mutex> lock(_mutex);
+  _unregistered = true;
+}
+
+bool StubImpl::IsUnregistered() const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  return _unregistered;
+}
+
+StubAdapter* StubImpl::RequireAdapter() const {
+  if (!_adapter) throw Fault::NotSupported::Exception();
+  return _adapter.Get();
+}
+
+void StubImpl::_Invoke(ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
+                       Kestrum::Ref<Any>& result) {
+  RequireAdapter()->Invoke(this, method, args, result);
+}
+
+void StubImpl::_Invoke_Task(ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
+                            Kestrum::Ref<Any>& result) {
+  RequireAdapter()->Invoke(this, method, args, result);
+}
+
+void StubImpl::_Invoke_Task(ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args) {
+  Kestrum::Ref<Any> ignored;
+  _Invoke_Task(method, args, ignored);
+}
+
+void StubImpl::_StartInvoke(ManagedMethod* method, const std::vector<Kestrum::Ref<Any>>& args,
+                            const CompletionFunctor& completion,
+                            Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
+  RequireAdapter()->StartInvoke(this, method, args, completion, item);
+}
+
+void StubImpl::_StartInvoke_Task(ManagedMethod* method, const std::vector<Kestrum::Ref<Any>>& args,
+                                 const CompletionFunctor& completion,
+                                 Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
+  RequireAdapter()->StartInvoke(this, method, args, completion, item);
+}
+
+StubAdapter* StubImpl::_GetStubAdapter() const { return _adapter.Get(); }
+
+RequestContext* StubImpl::_GetRequestContext() const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  return _context.Get();
+}
+
+void StubImpl::_SetRequestContext(RequestContext* context) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  _context = context;
+}
+
+}  // namespace Lumo

@@ -1,0 +1,181 @@
+// Arrays and boxed values.
+#include <Lumo/Lumo.h>
+#include <gtest/gtest.h>
+
+#include "TestTypes.h"
+
+namespace {
+
+using Kestrum::Ref;
+using StringArray = Lumo::Array<std::string>;
+
+Ref<StringArray> Strings(std::initializer_list<std::string> values) {
+  return Ref<StringArray>(new StringArray(values));
+}
+
+Ref<LumoTest::Base> Named(const std::string& name) {
+  Ref<LumoTest::Base> b(new LumoTest::Base);
+  b->name = name;
+  return b;
+}
+
+TEST(ValueArray, OrderMatters) {
+  auto ab = Strings({"a", "b"});
+  auto ba = Strings({"b", "a"});
+  EXPECT_FALSE(ab->_IsEqual(ba.Get()));
+  EXPECT_TRUE(ab->_IsEqual(Strings({"a", "b"}).Get()));
+  EXPECT_FALSE(ab->_IsEqual(Strings({"a"}).Get()));
+}
+
+TEST(ValueArray, DiffRecordsThePrefixAloneOnce) {
+  Lumo::PropertyDiffSet diffs;
+  Strings({"a", "b"})->_DiffProperties(Strings({"b", "a"}).Get(), "spec.lodeType", diffs);
+  ASSERT_EQ(diffs.GetCount(), 1u);
+  EXPECT_EQ(diffs.GetChanged()[0].ToString(), "spec.lodeType");
+  Lumo::PropertyDiffSet none;
+  Strings({"a"})->_DiffProperties(Strings({"a"}).Get(), "x", none);
+  EXPECT_TRUE(none.IsEmpty());
+}
+
+TEST(ValueArray, AnotherClassIsUnequalWithoutException) {
+  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>);
+  Ref<StringArray> strings(new StringArray);
+  EXPECT_FALSE(colors->_IsEqual(strings.Get()));
+  EXPECT_FALSE(strings->_IsEqual(colors.Get()));
+  Ref<Lumo::Array<LumoTest::Color>> otherColors(new Lumo::Array<LumoTest::Color>);
+  EXPECT_TRUE(colors->_IsEqual(otherColors.Get()));
+  Ref<Lumo::Primitive<std::string>> boxed(new Lumo::Primitive<std::string>("x"));
+  EXPECT_FALSE(strings->_IsEqual(boxed.Get()));
+}
+
+TEST(ValueArray, CloneCopiesElements) {
+  auto source = Strings({"a"});
+  Ref<StringArray> copy(source->_Clone());
+  copy->Set(0, "z");
+  copy->Append("b");
+  EXPECT_EQ(source->Get(0), "a");
+  EXPECT_EQ(source->GetLength(), 1);
+  EXPECT_EQ(copy->_GetLength(), 2);
+}
+
+TEST(BoxedValue, ComparesValuesOfTheSameClass) {
+  Ref<Lumo::Primitive<std::string>> a(new Lumo::Primitive<std::string>("x"));
+  Ref<Lumo::Primitive<std::string>> b(new Lumo::Primitive<std::string>("x"));
+  Ref<Lumo::Primitive<std::string>> c(new Lumo::Primitive<std::string>("y"));
+  EXPECT_TRUE(a->_IsEqual(b.Get()));
+  EXPECT_FALSE(a->_IsEqual(c.Get()));
+  Lumo::PropertyDiffSet diffs;
+  a->_DiffProperties(c.Get(), "p", diffs);
+  ASSERT_EQ(diffs.GetCount(), 1u);
+  EXPECT_EQ(diffs.GetChanged()[0].ToString(), "p");
+}
+
+TEST(BoxedValue, AnotherClassThrowsTypeMismatch) {
+  Ref<Lumo::Primitive<LumoTest::Color>> color(
+      new Lumo::Primitive<LumoTest::Color>(LumoTest::COLOR_RED));
+  Ref<Lumo::Primitive<std::string>> text(new Lumo::Primitive<std::string>("red"));
+  Ref<Lumo::Primitive<int32_t>> number(new Lumo::Primitive<int32_t>(0));
+  EXPECT_THROW(color->_IsEqual(text.Get()), Kestrum::TypeMismatchException);
+  EXPECT_THROW(color->_IsEqual(number.Get()), Kestrum::TypeMismatchException);
+  Lumo::PropertyDiffSet diffs;
+  EXPECT_THROW(text->_DiffProperties(color.Get(), "p", diffs), Kestrum::TypeMismatchException);
+  try {
+    text->_IsEqual(number.Get());
+  } catch (const Kestrum::TypeMismatchException& e) {
+    EXPECT_EQ(e.GetExpected(), "Lumo::Primitive<std::string>");
+    EXPECT_EQ(e.GetActual(), "Lumo::Primitive<int>");
+  }
+}
+
+TEST(BoxedValue, SharedBooleansExistFromTheStart) {
+  ASSERT_NE(Lumo::Primitive<bool>::Factory::sTrue, nullptr);
+  ASSERT_NE(Lumo::Primitive<bool>::Factory::sFalse, nullptr);
+  EXPECT_EQ(Lumo::BoxBool(true), Lumo::Primitive<bool>::Factory::sTrue);
+  EXPECT_EQ(Lumo::BoxBool(false), Lumo::Primitive<bool>::Factory::sFalse);
+  EXPECT_TRUE(Lumo::BoxBool(true)->GetValue());
+  EXPECT_FALSE(Lumo::BoxBool(false)->GetValue());
+  // Holding and dropping references never deletes them.
+  { Ref<Lumo::Any> held(Lumo::BoxBool(true)); }
+  EXPECT_GE(Lumo::BoxBool(true)->GetRefCount(), 1);
+}
+
+TEST(DataArray, OrderMattersAndAChangedElementMarksTheWholeArray) {
+  Ref<Lumo::DataArray<LumoTest::Base>> a(new Lumo::DataArray<LumoTest::Base>);
+  a->Append(Named("x").Get());
+  a->Append(Named("y").Get());
+  Ref<Lumo::DataArray<LumoTest::Base>> reversed(new Lumo::DataArray<LumoTest::Base>);
+  reversed->Append(Named("y").Get());
+  reversed->Append(Named("x").Get());
+  EXPECT_FALSE(a->_IsEqual(reversed.Get()));
+
+  Ref<Lumo::DataArray<LumoTest::Base>> copy(a->_Clone());
+  EXPECT_TRUE(a->_IsEqual(copy.Get()));
+  copy->Get(1)->name = "changed";
+  Lumo::PropertyDiffSet diffs;
+  a->_DiffProperties(copy.Get(), "obj.items", diffs);
+  ASSERT_EQ(diffs.GetCount(), 1u);
+  EXPECT_EQ(diffs.GetChanged()[0].ToString(), "obj.items");
+}
+
+TEST(DataArray, DifferentElementClassesAreUnequal) {
+  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  Ref<Lumo::DataArray<LumoTest::Other>> others(new Lumo::DataArray<LumoTest::Other>);
+  EXPECT_FALSE(bases->_IsEqual(others.Get()));
+  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
+  anys->Append(Named("x").Get());
+  Ref<Lumo::DataArray<Lumo::Any>> otherAnys(new Lumo::DataArray<Lumo::Any>);
+  otherAnys->Append(new LumoTest::Other);
+  EXPECT_FALSE(anys->_IsEqual(otherAnys.Get()));
+}
+
+TEST(DataArray, ValidElementAcceptsDerivedClassesOnly) {
+  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  Ref<LumoTest::Derived> derived(new LumoTest::Derived);
+  Ref<LumoTest::Other> other(new LumoTest::Other);
+  EXPECT_TRUE(bases->_IsValidElement(derived.Get()));
+  EXPECT_FALSE(bases->_IsValidElement(other.Get()));
+  bases->Append(derived.Get());
+  EXPECT_EQ(bases->Get(0), derived.Get());
+  EXPECT_THROW(bases->Append(static_cast<Lumo::Any*>(other.Get())), Kestrum::TypeMismatchException);
+  EXPECT_EQ(bases->GetLength(), 1);
+  Ref<Lumo::DataArray<LumoTest::Derived>> derivedOnly(new Lumo::DataArray<LumoTest::Derived>);
+  Ref<LumoTest::Base> base(new LumoTest::Base);
+  EXPECT_FALSE(derivedOnly->_IsValidElement(base.Get()));
+}
+
+TEST(DataArray, AnyArrayAcceptsEverything) {
+  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
+  Ref<Lumo::Primitive<int64_t>> number(new Lumo::Primitive<int64_t>(1));
+  Ref<Lumo::MoRef> ref(new Lumo::MoRef("t", "i"));
+  EXPECT_TRUE(anys->_IsValidElement(number.Get()));
+  EXPECT_TRUE(anys->_IsValidElement(ref.Get()));
+  anys->Append(number.Get());
+  anys->Append(ref.Get());
+  EXPECT_EQ(anys->size(), 2u);
+}
+
+TEST(DataArray, SetAndInsertCheckTheElementClass) {
+  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  bases->Append(Named("a").Get());
+  bases->InsertAt(0, Named("first").Get());
+  EXPECT_EQ(bases->Get(0)->name, "first");
+  Ref<LumoTest::Other> other(new LumoTest::Other);
+  EXPECT_THROW(bases->SetAt(1, other.Get()), Kestrum::TypeMismatchException);
+  EXPECT_EQ(bases->Get(1)->name, "a");
+  bases->Clear();
+  EXPECT_TRUE(bases->IsEmpty());
+}
+
+TEST(ArrayDeathTest, NullArgumentsAssertWithTheTemplateHeader) {
+  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  EXPECT_DEATH(bases->_IsValidElement(nullptr), "ASSERT lumo/array:162\n");
+  EXPECT_DEATH(bases->Append(static_cast<LumoTest::Base*>(nullptr)), "ASSERT lumo/array:138\n");
+  EXPECT_DEATH(bases->_IsEqual(nullptr), "ASSERT lumo/array:120\n");
+  Ref<StringArray> strings(new StringArray);
+  EXPECT_DEATH(strings->_IsEqual(nullptr), "ASSERT lumo/array:281\n");
+  EXPECT_DEATH((void)strings->Get(0), "ASSERT lumo/array:241\n");
+  Ref<Lumo::Primitive<std::string>> boxed(new Lumo::Primitive<std::string>("x"));
+  EXPECT_DEATH(boxed->_IsEqual(nullptr), "ASSERT lumo/Primitive:232\n");
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// Reference counting, ownership and copies of runtime values.
+#include <Lumo/Lumo.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "TestTypes.h"
+
+namespace {
+
+using Kestrum::Ref;
+
+TEST(Ownership, NewValuesStartAtZeroAndTheLastRefDeletes) {
+  auto* raw = new Lumo::Primitive<std::string>("x");
+  EXPECT_EQ(raw->GetRefCount(), 0);
+  Ref<Lumo::Any> a(raw);
+  Ref<Lumo::Any> b = a;
+  EXPECT_EQ(raw->GetRefCount(), 2);
+  b.Reset();
+  EXPECT_EQ(raw->GetRefCount(), 1);
+}
+
+TEST(Ownership, HoldersKeepNestedValuesAliveAfterOtherRefsGo) {
+  Ref<LumoTest::Base> parent(new LumoTest::Base);
+  {
+    Ref<LumoTest::Other> child(new LumoTest::Other);
+    parent->child = child.Get();
+    EXPECT_EQ(child->GetRefCount(), 2);
+  }
+  EXPECT_EQ(parent->child->GetRefCount(), 1);
+}
+
+TEST(Ownership, ArraysHoldOneReferencePerElement) {
+  Ref<LumoTest::Other> element(new LumoTest::Other);
+  Ref<Lumo::DataArray<LumoTest::Other>> array(new Lumo::DataArray<LumoTest::Other>);
+  array->Append(element.Get());
+  array->Append(element.Get());
+  EXPECT_EQ(element->GetRefCount(), 3);
+  array->RemoveAt(0);
+  EXPECT_EQ(element->GetRefCount(), 2);
+  array.Reset();
+  EXPECT_EQ(element->GetRefCount(), 1);
+}
+
+TEST(Ownership, ConcurrentHoldersCountAtomically) {
+  Ref<LumoTest::Base> shared(new LumoTest::Base);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&shared] {
+      for (int i = 0; i < 5000; ++i) Ref<Lumo::Any> local(shared.Get());
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(shared->GetRefCount(), 1);
+}
+
+TEST(Clone, IsDeepThroughObjectsArraysAndAnyValues) {
+  Ref<LumoTest::Base> source(new LumoTest::Base);
+  source->name = "root";
+  Ref<LumoTest::Base> nested(new LumoTest::Base);
+  nested->name = "nested";
+  source->child = nested.Get();
+  source->items = new Lumo::DataArray<LumoTest::Base>;
+  source->items->Append(new LumoTest::Base);
+
+  Ref<LumoTest::Base> copy(source->_Clone());
+  EXPECT_EQ(copy->GetRefCount(), 1);
+  EXPECT_NE(copy->child.Get(), source->child.Get());
+  EXPECT_NE(copy->items.Get(), source->items.Get());
+  EXPECT_NE(copy->items->Get(0), source->items->Get(0));
+  EXPECT_TRUE(copy->_IsEqual(source.Get()));
+
+  static_cast<LumoTest::Base*>(copy->child.Get())->name = "changed";
+  copy->items->Get(0)->name = "changed too";
+  EXPECT_EQ(nested->name, "nested");
+  EXPECT_EQ(source->items->Get(0)->name, "");
+  EXPECT_FALSE(copy->_IsEqual(source.Get()));
+}
+
+TEST(Clone, BoxedValuesAreSharedNotCopied) {
+  Ref<Lumo::Primitive<std::string>> boxed(new Lumo::Primitive<std::string>("same"));
+  Ref<Lumo::Any> clone(boxed->_Clone());
+  EXPECT_EQ(clone.Get(), boxed.Get());
+  EXPECT_EQ(boxed->GetRefCount(), 2);
+}
+
+TEST(KeyAnyValue, HoldsKeyAndAnyValueAndComparesThem) {
+  Ref<Lumo::KeyAnyValue> a(new Lumo::KeyAnyValue("retries", new Lumo::Primitive<int32_t>(3)));
+  Ref<Lumo::KeyAnyValue> b(a->_Clone());
+  EXPECT_EQ(b->GetKey(), "retries");
+  EXPECT_TRUE(a->_IsEqual(b.Get()));
+  b->SetValue(new Lumo::Primitive<int32_t>(4));
+  EXPECT_FALSE(a->_IsEqual(b.Get()));
+  // A value of another class is simply unequal.
+  b->SetValue(new Lumo::Primitive<std::string>("3"));
+  EXPECT_FALSE(a->_IsEqual(b.Get()));
+  Lumo::PropertyDiffSet diffs;
+  a->_DiffProperties(b.Get(), "kv", diffs);
+  ASSERT_EQ(diffs.GetCount(), 1u);
+  EXPECT_EQ(diffs.GetChanged()[0].ToString(), "kv.value");
+}
+
+TEST(MoRef, ComparesByTypeAndId) {
+  Ref<Lumo::MoRef> a(new Lumo::MoRef("zel.profile.ProfileManager", "pm"));
+  Ref<Lumo::MoRef> same(new Lumo::MoRef("zel.profile.ProfileManager", "pm"));
+  Ref<Lumo::MoRef> otherId(new Lumo::MoRef("zel.profile.ProfileManager", "pm2"));
+  Ref<Lumo::MoRef> otherType(new Lumo::MoRef("zel.ServiceInstance", "pm"));
+  EXPECT_TRUE(a->_IsEqual(same.Get()));
+  EXPECT_FALSE(a->_IsEqual(otherId.Get()));
+  EXPECT_FALSE(a->_IsEqual(otherType.Get()));
+  Ref<Lumo::Primitive<std::string>> text(new Lumo::Primitive<std::string>("pm"));
+  EXPECT_FALSE(a->_IsEqual(text.Get()));
+  Ref<Lumo::MoRef> copy(a->_Clone());
+  EXPECT_NE(copy.Get(), a.Get());
+  EXPECT_TRUE(*copy == *a);
+  EXPECT_EQ(a->_GetType(), Lumo::GetNoType<Lumo::MoRef>());
+}
+
+TEST(TypesOfValues, ValuesReportTheirRuntimeTypes) {
+  Ref<LumoTest::Derived> derived(new LumoTest::Derived);
+  EXPECT_EQ(derived->_GetType(), Lumo::GetDoType<LumoTest::Derived>());
+  EXPECT_EQ(derived->_GetDataType(), Lumo::GetDoType<LumoTest::Derived>());
+  Ref<Lumo::Primitive<LumoTest::Color>> color(
+      new Lumo::Primitive<LumoTest::Color>(LumoTest::COLOR_BLUE));
+  EXPECT_EQ(color->_GetType(), Lumo::GetEnumType<LumoTest::Color>());
+  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>);
+  EXPECT_EQ(colors->_GetType(), Lumo::GetEnumType<LumoTest::Color>()->GetArrayType());
+  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
+  EXPECT_EQ(anys->_GetType(), Lumo::GetNoType<Lumo::Any>()->GetArrayType());
+  EXPECT_EQ(anys->_GetElementType(), Lumo::GetNoType<Lumo::Any>());
+  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  EXPECT_EQ(bases->_GetElementType(), Lumo::GetDoType<LumoTest::Base>());
+  EXPECT_EQ(Ref<Lumo::Any>(Lumo::GetDoType<LumoTest::Base>()->CreateArray())->_GetType(),
+            bases->_GetType());
+}
+
+TEST(Serialize, RendersObjectsArraysAndBoxedValues) {
+  Ref<LumoTest::Derived> d(new LumoTest::Derived);
+  d->name = "a\"b";
+  d->count = 5;
+  d->child = new Lumo::KeyAnyValue("k", new Lumo::Primitive<bool>(true));
+  d->when = Kestrum::System::DateTime::FromLocal(2024, 1, 2, 3, 4, 5, 0, 60);
+  std::string text = Lumo::SerializeToText(d.Get());
+  EXPECT_EQ(text,
+            "(test.Derived) {\n"
+            "   name = \"a\\\"b\",\n"
+            "   count = 5,\n"
+            "   child = (olyx.KeyAnyValue) {\n"
+            "      key = \"k\",\n"
+            "      value = (boolean) true\n"
+            "   },\n"
+            "   items = <unset>,\n"
+            "   tag = <unset>,\n"
+            "   when = 2024-01-02T03:04:05+01:00\n"
+            "}");
+  EXPECT_EQ(d->ToString(), text);
+
+  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>{LumoTest::COLOR_BLUE});
+  EXPECT_EQ(Lumo::SerializeToText(colors.Get()), "(test.Color[]) [\n   blue\n]");
+  Ref<Lumo::DataArray<Lumo::KeyAnyValue>> empty(new Lumo::DataArray<Lumo::KeyAnyValue>);
+  EXPECT_EQ(Lumo::SerializeToText(empty.Get()), "(olyx.KeyAnyValue[]) []");
+  EXPECT_EQ(Lumo::SerializeToText(nullptr), "");
+  Ref<Lumo::MoRef> ref(new Lumo::MoRef("zel.ServiceInstance", "si"));
+  EXPECT_EQ(Lumo::SerializeFormatter(ref.Get()).GetText(),
+            "(ManagedObjectReference) 'zel.ServiceInstance:si'");
+}
+
+}  // namespace
