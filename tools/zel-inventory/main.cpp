@@ -70,7 +70,8 @@ int main() {
   std::printf("Loaders, in registration order (%zu):\n", loaders.size());
   std::map<std::string, std::pair<int, size_t>> byName;  // loaders and types per name
   for (const auto& loader : loaders) {
-    std::printf("  %-6s %3zu types%s\n", loader.name.c_str(), loader.types.size(),
+    std::printf("  %-6s %3zu types, first %s%s\n", loader.name.c_str(), loader.types.size(),
+                loader.types.empty() ? "-" : loader.types.front()->GetName(),
                 loader.versions ? "  + version record" : "");
     if (loader.versions) PrintVersions(loader.versions);
     byName[loader.name].first += 1;
