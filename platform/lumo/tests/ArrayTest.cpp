@@ -29,9 +29,9 @@ TEST(ValueArray, OrderMatters) {
 
 TEST(ValueArray, DiffRecordsThePrefixAloneOnce) {
   Lumo::PropertyDiffSet diffs;
-  Strings({"a", "b"})->_DiffProperties(Strings({"b", "a"}).Get(), "spec.lodeType", diffs);
+  Strings({"a", "b"})->_DiffProperties(Strings({"b", "a"}).Get(), "profile.lodeType", diffs);
   ASSERT_EQ(diffs.GetCount(), 1u);
-  EXPECT_EQ(diffs.GetChanged()[0].ToString(), "spec.lodeType");
+  EXPECT_EQ(diffs.GetChanged()[0].ToString(), "profile.lodeType");
   Lumo::PropertyDiffSet none;
   Strings({"a"})->_DiffProperties(Strings({"a"}).Get(), "x", none);
   EXPECT_TRUE(none.IsEmpty());

@@ -98,9 +98,9 @@ TEST(DiffAnyProperties, RecursesIntoDataObjectsOfTheSameClass) {
   b->name = "x";
   b->tag = "t";
   Lumo::PropertyDiffSet diffs;
-  DiffAnyPropertiesInt(a.Get(), b.Get(), "root", ".spec", 0, diffs);
+  DiffAnyPropertiesInt(a.Get(), b.Get(), "root", ".nested", 0, diffs);
   // Parent properties come first, in record order.
-  EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"root.spec.name", "root.spec.tag"}));
+  EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"root.nested.name", "root.nested.tag"}));
 }
 
 TEST(DataObjectDiff, SameInstantInAnotherZoneIsNoChange) {
