@@ -1,0 +1,104 @@
+// The wire format: SOAP 1.1-style XML messages for values, calls, results
+// and faults, written and read through the runtime's description records only.
+//
+// A request:
+//   <soapenv:Envelope xmlns:soapenv=... xmlns:xsd=... xmlns:xsi=...>
+//    <soapenv:Header><requestContext><entry key="k">v</entry></requestContext></soapenv:Header>
+//    <soapenv:Body><ZelQueryProfile xmlns="urn:zel">
+//     <_this type="ZelProfileProfileManager">ProfileManager</_this>
+//     <query>...</query>
+//    </ZelQueryProfile></soapenv:Body></soapenv:Envelope>
+// A response: <ZelQueryProfileResponse xmlns="urn:zel"><returnval>...</returnval>...
+// A fault: <soapenv:Fault><faultcode>ServerFaultCode</faultcode><faultstring>..</faultstring>
+//   <detail><ZelFaultNotFoundFault xsi:type="ZelFaultNotFound">...</...></detail></soapenv:Fault>
+//
+// Values: properties in record order, bases first, element names the wire
+// names; xsi:type where a value's type is not the declared one (always for
+// anyType); references as <name type="WsdlName">id</name>; arrays as repeated
+// elements; unset optional values, null references and empty arrays omitted.
+//
+// A codec is immutable after construction and may be shared between threads.
+#pragma once
+
+#include <Kestrum/Ref.h>
+#include <Lumo/Any.h>
+#include <Lumo/ManagedMethod.h>
+#include <Lumo/MethodFault.h>
+#include <Lumo/MoRef.h>
+#include <Lumo/Stub.h>
+#include <Lumo/Wire/Options.h>
+#include <Lumo/Wire/WireFormatFault.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace Lumo {
+namespace Wire {
+
+namespace Detail {
+class VersionFilter;
+}
+
+// A call as the receiving side reads it.
+struct DecodedRequest {
+  const ManagedMethod* method = nullptr;
+  Kestrum::Ref<MoRef> target;
+  // One slot per parameter of the method, as stubs pack them (strings and
+  // plain values boxed, booleans the shared ones); null where absent.
+  std::vector<Kestrum::Ref<Any>> args;
+  // The request context entries the caller sent.
+  std::vector<std::pair<std::string, std::string>> context;
+};
+
+class Codec {
+ public:
+  // Throws WireFormatFault (reason "version") for an unknown version.
+  explicit Codec(const Options& options = Options());
+  ~Codec();
+  Codec(const Codec&) = delete;
+  Codec& operator=(const Codec&) = delete;
+
+  const Options& GetOptions() const { return _options; }
+  const std::string& GetVersion() const { return _options.version; }
+  // What names the API and version of a call (a SOAP action):
+  // "urn:zel/2.0"; "urn:zel" for a codec of every version.
+  std::string GetAction(const ManagedMethod* method) const;
+
+  // ---- Values --------------------------------------------------------------------
+  // A document whose root element "value" holds the value as anyType.
+  void EncodeValue(const Any* value, std::string& out) const;
+  Kestrum::Ref<Any> DecodeValue(std::string_view message) const;
+  // The same without a copy: message is parsed in place and left changed.
+  Kestrum::Ref<Any> DecodeValueInPlace(std::string& message) const;
+
+  // ---- Calls -------------------------------------------------------------------
+  // Refuses (WireFormatFault) a method, parameter value or value type newer
+  // than the codec's version, a missing required argument, and values the
+  // format cannot carry. Parameters newer than the version are left out.
+  void EncodeRequest(const ManagedMethod* method, const MoRef* target,
+                     const std::vector<Kestrum::Ref<Any>>& args, std::string& out,
+                     const RequestContext* context = nullptr) const;
+  DecodedRequest DecodeRequest(std::string_view message) const;
+  DecodedRequest DecodeRequestInPlace(std::string& message) const;
+
+  // The response with a method's result (null: none).
+  void EncodeResult(const ManagedMethod* method, const Any* result, std::string& out) const;
+  // The response with a fault. A fault of a type newer than the version is
+  // sent as its nearest base type the version has.
+  void EncodeFault(const MethodFault* fault, std::string& out) const;
+  // The result of a response (an empty array for an array result without
+  // elements, null for none), or throws the fault it carries as the
+  // exception class of the fault's own type.
+  Kestrum::Ref<Any> DecodeResponse(const ManagedMethod* method, std::string_view message) const;
+  Kestrum::Ref<Any> DecodeResponseInPlace(const ManagedMethod* method, std::string& message) const;
+
+ private:
+  Options _options;
+  std::unique_ptr<Detail::VersionFilter> _filter;
+};
+
+}  // namespace Wire
+}  // namespace Lumo

@@ -1,0 +1,69 @@
+// Stub adapters: where the calls of client stubs go.
+//
+// LocalStubAdapter calls the object registered under the stub's reference
+// straight through its type record's invokeByIndex: no serialisation.
+// WireStubAdapter writes each call as a request, sends it through a
+// Transport, and reads the response: the result, or the fault thrown as the
+// exception class of its own type.
+//
+// Asynchronous calls (StartInvoke) run the call on the calling thread and
+// then call the completion with the result or with the exception; the
+// scheduled item is done when StartInvoke returns.
+#pragma once
+
+#include <Kestrum/Ref.h>
+#include <Lumo/Stub.h>
+#include <Lumo/Wire/Codec.h>
+#include <Lumo/Wire/Dispatcher.h>
+#include <Lumo/Wire/Options.h>
+#include <Lumo/Wire/Transport.h>
+
+#include <mutex>
+#include <string>
+
+namespace Lumo {
+namespace Wire {
+
+class LocalStubAdapter : public StubAdapter {
+ public:
+  explicit LocalStubAdapter(ObjectRegistry* registry);
+  // Throws a WireFormatFault (reason "unknownObject") when the stub's
+  // reference names no registered object; what the implementation throws
+  // passes unchanged.
+  void Invoke(Stub* stub, ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
+              Kestrum::Ref<Any>& result) override;
+
+ protected:
+  ~LocalStubAdapter() override;
+
+ private:
+  Kestrum::Ref<ObjectRegistry> _registry;
+};
+
+class WireStubAdapter : public StubAdapter {
+ public:
+  // Throws a WireFormatFault (reason "version") for an unknown version.
+  explicit WireStubAdapter(Transport* transport, const Options& options = Options());
+  void Invoke(Stub* stub, ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
+              Kestrum::Ref<Any>& result) override;
+
+  const Codec& GetCodec() const { return _codec; }
+  // A header sent with every request from now on (e.g. a session cookie);
+  // an empty value removes it.
+  void SetHeader(const std::string& name, const std::string& value);
+  // The headers of the last response that carried any (e.g. a new cookie).
+  Headers GetLastResponseHeaders() const;
+
+ protected:
+  ~WireStubAdapter() override;
+
+ private:
+  Kestrum::Ref<Transport> _transport;
+  Codec _codec;
+  mutable std::mutex _mutex;
+  Headers _headers;
+  Headers _lastResponseHeaders;
+};
+
+}  // namespace Wire
+}  // namespace Lumo

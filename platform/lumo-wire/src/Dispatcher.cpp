@@ -1,0 +1,183 @@
+#include <Kestrum/Exception.h>
+#include <Lumo/Fault/InvalidArgument.h>
+#include <Lumo/ManagedMethod.h>
+#include <Lumo/Type.h>
+#include <Lumo/Validate.h>
+#include <Lumo/Wire/Dispatcher.h>
+
+#include "Versions.h"
+
+namespace Lumo {
+namespace Wire {
+
+// ---- ObjectRegistry ------------------------------------------------------------------
+
+ObjectRegistry::ObjectRegistry() = default;
+ObjectRegistry::~ObjectRegistry() = default;
+
+Kestrum::Ref<MoRef> ObjectRegistry::Register(const std::string& id, ManagedObject* object) {
+  if (!object) ThrowWireFault(Reason::kNotSet, id, "no object to register");
+  Kestrum::Ref<MoRef> ref(new MoRef(object->_GetType()->GetName(), id));
+  std::unique_lock<std::shared_mutex> lock(_mutex);
+  _objects[id] = object;
+  return ref;
+}
+
+bool ObjectRegistry::Unregister(const std::string& id) {
+  Kestrum::Ref<ManagedObject> removed;
+  {
+    std::unique_lock<std::shared_mutex> lock(_mutex);
+    auto it = _objects.find(id);
+    if (it == _objects.end()) return false;
+    removed = it->second;
+    _objects.erase(it);
+  }
+  return true;  // the object is released outside the lock
+}
+
+Kestrum::Ref<ManagedObject> ObjectRegistry::Find(const MoRef* ref) const {
+  if (!ref) return Kestrum::Ref<ManagedObject>();
+  Kestrum::Ref<ManagedObject> object;
+  {
+    std::shared_lock<std::shared_mutex> lock(_mutex);
+    auto it = _objects.find(ref->GetId());
+    if (it == _objects.end()) return object;
+    object = it->second;
+  }
+  Type* named = FindTypeByName(ref->GetTypeName());
+  if (!named || !object->_GetType()->IsA(named)) return Kestrum::Ref<ManagedObject>();
+  return object;
+}
+
+// ---- Dispatcher --------------------------------------------------------------------------
+
+namespace {
+
+thread_local const CallInfo* tCurrentCall = nullptr;
+
+class CallScope {
+ public:
+  explicit CallScope(const CallInfo* call) : _previous(tCurrentCall) { tCurrentCall = call; }
+  ~CallScope() { tCurrentCall = _previous; }
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+
+ private:
+  const CallInfo* _previous;
+};
+
+// The last resort when not even a fault could be written.
+constexpr const char* kBareFault =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+    "<soapenv:Body><soapenv:Fault><faultcode>ServerFaultCode</faultcode>"
+    "<faultstring>the fault could not be written</faultstring></soapenv:Fault>"
+    "</soapenv:Body></soapenv:Envelope>";
+
+Kestrum::Ref<MethodFault> FaultWithMessage(MethodFault* fault, const std::string& message) {
+  Kestrum::Ref<MethodFault> held(fault);
+  std::string text = message;
+  for (size_t bad; (bad = FindInvalidXmlText(text)) != std::string::npos;) text[bad] = '?';
+  held->SetMsg(text);
+  return held;
+}
+
+}  // namespace
+
+Dispatcher::Dispatcher(ObjectRegistry* registry, const Settings& settings)
+    : _registry(registry), _settings(settings) {
+  Options options;
+  options.lenient = settings.lenient;
+  options.limits = settings.limits;
+  _anyVersion = std::make_unique<Codec>(options);
+}
+
+Dispatcher::~Dispatcher() = default;
+
+const CallInfo* Dispatcher::CurrentCall() { return tCurrentCall; }
+
+const Codec& Dispatcher::CodecFor(const std::string& action) {
+  constexpr std::string_view kPrefix = "urn:";
+  if (action.empty()) return *_anyVersion;
+  if (action.compare(0, kPrefix.size(), kPrefix) != 0) {
+    ThrowWireFault(Reason::kVersion, "", "unknown action '" + action + "'");
+  }
+  size_t slash = action.find('/', kPrefix.size());
+  if (slash == std::string::npos) return *_anyVersion;
+  {
+    std::lock_guard<std::mutex> lock(_mutex);
+    auto it = _codecs.find(action);
+    if (it != _codecs.end()) return *it->second;
+  }
+  std::string ns = action.substr(kPrefix.size(), slash - kPrefix.size());
+  const OlyxVersion* version = Detail::FindVersionById(ns, action.substr(slash + 1));
+  if (!version) ThrowWireFault(Reason::kVersion, "", "unknown API version in '" + action + "'");
+  Options options;
+  options.version = version->name;
+  options.lenient = _settings.lenient;
+  options.limits = _settings.limits;
+  auto codec = std::make_unique<Codec>(options);
+  std::lock_guard<std::mutex> lock(_mutex);
+  auto [it, inserted] = _codecs.emplace(action, std::move(codec));
+  return *it->second;
+}
+
+void Dispatcher::WriteFault(const Codec& codec, const MethodFault* fault,
+                            TransportResponse& response) {
+  response.status = 500;
+  try {
+    codec.EncodeFault(fault, response.body);
+    return;
+  } catch (const MethodFault::Exception& e) {
+    // The fault itself could not be written: say why instead.
+    try {
+      codec.EncodeFault(e.GetFault(), response.body);
+      return;
+    } catch (...) {
+    }
+  } catch (...) {
+  }
+  response.body = kBareFault;
+}
+
+void Dispatcher::Handle(const TransportRequest& request, TransportResponse& response) {
+  response.status = 0;
+  response.body.clear();
+  const Codec* codec = _anyVersion.get();
+  try {
+    codec = &CodecFor(request.action);
+    std::string body = request.body;
+    DecodedRequest call = codec->DecodeRequestInPlace(body);
+    Kestrum::Ref<ManagedObject> object =
+        _registry ? _registry->Find(call.target.Get()) : Kestrum::Ref<ManagedObject>();
+    if (!object) {
+      ThrowWireFault(Reason::kUnknownObject, "_this",
+                     "no " + call.target->GetTypeName() + " '" + call.target->GetId() + "'");
+    }
+    const ManagedMethod* method = call.method;
+    if (!object->_GetType()->IsA(method->GetOwner())) {
+      ThrowWireFault(Reason::kWrongType, "_this",
+                     "the object does not implement " + std::string(method->GetOwner()->GetName()));
+    }
+    CallInfo info{&request, &codec->GetVersion(), &call.context};
+    Kestrum::Ref<Any> result;
+    {
+      CallScope scope(&info);
+      method->GetOwner()->GetInfo()->invokeByIndex(object.Get(), method->GetIndex(), call.args,
+                                                   result);
+    }
+    codec->EncodeResult(method, result.Get(), response.body);
+    response.status = 200;
+  } catch (const MethodFault::Exception& e) {
+    WriteFault(*codec, e.GetFault(), response);
+  } catch (const Kestrum::TypeMismatchException& e) {
+    WriteFault(*codec, FaultWithMessage(new Fault::InvalidArgument(), e.what()).Get(), response);
+  } catch (const std::exception& e) {
+    WriteFault(*codec, FaultWithMessage(new MethodFault(), e.what()).Get(), response);
+  } catch (...) {
+    WriteFault(*codec, FaultWithMessage(new MethodFault(), "unknown failure").Get(), response);
+  }
+}
+
+}  // namespace Wire
+}  // namespace Lumo

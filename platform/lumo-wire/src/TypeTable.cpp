@@ -1,0 +1,300 @@
+#include "TypeTable.h"
+
+#include <Kestrum/DateTime.h>
+#include <Lumo/Any.h>
+#include <Lumo/MoRef.h>
+#include <Lumo/RuntimeTypeInfos.h>
+#include <Lumo/TypeName.h>
+#include <Lumo/Wire/WireFormatFault.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "Versions.h"
+
+namespace Lumo {
+namespace Wire {
+namespace Detail {
+
+namespace {
+
+struct Snapshot {
+  size_t typeCount = 0;
+  std::vector<std::unique_ptr<TypePlan>> plans;
+  std::unordered_map<const Type*, const TypePlan*> byType;
+  std::unordered_map<std::string_view, const TypePlan*> byName;
+  std::unordered_map<std::string_view, const TypePlan*> byManagedWsdl;
+  std::unordered_map<std::string_view, XsiShape> byXsi;
+  const TypePlan* any = nullptr;
+  const TypePlan* moRef = nullptr;
+};
+
+std::mutex gBuildMutex;
+std::atomic<const Snapshot*> gCurrent{nullptr};
+// Every snapshot ever published stays reachable: readers may hold its plans.
+std::vector<const Snapshot*>* gAllSnapshots = new std::vector<const Snapshot*>;
+
+struct PrimitiveName {
+  Type* (*get)();
+  Kind kind;
+  const char* xsi;
+  const char* item;
+};
+
+template <class T>
+Type* NoType() {
+  return GetNoType<T>();
+}
+
+const PrimitiveName kPrimitives[] = {
+    {NoType<std::string>, Kind::kString, "xsd:string", "string"},
+    {NoType<bool>, Kind::kBool, "xsd:boolean", "boolean"},
+    {NoType<int32_t>, Kind::kInt, "xsd:int", "int"},
+    {NoType<int64_t>, Kind::kLong, "xsd:long", "long"},
+    {NoType<double>, Kind::kDouble, "xsd:double", "double"},
+    {NoType<Kestrum::System::DateTime>, Kind::kDateTime, "xsd:dateTime", "dateTime"},
+    {NoType<TypeName>, Kind::kTypeName, "TypeName", "TypeName"},
+    {NoType<Any>, Kind::kAny, "xsd:anyType", "anyType"},
+    {NoType<MoRef>, Kind::kMoRef, "ManagedObjectReference", "ManagedObjectReference"},
+};
+
+std::string Attr(const char* name, const std::string& value) {
+  return std::string(" ") + name + "=\"" + value + "\"";
+}
+
+class Builder {
+ public:
+  explicit Builder(Snapshot& s) : _s(s) {}
+
+  void Build() {
+    GetDoType<WireFormatFault>();  // the runtime's own wire fault is always known
+    std::vector<Type*> all = GetAllTypes();
+    _s.typeCount = all.size();
+    for (Type* type : all) {
+      _infoToType.emplace(type->GetTypeInfo(), type);
+      auto plan = std::make_unique<TypePlan>();
+      plan->type = type;
+      _s.byType.emplace(type, plan.get());
+      _s.plans.push_back(std::move(plan));
+    }
+    for (auto& plan : _s.plans) Describe(*plan);
+    for (auto& plan : _s.plans) {
+      if (plan->data) FillProperties(*plan);
+      if (plan->managed) FillMethods(*plan);
+    }
+    for (auto& plan : _s.plans) {
+      if (plan->managed) IndexMethods(*plan);
+    }
+    for (auto& plan : _s.plans) Index(*plan);
+  }
+
+ private:
+  TypePlan* PlanOf(const Type* type) {
+    auto it = _s.byType.find(type);
+    return it == _s.byType.end() ? nullptr : const_cast<TypePlan*>(it->second);
+  }
+
+  const Type* Resolve(const TypeInfo* info) {
+    auto it = _infoToType.find(info);
+    return it == _infoToType.end() ? nullptr : it->second;
+  }
+
+  void Describe(TypePlan& plan) {
+    const Type* type = plan.type;
+    plan.version = type->GetVersion();
+    plan.versionId = InternVersion(plan.version);
+    std::string item;
+    if (type->IsPrimitive()) {
+      plan.kind = Kind::kUnresolved;
+      for (const PrimitiveName& p : kPrimitives) {
+        if (p.get() == type) {
+          plan.kind = p.kind;
+          plan.xsiName = p.xsi;
+          item = p.item;
+        }
+      }
+      if (plan.kind == Kind::kAny) _s.any = &plan;
+      if (plan.kind == Kind::kMoRef) _s.moRef = &plan;
+      if (plan.kind == Kind::kUnresolved) plan.complete = false;
+    } else {
+      plan.xsiName = type->GetWsdlName();
+      item = plan.xsiName;
+      if (type->IsEnum()) {
+        plan.kind = Kind::kEnum;
+        plan.enumType = static_cast<const EnumType*>(type);
+      } else if (type->IsDataObject()) {
+        plan.kind = Kind::kData;
+        plan.data = static_cast<const DataObjectType*>(type);
+      } else if (type->IsManagedObject()) {
+        plan.kind = Kind::kMoRef;
+        plan.managed = static_cast<const ManagedObjectType*>(type);
+        plan.typeAttr = Attr("type", type->GetWsdlName());
+      } else {
+        plan.complete = false;
+      }
+    }
+    plan.xsiAttr = Attr("xsi:type", plan.xsiName);
+    if (Type* array = type->GetArrayType()) {
+      plan.arrayXsiName = array->GetWsdlName();
+      plan.arrayXsiAttr = Attr("xsi:type", plan.arrayXsiName);
+    }
+    plan.itemOpen = "<" + item;
+    plan.itemClose = "</" + item + ">";
+  }
+
+  // The slot of a property, parameter or result typed by a record.
+  void FillSlot(Slot& slot, const char* name, const TypeInfo* info, uint32_t flags,
+                const char* version) {
+    slot.name = name;
+    slot.array = (flags & kFlagArray) != 0;
+    slot.optional = (flags & kFlagOptional) != 0;
+    slot.version = version;
+    slot.versionId = InternVersion(version);
+    slot.open = std::string("<") + name;
+    slot.close = std::string("</") + name + ">";
+    const Type* type = info ? Resolve(info) : nullptr;
+    if (info == &gManagedObjectReferenceTypeInfo && !type) type = GetNoType<MoRef>();
+    slot.plan = type ? PlanOf(type) : nullptr;
+    slot.kind = slot.plan ? slot.plan->kind : Kind::kUnresolved;
+  }
+
+  void FillProperties(TypePlan& plan) {
+    std::vector<const DataObjectType*> chain;
+    for (const DataObjectType* t = plan.data; t; t = t->GetBase()) chain.push_back(t);
+    // A base record that has no type yet: the chain stops short.
+    const DataTypeInfo* top = chain.back()->GetInfo();
+    if (top->parent != nullptr) plan.complete = false;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      const DataTypeInfo* info = (*it)->GetInfo();
+      for (int i = 0; i < (*it)->GetPropertyCount(); ++i) {
+        const PropInfo& p = info->properties[i];
+        Slot slot;
+        FillSlot(slot, p.name, p.type, p.flags, p.version);
+        slot.owner = info;
+        slot.index = i;
+        if (slot.kind == Kind::kUnresolved) plan.complete = false;
+        plan.props.push_back(std::move(slot));
+      }
+    }
+  }
+
+  void FillMethods(TypePlan& plan) {
+    const ManagedObjectType* type = plan.managed;
+    const ManagedTypeInfo* info = type->GetInfo();
+    int count = type->GetMethodObjectCount();
+    plan.methods.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      MethodPlan& m = plan.methods[static_cast<size_t>(i)];
+      const ManagedMethod* method = type->GetMethod(i);
+      m.method = method;
+      if (!method) continue;
+      m.wsdl = method->GetWsdlName();
+      m.version = method->GetVersion();
+      m.versionId = InternVersion(m.version);
+      if (const MethodInfo* mi = method->GetMethodInfo()) {
+        for (const ParamInfo* p = mi->parameters; p && p->name; ++p) {
+          Slot slot;
+          FillSlot(slot, p->name, p->type, p->flags, p->version);
+          m.params.push_back(std::move(slot));
+        }
+        m.hasResult = mi->result.type != nullptr;
+        if (m.hasResult) {
+          FillSlot(m.result, "returnval", mi->result.type, mi->result.flags, mi->result.version);
+        }
+      } else if (const PropInfo* p = method->GetPropInfo()) {
+        m.hasResult = true;
+        FillSlot(m.result, "returnval", p->type, p->flags, p->version);
+      }
+      (void)info;
+      m.requestOpen = "<" + m.wsdl;
+      m.requestClose = "</" + m.wsdl + ">";
+      m.responseName = m.wsdl + "Response";
+      m.responseOpen = "<" + m.responseName;
+      m.responseClose = "</" + m.responseName + ">";
+    }
+  }
+
+  void IndexMethods(TypePlan& plan) {
+    for (const ManagedObjectType* t = plan.managed; t; t = t->GetBase()) {
+      TypePlan* level = PlanOf(t);
+      if (!level) continue;
+      for (const MethodPlan& m : level->methods) {
+        if (m.method) plan.methodsByWsdl.emplace(m.wsdl, &m);
+      }
+    }
+  }
+
+  void Index(const TypePlan& plan) {
+    _s.byName.emplace(plan.type->GetName(), &plan);
+    if (plan.managed) _s.byManagedWsdl.emplace(plan.type->GetWsdlName(), &plan);
+    if (!plan.xsiName.empty()) _s.byXsi.emplace(plan.xsiName, XsiShape{&plan, false});
+    if (!plan.arrayXsiName.empty()) _s.byXsi.emplace(plan.arrayXsiName, XsiShape{&plan, true});
+  }
+
+  Snapshot& _s;
+  std::unordered_map<const TypeInfo*, const Type*> _infoToType;
+};
+
+const Snapshot* Current() {
+  const Snapshot* s = gCurrent.load(std::memory_order_acquire);
+  if (s) return s;
+  std::lock_guard<std::mutex> lock(gBuildMutex);
+  s = gCurrent.load(std::memory_order_acquire);
+  if (s) return s;
+  auto* built = new Snapshot;
+  Builder(*built).Build();
+  gAllSnapshots->push_back(built);
+  gCurrent.store(built, std::memory_order_release);
+  return built;
+}
+
+// After a miss: builds anew when the runtime has created types since.
+const Snapshot* Refreshed(const Snapshot* seen) {
+  if (GetAllTypes().size() == seen->typeCount) return nullptr;
+  std::lock_guard<std::mutex> lock(gBuildMutex);
+  const Snapshot* s = gCurrent.load(std::memory_order_acquire);
+  if (s != seen) return s;
+  auto* built = new Snapshot;
+  Builder(*built).Build();
+  gAllSnapshots->push_back(built);
+  gCurrent.store(built, std::memory_order_release);
+  return built;
+}
+
+template <class Map, class Key>
+auto Lookup(const Map Snapshot::*map, const Key& key) -> typename Map::mapped_type {
+  const Snapshot* s = Current();
+  for (;;) {
+    auto it = (s->*map).find(key);
+    if (it != (s->*map).end()) return it->second;
+    s = Refreshed(s);
+    if (!s) return typename Map::mapped_type{};
+  }
+}
+
+}  // namespace
+
+const TypePlan* TypeTable::ForType(const Type* type) {
+  if (!type) return nullptr;
+  return Lookup(&Snapshot::byType, type);
+}
+
+const TypePlan* TypeTable::ForTypeName(std::string_view wireName) {
+  return Lookup(&Snapshot::byName, wireName);
+}
+
+const TypePlan* TypeTable::ForManagedWsdl(std::string_view wsdlName) {
+  return Lookup(&Snapshot::byManagedWsdl, wsdlName);
+}
+
+XsiShape TypeTable::ForXsiType(std::string_view xsiType) {
+  return Lookup(&Snapshot::byXsi, xsiType);
+}
+
+const TypePlan* TypeTable::AnyPlan() { return Current()->any; }
+const TypePlan* TypeTable::MoRefPlan() { return Current()->moRef; }
+
+}  // namespace Detail
+}  // namespace Wire
+}  // namespace Lumo

@@ -1,0 +1,131 @@
+// What the wire needs to know of every type, prepared once from the
+// description records: the kind of each value, the element names, the
+// flattened property lists (bases first), the method signatures and the
+// names by which messages refer to types.
+//
+// Plans are immutable and never freed. When a look-up misses and the runtime
+// has created types since the last build, the table is built anew; older
+// plans stay valid for whoever still holds them.
+#pragma once
+
+#include <Lumo/ManagedMethod.h>
+#include <Lumo/Type.h>
+#include <Lumo/TypeInfo.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace Lumo {
+namespace Wire {
+namespace Detail {
+
+// How a value travels. Plain kinds are held by value in data objects and boxed
+// (Primitive<T>) in argument vectors, results and anyType values.
+enum class Kind : uint8_t {
+  kString,
+  kBool,
+  kInt,
+  kLong,
+  kDouble,
+  kDateTime,
+  kTypeName,
+  kEnum,
+  kAny,
+  kData,
+  kMoRef,
+  kUnresolved,
+};
+
+inline bool IsPlain(Kind kind) { return kind <= Kind::kEnum; }
+
+struct TypePlan;
+
+// A property, parameter or result.
+struct Slot {
+  const char* name = nullptr;
+  Kind kind = Kind::kUnresolved;
+  bool array = false;
+  bool optional = false;
+  // The plan of the declared (element) type; null when unresolved.
+  const TypePlan* plan = nullptr;
+  int versionId = 0;
+  const char* version = nullptr;
+  std::string open;   // "<name"
+  std::string close;  // "</name>"
+  // Properties: the record that declares the property and its own index.
+  const DataTypeInfo* owner = nullptr;
+  int index = -1;
+
+  bool Matches(const char* element) const { return std::strcmp(element, name) == 0; }
+  // Reference-held values that must be present (strings and plain values are
+  // always present in a data object).
+  bool RequiredReference() const {
+    return !optional && !array &&
+           (kind == Kind::kData || kind == Kind::kMoRef || kind == Kind::kAny);
+  }
+};
+
+struct MethodPlan {
+  const ManagedMethod* method = nullptr;
+  std::string wsdl;  // request element name
+  std::string requestOpen, requestClose;
+  std::string responseName, responseOpen, responseClose;
+  std::vector<Slot> params;
+  bool hasResult = false;
+  Slot result;  // element "returnval"
+  int versionId = 0;
+  const char* version = nullptr;
+};
+
+struct TypePlan {
+  const Type* type = nullptr;
+  Kind kind = Kind::kUnresolved;
+  const DataObjectType* data = nullptr;
+  const ManagedObjectType* managed = nullptr;
+  const EnumType* enumType = nullptr;
+  // False when a base or a property type was not created yet.
+  bool complete = true;
+  int versionId = 0;
+  const char* version = nullptr;
+  std::string xsiName;       // "ZelAboutInfo", "xsd:string"
+  std::string xsiAttr;       // " xsi:type=\"ZelAboutInfo\""
+  std::string arrayXsiName;  // "ArrayOfZelAboutInfo"
+  std::string arrayXsiAttr;
+  std::string itemOpen, itemClose;  // items of an array value: "<ZelAboutInfo", "<string"
+  std::string typeAttr;             // managed types: " type=\"ZelProfileProfileManager\""
+  // Data objects and faults: every property, bases first, each level in
+  // record order.
+  std::vector<Slot> props;
+  // Managed types: indexed like the method-object array (own methods, then
+  // own properties); by request element name including the bases'.
+  std::vector<MethodPlan> methods;
+  std::unordered_map<std::string, const MethodPlan*> methodsByWsdl;
+
+  const char* Name() const { return type ? type->GetName() : "?"; }
+};
+
+struct XsiShape {
+  const TypePlan* plan = nullptr;
+  bool array = false;
+};
+
+class TypeTable {
+ public:
+  // Null when the runtime has no such type.
+  static const TypePlan* ForType(const Type* type);
+  static const TypePlan* ForTypeName(std::string_view wireName);
+  // Managed types by WSDL name (the "type" attribute of references).
+  static const TypePlan* ForManagedWsdl(std::string_view wsdlName);
+  // An xsi:type value: "ZelAboutInfo", "xsd:int", "ArrayOfString"...
+  static XsiShape ForXsiType(std::string_view xsiType);
+  static const TypePlan* AnyPlan();
+  static const TypePlan* MoRefPlan();
+};
+
+}  // namespace Detail
+}  // namespace Wire
+}  // namespace Lumo

@@ -1,0 +1,511 @@
+#include "ValueReader.h"
+
+#include <Kestrum/DateTime.h>
+#include <Kestrum/Exception.h>
+#include <Lumo/Array.h>
+#include <Lumo/DataArray.h>
+#include <Lumo/Fault/InvalidArgument.h>
+#include <Lumo/MoRef.h>
+#include <Lumo/Primitive.h>
+#include <Lumo/TypeName.h>
+#include <Lumo/Validate.h>
+
+#include <cstring>
+
+#include "Text.h"
+
+namespace Lumo {
+namespace Wire {
+namespace Detail {
+
+namespace {
+
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+// Which slots were seen; a word covers most types.
+class SeenSet {
+ public:
+  explicit SeenSet(size_t count) {
+    if (count > 64) _more.resize(count);
+  }
+  bool Test(size_t i) const { return _more.empty() ? (_bits >> i) & 1u : _more[i] != 0; }
+  void Set(size_t i) {
+    if (_more.empty()) {
+      _bits |= uint64_t{1} << i;
+    } else {
+      _more[i] = 1;
+    }
+  }
+
+ private:
+  uint64_t _bits = 0;
+  std::vector<char> _more;
+};
+
+size_t FindSlot(const Slot* slots, size_t count, size_t cursor, const char* name) {
+  for (size_t i = cursor; i < count; ++i) {
+    if (slots[i].Matches(name)) return i;
+  }
+  for (size_t i = 0; i < cursor && i < count; ++i) {
+    if (slots[i].Matches(name)) return i;
+  }
+  return kNone;
+}
+
+template <class T>
+Kestrum::Ref<Any> Boxed(const T& value) {
+  return Kestrum::Ref<Any>(new Primitive<T>(value));
+}
+
+}  // namespace
+
+ValueReader::ValueReader(const VersionFilter& filter, const Options& options)
+    : _filter(filter),
+      _options(options),
+      _maxDepth(options.limits.maxDepth < Limits::kHardMaxDepth ? options.limits.maxDepth
+                                                                : Limits::kHardMaxDepth) {}
+
+pugi::xml_node ValueReader::ElementFrom(pugi::xml_node node) {
+  for (; node; node = node.next_sibling()) {
+    switch (node.type()) {
+      case pugi::node_element:
+        return node;
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        if (!IsBlank(node.value())) Fail(Reason::kMalformed, node.parent(), "text among elements");
+        break;
+      default:
+        break;
+    }
+  }
+  return node;
+}
+
+pugi::xml_node ValueReader::NextElement(pugi::xml_node node) {
+  return ElementFrom(node.next_sibling());
+}
+
+void ValueReader::CheckDepth(pugi::xml_node node, int depth) {
+  if (depth > _maxDepth) {
+    Fail(Reason::kTooDeep, node,
+         "values nest deeper than " + std::to_string(_maxDepth) + " levels");
+  }
+}
+
+void ValueReader::CheckVersion(pugi::xml_node node, const TypePlan* plan) {
+  if (!_filter.Accepts(plan->versionId)) {
+    Fail(Reason::kVersion, node,
+         std::string("type ") + plan->Name() + " of " + plan->version + " is not part of " +
+             _filter.GetVersion());
+  }
+}
+
+void ValueReader::BadValue(pugi::xml_node node, const char* what, std::string_view text) {
+  std::string shown(text.substr(0, 64));
+  Fail(Reason::kBadValue, node, "'" + shown + "' is not a valid " + what);
+}
+
+std::string_view ValueReader::Text(pugi::xml_node node) {
+  return TextOf(node, _options.limits, _scratch);
+}
+
+// Text that becomes a string value without passing a record setter, which
+// would validate it.
+std::string ValueReader::StringOf(pugi::xml_node node) {
+  std::string text(Text(node));
+  std::string reason;
+  if (FindInvalidXmlText(text, &reason) != std::string::npos) {
+    Fail(Reason::kBadValue, node, "text refused: " + reason);
+  }
+  return text;
+}
+
+int ValueReader::EnumOrdinal(pugi::xml_node node, const TypePlan* plan, std::string_view text) {
+  int ordinal = plan->enumType->FromWireString(std::string(text));
+  if (ordinal < 0) BadValue(node, plan->Name(), text);
+  return ordinal;
+}
+
+// ---- Matching children with slots --------------------------------------------------------
+
+template <class Sink>
+void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, const Slot* slots,
+                                size_t count, bool checkRequired, Sink&& sink) {
+  SeenSet seen(count);
+  size_t cursor = 0;
+  pugi::xml_node child = ElementFrom(first);
+  while (child) {
+    const char* name = child.name();
+    size_t index = FindSlot(slots, count, cursor, name);
+    if (index == kNone || !_filter.Accepts(slots[index].versionId)) {
+      if (!_options.lenient) {
+        std::string detail = std::string("element '") + name + "' is not known here";
+        if (index != kNone) {
+          detail += std::string(" (it is of ") + slots[index].version + ", the message is for " +
+                    _filter.GetVersion() + ")";
+        }
+        Fail(Reason::kUnknownElement, child, detail);
+      }
+      child = NextElement(child);
+      continue;
+    }
+    if (seen.Test(index)) {
+      Fail(Reason::kDuplicateProperty, child, std::string("'") + name + "' is given twice");
+    }
+    seen.Set(index);
+    cursor = index + 1;
+    const Slot& slot = slots[index];
+    pugi::xml_node end = NextElement(child);
+    size_t n = 1;
+    if (slot.array) {
+      while (end && std::strcmp(end.name(), name) == 0) {
+        if (++n > _options.limits.maxArrayElements) {
+          Fail(Reason::kTooManyElements, end,
+               "more than " + std::to_string(_options.limits.maxArrayElements) +
+                   " elements in one array");
+        }
+        end = NextElement(end);
+      }
+    }
+    sink(index, child, end, n);
+    child = end;
+  }
+  if (!checkRequired) return;
+  for (size_t i = 0; i < count; ++i) {
+    const Slot& slot = slots[i];
+    if (seen.Test(i) || slot.optional || slot.array || !_filter.Accepts(slot.versionId)) continue;
+    Fail(Reason::kMissingProperty, parent, std::string("required '") + slot.name + "' is missing");
+  }
+}
+
+void ValueReader::ReadSlots(pugi::xml_node parent, pugi::xml_node first, const Slot* slots,
+                            size_t count, std::vector<Kestrum::Ref<Any>>& values, int depth,
+                            bool checkRequired) {
+  values.clear();
+  values.resize(count);
+  MatchChildren(parent, first, slots, count, checkRequired,
+                [&](size_t index, pugi::xml_node from, pugi::xml_node end, size_t n) {
+                  values[index] = ReadSlotValue(slots[index], from, end, n, depth);
+                });
+}
+
+Kestrum::Ref<Any> ValueReader::ReadSlotValue(const Slot& slot, pugi::xml_node first,
+                                             pugi::xml_node end, size_t n, int depth) {
+  if (slot.kind == Kind::kUnresolved) {
+    Fail(Reason::kUnknownType, first, std::string("the type of '") + slot.name + "' is not known");
+  }
+  if (slot.array) return ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1);
+  return ReadBoxed(first, slot.kind, slot.plan, depth + 1);
+}
+
+// ---- Single values ------------------------------------------------------------------------
+
+Kestrum::Ref<Any> ValueReader::ReadBoxed(pugi::xml_node node, Kind kind, const TypePlan* plan,
+                                         int depth) {
+  switch (kind) {
+    case Kind::kData:
+      return ReadObject(node, plan, depth);
+    case Kind::kMoRef:
+      return ReadMoRef(node, plan);
+    case Kind::kAny:
+      return ReadAny(node, depth);
+    case Kind::kString:
+      return Boxed(StringOf(node));
+    case Kind::kBool: {
+      std::string_view text = Text(node);
+      bool value;
+      if (!ParseBool(text, value)) BadValue(node, "boolean", text);
+      return Kestrum::Ref<Any>(BoxBool(value));
+    }
+    case Kind::kInt: {
+      std::string_view text = Text(node);
+      int32_t value;
+      if (!ParseInt32(text, value)) BadValue(node, "int", text);
+      return Boxed(value);
+    }
+    case Kind::kLong: {
+      std::string_view text = Text(node);
+      int64_t value;
+      if (!ParseInt64(text, value)) BadValue(node, "long", text);
+      return Boxed(value);
+    }
+    case Kind::kDouble: {
+      std::string_view text = Text(node);
+      double value;
+      if (!ParseDouble(text, value)) BadValue(node, "double", text);
+      return Boxed(value);
+    }
+    case Kind::kDateTime: {
+      std::string_view text = Text(node);
+      Kestrum::System::DateTime value;
+      if (!ParseDateTime(text, value)) BadValue(node, "dateTime", text);
+      return Boxed(value);
+    }
+    case Kind::kTypeName:
+      return Boxed(TypeName{StringOf(node)});
+    case Kind::kEnum: {
+      std::string_view text = Text(node);
+      int ordinal = EnumOrdinal(node, plan, text);
+      return Kestrum::Ref<Any>(plan->enumType->GetFuncs().boxValue(ordinal));
+    }
+    case Kind::kUnresolved:
+      break;
+  }
+  Fail(Reason::kUnknownType, node, "a value of a type not known to the runtime");
+}
+
+Kestrum::Ref<Any> ValueReader::ReadMoRef(pugi::xml_node node, const TypePlan* declared) {
+  if (!AttributeOf(node, "type", _attribute)) {
+    Fail(Reason::kMalformed, node, "a managed object reference without its type attribute");
+  }
+  const TypePlan* plan = TypeTable::ForManagedWsdl(_attribute);
+  if (!plan) Fail(Reason::kUnknownType, node, "unknown managed type '" + _attribute + "'");
+  if (declared && declared->managed && !plan->managed->IsA(declared->managed)) {
+    Fail(Reason::kWrongType, node,
+         std::string("a reference to a ") + plan->Name() + " where a " + declared->Name() +
+             " is declared");
+  }
+  CheckVersion(node, plan);
+  return Kestrum::Ref<Any>(new MoRef(plan->type->GetName(), StringOf(node)));
+}
+
+Kestrum::Ref<Any> ValueReader::ReadAny(pugi::xml_node node, int depth) {
+  CheckDepth(node, depth);
+  if (!XsiTypeOf(node, _attribute)) {
+    Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
+  }
+  XsiShape shape = TypeTable::ForXsiType(_attribute);
+  if (!shape.plan) Fail(Reason::kUnknownType, node, "unknown type '" + _attribute + "'");
+  const TypePlan* plan = shape.plan;
+  CheckVersion(node, plan);
+  if (shape.array) {
+    pugi::xml_node first = ElementFrom(node.first_child());
+    size_t n = 0;
+    for (pugi::xml_node item = first; item; item = NextElement(item)) {
+      if (++n > _options.limits.maxArrayElements) {
+        Fail(Reason::kTooManyElements, item,
+             "more than " + std::to_string(_options.limits.maxArrayElements) +
+                 " elements in one array");
+      }
+    }
+    return ReadItems(first, pugi::xml_node(), n, plan->kind, plan, plan->itemOpen.c_str() + 1,
+                     depth + 1);
+  }
+  switch (plan->kind) {
+    case Kind::kData:
+      return ReadObject(node, plan, depth);
+    case Kind::kMoRef:
+      return ReadMoRef(node, nullptr);
+    case Kind::kAny:
+    case Kind::kUnresolved:
+      Fail(Reason::kWrongType, node, "'" + _attribute + "' is not the type of a value");
+    default:
+      return ReadBoxed(node, plan->kind, plan, depth);
+  }
+}
+
+// ---- Arrays --------------------------------------------------------------------------------
+
+Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node end, size_t n,
+                                         Kind kind, const TypePlan* plan, const char* itemName,
+                                         int depth) {
+  auto each = [&](auto&& read) {
+    size_t i = 0;
+    for (pugi::xml_node item = first; item != end && i < n; item = NextElement(item), ++i) {
+      if (std::strcmp(item.name(), itemName) != 0) {
+        Fail(Reason::kUnknownElement, item,
+             std::string("element '") + item.name() + "' where '" + itemName + "' was expected");
+      }
+      read(item);
+    }
+  };
+  auto plain = [&](auto* array, auto parse, const char* what) {
+    Kestrum::Ref<Any> held(array);
+    each([&](pugi::xml_node item) {
+      std::string_view text = Text(item);
+      typename std::remove_pointer_t<decltype(array)>::value_type value{};
+      if (!parse(text, value)) BadValue(item, what, text);
+      array->Append(value);
+    });
+    return held;
+  };
+  if (kind != Kind::kAny) CheckDepth(first, depth);
+  switch (kind) {
+    case Kind::kData: {
+      Kestrum::Ref<Any> held(plan->data->CreateArray());
+      auto* array = static_cast<DataArrayBase*>(held.Get());
+      array->Reserve(static_cast<int>(n));
+      each([&](pugi::xml_node item) { array->Append(ReadObject(item, plan, depth).Get()); });
+      return held;
+    }
+    case Kind::kMoRef: {
+      Kestrum::Ref<DataArray<MoRef>> array(new DataArray<MoRef>());
+      array->Reserve(static_cast<int>(n));
+      each([&](pugi::xml_node item) { array->DataArrayBase::Append(ReadMoRef(item, plan).Get()); });
+      return Kestrum::Ref<Any>(array.Get());
+    }
+    case Kind::kAny: {
+      Kestrum::Ref<DataArray<Any>> array(new DataArray<Any>());
+      array->Reserve(static_cast<int>(n));
+      each([&](pugi::xml_node item) { array->DataArrayBase::Append(ReadAny(item, depth).Get()); });
+      return Kestrum::Ref<Any>(array.Get());
+    }
+    case Kind::kString: {
+      Kestrum::Ref<Array<std::string>> array(new Array<std::string>());
+      each([&](pugi::xml_node item) { array->Append(StringOf(item)); });
+      return Kestrum::Ref<Any>(array.Get());
+    }
+    case Kind::kTypeName: {
+      Kestrum::Ref<Array<TypeName>> array(new Array<TypeName>());
+      each([&](pugi::xml_node item) { array->Append(TypeName{StringOf(item)}); });
+      return Kestrum::Ref<Any>(array.Get());
+    }
+    case Kind::kEnum: {
+      Kestrum::Ref<Array<std::string>> strings(new Array<std::string>());
+      each([&](pugi::xml_node item) {
+        std::string_view text = Text(item);
+        EnumOrdinal(item, plan, text);
+        strings->Append(std::string(text));
+      });
+      return Kestrum::Ref<Any>(
+          plan->enumType->GetFuncs().fromStringArray(strings.Get(), plan->enumType));
+    }
+    case Kind::kBool:
+      return plain(new Array<bool>(), ParseBool, "boolean");
+    case Kind::kInt:
+      return plain(new Array<int32_t>(), ParseInt32, "int");
+    case Kind::kLong:
+      return plain(new Array<int64_t>(), ParseInt64, "long");
+    case Kind::kDouble:
+      return plain(new Array<double>(), ParseDouble, "double");
+    case Kind::kDateTime:
+      return plain(new Array<Kestrum::System::DateTime>(), ParseDateTime, "dateTime");
+    case Kind::kUnresolved:
+      break;
+  }
+  Fail(Reason::kUnknownType, first, "an array of a type not known to the runtime");
+}
+
+// ---- Data objects ---------------------------------------------------------------------------
+
+Kestrum::Ref<Any> ValueReader::ReadObject(pugi::xml_node node, const TypePlan* declared,
+                                          int depth) {
+  CheckDepth(node, depth);
+  const TypePlan* plan = declared;
+  if (XsiTypeOf(node, _attribute) && (!declared || _attribute != declared->xsiName)) {
+    XsiShape shape = TypeTable::ForXsiType(_attribute);
+    if (!shape.plan) Fail(Reason::kUnknownType, node, "unknown type '" + _attribute + "'");
+    plan = shape.plan;
+    if (shape.array || plan->kind != Kind::kData) {
+      Fail(Reason::kWrongType, node, "'" + _attribute + "' is not a data object type");
+    }
+    if (declared && !plan->data->IsA(declared->type)) {
+      Fail(Reason::kWrongType, node,
+           std::string("a ") + plan->Name() + " where a " + declared->Name() + " is declared");
+    }
+  }
+  if (!plan) Fail(Reason::kMalformed, node, "a data object without its type");
+  if (!plan->complete) {
+    Fail(Reason::kUnknownType, node, std::string("type ") + plan->Name() + " is not fully created");
+  }
+  CheckVersion(node, plan);
+  Kestrum::Ref<Any> object(plan->data->CreateInstance());
+  if (!object) {
+    Fail(Reason::kUnknownType, node, std::string("type ") + plan->Name() + " has no instances");
+  }
+  ReadProperties(node, *plan, object.Get(), depth);
+  return object;
+}
+
+void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any* object,
+                                 int depth) {
+  MatchChildren(node, node.first_child(), plan.props.data(), plan.props.size(), true,
+                [&](size_t index, pugi::xml_node first, pugi::xml_node end, size_t n) {
+                  const Slot& slot = plan.props[index];
+                  if (slot.kind == Kind::kUnresolved) {
+                    Fail(Reason::kUnknownType, first,
+                         std::string("the type of '") + slot.name + "' is not known");
+                  }
+                  if (!slot.array && IsPlain(slot.kind)) {
+                    SetPlainProperty(first, slot, object);
+                    return;
+                  }
+                  Kestrum::Ref<Any> value =
+                      slot.array
+                          ? ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1)
+                          : ReadBoxed(first, slot.kind, slot.plan, depth + 1);
+                  SetProperty(first, slot, object, &value);
+                });
+}
+
+void ValueReader::SetProperty(pugi::xml_node node, const Slot& slot, Any* object,
+                              const void* value) {
+  try {
+    slot.owner->setProperty(object, slot.index, value);
+  } catch (const Fault::InvalidArgument::Exception& e) {
+    Fail(Reason::kBadValue, node, e.what());
+  } catch (const Kestrum::TypeMismatchException& e) {
+    Fail(Reason::kWrongType, node, e.what());
+  }
+}
+
+void ValueReader::SetPlainProperty(pugi::xml_node node, const Slot& slot, Any* object) {
+  std::string_view text = Text(node);
+  switch (slot.kind) {
+    case Kind::kString: {
+      std::string value(text);
+      try {
+        slot.owner->swapProperty(object, slot.index, &value);
+      } catch (const Fault::InvalidArgument::Exception& e) {
+        Fail(Reason::kBadValue, node, e.what());
+      }
+      return;
+    }
+    case Kind::kBool: {
+      bool value;
+      if (!ParseBool(text, value)) BadValue(node, "boolean", text);
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    case Kind::kInt: {
+      int32_t value;
+      if (!ParseInt32(text, value)) BadValue(node, "int", text);
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    case Kind::kLong: {
+      int64_t value;
+      if (!ParseInt64(text, value)) BadValue(node, "long", text);
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    case Kind::kDouble: {
+      double value;
+      if (!ParseDouble(text, value)) BadValue(node, "double", text);
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    case Kind::kDateTime: {
+      Kestrum::System::DateTime value;
+      if (!ParseDateTime(text, value)) BadValue(node, "dateTime", text);
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    case Kind::kTypeName: {
+      TypeName value{StringOf(node)};
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    case Kind::kEnum: {
+      int32_t value = EnumOrdinal(node, slot.plan, text);
+      SetProperty(node, slot, object, &value);
+      return;
+    }
+    default:
+      Fail(Reason::kWrongType, node, "not a simple value");
+  }
+}
+
+}  // namespace Detail
+}  // namespace Wire
+}  // namespace Lumo

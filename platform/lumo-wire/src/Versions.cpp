@@ -1,0 +1,120 @@
+#include "Versions.h"
+
+#include <Lumo/TypeInfoLoader.h>
+#include <Lumo/Wire/WireFormatFault.h>
+
+#include <deque>
+#include <mutex>
+#include <unordered_map>
+
+namespace Lumo {
+namespace Wire {
+namespace Detail {
+
+namespace {
+
+constexpr const char* kBaseVersion = "olyx.version.version0";
+
+struct Interned {
+  std::mutex mutex;
+  std::unordered_map<std::string, int> ids;
+  std::deque<std::string> names;
+};
+
+Interned& TheInterned() {
+  static Interned* interned = new Interned;  // never destroyed: ids outlive every user
+  return *interned;
+}
+
+std::vector<const OlyxVersions*> AllVersionRecords() {
+  std::vector<const OlyxVersions*> records;
+  for (const LoaderRegistration& registration : GetLoaderRegistrations()) {
+    if (registration.versions) records.push_back(registration.versions);
+  }
+  return records;
+}
+
+}  // namespace
+
+int InternVersion(const char* name) {
+  Interned& interned = TheInterned();
+  std::lock_guard<std::mutex> lock(interned.mutex);
+  std::string key = name ? name : "";
+  auto it = interned.ids.find(key);
+  if (it != interned.ids.end()) return it->second;
+  int id = static_cast<int>(interned.names.size());
+  interned.names.push_back(key);
+  interned.ids.emplace(key, id);
+  return id;
+}
+
+std::string VersionName(int id) {
+  Interned& interned = TheInterned();
+  std::lock_guard<std::mutex> lock(interned.mutex);
+  if (id < 0 || static_cast<size_t>(id) >= interned.names.size()) return std::string();
+  return interned.names[static_cast<size_t>(id)];
+}
+
+VersionRecord FindVersion(const std::string& name) {
+  for (const OlyxVersions* record : AllVersionRecords()) {
+    for (uint32_t i = 0; i < record->versionCount; ++i) {
+      if (name == record->versions[i].name) return VersionRecord{&record->versions[i]};
+    }
+  }
+  return VersionRecord{};
+}
+
+const OlyxVersion* FindVersionById(const std::string& ns, const std::string& versionId) {
+  for (const OlyxVersions* record : AllVersionRecords()) {
+    for (uint32_t i = 0; i < record->versionCount; ++i) {
+      const OlyxVersion& v = record->versions[i];
+      if (ns == v.ns && versionId == v.versionId) return &v;
+    }
+  }
+  return nullptr;
+}
+
+VersionFilter::VersionFilter(const std::string& version) : _version(version) {
+  if (version.empty()) return;
+  _record = FindVersion(version).version;
+  if (!_record) ThrowWireFault(Reason::kVersion, "", "unknown API version '" + version + "'");
+  _all = false;
+
+  // Ancestors through every registered relation, breadth first.
+  std::vector<const OlyxVersions*> records = AllVersionRecords();
+  std::vector<std::string> pending{version};
+  _names.insert(version);
+  _names.insert(kBaseVersion);
+  _names.insert("");  // a record without a version belongs to every version
+  while (!pending.empty()) {
+    std::string current = pending.back();
+    pending.pop_back();
+    for (const OlyxVersions* record : records) {
+      for (uint32_t i = 0; i < record->relationCount; ++i) {
+        const OlyxVersionRelation& relation = record->relations[i];
+        if (current == relation.version && _names.insert(relation.parent).second) {
+          pending.push_back(relation.parent);
+        }
+      }
+    }
+  }
+
+  // A table over the ids interned so far; later ids take the slow path.
+  Interned& interned = TheInterned();
+  std::lock_guard<std::mutex> lock(interned.mutex);
+  _accepted.resize(interned.names.size());
+  for (size_t id = 0; id < interned.names.size(); ++id) {
+    _accepted[id] = _names.count(interned.names[id]) ? 1 : 0;
+  }
+}
+
+bool VersionFilter::Accepts(const char* name) const {
+  if (_all) return true;
+  return _names.count(name ? name : "") != 0;
+}
+
+bool VersionFilter::AcceptsSlow(int id) const { return _names.count(VersionName(id)) != 0; }
+
+}  // namespace Detail
+}  // namespace Wire
+}  // namespace Lumo

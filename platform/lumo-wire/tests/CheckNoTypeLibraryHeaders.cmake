@@ -1,0 +1,18 @@
+# Fails when a source or header of lumo-wire (tests, benchmarks and fuzz
+# targets aside) includes a header of a type library ("Olyx/..." or "Hox/...").
+file(GLOB_RECURSE sources ${ROOT}/src/* ${ROOT}/include/*)
+set(offenders "")
+foreach(source IN LISTS sources)
+  file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Olyx|Hox)/")
+  if(lines)
+    list(APPEND offenders "${source}: ${lines}")
+  endif()
+endforeach()
+list(LENGTH sources count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no sources found under ${ROOT}")
+endif()
+if(offenders)
+  message(FATAL_ERROR "runtime code includes type library headers:\n${offenders}")
+endif()
+message(STATUS "${count} runtime files include no type library header")
