@@ -1,0 +1,524 @@
+#include "Catalogue.h"
+
+#include <Lumo/DataArray.h>
+#include <Lumo/Primitive.h>
+#include <Olyx/Zel/Capability/ConstraintInstance.h>
+#include <Olyx/Zel/Capability/Provider/CapabilityObjectMetadataPerCategory.h>
+#include <Olyx/Zel/Capability/TypeInfo.h>
+#include <Olyx/Zel/Capability/Types/BuiltinTypesEnum.h>
+#include <Olyx/Zel/Capability/Types/DiscreteSet.h>
+#include <Olyx/Zel/Capability/Types/Range.h>
+#include <Olyx/Zel/ExtendedElementDescription.h>
+#include <Olyx/Zel/Profile/ResourceTypeEnum.h>
+
+#include <optional>
+
+#include "Support.h"
+
+namespace ZelSample {
+
+using Kestrum::Ref;
+using Zel::Capability::CapabilityInstance;
+using Zel::Capability::CapabilityMetadata;
+using Zel::Capability::ConstraintInstance;
+using Zel::Capability::PropertyInstance;
+using Zel::Capability::PropertyMetadata;
+using Zel::Capability::Provider::CapabilityObjectMetadataPerCategory;
+using Zel::Capability::Provider::CapabilityObjectSchema;
+using Zel::Capability::Types::DiscreteSet;
+using Zel::Capability::Types::Range;
+
+namespace {
+
+// ---- values -----------------------------------------------------------------------
+
+std::optional<int64_t> AsInteger(const Lumo::Any* value) {
+  if (auto* i = dynamic_cast<const Lumo::Primitive<int32_t>*>(value)) return i->GetValue();
+  if (auto* l = dynamic_cast<const Lumo::Primitive<int64_t>*>(value)) return l->GetValue();
+  return std::nullopt;
+}
+
+const std::string* AsString(const Lumo::Any* value) {
+  auto* s = dynamic_cast<const Lumo::Primitive<std::string>*>(value);
+  return s ? &s->GetValue() : nullptr;
+}
+
+std::optional<bool> AsBool(const Lumo::Any* value) {
+  if (auto* b = dynamic_cast<const Lumo::Primitive<bool>*>(value)) return b->GetValue();
+  return std::nullopt;
+}
+
+bool SameValue(const Lumo::Any* a, const Lumo::Any* b) {
+  if (auto x = AsInteger(a)) {
+    auto y = AsInteger(b);
+    return y && *x == *y;
+  }
+  if (auto x = AsBool(a)) {
+    auto y = AsBool(b);
+    return y && *x == *y;
+  }
+  if (const std::string* x = AsString(a)) {
+    const std::string* y = AsString(b);
+    return y && *x == *y;
+  }
+  return false;
+}
+
+Ref<Lumo::Any> Int(int32_t value) { return Ref<Lumo::Any>(new Lumo::Primitive<int32_t>(value)); }
+Ref<Lumo::Any> Text(const char* value) {
+  return Ref<Lumo::Any>(new Lumo::Primitive<std::string>(value));
+}
+Ref<Lumo::Any> Bool(bool value) { return Ref<Lumo::Any>(Lumo::BoxBool(value)); }
+
+Ref<Lumo::Any> MakeRange(int32_t min, int32_t max) {
+  Ref<Range> range(new Range);
+  range->SetMin(Int(min).Get());
+  range->SetMax(Int(max).Get());
+  return Ref<Lumo::Any>(range.Get());
+}
+
+Ref<Lumo::Any> MakeTextSet(std::initializer_list<const char*> values) {
+  Ref<DiscreteSet> set(new DiscreteSet);
+  for (const char* value : values) set->GetValues()->Append(Text(value).Get());
+  return Ref<Lumo::Any>(set.Get());
+}
+
+// ---- the built-in schema ----------------------------------------------------------
+
+Ref<Zel::ExtendedElementDescription> Describe(const std::string& key, const char* label,
+                                              const char* summary) {
+  Ref<Zel::ExtendedElementDescription> description(new Zel::ExtendedElementDescription);
+  description->SetLabel(label);
+  description->SetSummary(summary);
+  description->SetKey(key);
+  description->SetMessageCatalogKeyPrefix(Catalogue::kNamespace);
+  return description;
+}
+
+struct BuiltInCapability {
+  const char* category;
+  const char* id;
+  const char* label;
+  const char* summary;
+  const char* typeName;
+  Ref<Lumo::Any> (*defaultValue)();
+  Ref<Lumo::Any> (*allowedValue)();
+};
+
+const BuiltInCapability kBuiltIn[] = {
+    {"availability", "replicaCount", "Number of replicas",
+     "How many copies of each block the storage keeps (1 to 3).",
+     Zel::Capability::Types::BUILTINTYPESENUM_XSD_INT, [] { return Int(1); },
+     [] { return MakeRange(1, 3); }},
+    {"security", "encryption", "Encryption at rest",
+     "Whether the storage encrypts the data it keeps.",
+     Zel::Capability::Types::BUILTINTYPESENUM_XSD_BOOLEAN, [] { return Bool(false); },
+     [] { return Ref<Lumo::Any>(); }},
+    {"performance", "performanceTier", "Performance tier",
+     "The class of media behind the storage: gold, silver or bronze.",
+     Zel::Capability::Types::BUILTINTYPESENUM_XSD_STRING, [] { return Text("silver"); },
+     [] {
+       return MakeTextSet({"gold", "silver", "bronze"});
+     }},
+    {"performance", "stripeWidth", "Stripe width",
+     "Over how many devices each object is striped (1 to 12).",
+     Zel::Capability::Types::BUILTINTYPESENUM_XSD_INT, [] { return Int(1); },
+     [] { return MakeRange(1, 12); }},
+};
+
+Ref<CapabilityMetadata> MakeCapability(const BuiltInCapability& entry) {
+  std::string key = std::string(Catalogue::kNamespace) + "." + entry.id;
+  Ref<CapabilityMetadata::UniqueId> id(new CapabilityMetadata::UniqueId);
+  id->SetNamespace(Catalogue::kNamespace);
+  id->SetId(entry.id);
+
+  Ref<Zel::Capability::TypeInfo> type(new Zel::Capability::TypeInfo);
+  type->SetTypeName(entry.typeName);
+  Ref<PropertyMetadata> property(new PropertyMetadata);
+  property->SetId(entry.id);
+  property->SetSummary(Describe(key + ".value", entry.label, entry.summary).Get());
+  property->SetMandatory(true);
+  property->SetType(type.Get());
+  property->SetDefaultValue(entry.defaultValue().Get());
+  Ref<Lumo::Any> allowed = entry.allowedValue();
+  if (allowed) property->SetAllowedValue(allowed.Get());
+
+  Ref<CapabilityMetadata> capability(new CapabilityMetadata);
+  capability->SetId(id.Get());
+  capability->SetSummary(Describe(key, entry.label, entry.summary).Get());
+  capability->SetMandatory(Kestrum::Optional<bool>(false));
+  capability->SetAllowMultipleConstraints(Kestrum::Optional<bool>(false));
+  capability->GetPropertyMetadata()->Append(property.Get());
+  return capability;
+}
+
+Ref<CapabilityObjectSchema> MakeBuiltInSchema() {
+  Ref<CapabilityObjectSchema::VendorInfo> vendor(new CapabilityObjectSchema::VendorInfo);
+  vendor->SetVendorUuid(Catalogue::kVendorUuid);
+  vendor->SetInfo(
+      Describe("sample.vendor", "Sample storage", "The storage of the sample service's inventory.")
+          .Get());
+  Ref<CapabilityObjectSchema::NamespaceInfo> ns(new CapabilityObjectSchema::NamespaceInfo);
+  ns->SetVersion("1.0");
+  ns->SetNamespace(Catalogue::kNamespace);
+  ns->SetInfo(Describe("sample.namespace", "Sample storage capabilities",
+                       "Availability, security and performance of the sample storage.")
+                  .Get());
+
+  Ref<CapabilityObjectSchema> schema(new CapabilityObjectSchema);
+  schema->SetVendorInfo(vendor.Get());
+  schema->SetNamespaceInfo(ns.Get());
+  auto* categories = schema->GetCapabilityMetadataPerCategory();
+  for (const BuiltInCapability& entry : kBuiltIn) {
+    CapabilityObjectMetadataPerCategory* category = nullptr;
+    for (int i = 0; i < categories->GetLength(); ++i) {
+      if (categories->Get(i)->GetSubCategory() == entry.category) category = categories->Get(i);
+    }
+    if (category == nullptr) {
+      Ref<CapabilityObjectMetadataPerCategory> created(new CapabilityObjectMetadataPerCategory);
+      created->SetSubCategory(entry.category);
+      categories->Append(created.Get());
+      category = created.Get();
+    }
+    category->GetCapabilityMetadata()->Append(MakeCapability(entry).Get());
+  }
+  return schema;
+}
+
+// ---- the sample inventory ------------------------------------------------------------
+
+struct Datastore {
+  const char* name;
+  int32_t replicaCount;
+  bool encryption;
+  const char* performanceTier;
+  int32_t stripeWidth;
+};
+
+const Datastore kFast = {"ds-fast", 2, true, "gold", 4};
+const Datastore kBulk = {"ds-bulk", 1, false, "bronze", 1};
+
+const Datastore& StorageOf(const Zel::ServerObjectRef& entity) {
+  const std::string& key = entity.GetKey();
+  if (!key.empty()) {
+    char last = key.back();
+    if (last >= '0' && last <= '9' && (last - '0') % 2 == 1) return kBulk;
+  }
+  return kFast;
+}
+
+bool IsIntegerType(const std::string& name) {
+  using namespace Zel::Capability::Types;
+  return name == BUILTINTYPESENUM_XSD_INT || name == BUILTINTYPESENUM_XSD_LONG ||
+         name == BUILTINTYPESENUM_XSD_SHORT || name == BUILTINTYPESENUM_XSD_INTEGER;
+}
+
+// Whether one plain value lies within a property's allowed value.
+bool Allowed(const Lumo::Any* allowed, const Lumo::Any* value) {
+  if (allowed == nullptr) return true;
+  if (auto* range = dynamic_cast<const Range*>(allowed)) {
+    auto v = AsInteger(value);
+    auto lo = AsInteger(range->GetMin());
+    auto hi = AsInteger(range->GetMax());
+    return v && lo && hi && *lo <= *v && *v <= *hi;
+  }
+  if (auto* set = dynamic_cast<const DiscreteSet*>(allowed)) {
+    const auto* values = set->GetPtrValues();
+    for (int i = 0; values != nullptr && i < values->GetLength(); ++i) {
+      if (SameValue(values->GetAt(i), value)) return true;
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---- Catalogue ------------------------------------------------------------------------
+
+Catalogue::Catalogue() { _builtIn.push_back(MakeBuiltInSchema()); }
+
+SchemaList Catalogue::GetSchemas() const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  SchemaList all = _builtIn;
+  for (const Registration& registration : _registered) {
+    all.insert(all.end(), registration.schemas.begin(), registration.schemas.end());
+  }
+  return all;
+}
+
+void Catalogue::Register(const Zel::Capability::Provider::CapabilityProviderInfo& info,
+                         const Zel::Capability::Provider::CapabilityObjectMetadataInfo& metadata) {
+  if (info.GetProviderUuid().empty()) {
+    Faults::InvalidArgument("info.providerUuid", "the provider UUID is empty");
+  }
+  if (info.GetSchemaId().empty())
+    Faults::InvalidArgument("info.schemaId", "the schema id is empty");
+  if (metadata.GetResourceType() != Zel::Profile::RESOURCETYPEENUM_STORAGE) {
+    Faults::InvalidArgument("capabilityMetadata.resourceType",
+                            "unknown resource type \"" + metadata.GetResourceType() + "\"");
+  }
+  const auto* schemas = metadata.GetPtrCapabilitySchema();
+  if (schemas == nullptr || schemas->IsEmpty()) {
+    Faults::InvalidArgument("capabilityMetadata.capabilitySchema", "no capability schema given");
+  }
+  Registration registration{info.GetProviderUuid(), info.GetSchemaId(), {}};
+  for (int i = 0; i < schemas->GetLength(); ++i) {
+    const CapabilityObjectSchema* schema = schemas->Get(i);
+    std::string path = "capabilityMetadata.capabilitySchema[" + std::to_string(i) + "]";
+    if (schema->GetVendorInfo() == nullptr || schema->GetVendorInfo()->GetVendorUuid().empty()) {
+      Faults::InvalidArgument(path + ".vendorInfo", "the schema names no vendor");
+    }
+    if (schema->GetNamespaceInfo() == nullptr ||
+        schema->GetNamespaceInfo()->GetNamespace().empty()) {
+      Faults::InvalidArgument(path + ".namespaceInfo", "the schema names no namespace");
+    }
+    const auto* categories = schema->GetPtrCapabilityMetadataPerCategory();
+    if (categories == nullptr || categories->IsEmpty()) {
+      Faults::InvalidArgument(path + ".capabilityMetadataPerCategory",
+                              "the schema has no capability");
+    }
+    registration.schemas.emplace_back(schema->_Clone());
+  }
+
+  std::lock_guard<std::mutex> lock(_mutex);
+  auto servedElsewhere = [&](const std::string& ns) {
+    for (const auto& schema : _builtIn) {
+      if (schema->GetNamespaceInfo()->GetNamespace() == ns) return true;
+    }
+    for (const Registration& other : _registered) {
+      if (other.providerUuid == registration.providerUuid &&
+          other.schemaId == registration.schemaId) {
+        continue;
+      }
+      for (const auto& schema : other.schemas) {
+        if (schema->GetNamespaceInfo()->GetNamespace() == ns) return true;
+      }
+    }
+    return false;
+  };
+  for (size_t i = 0; i < registration.schemas.size(); ++i) {
+    const std::string& ns = registration.schemas[i]->GetNamespaceInfo()->GetNamespace();
+    if (servedElsewhere(ns)) {
+      Faults::InvalidArgument(
+          "capabilityMetadata.capabilitySchema[" + std::to_string(i) + "].namespaceInfo.namespace",
+          "the namespace \"" + ns + "\" is already served by another schema");
+    }
+  }
+  for (Registration& existing : _registered) {
+    if (existing.providerUuid == registration.providerUuid &&
+        existing.schemaId == registration.schemaId) {
+      existing = std::move(registration);
+      return;
+    }
+  }
+  _registered.push_back(std::move(registration));
+}
+
+void Catalogue::Unregister(const Zel::Capability::Provider::CapabilityProviderInfo& info) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  for (auto it = _registered.begin(); it != _registered.end(); ++it) {
+    if (it->providerUuid == info.GetProviderUuid() && it->schemaId == info.GetSchemaId()) {
+      _registered.erase(it);
+      return;
+    }
+  }
+  Faults::NotFound("no capability metadata is registered for provider " + info.GetProviderUuid() +
+                   " and schema " + info.GetSchemaId());
+}
+
+bool Catalogue::RemoveAllRegistered() {
+  std::lock_guard<std::mutex> lock(_mutex);
+  bool any = !_registered.empty();
+  _registered.clear();
+  return any;
+}
+
+// ---- look-ups and checks -----------------------------------------------------------------
+
+const CapabilityMetadata* FindCapability(const SchemaList& schemas, const std::string& ns,
+                                         const std::string& id) {
+  for (const auto& schema : schemas) {
+    const auto* categories = schema->GetPtrCapabilityMetadataPerCategory();
+    for (int c = 0; categories != nullptr && c < categories->GetLength(); ++c) {
+      const auto* capabilities = categories->Get(c)->GetPtrCapabilityMetadata();
+      for (int i = 0; capabilities != nullptr && i < capabilities->GetLength(); ++i) {
+        const CapabilityMetadata* capability = capabilities->Get(i);
+        const auto* uid = capability->GetId();
+        if (uid != nullptr && uid->GetNamespace() == ns && uid->GetId() == id) return capability;
+      }
+    }
+  }
+  return nullptr;
+}
+
+const PropertyMetadata* FindProperty(const CapabilityMetadata& capability, const std::string& id) {
+  const auto* properties = capability.GetPtrPropertyMetadata();
+  for (int i = 0; properties != nullptr && i < properties->GetLength(); ++i) {
+    if (properties->Get(i)->GetId() == id) return properties->Get(i);
+  }
+  return nullptr;
+}
+
+bool CheckValue(const PropertyMetadata& property, const Lumo::Any* value, std::string& reason) {
+  if (value == nullptr) {
+    reason = "no value given";
+    return false;
+  }
+  const std::string typeName = property.GetType() ? property.GetType()->GetTypeName() : "";
+  const Lumo::Any* allowed = property.GetAllowedValue();
+  auto refuse = [&](const std::string& why) {
+    reason = why;
+    return false;
+  };
+  auto outside = [&](const Lumo::Any* v) {
+    return refuse(DescribeValue(v) + " is not one of the allowed values " + DescribeValue(allowed));
+  };
+  if (IsIntegerType(typeName)) {
+    if (AsInteger(value)) return Allowed(allowed, value) ? true : outside(value);
+    if (auto* range = dynamic_cast<const Range*>(value)) {
+      auto lo = AsInteger(range->GetMin());
+      auto hi = AsInteger(range->GetMax());
+      if (!lo || !hi) return refuse("a range of this property needs integer bounds");
+      if (*lo > *hi) return refuse("the range " + DescribeValue(value) + " is empty");
+      if (!Allowed(allowed, range->GetMin())) return outside(range->GetMin());
+      if (!Allowed(allowed, range->GetMax())) return outside(range->GetMax());
+      return true;
+    }
+    if (auto* set = dynamic_cast<const DiscreteSet*>(value)) {
+      const auto* values = set->GetPtrValues();
+      if (values == nullptr || values->IsEmpty()) return refuse("the set of values is empty");
+      for (int i = 0; i < values->GetLength(); ++i) {
+        if (!AsInteger(values->GetAt(i))) return refuse("a set of this property holds integers");
+        if (!Allowed(allowed, values->GetAt(i))) return outside(values->GetAt(i));
+      }
+      return true;
+    }
+    return refuse("the property takes an integer, a range or a set of integers, not " +
+                  DescribeValue(value));
+  }
+  if (typeName == Zel::Capability::Types::BUILTINTYPESENUM_XSD_BOOLEAN) {
+    if (AsBool(value)) return true;
+    return refuse("the property takes a boolean, not " + DescribeValue(value));
+  }
+  if (typeName == Zel::Capability::Types::BUILTINTYPESENUM_XSD_STRING) {
+    if (AsString(value)) return Allowed(allowed, value) ? true : outside(value);
+    if (auto* set = dynamic_cast<const DiscreteSet*>(value)) {
+      const auto* values = set->GetPtrValues();
+      if (values == nullptr || values->IsEmpty()) return refuse("the set of values is empty");
+      for (int i = 0; i < values->GetLength(); ++i) {
+        if (!AsString(values->GetAt(i))) return refuse("a set of this property holds strings");
+        if (!Allowed(allowed, values->GetAt(i))) return outside(values->GetAt(i));
+      }
+      return true;
+    }
+    return refuse("the property takes a string or a set of strings, not " + DescribeValue(value));
+  }
+  return true;
+}
+
+std::string DatastoreOf(const Zel::ServerObjectRef& entity) { return StorageOf(entity).name; }
+
+Ref<Lumo::Any> OfferedValue(const Zel::ServerObjectRef& entity, const std::string& ns,
+                            const std::string& capability, const std::string& property) {
+  if (ns != Catalogue::kNamespace || capability != property) return Ref<Lumo::Any>();
+  const Datastore& storage = StorageOf(entity);
+  if (property == "replicaCount") return Int(storage.replicaCount);
+  if (property == "encryption") return Bool(storage.encryption);
+  if (property == "performanceTier") return Text(storage.performanceTier);
+  if (property == "stripeWidth") return Int(storage.stripeWidth);
+  return Ref<Lumo::Any>();
+}
+
+bool Satisfies(const Lumo::Any* offered, const PropertyInstance& wanted) {
+  if (offered == nullptr) return false;
+  const Lumo::Any* value = wanted.GetValue();
+  bool met = false;
+  if (auto* range = dynamic_cast<const Range*>(value)) {
+    auto v = AsInteger(offered);
+    auto lo = AsInteger(range->GetMin());
+    auto hi = AsInteger(range->GetMax());
+    met = v && lo && hi && *lo <= *v && *v <= *hi;
+  } else if (auto* set = dynamic_cast<const DiscreteSet*>(value)) {
+    const auto* values = set->GetPtrValues();
+    for (int i = 0; values != nullptr && i < values->GetLength() && !met; ++i) {
+      met = SameValue(values->GetAt(i), offered);
+    }
+  } else {
+    met = SameValue(value, offered);
+  }
+  const std::string* op = wanted.PeekOperator();
+  if (op != nullptr && *op == "NOT") met = !met;
+  return met;
+}
+
+bool Satisfies(const Zel::ServerObjectRef& entity, const CapabilityInstance& capability) {
+  const auto* uid = capability.GetId();
+  const auto* constraints = capability.GetPtrConstraint();
+  if (uid == nullptr || constraints == nullptr) return false;
+  for (int c = 0; c < constraints->GetLength(); ++c) {
+    const auto* properties = constraints->Get(c)->GetPtrPropertyInstance();
+    if (properties == nullptr || properties->IsEmpty()) continue;
+    bool all = true;
+    for (int p = 0; p < properties->GetLength() && all; ++p) {
+      const PropertyInstance* wanted = properties->Get(p);
+      Ref<Lumo::Any> offered =
+          OfferedValue(entity, uid->GetNamespace(), uid->GetId(), wanted->GetId());
+      all = Satisfies(offered.Get(), *wanted);
+    }
+    if (all) return true;
+  }
+  return false;
+}
+
+Ref<CapabilityInstance> OfferedInstance(const Zel::ServerObjectRef& entity,
+                                        const CapabilityInstance& wanted) {
+  const auto* uid = wanted.GetId();
+  if (uid == nullptr) return Ref<CapabilityInstance>();
+  Ref<ConstraintInstance> constraint(new ConstraintInstance);
+  std::vector<std::string> seen;
+  const auto* constraints = wanted.GetPtrConstraint();
+  for (int c = 0; constraints != nullptr && c < constraints->GetLength(); ++c) {
+    const auto* properties = constraints->Get(c)->GetPtrPropertyInstance();
+    for (int p = 0; properties != nullptr && p < properties->GetLength(); ++p) {
+      const std::string& id = properties->Get(p)->GetId();
+      bool known = false;
+      for (const std::string& s : seen) known = known || s == id;
+      if (known) continue;
+      seen.push_back(id);
+      Ref<Lumo::Any> offered = OfferedValue(entity, uid->GetNamespace(), uid->GetId(), id);
+      if (!offered) continue;
+      Ref<PropertyInstance> property(new PropertyInstance);
+      property->SetId(id);
+      property->SetValue(offered.Get());
+      constraint->GetPropertyInstance()->Append(property.Get());
+    }
+  }
+  if (constraint->GetPropertyInstance()->IsEmpty()) return Ref<CapabilityInstance>();
+  Ref<CapabilityInstance> instance(new CapabilityInstance);
+  instance->SetId(uid->_Clone());
+  instance->GetConstraint()->Append(constraint.Get());
+  return instance;
+}
+
+std::string DescribeValue(const Lumo::Any* value) {
+  if (value == nullptr) return "(none)";
+  if (auto i = AsInteger(value)) return std::to_string(*i);
+  if (auto b = AsBool(value)) return *b ? "true" : "false";
+  if (const std::string* s = AsString(value)) return "\"" + *s + "\"";
+  if (auto* range = dynamic_cast<const Range*>(value)) {
+    return "[" + DescribeValue(range->GetMin()) + ".." + DescribeValue(range->GetMax()) + "]";
+  }
+  if (auto* set = dynamic_cast<const DiscreteSet*>(value)) {
+    std::string text = "{";
+    const auto* values = set->GetPtrValues();
+    for (int i = 0; values != nullptr && i < values->GetLength(); ++i) {
+      if (i > 0) text += ", ";
+      text += DescribeValue(values->GetAt(i));
+    }
+    return text + "}";
+  }
+  return std::string("a value of type ") + value->_GetType()->GetName();
+}
+
+}  // namespace ZelSample
