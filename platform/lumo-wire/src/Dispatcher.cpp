@@ -163,6 +163,7 @@ void Dispatcher::Handle(const TransportRequest& request, TransportResponse& resp
     Kestrum::Ref<Any> result;
     {
       CallScope scope(&info);
+      if (_settings.beforeInvoke) _settings.beforeInvoke(*method, info);
       method->GetOwner()->GetInfo()->invokeByIndex(object.Get(), method->GetIndex(), call.args,
                                                    result);
     }

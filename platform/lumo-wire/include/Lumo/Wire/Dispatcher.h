@@ -11,6 +11,7 @@
 #include <Lumo/Wire/Options.h>
 #include <Lumo/Wire/Transport.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -53,6 +54,11 @@ struct CallInfo {
 struct DispatcherSettings {
   Limits limits;
   bool lenient = false;
+  // Called on the serving thread once a request is read and its target
+  // found, before the invocation (CurrentCall() answers inside). A fault
+  // exception it throws is answered instead of invoking: the place for a
+  // service's privilege check.
+  std::function<void(const ManagedMethod& method, const CallInfo& call)> beforeInvoke;
 };
 
 class Dispatcher : public Kestrum::ObjectImpl {
