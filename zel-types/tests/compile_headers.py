@@ -4,8 +4,10 @@ compile_headers.py CXX HEADER_ROOT [-I... and other flags]"""
 
 import concurrent.futures
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 
 
 def main(argv):
@@ -16,9 +18,21 @@ def main(argv):
         return 1
 
     def check(header):
-        cmd = [cxx, "-std=c++20", "-fsyntax-only", "-Wall", "-Wextra", "-Werror", "-x", "c++"] + flags + [header]
-        result = subprocess.run(cmd, capture_output=True, text=True)
+        # A unit that includes only this header, as a user's source would.
+        cmd = [cxx, "-std=c++20", "-fsyntax-only", "-Wall", "-Wextra", "-Werror", "-x", "c++"] + flags + ["-"]
+        unit = '#include "%s"\n' % header
+        result = subprocess.run(cmd, input=unit, capture_output=True, text=True)
         return header, result.returncode, result.stderr
+
+    # Every generated header starts with the runtime's binding support; it is
+    # precompiled once so that each check parses only the generated code.
+    scratch = tempfile.mkdtemp(prefix="zel-headers-")
+    prefix = os.path.join(scratch, "prefix.h")
+    with open(prefix, "w") as out:
+        out.write("#include <Lumo/BindingSupport.h>\n")
+    base = [cxx, "-std=c++20", "-Wall", "-Wextra", "-Werror"] + flags
+    subprocess.run(base + ["-x", "c++-header", prefix, "-o", prefix + ".gch"], check=True)
+    flags = flags + ["-include", prefix]
 
     failures = 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
@@ -26,6 +40,7 @@ def main(argv):
             if status != 0:
                 failures += 1
                 print("FAILED %s\n%s" % (os.path.relpath(header, root), errors[:2000]))
+    shutil.rmtree(scratch, ignore_errors=True)
     print("%d passed, %d failed" % (len(headers) - failures, failures))
     return 1 if failures else 0
 
