@@ -58,6 +58,42 @@ void CheckSize(const XmlOut& out, const Limits& limits, const std::string& where
   }
 }
 
+// The copy a read parses in place: kept per thread between messages so that
+// large messages do not take fresh memory from the system every time.
+class ScratchCopy {
+ public:
+  explicit ScratchCopy(std::string_view message) {
+    std::string& buffer = Buffer();
+    if (buffer.capacity() >= message.size() && !_inUse) {
+      _inUse = true;
+      _shared = true;
+      buffer.assign(message.data(), message.size());
+    } else {
+      _own.assign(message.data(), message.size());
+    }
+  }
+  ~ScratchCopy() {
+    if (!_shared) return;
+    _inUse = false;
+    if (Buffer().capacity() > kKeptBytes) std::string().swap(Buffer());
+  }
+  ScratchCopy(const ScratchCopy&) = delete;
+  ScratchCopy& operator=(const ScratchCopy&) = delete;
+  std::string& Get() { return _shared ? Buffer() : _own; }
+
+ private:
+  static constexpr size_t kKeptBytes = 16u * 1024u * 1024u;
+  static std::string& Buffer() {
+    thread_local std::string buffer;
+    return buffer;
+  }
+  static thread_local bool _inUse;
+  bool _shared = false;
+  std::string _own;
+};
+
+thread_local bool ScratchCopy::_inUse = false;
+
 bool IsNamed(pugi::xml_node node, const char* local) {
   return node && std::strcmp(LocalName(node.name()), local) == 0;
 }
@@ -170,8 +206,8 @@ void Codec::EncodeValue(const Any* value, std::string& out) const {
 }
 
 Kestrum::Ref<Any> Codec::DecodeValue(std::string_view message) const {
-  std::string buffer(message);
-  return DecodeValueInPlace(buffer);
+  ScratchCopy copy(message);
+  return DecodeValueInPlace(copy.Get());
 }
 
 Kestrum::Ref<Any> Codec::DecodeValueInPlace(std::string& message) const {
@@ -251,8 +287,8 @@ void Codec::EncodeRequest(const ManagedMethod* method, const MoRef* target,
 }
 
 DecodedRequest Codec::DecodeRequest(std::string_view message) const {
-  std::string buffer(message);
-  return DecodeRequestInPlace(buffer);
+  ScratchCopy copy(message);
+  return DecodeRequestInPlace(copy.Get());
 }
 
 DecodedRequest Codec::DecodeRequestInPlace(std::string& message) const {
@@ -346,8 +382,8 @@ void Codec::EncodeFault(const MethodFault* fault, std::string& out) const {
 
 Kestrum::Ref<Any> Codec::DecodeResponse(const ManagedMethod* method,
                                         std::string_view message) const {
-  std::string buffer(message);
-  return DecodeResponseInPlace(method, buffer);
+  ScratchCopy copy(message);
+  return DecodeResponseInPlace(method, copy.Get());
 }
 
 Kestrum::Ref<Any> Codec::DecodeResponseInPlace(const ManagedMethod* method,
