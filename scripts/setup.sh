@@ -3,7 +3,7 @@
 # project. Does nothing when everything is there.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build python3 libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake g++ ninja-build python3 libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev)
 
 missing=()
 for package in "${packages[@]}"; do
