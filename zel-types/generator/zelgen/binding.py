@@ -8,18 +8,7 @@ from dataclasses import dataclass
 from typing import Optional
 
 from . import names
-
-# Records of the runtime's primitive types.
-PRIMITIVE_RECORDS = {
-    "string": "gStringTypeInfo",
-    "boolean": "gBoolTypeInfo",
-    "int": "gIntTypeInfo",
-    "long": "gLongTypeInfo",
-    "double": "gDoubleTypeInfo",
-    "dateTime": "gDateTimeTypeInfo",
-    "anyType": "gAnyTypeInfo",
-    "typeName": "gTypeNameTypeInfo",
-}
+from .model import PRIMITIVE_RECORDS
 
 # Plain C++ value type of the value-typed primitives.
 VALUE_TYPES = {
