@@ -176,6 +176,11 @@ void WriteNamespaceAttr(XmlOut& out, const std::string& ns) {
 
 }  // namespace
 
+void ParseOnly(std::string_view message, const Limits& limits) {
+  ScratchCopy copy(message);
+  ParsedXml xml(copy.Get().data(), copy.Get().size(), limits);
+}
+
 Codec::Codec(const Options& options)
     : _options(options), _filter(std::make_unique<VersionFilter>(options.version)) {}
 

@@ -60,7 +60,9 @@ struct Slot {
   const DataTypeInfo* owner = nullptr;
   int index = -1;
 
-  bool Matches(const char* element) const { return std::strcmp(element, name) == 0; }
+  bool Matches(const char* element) const {
+    return element[0] == name[0] && std::strcmp(element, name) == 0;
+  }
   // Reference-held values that must be present (strings and plain values are
   // always present in a data object).
   bool RequiredReference() const {

@@ -16,9 +16,9 @@ namespace {
 // A parse fills pages of about 32 KiB. Taken from and given back to malloc
 // one message at a time, large messages spend most of their time in page
 // faults of fresh memory; a small per-thread cache of freed pages makes the
-// parse several times faster. The functions are pugixml's process-wide
-// allocation functions, installed while this library is loaded, before any
-// document exists.
+// parse several times faster. The functions are the allocation functions of
+// this library's own (static, hidden) copy of pugixml, installed while the
+// library is loaded, before any document exists.
 
 constexpr size_t kHeader = 16;  // keeps the alignment malloc gives
 constexpr size_t kCachedBlock = 32768 + 256;

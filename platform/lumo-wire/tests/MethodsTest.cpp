@@ -8,7 +8,9 @@
 #include <Olyx/Zel/ServiceInstance.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "CallTestSupport.h"
 
@@ -311,6 +313,38 @@ TEST_F(TypedCallsTest, RequestContextTravelsAndTheCallKnowsItsVersion) {
   EXPECT_EQ(call.context[0].first, "operationID");
   EXPECT_EQ(call.context[0].second, "op <7> & \"x\"");
   EXPECT_EQ(service.transport->lastRequest.action, "urn:zel/2.0");
+}
+
+}  // namespace
+
+namespace {
+
+// Several threads share one wire adapter, transport and dispatcher.
+TEST(ConcurrentCallsTest, ThreadsShareAdapterTransportAndDispatcher) {
+  WireTest::StartRuntime();
+  WireTest::Service service;
+  auto* type = WireTest::ManagedTypeNamed("zel.profile.ProfileManager");
+  WireTest::Filler filler(51);
+  Ref<Any> answer = filler.Boxed(&gZelProfileProfileIdTypeInfo, Lumo::kFlagArray);
+  service.recorder->Answer(answer.Get());
+  Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  Ref<Lumo::Stub> stub = service.ClientStub(type, adapter.Get());
+  Lumo::ManagedMethod* method = type->FindMethod("queryProfile");
+  Ref<Any> resourceType = filler.Object(WireTest::DataTypeNamed("zel.profile.ResourceType"));
+  std::atomic<int> good{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        std::vector<Ref<Any>> args{resourceType, Ref<Any>()};
+        Ref<Any> result;
+        stub->_Invoke_Task(method, args, result);
+        if (WireTest::SameValue(answer.Get(), result.Get())) ++good;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(good.load(), 200);
 }
 
 }  // namespace

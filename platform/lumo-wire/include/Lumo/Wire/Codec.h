@@ -100,5 +100,9 @@ class Codec {
   std::unique_ptr<Detail::VersionFilter> _filter;
 };
 
+// The parse alone, with the readers' parser and settings, building nothing:
+// for measurements. Throws what a reader throws for bytes that do not parse.
+void ParseOnly(std::string_view message, const Limits& limits = Limits());
+
 }  // namespace Wire
 }  // namespace Lumo
