@@ -146,8 +146,7 @@ void Dispatcher::Handle(const TransportRequest& request, TransportResponse& resp
   const Codec* codec = _anyVersion.get();
   try {
     codec = &CodecFor(request.action);
-    std::string body = request.body;
-    DecodedRequest call = codec->DecodeRequestInPlace(body);
+    DecodedRequest call = codec->DecodeRequest(request.body);
     Kestrum::Ref<ManagedObject> object =
         _registry ? _registry->Find(call.target.Get()) : Kestrum::Ref<ManagedObject>();
     if (!object) {

@@ -75,7 +75,8 @@ Kestrum::Ref<Lumo::Any> Filler::Derived(const Lumo::DataObjectType* type, int de
     for (auto* s : Subtypes(type)) candidates.push_back(s);
   }
   const Lumo::DataObjectType* chosen = candidates[Next() % candidates.size()];
-  if (!chosen->GetInfo()->createInstance || !chosen->CreateInstance()) chosen = type;
+  Kestrum::Ref<Lumo::Any> probe(chosen->CreateInstance());
+  if (!probe) chosen = type;
   return Object(chosen, depth);
 }
 
