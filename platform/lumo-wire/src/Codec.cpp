@@ -64,7 +64,7 @@ class ScratchCopy {
  public:
   explicit ScratchCopy(std::string_view message) {
     std::string& buffer = Buffer();
-    if (buffer.capacity() >= message.size() && !_inUse) {
+    if (!_inUse) {
       _inUse = true;
       _shared = true;
       buffer.assign(message.data(), message.size());
