@@ -308,6 +308,9 @@ TEST_F(RecordAccessorTest, CloneEqualityAndDiffCoverEveryOwnProperty) {
 
 // A refused string names the property it was meant for, also when the setter
 // of a base class runs on an object of a derived class.
+// A refused string names its property; where a derived type has a string at
+// the same own index as a base, the owner and index cannot tell the two apart,
+// so the refusal names every candidate, and the true one is always among them.
 TEST_F(RecordAccessorTest, RefusedStringNamesItsPropertyAtEveryLevelOfTheHierarchy) {
   std::vector<std::string> misnamed;
   for (const Lumo::DataObjectType* type : DataTypes()) {
@@ -324,7 +327,12 @@ TEST_F(RecordAccessorTest, RefusedStringNamesItsPropertyAtEveryLevelOfTheHierarc
           misnamed.push_back(std::string(type->GetName()) + ": " + p.name + " accepted");
         } catch (const Lumo::Fault::InvalidArgument::Exception& e) {
           const std::string* named = e.GetFault()->PeekInvalidProperty();
-          if (named == nullptr || *named != p.name) {
+          bool listed = false;
+          if (named != nullptr) {
+            std::string candidates = " or " + *named + " or ";
+            listed = candidates.find(std::string(" or ") + p.name + " or ") != std::string::npos;
+          }
+          if (!listed) {
             misnamed.push_back(std::string(type->GetName()) + ": " + level->GetName() + "." +
                                p.name + " reported as " + (named ? *named : "nothing"));
           }
@@ -333,6 +341,21 @@ TEST_F(RecordAccessorTest, RefusedStringNamesItsPropertyAtEveryLevelOfTheHierarc
     }
   }
   EXPECT_TRUE(misnamed.empty()) << testing::PrintToString(misnamed);
+
+  auto refusedAs = [](auto&& set) -> std::string {
+    try {
+      set();
+    } catch (const Lumo::Fault::InvalidArgument::Exception& e) {
+      const std::string* named = e.GetFault()->PeekInvalidProperty();
+      return named ? *named : "nothing";
+    }
+    return "accepted";
+  };
+  Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  EXPECT_EQ(refusedAs([&] { about->SetName(std::string("\x01")); }), "name");
+  Ref<Zel::Profile::CapabilityBasedProfile> profile(new Zel::Profile::CapabilityBasedProfile);
+  EXPECT_EQ(refusedAs([&] { profile->SetLastUpdatedBy(std::string("\x01")); }),
+            "lastUpdatedBy or lineOfService");
 }
 
 TEST_F(RecordAccessorTest, TypesWithoutOwnPropertiesShareOneAlwaysSetFunction) {

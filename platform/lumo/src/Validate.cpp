@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <typeinfo>
+#include <vector>
 
 #include "Internal.h"
 
@@ -42,16 +43,23 @@ std::string DescribeTarget(const Any* owner, int index, std::string* propertyNam
     return "element " + std::to_string(index) + " of " + type->GetName();
   }
   // The index counts the own properties of the class whose setter ran, which
-  // may be a base of the owner's type: take the first string property at that
-  // index walking from the owner's type to its bases.
+  // may be the owner's type or any of its bases; the owner and the index alone
+  // cannot tell which. Name the string property at that index when only one
+  // level has one, and every candidate (base first) when several do.
+  std::vector<const char*> candidates;
   for (auto* level = dynamic_cast<DataObjectType*>(type); level; level = level->GetBase()) {
     if (index >= 0 && index < level->GetPropertyCount()) {
       const PropInfo& property = level->GetProperty(index);
       if (Detail::GetValueKind(property) == Detail::ValueKind::kString) {
-        *propertyName = property.name;
-        return std::string("property ") + type->GetName() + "." + property.name;
+        candidates.insert(candidates.begin(), property.name);
       }
     }
+  }
+  if (!candidates.empty()) {
+    std::string names;
+    for (const char* name : candidates) names += (names.empty() ? "" : " or ") + std::string(name);
+    *propertyName = names;
+    return std::string("property ") + type->GetName() + "." + names;
   }
   *propertyName = "#" + std::to_string(index);
   return "property #" + std::to_string(index) + " of " + type->GetName();
