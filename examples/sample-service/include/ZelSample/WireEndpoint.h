@@ -1,0 +1,67 @@
+// The sample service on the wire: its objects in a registry, a dispatcher
+// whose beforeInvoke hook checks each method's privilege, and sessions
+// carried by a cookie. Transports (HTTP, in process) hand it requests.
+#pragma once
+
+#include <Kestrum/Object.h>
+#include <Kestrum/Ref.h>
+#include <Lumo/Wire/Dispatcher.h>
+#include <Lumo/Wire/Transport.h>
+#include <ZelSample/Service.h>
+
+#include <mutex>
+#include <string>
+
+namespace ZelSample {
+
+// The cookie that carries the session.
+inline constexpr char kSessionCookie[] = "zel_session";
+
+// The value of a cookie in a Cookie header ("a=1; zel_session=abc"); empty
+// when absent.
+std::string FindCookie(const std::string& cookieHeader, const std::string& name);
+
+// Must not outlive the service it serves.
+class WireEndpoint : public Kestrum::ObjectImpl {
+ public:
+  explicit WireEndpoint(SampleService& service,
+                        const Lumo::Wire::DispatcherSettings& settings = {});
+
+  // Answers one request; never throws. The session comes from the request's
+  // Cookie header; when a login or logout changes it, the response carries a
+  // Set-Cookie header that sets or clears the cookie.
+  void Handle(const Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response);
+
+  SampleService& GetService() const { return _service; }
+  Lumo::Wire::Dispatcher* GetDispatcher() const { return _dispatcher.Get(); }
+
+ protected:
+  ~WireEndpoint() override;
+
+ private:
+  SampleService& _service;
+  Kestrum::Ref<Lumo::Wire::ObjectRegistry> _registry;
+  Kestrum::Ref<Lumo::Wire::Dispatcher> _dispatcher;
+};
+
+// A transport to an endpoint in the same process: requests travel as bytes
+// and the session cookie is kept as an HTTP client keeps it. No network.
+class InProcessTransport : public Lumo::Wire::Transport {
+ public:
+  explicit InProcessTransport(WireEndpoint* endpoint);
+  void Send(const Lumo::Wire::TransportRequest& request,
+            Lumo::Wire::TransportResponse& response) override;
+
+  // The session cookie's value; empty without a session.
+  std::string GetSession() const;
+
+ protected:
+  ~InProcessTransport() override;
+
+ private:
+  Kestrum::Ref<WireEndpoint> _endpoint;
+  mutable std::mutex _mutex;
+  std::string _session;
+};
+
+}  // namespace ZelSample
