@@ -3,7 +3,8 @@
 # project. Does nothing when everything is there.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build python3 libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev)
+packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
+          libcpp-httplib-dev)
 
 missing=()
 for package in "${packages[@]}"; do
