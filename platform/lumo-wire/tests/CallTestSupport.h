@@ -9,7 +9,9 @@
 #include <Lumo/Wire/Wire.h>
 
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "WireTestSupport.h"
@@ -42,6 +44,15 @@ class RecordingAdapter : public Lumo::StubAdapter {
       fault = _fault;
     }
     if (fault) fault->Throw();
+    if (_plainFailure == 1) throw std::runtime_error("plain failure");
+    if (_plainFailure == 2) {
+      Kestrum::ThrowTypeMismatchException(typeid(Lumo::MoRef), typeid(Lumo::KeyAnyValue));
+    }
+  }
+  // 1: a std::runtime_error, 2: the core library's type mismatch, 0: none.
+  void FailPlainly(int how) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    _plainFailure = how;
   }
 
   void Answer(Lumo::Any* result) {
@@ -71,6 +82,7 @@ class RecordingAdapter : public Lumo::StubAdapter {
   std::vector<Call> _calls;
   Kestrum::Ref<Lumo::Any> _result;
   Kestrum::Ref<Lumo::MethodFault> _fault;
+  int _plainFailure = 0;
 };
 
 // Keeps what a wire exchange carried.

@@ -348,3 +348,36 @@ TEST(ConcurrentCallsTest, ThreadsShareAdapterTransportAndDispatcher) {
 }
 
 }  // namespace
+
+namespace {
+
+// Failures that are not faults become faults of the runtime on the way back.
+TEST(RuntimeFailuresTest, PlainExceptionsAndTypeMismatchesArriveAsRuntimeFaults) {
+  WireTest::StartRuntime();
+  WireTest::Service service;
+  auto* type = WireTest::ManagedTypeNamed("zel.profile.ProfileManager");
+  Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  Ref<Lumo::Stub> stub = service.ClientStub(type, adapter.Get());
+  Lumo::ManagedMethod* method = type->FindMethod("resetKoruDefaultProfile");
+  std::vector<Ref<Any>> args;
+  Ref<Any> result;
+  service.recorder->FailPlainly(1);
+  try {
+    stub->_Invoke_Task(method, args, result);
+    FAIL();
+  } catch (const Lumo::MethodFault::Exception& e) {
+    EXPECT_EQ(typeid(e), typeid(Lumo::MethodFault::Exception));
+    EXPECT_NE(e.GetFault()->GetMsg().find("plain failure"), std::string::npos);
+  }
+  service.recorder->FailPlainly(2);
+  try {
+    stub->_Invoke_Task(method, args, result);
+    FAIL();
+  } catch (const Lumo::Fault::InvalidArgument::Exception& e) {
+    EXPECT_EQ(typeid(e), typeid(Lumo::Fault::InvalidArgument::Exception));
+    EXPECT_NE(e.GetFault()->GetMsg().find("MoRef"), std::string::npos) << e.GetFault()->GetMsg();
+  }
+  service.recorder->FailPlainly(0);
+}
+
+}  // namespace
