@@ -113,11 +113,34 @@ std::string_view ValueReader::Text(pugi::xml_node node) {
 // would validate it.
 std::string ValueReader::StringOf(pugi::xml_node node) {
   std::string text(Text(node));
+  // Printable ASCII, tabs and line ends need no closer look.
+  bool plain = true;
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u > 0x7E) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return text;
   std::string reason;
   if (FindInvalidXmlText(text, &reason) != std::string::npos) {
     Fail(Reason::kBadValue, node, "text refused: " + reason);
   }
   return text;
+}
+
+XsiShape ValueReader::LookUpXsiType(const std::string& name) {
+  for (const XsiCacheEntry& entry : _xsiCache) {
+    if (entry.shape.plan && entry.name == name) return entry.shape;
+  }
+  XsiShape shape = TypeTable::ForXsiType(name);
+  if (shape.plan) {
+    XsiCacheEntry& entry = _xsiCache[_xsiNext++ % (sizeof _xsiCache / sizeof _xsiCache[0])];
+    entry.name = name;
+    entry.shape = shape;
+  }
+  return shape;
 }
 
 int ValueReader::EnumOrdinal(pugi::xml_node node, const TypePlan* plan, std::string_view text) {
@@ -274,7 +297,7 @@ Kestrum::Ref<Any> ValueReader::ReadAny(pugi::xml_node node, int depth) {
   if (!XsiTypeOf(node, _attribute)) {
     Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
   }
-  XsiShape shape = TypeTable::ForXsiType(_attribute);
+  XsiShape shape = LookUpXsiType(_attribute);
   if (!shape.plan) Fail(Reason::kUnknownType, node, "unknown type '" + _attribute + "'");
   const TypePlan* plan = shape.plan;
   CheckVersion(node, plan);
@@ -393,7 +416,7 @@ Kestrum::Ref<Any> ValueReader::ReadObject(pugi::xml_node node, const TypePlan* d
   CheckDepth(node, depth);
   const TypePlan* plan = declared;
   if (XsiTypeOf(node, _attribute) && (!declared || _attribute != declared->xsiName)) {
-    XsiShape shape = TypeTable::ForXsiType(_attribute);
+    XsiShape shape = LookUpXsiType(_attribute);
     if (!shape.plan) Fail(Reason::kUnknownType, node, "unknown type '" + _attribute + "'");
     plan = shape.plan;
     if (shape.array || plan->kind != Kind::kData) {

@@ -61,6 +61,15 @@ class ValueReader {
   void CheckVersion(pugi::xml_node node, const TypePlan* plan);
   [[noreturn]] void BadValue(pugi::xml_node node, const char* what, std::string_view text);
 
+  // The xsi:type values met last: messages repeat few types many times.
+  XsiShape LookUpXsiType(const std::string& name);
+  struct XsiCacheEntry {
+    std::string name;
+    XsiShape shape;
+  };
+  XsiCacheEntry _xsiCache[8];
+  size_t _xsiNext = 0;
+
   const VersionFilter& _filter;
   const Options& _options;
   int _maxDepth;
