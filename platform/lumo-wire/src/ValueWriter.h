@@ -23,7 +23,7 @@ class ValueWriter {
 
   // A property, parameter or result held boxed (argument vectors, results):
   // plain values as Primitive<T>, everything else as itself. Null writes
-  // nothing. where names the slot for faults ("zel.profile.ProfileManager.create.spec").
+  // nothing. where names the slot for faults ("zel.profile.ProfileManager.create.createSpec").
   void WriteBoxedSlot(const Slot& slot, const Any* value, const std::string& where);
 
   // An anyType value: the element carries the value's type. open is "<name"
