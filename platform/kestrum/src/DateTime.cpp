@@ -11,7 +11,10 @@ namespace {
 constexpr int64_t kMicrosPerSecond = 1000000;
 constexpr int64_t kMicrosPerDay = 86400 * kMicrosPerSecond;
 
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -33,10 +36,6 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
   m = mp < 10 ? mp + 3 : mp - 9;
   y += m <= 2;
 }
-
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
-}  // namespace
 
 DateTime DateTime::FromLocal(int year, int month, int day, int hour, int minute, int second,
                              int microsecond, int32_t zoneOffsetMinutes) {

@@ -18,29 +18,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  y = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp < 10 ? mp + 3 : mp - 9;
-  y += m <= 2;
-}
-
 char* Digits(char* out, int64_t value, int width) {
   for (int i = width - 1; i >= 0; --i) {
     out[i] = static_cast<char>('0' + value % 10);
@@ -102,7 +79,7 @@ char* FormatDateTime(char* out, const Kestrum::System::DateTime& value) {
   }
   int64_t year;
   unsigned month, day;
-  CivilFromDays(days, year, month, day);
+  Kestrum::System::CivilFromDays(days, year, month, day);
   if (year < 1 || year > 9999) return nullptr;  // outside what four digits show
   int64_t seconds = rest / 1000000;
   int64_t micros = rest % 1000000;
@@ -225,7 +202,8 @@ bool ParseDateTime(std::string_view text, Kestrum::System::DateTime& value) {
   bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   int monthDays = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
   if (day > monthDays) return false;
-  int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+  int64_t days = Kestrum::System::DaysFromCivil(year, static_cast<unsigned>(month),
+                                                static_cast<unsigned>(day));
   int64_t local = days * kMicrosPerDay +
                   (static_cast<int64_t>(hour) * 3600 + minute * 60 + second) * 1000000LL + micros;
   value = Kestrum::System::DateTime(local - static_cast<int64_t>(zone) * 60 * 1000000, zone);

@@ -36,5 +36,10 @@ class DateTime {
   int32_t _zone = 0;
 };
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and the date of such a
+// day count (years may be negative; months 1 to 12, days 1 to 31).
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day);
+void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day);
+
 }  // namespace System
 }  // namespace Kestrum
