@@ -234,7 +234,7 @@ void ProfileManagerImpl::CheckConstraints(const Zel::Profile::CapabilityConstrai
 
 void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* createSpec,
                                 Ref<ProfileId>& result) {
-  if (createSpec == nullptr) Faults::InvalidArgument("createSpec", "no specification given");
+  if (createSpec == nullptr) Faults::InvalidArgument("createSpec", "no create spec given");
   CheckName(createSpec->GetName(), "createSpec.name");
   if (!IsStorage(createSpec->GetResourceType())) {
     Faults::InvalidArgument("createSpec.resourceType", "the resource type must be STORAGE");
@@ -276,11 +276,11 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
 void ProfileManagerImpl::Update(ProfileId* profileId,
                                 Zel::Profile::CapabilityBasedProfileUpdateSpec* updateSpec) {
   if (profileId == nullptr) Faults::InvalidArgument("profileId", "no profile given");
-  if (updateSpec == nullptr) Faults::InvalidArgument("updateSpec", "no specification given");
+  if (updateSpec == nullptr) Faults::InvalidArgument("updateSpec", "no update spec given");
   const std::string* name = updateSpec->PeekName();
   if (name == nullptr && updateSpec->PeekDescription() == nullptr &&
       updateSpec->GetConstraints() == nullptr) {
-    Faults::InvalidArgument("updateSpec", "the specification changes nothing");
+    Faults::InvalidArgument("updateSpec", "the update spec changes nothing");
   }
   if (name != nullptr) CheckName(*name, "updateSpec.name");
   if (updateSpec->GetConstraints() != nullptr) {
