@@ -5,6 +5,7 @@
 #include <Kestrum/Exception.h>
 #include <Kestrum/Panic.h>
 #include <Lumo/Array.h>
+#include <Lumo/BindingSupport.h>
 #include <Lumo/DataArray.h>
 #include <Lumo/DynamicData.h>
 #include <Lumo/Fault/InvalidArgument.h>
@@ -128,15 +129,6 @@ Any* CreateArray() {
   return new DataArray<T>;
 }
 
-// A reference value of the expected class, or null; another class throws.
-template <class T>
-T* CheckedCast(Any* value) {
-  if (!value) return nullptr;
-  T* typed = dynamic_cast<T*>(value);
-  if (!typed) Kestrum::ThrowTypeMismatchException(typeid(T), typeid(*value));
-  return typed;
-}
-
 // An optional string travels as its plain value.
 void GetOptionalString(const Kestrum::Optional<std::string>& member, void* dest) {
   *static_cast<std::string*>(dest) = member.GetValue();
@@ -245,8 +237,8 @@ void MethodFaultSet(Any* obj, int index, const void* value) {
       o->SetMsg(Kestrum::Optional<std::string>(*static_cast<const std::string*>(value)));
       return;
     case 1:
-      o->SetFaultMessage(
-          CheckedCast<DataArray<KeyAnyValue>>(static_cast<const Kestrum::Ref<Any>*>(value)->Get()));
+      o->SetFaultMessage(Binding::CheckedCast<DataArray<KeyAnyValue>>(
+          static_cast<const Kestrum::Ref<Any>*>(value)->Get()));
       return;
   }
   KESTRUM_NOT_REACHED_AT(kUnit, 214);
@@ -264,7 +256,7 @@ void MethodFaultSwap(Any* obj, int index, void* value) {
     case 1: {
       auto* incoming = static_cast<Kestrum::Ref<Any>*>(value);
       Kestrum::Ref<DataArray<KeyAnyValue>> typed(
-          CheckedCast<DataArray<KeyAnyValue>>(incoming->Get()));
+          Binding::CheckedCast<DataArray<KeyAnyValue>>(incoming->Get()));
       o->SwapFaultMessage(&typed);
       *incoming = static_cast<Any*>(typed.Get());
       return;
