@@ -5,6 +5,7 @@
 #include <Lumo/ManagedObject.h>
 #include <Lumo/Stub.h>
 #include <Lumo/Type.h>
+#include <Lumo/TypeInfoLoader.h>
 
 #include <memory>
 
@@ -82,6 +83,27 @@ void RequestContext::Remove(const std::string& key) { _values.erase(key); }
 
 // ---- Stub, StubImpl -------------------------------------------------------------------
 
+namespace {
+
+// A stub reads its method objects from its type's method-object array, which
+// the runtime fills when it creates the type at StartRuntime(). A null method
+// object is almost always a program that never started the runtime: say so,
+// rather than let the adapter fail on a call without a method.
+ManagedMethod* RequireMethod(ManagedMethod* method) {
+  if (method != nullptr) return method;
+  if (!IsRuntimeStarted()) {
+    throw Kestrum::Exception(
+        std::string("a stub was called before Lumo::StartRuntime(): the runtime creates the "
+                    "method objects of every type when it starts; call Lumo::StartRuntime() "
+                    "once, at the start of the program, before the first call"));
+  }
+  throw Kestrum::Exception(std::string(
+      "a stub was called without its method object: the type library of the stub's type "
+      "has not been loaded into the runtime"));
+}
+
+}  // namespace
+
 Stub::~Stub() = default;
 
 StubImpl::StubImpl(MoRef* ref, StubAdapter* adapter, RequestContext* context)
@@ -108,12 +130,14 @@ StubAdapter* StubImpl::RequireAdapter() const {
 
 void StubImpl::_Invoke(ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
                        Kestrum::Ref<Any>& result) {
-  RequireAdapter()->Invoke(this, method, args, result);
+  ManagedMethod* checked = RequireMethod(method);
+  RequireAdapter()->Invoke(this, checked, args, result);
 }
 
 void StubImpl::_Invoke_Task(ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
                             Kestrum::Ref<Any>& result) {
-  RequireAdapter()->Invoke(this, method, args, result);
+  ManagedMethod* checked = RequireMethod(method);
+  RequireAdapter()->Invoke(this, checked, args, result);
 }
 
 void StubImpl::_Invoke_Task(ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args) {
@@ -124,13 +148,15 @@ void StubImpl::_Invoke_Task(ManagedMethod* method, std::vector<Kestrum::Ref<Any>
 void StubImpl::_StartInvoke(ManagedMethod* method, const std::vector<Kestrum::Ref<Any>>& args,
                             const CompletionFunctor& completion,
                             Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
-  RequireAdapter()->StartInvoke(this, method, args, completion, item);
+  ManagedMethod* checked = RequireMethod(method);
+  RequireAdapter()->StartInvoke(this, checked, args, completion, item);
 }
 
 void StubImpl::_StartInvoke_Task(ManagedMethod* method, const std::vector<Kestrum::Ref<Any>>& args,
                                  const CompletionFunctor& completion,
                                  Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
-  RequireAdapter()->StartInvoke(this, method, args, completion, item);
+  ManagedMethod* checked = RequireMethod(method);
+  RequireAdapter()->StartInvoke(this, checked, args, completion, item);
 }
 
 StubAdapter* StubImpl::_GetStubAdapter() const { return _adapter.Get(); }

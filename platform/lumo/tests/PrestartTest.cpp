@@ -39,6 +39,20 @@ TEST(BeforeStart, ObjectsCanBeBuiltAndValidatedWithoutTheirTypes) {
   }
 }
 
+TEST(BeforeStart, AStubCallNamesTheMissingStart) {
+  // Without a started runtime the stub has no method objects: the call is
+  // refused with a message that says what to do, whatever the adapter.
+  Ref<Lumo::MoRef> ref(new Lumo::MoRef("test.Widget", "widget"));
+  Ref<LumoTest::WidgetStub> stub(new LumoTest::WidgetStub(ref.Get(), nullptr, nullptr));
+  try {
+    stub->Ping();
+    FAIL() << "the call went through";
+  } catch (const Kestrum::Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("before Lumo::StartRuntime()"), std::string::npos)
+        << e.what();
+  }
+}
+
 TEST(BeforeStartDeathTest, TypeAccessorsOfALibraryAssert) {
   EXPECT_DEATH(Lumo::GetDoType<LumoTest::Base>(), "ASSERT lumo/tests/typeinfo:201\n");
 }

@@ -1,0 +1,125 @@
+// hello-client: connects to a zel-server, logs in, creates a profile, lists
+// the profiles, deletes the one it made and logs out. A fault ends the
+// program with its type and message.
+//
+//   hello-client http://127.0.0.1:PORT/zel
+#include <Lumo/Lumo.h>
+#include <Lumo/Wire/StubAdapters.h>
+#include <Olyx/Zel/Auth/SessionManager.h>
+#include <Olyx/Zel/Capability/CapabilityInstance.h>
+#include <Olyx/Zel/Capability/CapabilityMetadata.h>
+#include <Olyx/Zel/Capability/ConstraintInstance.h>
+#include <Olyx/Zel/Capability/PropertyInstance.h>
+#include <Olyx/Zel/Fault/DuplicateName.h>
+#include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
+#include <Olyx/Zel/Profile/ProfileManager.h>
+#include <Olyx/Zel/Profile/ProfileOperationOutcome.h>
+#include <Olyx/Zel/Profile/ResourceType.h>
+#include <Olyx/Zel/Profile/ResourceTypeEnum.h>
+#include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
+#include <Olyx/Zel/ServiceInstance.h>
+#include <Olyx/Zel/ServiceInstanceContent.h>
+#include <ZelHttp/HttpTransport.h>
+
+#include <iostream>
+#include <string>
+
+using Kestrum::Ref;
+namespace Profile = Zel::Profile;
+
+// A delegated token of the sample service's issuer for one user.
+std::string Token(const std::string& user) {
+  return "<DelegatedToken xmlns=\"urn:zel-sample:token\" version=\"1\">"
+         "<Issuer>urn:zel-sample:token-issuer</Issuer><Subject>" +
+         user + "</Subject></DelegatedToken>";
+}
+
+// A profile that asks for two replicas of everything it holds.
+Ref<Profile::CapabilityBasedProfileCreateSpec> TwoReplicas(const std::string& name) {
+  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
+  property->SetId("replicaCount");
+  property->SetValue(new Lumo::Primitive<int32_t>(2));
+  Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
+  constraint->GetPropertyInstance()->Append(property.Get());
+  Ref<Zel::Capability::CapabilityMetadata::UniqueId> id(
+      new Zel::Capability::CapabilityMetadata::UniqueId);
+  id->SetNamespace("sample.storage");
+  id->SetId("replicaCount");
+  Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
+  capability->SetId(id.Get());
+  capability->GetConstraint()->Append(constraint.Get());
+  Ref<Profile::SubProfileCapabilityConstraints::SubProfile> sub(
+      new Profile::SubProfileCapabilityConstraints::SubProfile);
+  sub->SetName("replicated");
+  sub->GetCapability()->Append(capability.Get());
+  Ref<Profile::SubProfileCapabilityConstraints> constraints(
+      new Profile::SubProfileCapabilityConstraints);
+  constraints->GetSubProfiles()->Append(sub.Get());
+  Ref<Profile::CapabilityBasedProfileCreateSpec> spec(
+      new Profile::CapabilityBasedProfileCreateSpec);
+  spec->SetName(name);
+  Ref<Profile::ResourceType> storage(new Profile::ResourceType);
+  storage->SetResourceType(Profile::RESOURCETYPEENUM_STORAGE);
+  spec->SetResourceType(storage.Get());
+  spec->SetConstraints(constraints.Get());
+  return spec;
+}
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: hello-client http://127.0.0.1:PORT/zel\n";
+    return 2;
+  }
+  Lumo::StartRuntime();  // before the first stub or type is used
+  try {
+    Ref<Lumo::Wire::Transport> http(new ZelHttp::HttpTransport(argv[1]));
+    Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(http.Get()));
+    Ref<Lumo::MoRef> root(new Lumo::MoRef("zel.ServiceInstance", "ServiceInstance"));
+    Ref<Zel::ServiceInstanceStub> service(
+        new Zel::ServiceInstanceStub(root.Get(), adapter.Get(), nullptr));
+    Ref<Zel::ServiceInstanceContent> content;
+    service->RetrieveContent(content);
+
+    Ref<Zel::Auth::SessionManagerStub> sessions(
+        new Zel::Auth::SessionManagerStub(content->GetSessionManager(), adapter.Get(), nullptr));
+    sessions->LoginByToken(Token("hello@sample.test"));
+    std::cout << "logged in\n";
+
+    Ref<Profile::ProfileManagerStub> profiles(
+        new Profile::ProfileManagerStub(content->GetProfileManager(), adapter.Get(), nullptr));
+    Ref<Profile::ProfileId> id;
+    profiles->Create(TwoReplicas("hello").Get(), id);
+    std::cout << "created hello: " << id->GetUniqueId() << "\n";
+    try {
+      profiles->Create(TwoReplicas("hello").Get(), id);
+    } catch (const Zel::Fault::DuplicateName::Exception& e) {
+      std::cout << "created hello once more: refused, the name " << e.GetFault()->GetName()
+                << " is in use\n";
+    }
+
+    Ref<Lumo::DataArray<Profile::ProfileId>> ids;
+    Ref<Profile::ResourceType> storage(new Profile::ResourceType);
+    storage->SetResourceType(Profile::RESOURCETYPEENUM_STORAGE);
+    profiles->QueryProfile(storage.Get(), Kestrum::Optional<std::string>(), ids);
+    Ref<Lumo::DataArray<Profile::Profile>> found;
+    profiles->RetrieveContent(ids.Get(), found);
+    for (int i = 0; i < found->GetLength(); ++i) {
+      std::cout << "profile " << found->Get(i)->GetName() << "\n";
+    }
+
+    Ref<Lumo::DataArray<Profile::ProfileOperationOutcome>> deleted;
+    Ref<Lumo::DataArray<Profile::ProfileId>> mine(new Lumo::DataArray<Profile::ProfileId>);
+    mine->Append(id.Get());
+    profiles->Delete(mine.Get(), deleted);
+    sessions->Logout();
+    std::cout << "deleted hello, logged out\n";
+    return 0;
+  } catch (const Lumo::MethodFault::Exception& e) {
+    // A fault of the service: its wire type name and its message.
+    std::cerr << "hello-client: " << e.GetFault()->_GetType()->GetName() << ": "
+              << e.GetFault()->GetMsg() << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "hello-client: " << e.what() << "\n";
+  }
+  return 1;
+}

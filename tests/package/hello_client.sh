@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds examples/hello-client against an installed prefix alone, starts
+# zel-server on a free loopback port and runs hello-client against it twice
+# (the profile it makes is deleted again); then checks that a fault is
+# printed cleanly when the server is gone.
+# Usage: hello_client.sh SOURCE PREFIX WORK ZEL_SERVER
+set -euo pipefail
+source="$1"
+prefix="$2"
+work="$3"
+server="$4"
+
+rm -rf "$work"
+mkdir -p "$work"
+rm -rf "$work/build"
+cmake -S "$source" -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure.log" 2>&1 ||
+  { cat "$work/configure.log"; exit 1; }
+cmake --build "$work/build" -j 2
+client="$work/build/hello-client"
+
+server_pid=""
+cleanup() {
+  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT
+"$server" --port 0 >"$work/server.out" 2>&1 &
+server_pid=$!
+url=""
+for _ in $(seq 1 200); do
+  url="$(grep -o 'http://127\.0\.0\.1:[0-9]*/zel' "$work/server.out" || true)"
+  [ -n "$url" ] && break
+  kill -0 "$server_pid" 2>/dev/null || { cat "$work/server.out"; exit 1; }
+  sleep 0.1
+done
+[ -n "$url" ] || { echo "zel-server did not start"; cat "$work/server.out"; exit 1; }
+
+"$client" "$url" | tee "$work/first.out"
+grep -q "^profile hello$" "$work/first.out"
+grep -q "refused, the name hello is in use" "$work/first.out"
+"$client" "$url" >"$work/second.out"
+grep -q "deleted hello, logged out" "$work/second.out"
+
+kill -TERM "$server_pid"
+wait "$server_pid" || true
+server_pid=""
+status=0
+"$client" "$url" 2>"$work/gone.err" || status=$?
+cat "$work/gone.err"
+[ "$status" -eq 1 ] || { echo "hello-client exited with $status against a stopped server"; exit 1; }
+grep -q "^hello-client: olyx.fault.WireFormat: transport" "$work/gone.err"
