@@ -146,6 +146,29 @@ class GeneratedMiniTest(unittest.TestCase):
         self.assertIn('new Lumo::TypeInfoLoader("mini", &kVersions, &LoadTypes)', self.text("mini/typeinfo.cpp"))
         self.assertIn('new Lumo::TypeInfoLoader("mini", nullptr, &LoadTypes)', self.text("mini/sub/typeinfo.cpp"))
 
+    def test_every_class_property_and_method_has_a_comment_with_its_particulars(self):
+        headers = {path: text for path, text in self.files.items() if path.endswith("-decl.h")}
+        for path, text in headers.items():
+            lines = text.splitlines()
+            for number, line in enumerate(lines):
+                declares = re.match(r"\s*(class \w+(::\w+)? : public|enum class|virtual .* = 0;)", line)
+                if declares:
+                    self.assertTrue(lines[number - 1].strip().startswith("///"),
+                                    "%s:%d has no comment: %s" % (path, number + 1, line))
+        everything = headers[ROOT + "/Olyx/Mini/Everything-decl.h"]
+        self.assertIn("/// Data object mini.Everything (wsdl name MiniEverything), since mini.version.one.",
+                      everything)
+        self.assertIn("/// Property maybeText: string, optional, since mini.version.one.", everything)
+        self.assertIn("/// Property operator: string, optional, since mini.version.two.", everything)
+        self.assertIn("/// Property parts: array of mini.Everything.Part, required", everything)
+        service = " ".join(line.strip().lstrip("/ ") for line in headers[ROOT + "/Olyx/Mini/Service-decl.h"].splitlines())
+        self.assertIn("Property state: mini.Everything, required, since mini.version.one; privilege "
+                      "System.Anonymous.", service)
+        self.assertIn("Method delete (wsdl name Delete), since mini.version.one; privilege Mini.Use.", service)
+        self.assertIn("Faults: mini.NamedFault, olyx.fault.InvalidArgument.", service)
+        self.assertIn("Method maybeOne (wsdl name MiniMaybeOne), since mini.version.one; privilege Mini.Use. "
+                      "Result: mini.Everything, optional. Declares no fault.", service)
+
     def test_fault_exceptions_take_inherited_properties_first(self):
         decl = self.text("Olyx/Mini/DeepFault-decl.h")
         self.assertIn("class Exception : public Mini::NamedFault::Exception {", decl)

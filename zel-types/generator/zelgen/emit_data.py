@@ -6,7 +6,7 @@ accessors (they need the referenced classes); the package's classes unit gets
 the constructors and the virtual operations.
 """
 
-from . import names
+from . import doc_comments, names
 
 # Accessor prefix of the getter: booleans read as Is<P>.
 def _getter(kind, prop):
@@ -72,6 +72,8 @@ class DataClassEmitter:
         return 'KESTRUM_ASSERT_AT(value != nullptr, "%s", __LINE__);' % self.b.assert_path(decl, full)
 
     def _emit_accessor_decls(self, p, decl, prop, index):
+        for line in doc_comments.property_comment(prop):
+            p.print(line)
         kind = self.b.kind(prop.type)
         P = names.cap(prop.name)
         m = names.member(prop.name)
@@ -343,6 +345,8 @@ void $C$::ThrowInternal() { throw Exception(this); }""", **args)
         cls = decl.short_name
         base = self._exception_base(decl)
         params = self.value_ctor_params(decl)
+        for line in doc_comments.exception_comment(decl):
+            p.print(line)
         p.print("class Exception : public $B$ {", B=base)
         p.print(" public:")
         p.indent()

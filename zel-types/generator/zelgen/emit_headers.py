@@ -6,7 +6,7 @@ packages refer to each other in cycles. `<Type>.h` adds the accessors of
 reference-held properties, which need the referenced classes.
 """
 
-from . import names
+from . import doc_comments, names
 from .emit_data import DataClassEmitter
 from .emit_enums import EnumEmitter
 from .emit_managed import ManagedEmitter
@@ -139,6 +139,8 @@ class HeaderEmitter:
 
     def _emit_scope_type(self, p, top, group):
         if top.kind == "enum":
+            for line in doc_comments.type_comment(top):
+                p.print(line)
             self.enums.emit_declaration(p, top, in_class=False)
             return
         nested = group[1:]
@@ -149,6 +151,8 @@ class HeaderEmitter:
         head_name = "::".join(name[-2:]) if qualify else decl.short_name
         nested_classes = [n for n in nested if n.kind != "enum"]
         nested_enums = [n for n in nested if n.kind == "enum"]
+        for line in doc_comments.type_comment(decl):
+            p.print(line)
         if decl.kind == "managed":
             head = self.managed.interface_head(decl).replace("class %s " % decl.short_name,
                                                             "class %s " % head_name, 1)
@@ -159,6 +163,8 @@ class HeaderEmitter:
             p.print("};")
             p.blank()
             stub_head = self.managed.stub_head(decl)
+            for line in doc_comments.stub_comment(decl):
+                p.print(line)
             p.print("$h$ {", h=stub_head)
             self.managed.emit_stub_body(p, decl)
             p.print("};")
@@ -171,6 +177,8 @@ class HeaderEmitter:
             for n in nested_classes:
                 p.print("class $n$;", n=n.short_name)
             for n in nested_enums:
+                for line in doc_comments.type_comment(n):
+                    p.print(line)
                 self.enums.emit_declaration(p, n, in_class=True)
             p.outdent()
             p.blank()
@@ -182,6 +190,8 @@ class HeaderEmitter:
         p.print(" public:")
         p.indent()
         for n in enums:
+            for line in doc_comments.type_comment(n):
+                p.print(line)
             self.enums.emit_declaration(p, n, in_class=True)
         p.outdent()
 

@@ -9,7 +9,7 @@ function `invokeByIndex` is the mirror image on a local implementation.
 from dataclasses import dataclass
 from typing import List, Optional
 
-from . import names
+from . import doc_comments, names
 from .binding import BindingError
 
 COMPLETION = "const Lumo::CompletionFunctor& completion"
@@ -99,6 +99,12 @@ class ManagedEmitter:
         if members:
             p.blank()
         for member in members:
+            if member.is_property:
+                comment = doc_comments.property_comment(decl.props[member.slot - len(decl.methods)])
+            else:
+                comment = doc_comments.method_comment(decl.methods[member.slot])
+            for line in comment:
+                p.print(line)
             ret, sig = self.sync_signature(member)
             p.print("virtual $r$ $s$ = 0;", r=ret, s=sig)
         p.outdent()
