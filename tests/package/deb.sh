@@ -38,7 +38,7 @@ grep -q 'usr/lib/cmake/zel-types/zel-typesConfig.cmake' <<<"$dev_files" ||
   { echo "the development package has no CMake package"; exit 1; }
 
 if [ "${ZEL_TEST_DEB_INSTALL:-}" = "system" ]; then
-  trap 'apt-get remove -y libzel-types-dev libzel-types1 >/dev/null 2>&1 || true' EXIT
+  trap 'apt-get purge -y libzel-types-dev libzel-types1 >/dev/null 2>&1 || true' EXIT
   apt-get install -y "$runtime" "$dev"
   prefix=/usr
 else
