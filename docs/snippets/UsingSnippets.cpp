@@ -63,7 +63,7 @@ void Http() {
   // cookie that a login sets.
   Ref<Lumo::Wire::Transport> http(new ZelHttp::HttpTransport("http://127.0.0.1:8080/zel"));
   // end snippet
-  Check(http, "transport");
+  Check(http.Get() != nullptr, "transport");
 }
 
 void Accessors() {
@@ -158,9 +158,8 @@ void Versions(Lumo::Wire::Transport* transport) {
   options.version = "zel.version.version11";
   Ref<Lumo::Wire::WireStubAdapter> adapter(new Lumo::Wire::WireStubAdapter(transport, options));
   // What a type, property or method appeared in comes from its record:
-  const char* since = Lumo::GetMoType<Zel::Profile::ProfileManager>()
-                          ->FindMethod(Zel::Profile::ProfileManager::METHOD_QUERYPROFILE)
-                          ->GetVersion();
+  const char* since =
+      Lumo::GetMoType<Zel::Profile::ProfileManager>()->FindMethod("queryProfile")->GetVersion();
   // end snippet
   Check(std::string(since) == "zel.version.version1", "versions");
 }
