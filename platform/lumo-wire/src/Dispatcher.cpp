@@ -70,7 +70,7 @@ class CallScope {
 constexpr const char* kBareFault =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-    "<soapenv:Body><soapenv:Fault><faultcode>ServerFaultCode</faultcode>"
+    "<soapenv:Body><soapenv:Fault><faultcode>soapenv:Server</faultcode>"
     "<faultstring>the fault could not be written</faultstring></soapenv:Fault>"
     "</soapenv:Body></soapenv:Envelope>";
 
@@ -122,16 +122,16 @@ const Codec& Dispatcher::CodecFor(const std::string& action) {
   return *it->second;
 }
 
-void Dispatcher::WriteFault(const Codec& codec, const MethodFault* fault,
-                            TransportResponse& response) {
+void Dispatcher::WriteFault(const Codec& codec, const MethodFault* fault, FaultCode code,
+                            const ManagedMethod* method, TransportResponse& response) {
   response.status = 500;
   try {
-    codec.EncodeFault(fault, response.body);
+    codec.EncodeFault(fault, response.body, code, method);
     return;
   } catch (const MethodFault::Exception& e) {
     // The fault itself could not be written: say why instead.
     try {
-      codec.EncodeFault(e.GetFault(), response.body);
+      codec.EncodeFault(e.GetFault(), response.body, FaultCode::kServer, method);
       return;
     } catch (...) {
     }
@@ -144,38 +144,71 @@ void Dispatcher::Handle(const TransportRequest& request, TransportResponse& resp
   response.status = 0;
   response.body.clear();
   const Codec* codec = _anyVersion.get();
+  const ManagedMethod* method = nullptr;
+  // Until the call is read and its target found, a failure is the caller's.
+  enum class Stage { kReading, kInvoking, kAnswering } stage = Stage::kReading;
+  auto codeFor = [&](const MethodFault* fault) {
+    switch (stage) {
+      case Stage::kReading:
+        if (auto* wire = dynamic_cast<const WireFormatFault*>(fault)) {
+          const std::string* reason = wire->PeekReason();
+          if (reason && *reason == ToWireString(Reason::kVersionMismatch)) {
+            return FaultCode::kVersionMismatch;
+          }
+          if (reason && *reason == ToWireString(Reason::kMustUnderstand)) {
+            return FaultCode::kMustUnderstand;
+          }
+        }
+        return FaultCode::kClient;
+      case Stage::kInvoking:
+        // Arguments the service refuses are the caller's fault too.
+        return dynamic_cast<const Fault::InvalidArgument*>(fault) ? FaultCode::kClient
+                                                                  : FaultCode::kServer;
+      case Stage::kAnswering:
+        break;
+    }
+    return FaultCode::kServer;
+  };
   try {
     codec = &CodecFor(request.action);
     DecodedRequest call = codec->DecodeRequest(request.body);
+    method = call.method;
     Kestrum::Ref<ManagedObject> object =
         _registry ? _registry->Find(call.target.Get()) : Kestrum::Ref<ManagedObject>();
     if (!object) {
       ThrowWireFault(Reason::kUnknownObject, "_this",
                      "no " + call.target->GetTypeName() + " '" + call.target->GetId() + "'");
     }
-    const ManagedMethod* method = call.method;
     if (!object->_GetType()->IsA(method->GetOwner())) {
       ThrowWireFault(Reason::kWrongType, "_this",
                      "the object does not implement " + std::string(method->GetOwner()->GetName()));
     }
     CallInfo info{&request, &codec->GetVersion(), &call.context};
     Kestrum::Ref<Any> result;
+    stage = Stage::kInvoking;
     {
       CallScope scope(&info);
       if (_settings.beforeInvoke) _settings.beforeInvoke(*method, info);
       method->GetOwner()->GetInfo()->invokeByIndex(object.Get(), method->GetIndex(), call.args,
                                                    result);
     }
+    stage = Stage::kAnswering;
     codec->EncodeResult(method, result.Get(), response.body);
     response.status = 200;
   } catch (const MethodFault::Exception& e) {
-    WriteFault(*codec, e.GetFault(), response);
+    WriteFault(*codec, e.GetFault(), codeFor(e.GetFault()), method, response);
   } catch (const Kestrum::TypeMismatchException& e) {
-    WriteFault(*codec, FaultWithMessage(new Fault::InvalidArgument(), e.what()).Get(), response);
+    // An argument of a class its parameter does not take.
+    Kestrum::Ref<MethodFault> fault = FaultWithMessage(new Fault::InvalidArgument(), e.what());
+    WriteFault(*codec, fault.Get(),
+               stage == Stage::kAnswering ? FaultCode::kServer : FaultCode::kClient, method,
+               response);
   } catch (const std::exception& e) {
-    WriteFault(*codec, FaultWithMessage(new MethodFault(), e.what()).Get(), response);
+    WriteFault(*codec, FaultWithMessage(new MethodFault(), e.what()).Get(), FaultCode::kServer,
+               method, response);
   } catch (...) {
-    WriteFault(*codec, FaultWithMessage(new MethodFault(), "unknown failure").Get(), response);
+    WriteFault(*codec, FaultWithMessage(new MethodFault(), "unknown failure").Get(),
+               FaultCode::kServer, method, response);
   }
 }
 

@@ -25,7 +25,9 @@ struct Snapshot {
   std::unordered_map<const Type*, const TypePlan*> byType;
   std::unordered_map<std::string_view, const TypePlan*> byName;
   std::unordered_map<std::string_view, const TypePlan*> byManagedWsdl;
-  std::unordered_map<std::string_view, XsiShape> byXsi;
+  // xsi:type names by local name: XML Schema built-ins, and API types.
+  std::unordered_map<std::string_view, XsiShape> byXsdName;
+  std::unordered_map<std::string_view, XsiShape> byApiName;
   const TypePlan* any = nullptr;
   const TypePlan* moRef = nullptr;
 };
@@ -104,6 +106,9 @@ class Builder {
     const Type* type = plan.type;
     plan.version = type->GetVersion();
     plan.versionId = InternVersion(plan.version);
+    std::string ns = NamespaceOfVersion(plan.version);
+    plan.uri = "urn:" + ns;
+    plan.apiNamespace = IsApiNamespace(ns);
     std::string item;
     if (type->IsPrimitive()) {
       plan.kind = Kind::kUnresolved;
@@ -147,6 +152,7 @@ class Builder {
   void FillSlot(Slot& slot, const char* name, const TypeInfo* info, uint32_t flags,
                 const char* version) {
     slot.name = name;
+    slot.nameLength = std::strlen(name);
     slot.array = (flags & kFlagArray) != 0;
     slot.optional = (flags & kFlagOptional) != 0;
     slot.version = version;
@@ -192,6 +198,7 @@ class Builder {
       m.wsdl = method->GetWsdlName();
       m.version = method->GetVersion();
       m.versionId = InternVersion(m.version);
+      m.uri = plan.uri;
       if (const MethodInfo* mi = method->GetMethodInfo()) {
         for (const ParamInfo* p = mi->parameters; p && p->name; ++p) {
           Slot slot;
@@ -228,8 +235,14 @@ class Builder {
   void Index(const TypePlan& plan) {
     _s.byName.emplace(plan.type->GetName(), &plan);
     if (plan.managed) _s.byManagedWsdl.emplace(plan.type->GetWsdlName(), &plan);
-    if (!plan.xsiName.empty()) _s.byXsi.emplace(plan.xsiName, XsiShape{&plan, false});
-    if (!plan.arrayXsiName.empty()) _s.byXsi.emplace(plan.arrayXsiName, XsiShape{&plan, true});
+    constexpr std::string_view kXsdPrefix = "xsd:";
+    std::string_view xsi = plan.xsiName;
+    if (xsi.substr(0, kXsdPrefix.size()) == kXsdPrefix) {
+      _s.byXsdName.emplace(xsi.substr(kXsdPrefix.size()), XsiShape{&plan, false});
+    } else if (!xsi.empty()) {
+      _s.byApiName.emplace(xsi, XsiShape{&plan, false});
+    }
+    if (!plan.arrayXsiName.empty()) _s.byApiName.emplace(plan.arrayXsiName, XsiShape{&plan, true});
   }
 
   Snapshot& _s;
@@ -288,8 +301,8 @@ const TypePlan* TypeTable::ForManagedWsdl(std::string_view wsdlName) {
   return Lookup(&Snapshot::byManagedWsdl, wsdlName);
 }
 
-XsiShape TypeTable::ForXsiType(std::string_view xsiType) {
-  return Lookup(&Snapshot::byXsi, xsiType);
+XsiShape TypeTable::ForXsiType(bool builtIn, std::string_view local) {
+  return builtIn ? Lookup(&Snapshot::byXsdName, local) : Lookup(&Snapshot::byApiName, local);
 }
 
 const TypePlan* TypeTable::AnyPlan() { return Current()->any; }

@@ -60,8 +60,17 @@ struct Slot {
   const DataTypeInfo* owner = nullptr;
   int index = -1;
 
-  bool Matches(const char* element) const {
+  size_t nameLength = 0;
+
+  // A raw element name (NUL-terminated) against the slot's name: equal
+  // means an unprefixed name.
+  bool MatchesRaw(const char* element) const {
     return element[0] == name[0] && std::strcmp(element, name) == 0;
+  }
+  // A local element name (not NUL-terminated) against the slot's name.
+  bool Matches(std::string_view local) const {
+    return local.size() == nameLength && local[0] == name[0] &&
+           std::memcmp(local.data(), name, nameLength) == 0;
   }
   // Reference-held values that must be present (strings and plain values are
   // always present in a data object).
@@ -79,6 +88,9 @@ struct MethodPlan {
   std::vector<Slot> params;
   bool hasResult = false;
   Slot result;  // element "returnval"
+  // The namespace of calls of the method when the codec has no version:
+  // that of the declaring type ("urn:zel").
+  std::string uri;
   int versionId = 0;
   const char* version = nullptr;
 };
@@ -93,7 +105,11 @@ struct TypePlan {
   bool complete = true;
   int versionId = 0;
   const char* version = nullptr;
-  std::string xsiName;       // "ZelAboutInfo", "xsd:string"
+  // The namespace of the type's version as a URI ("urn:zel"); whether a
+  // registered version record declares it (not so for the runtime's types).
+  std::string uri;
+  bool apiNamespace = false;
+  std::string xsiName;       // "ZelAboutInfo", "xsd:string" (as written)
   std::string xsiAttr;       // " xsi:type=\"ZelAboutInfo\""
   std::string arrayXsiName;  // "ArrayOfZelAboutInfo"
   std::string arrayXsiAttr;
@@ -122,8 +138,10 @@ class TypeTable {
   static const TypePlan* ForTypeName(std::string_view wireName);
   // Managed types by WSDL name (the "type" attribute of references).
   static const TypePlan* ForManagedWsdl(std::string_view wsdlName);
-  // An xsi:type value: "ZelAboutInfo", "xsd:int", "ArrayOfString"...
-  static XsiShape ForXsiType(std::string_view xsiType);
+  // An xsi:type value by its local name: in the XML Schema namespace
+  // (builtIn: "int", "string", "anyType"...) or in the API's namespace
+  // ("ZelAboutInfo", "ArrayOfString", "TypeName", "ManagedObjectReference").
+  static XsiShape ForXsiType(bool builtIn, std::string_view local);
   static const TypePlan* AnyPlan();
   static const TypePlan* MoRefPlan();
 };

@@ -42,7 +42,18 @@ class SeenSet {
   std::vector<char> _more;
 };
 
-size_t FindSlot(const Slot* slots, size_t count, size_t cursor, const char* name) {
+// The slot whose name the raw element name is (so without a prefix).
+size_t FindSlotRaw(const Slot* slots, size_t count, size_t cursor, const char* name) {
+  for (size_t i = cursor; i < count; ++i) {
+    if (slots[i].MatchesRaw(name)) return i;
+  }
+  for (size_t i = 0; i < cursor && i < count; ++i) {
+    if (slots[i].MatchesRaw(name)) return i;
+  }
+  return kNone;
+}
+
+size_t FindSlot(const Slot* slots, size_t count, size_t cursor, std::string_view name) {
   for (size_t i = cursor; i < count; ++i) {
     if (slots[i].Matches(name)) return i;
   }
@@ -85,6 +96,53 @@ pugi::xml_node ValueReader::NextElement(pugi::xml_node node) {
   return ElementFrom(node.next_sibling());
 }
 
+ResolvedName ValueReader::NameOf(pugi::xml_node node) {
+  ElementScope scope(_scope, node);
+  return _scope.Element(node);
+}
+
+void ValueReader::CheckInService(pugi::xml_node node, const ResolvedName& name) {
+  if (name.ns == _serviceNs) return;
+  Fail(Reason::kUnknownElement, node,
+       "element '" + std::string(name.local) + "' is " +
+           (name.ns == kNoNamespace ? std::string("in no namespace")
+                                    : "in namespace '" + std::string(_scope.UriOf(name.ns)) + "'") +
+           ", not in the service's namespace '" + std::string(_scope.UriOf(_serviceNs)) + "'");
+}
+
+bool ValueReader::IsNil(pugi::xml_node node) {
+  pugi::xml_attribute first = node.first_attribute();
+  if (!first) return false;
+  ElementScope scope(_scope, node, first);
+  return IsNilHere(node, first);
+}
+
+bool ValueReader::IsNilHere(pugi::xml_node node, pugi::xml_attribute first) {
+  XsiAttributes xsi = XsiOf(_scope, first);
+  if (!xsi.nil || !IsNilValue(node, xsi.nil)) return false;
+  CheckNilEmpty(node);
+  return true;
+}
+
+void ValueReader::CheckNilEmpty(pugi::xml_node node) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    bool content = child.type() == pugi::node_element ||
+                   ((child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
+                    !IsBlank(child.value()));
+    if (content) Fail(Reason::kMalformed, node, "an element with xsi:nil=\"true\" has content");
+  }
+}
+
+XsiAttributes ValueReader::XsiAttributesOf(pugi::xml_node node, const Attributes& attributes,
+                                           ElementScope& scope) {
+  if (!attributes.first) return XsiAttributes();
+  AttributeScan scan =
+      attributes.scanned ? attributes.scan : ScanAttributes(_scope, attributes.first);
+  if (!scan.declares) return scan.xsi;
+  scope.Enter(node, attributes.first);
+  return XsiOf(_scope, attributes.first);
+}
+
 void ValueReader::CheckDepth(pugi::xml_node node, int depth) {
   if (depth > _maxDepth) {
     Fail(Reason::kTooDeep, node,
@@ -102,7 +160,7 @@ void ValueReader::CheckVersion(pugi::xml_node node, const TypePlan* plan) {
 
 void ValueReader::BadValue(pugi::xml_node node, const char* what, std::string_view text) {
   std::string shown(text.substr(0, 64));
-  Fail(Reason::kBadValue, node, "'" + shown + "' is not a valid " + what);
+  Fail(Reason::kBadValue, node, "'" + std::string(shown) + "' is not a valid " + what);
 }
 
 std::string_view ValueReader::Text(pugi::xml_node node) {
@@ -130,14 +188,44 @@ std::string ValueReader::StringOf(pugi::xml_node node) {
   return text;
 }
 
-XsiShape ValueReader::LookUpXsiType(const std::string& name) {
+XsiShape ValueReader::XsiTypeOf(pugi::xml_node node, const char* raw, std::string_view& shown) {
+  std::string_view value(raw);
+  const uint64_t generation = _scope.Generation();
   for (const XsiCacheEntry& entry : _xsiCache) {
-    if (entry.shape.plan && entry.name == name) return entry.shape;
+    if (entry.shape.plan && entry.generation == generation && entry.raw == value) {
+      shown = value;
+      return entry.shape;
+    }
   }
-  XsiShape shape = TypeTable::ForXsiType(name);
-  if (shape.plan) {
+  if (value.find('&') != std::string_view::npos) {
+    if (!Unescape(raw, value.size(), _attribute)) {
+      Fail(Reason::kMalformed, node, "bad entity reference in xsi:type");
+    }
+    value = _attribute;
+  }
+  ResolvedName name = _scope.QName(node, value);
+  shown = value;
+  XsiShape shape;
+  if (name.ns == kXsdNs || name.ns == _serviceNs) {
+    shape = TypeTable::ForXsiType(name.ns == kXsdNs, name.local);
+  } else {
+    Fail(Reason::kUnknownType, node,
+         "type '" + std::string(shown) + "' is " +
+             (name.ns == kNoNamespace
+                  ? std::string("in no namespace")
+                  : "in namespace '" + std::string(_scope.UriOf(name.ns)) + "'") +
+             ": types are the XML Schema's or the service's ('" +
+             std::string(_scope.UriOf(_serviceNs)) + "')");
+  }
+  if (!shape.plan) {
+    Fail(
+        Reason::kUnknownType, node,
+        "unknown type '" + std::string(shown) + "' (" + _scope.Describe(name.ns, name.local) + ")");
+  }
+  if (value.data() == raw) {  // text with references is not kept
     XsiCacheEntry& entry = _xsiCache[_xsiNext++ % (sizeof _xsiCache / sizeof _xsiCache[0])];
-    entry.name = name;
+    entry.raw.assign(value.data(), value.size());
+    entry.generation = generation;
     entry.shape = shape;
   }
   return shape;
@@ -158,11 +246,42 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
   size_t cursor = 0;
   pugi::xml_node child = ElementFrom(first);
   while (child) {
-    const char* name = child.name();
-    size_t index = FindSlot(slots, count, cursor, name);
+    Attributes attributes{child.first_attribute()};
+    size_t index = kNone;
+    bool nil = false;
+    ResolvedName name;
+    // The usual spelling: no prefix, no declarations, the service's
+    // namespace the default one.
+    if (_scope.DefaultNamespace() == _serviceNs) {
+      if (!attributes.first) {
+        index = FindSlotRaw(slots, count, cursor, child.name());
+      } else {
+        attributes.Scan(_scope);
+        if (!attributes.scan.declares) {
+          index = FindSlotRaw(slots, count, cursor, child.name());
+          const char* nilValue = attributes.scan.xsi.nil;
+          nil = index != kNone && nilValue && IsNilValue(child, nilValue);
+          if (nil) CheckNilEmpty(child);
+        }
+      }
+    }
+    if (index != kNone) {
+      name.ns = _serviceNs;
+      name.local = std::string_view(slots[index].name, slots[index].nameLength);
+    } else {
+      ElementScope scope(_scope, child, attributes.first);
+      name = _scope.Element(child);
+      if (name.ns != _serviceNs) {
+        if (!_options.lenient) CheckInService(child, name);
+        child = NextElement(child);
+        continue;
+      }
+      index = FindSlot(slots, count, cursor, name.local);
+      nil = attributes.first && index != kNone && IsNilHere(child, attributes.first);
+    }
     if (index == kNone || !_filter.Accepts(slots[index].versionId)) {
       if (!_options.lenient) {
-        std::string detail = std::string("element '") + name + "' is not known here";
+        std::string detail = "element '" + std::string(name.local) + "' is not known here";
         if (index != kNone) {
           detail += std::string(" (it is of ") + slots[index].version + ", the message is for " +
                     _filter.GetVersion() + ")";
@@ -173,7 +292,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
       continue;
     }
     if (seen.Test(index)) {
-      Fail(Reason::kDuplicateProperty, child, std::string("'") + name + "' is given twice");
+      Fail(Reason::kDuplicateProperty, child, "'" + std::string(name.local) + "' is given twice");
     }
     seen.Set(index);
     cursor = index + 1;
@@ -181,7 +300,16 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
     pugi::xml_node end = NextElement(child);
     size_t n = 1;
     if (slot.array) {
-      while (end && std::strcmp(end.name(), name) == 0) {
+      // The same element again, however it is spelled: same local name and
+      // namespace (the raw names agree in the usual case).
+      // (Items that redeclare their own namespace are checked one by one
+      // when read.)
+      const char* raw = child.name();
+      while (end) {
+        if (std::strcmp(end.name(), raw) != 0) {
+          ResolvedName next = NameOf(end);
+          if (next.ns != name.ns || !slot.Matches(next.local)) break;
+        }
         if (++n > _options.limits.maxArrayElements) {
           Fail(Reason::kTooManyElements, end,
                "more than " + std::to_string(_options.limits.maxArrayElements) +
@@ -190,7 +318,18 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
         end = NextElement(end);
       }
     }
-    sink(index, child, end, n);
+    if (nil) {
+      // Nil: the value is not set. A lone nil element stands for an unset
+      // optional value or an empty array; nothing else may be nil.
+      if (n > 1) Fail(Reason::kBadValue, child, "an array item cannot be nil");
+      if (!slot.optional && !slot.array) {
+        Fail(Reason::kMissingProperty, child,
+             std::string("required '") + slot.name + "' is nil (xsi:nil)");
+      }
+      child = end;
+      continue;
+    }
+    sink(index, child, attributes, end, n);
     child = end;
   }
   if (!checkRequired) return;
@@ -207,8 +346,13 @@ void ValueReader::ReadSlots(pugi::xml_node parent, pugi::xml_node first, const S
   values.clear();
   values.resize(count);
   MatchChildren(parent, first, slots, count, checkRequired,
-                [&](size_t index, pugi::xml_node from, pugi::xml_node end, size_t n) {
-                  values[index] = ReadSlotValue(slots[index], from, end, n, depth);
+                [&](size_t index, pugi::xml_node from, const Attributes& attributes,
+                    pugi::xml_node end, size_t n) {
+                  const Slot& slot = slots[index];
+                  values[index] =
+                      slot.array || slot.kind == Kind::kUnresolved
+                          ? ReadSlotValue(slot, from, end, n, depth)
+                          : ReadBoxed(from, attributes, slot.kind, slot.plan, depth + 1);
                 });
 }
 
@@ -218,20 +362,20 @@ Kestrum::Ref<Any> ValueReader::ReadSlotValue(const Slot& slot, pugi::xml_node fi
     Fail(Reason::kUnknownType, first, std::string("the type of '") + slot.name + "' is not known");
   }
   if (slot.array) return ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1);
-  return ReadBoxed(first, slot.kind, slot.plan, depth + 1);
+  return ReadBoxed(first, Attributes{first.first_attribute()}, slot.kind, slot.plan, depth + 1);
 }
 
 // ---- Single values ------------------------------------------------------------------------
 
-Kestrum::Ref<Any> ValueReader::ReadBoxed(pugi::xml_node node, Kind kind, const TypePlan* plan,
-                                         int depth) {
+Kestrum::Ref<Any> ValueReader::ReadBoxed(pugi::xml_node node, const Attributes& attributes,
+                                         Kind kind, const TypePlan* plan, int depth) {
   switch (kind) {
     case Kind::kData:
-      return ReadObject(node, plan, depth);
+      return ReadObjectAt(node, attributes, plan, depth);
     case Kind::kMoRef:
       return ReadMoRef(node, plan);
     case Kind::kAny:
-      return ReadAny(node, depth);
+      return ReadAnyAt(node, attributes, depth);
     case Kind::kString:
       return Boxed(StringOf(node));
     case Kind::kBool: {
@@ -293,12 +437,20 @@ Kestrum::Ref<Any> ValueReader::ReadMoRef(pugi::xml_node node, const TypePlan* de
 }
 
 Kestrum::Ref<Any> ValueReader::ReadAny(pugi::xml_node node, int depth) {
+  return ReadAnyAt(node, Attributes{node.first_attribute()}, depth);
+}
+
+Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& attributes,
+                                         int depth) {
   CheckDepth(node, depth);
-  if (!XsiTypeOf(node, _attribute)) {
-    Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
+  ElementScope scope(_scope);
+  XsiAttributes xsi = XsiAttributesOf(node, attributes, scope);
+  if (xsi.nil && IsNilValue(node, xsi.nil)) {
+    Fail(Reason::kMissingProperty, node, "a value is required here, not nil");
   }
-  XsiShape shape = LookUpXsiType(_attribute);
-  if (!shape.plan) Fail(Reason::kUnknownType, node, "unknown type '" + _attribute + "'");
+  if (!xsi.type) Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
+  std::string_view shown;
+  XsiShape shape = XsiTypeOf(node, xsi.type, shown);
   const TypePlan* plan = shape.plan;
   CheckVersion(node, plan);
   if (shape.array) {
@@ -316,14 +468,14 @@ Kestrum::Ref<Any> ValueReader::ReadAny(pugi::xml_node node, int depth) {
   }
   switch (plan->kind) {
     case Kind::kData:
-      return ReadObject(node, plan, depth);
+      return ReadObjectAt(node, attributes, plan, depth);
     case Kind::kMoRef:
       return ReadMoRef(node, nullptr);
     case Kind::kAny:
     case Kind::kUnresolved:
-      Fail(Reason::kWrongType, node, "'" + _attribute + "' is not the type of a value");
+      Fail(Reason::kWrongType, node, "'" + std::string(shown) + "' is not the type of a value");
     default:
-      return ReadBoxed(node, plan->kind, plan, depth);
+      return ReadBoxed(node, attributes, plan->kind, plan, depth);
   }
 }
 
@@ -335,16 +487,35 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
   auto each = [&](auto&& read) {
     size_t i = 0;
     for (pugi::xml_node item = first; item != end && i < n; item = NextElement(item), ++i) {
-      if (std::strcmp(item.name(), itemName) != 0) {
-        Fail(Reason::kUnknownElement, item,
-             std::string("element '") + item.name() + "' where '" + itemName + "' was expected");
+      Attributes attributes{item.first_attribute()};
+      bool usual =
+          _scope.DefaultNamespace() == _serviceNs && std::strcmp(item.name(), itemName) == 0;
+      if (usual && attributes.first) {
+        attributes.Scan(_scope);
+        usual = !attributes.scan.declares;
+        const char* nilValue = attributes.scan.xsi.nil;
+        if (usual && n > 1 && nilValue && IsNilValue(item, nilValue)) {
+          Fail(Reason::kBadValue, item, "an array item cannot be nil");
+        }
       }
-      read(item);
+      if (!usual) {
+        ElementScope scope(_scope, item, attributes.first);
+        ResolvedName name = _scope.Element(item);
+        if (name.local != itemName) {
+          Fail(Reason::kUnknownElement, item,
+               "element '" + std::string(name.local) + "' where '" + itemName + "' was expected");
+        }
+        CheckInService(item, name);
+        if (n > 1 && attributes.first && IsNilHere(item, attributes.first)) {
+          Fail(Reason::kBadValue, item, "an array item cannot be nil");
+        }
+      }
+      read(item, attributes);
     }
   };
   auto plain = [&](auto* array, auto parse, const char* what) {
     Kestrum::Ref<Any> held(array);
-    each([&](pugi::xml_node item) {
+    each([&](pugi::xml_node item, const Attributes&) {
       std::string_view text = Text(item);
       typename std::remove_pointer_t<decltype(array)>::value_type value{};
       if (!parse(text, value)) BadValue(item, what, text);
@@ -358,34 +529,41 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
       Kestrum::Ref<Any> held(plan->data->CreateArray());
       auto* array = static_cast<DataArrayBase*>(held.Get());
       array->Reserve(static_cast<int>(n));
-      each([&](pugi::xml_node item) { array->Append(ReadObject(item, plan, depth).Get()); });
+      each([&](pugi::xml_node item, const Attributes& attributes) {
+        array->Append(ReadObjectAt(item, attributes, plan, depth).Get());
+      });
       return held;
     }
     case Kind::kMoRef: {
       Kestrum::Ref<DataArray<MoRef>> array(new DataArray<MoRef>());
       array->Reserve(static_cast<int>(n));
-      each([&](pugi::xml_node item) { array->DataArrayBase::Append(ReadMoRef(item, plan).Get()); });
+      each([&](pugi::xml_node item, const Attributes&) {
+        array->DataArrayBase::Append(ReadMoRef(item, plan).Get());
+      });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kAny: {
       Kestrum::Ref<DataArray<Any>> array(new DataArray<Any>());
       array->Reserve(static_cast<int>(n));
-      each([&](pugi::xml_node item) { array->DataArrayBase::Append(ReadAny(item, depth).Get()); });
+      each([&](pugi::xml_node item, const Attributes& attributes) {
+        array->DataArrayBase::Append(ReadAnyAt(item, attributes, depth).Get());
+      });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kString: {
       Kestrum::Ref<Array<std::string>> array(new Array<std::string>());
-      each([&](pugi::xml_node item) { array->Append(StringOf(item)); });
+      each([&](pugi::xml_node item, const Attributes&) { array->Append(StringOf(item)); });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kTypeName: {
       Kestrum::Ref<Array<TypeName>> array(new Array<TypeName>());
-      each([&](pugi::xml_node item) { array->Append(TypeName{StringOf(item)}); });
+      each(
+          [&](pugi::xml_node item, const Attributes&) { array->Append(TypeName{StringOf(item)}); });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kEnum: {
       Kestrum::Ref<Array<std::string>> strings(new Array<std::string>());
-      each([&](pugi::xml_node item) {
+      each([&](pugi::xml_node item, const Attributes&) {
         std::string_view text = Text(item);
         EnumOrdinal(item, plan, text);
         strings->Append(std::string(text));
@@ -413,14 +591,24 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
 
 Kestrum::Ref<Any> ValueReader::ReadObject(pugi::xml_node node, const TypePlan* declared,
                                           int depth) {
+  return ReadObjectAt(node, Attributes{node.first_attribute()}, declared, depth);
+}
+
+Kestrum::Ref<Any> ValueReader::ReadObjectAt(pugi::xml_node node, const Attributes& attributes,
+                                            const TypePlan* declared, int depth) {
   CheckDepth(node, depth);
+  ElementScope scope(_scope);
   const TypePlan* plan = declared;
-  if (XsiTypeOf(node, _attribute) && (!declared || _attribute != declared->xsiName)) {
-    XsiShape shape = LookUpXsiType(_attribute);
-    if (!shape.plan) Fail(Reason::kUnknownType, node, "unknown type '" + _attribute + "'");
+  XsiAttributes xsi = XsiAttributesOf(node, attributes, scope);
+  if (xsi.nil && IsNilValue(node, xsi.nil)) {
+    Fail(Reason::kMissingProperty, node, "a value is required here, not nil");
+  }
+  if (xsi.type) {
+    std::string_view shown;
+    XsiShape shape = XsiTypeOf(node, xsi.type, shown);
     plan = shape.plan;
     if (shape.array || plan->kind != Kind::kData) {
-      Fail(Reason::kWrongType, node, "'" + _attribute + "' is not a data object type");
+      Fail(Reason::kWrongType, node, "'" + std::string(shown) + "' is not a data object type");
     }
     if (declared && !plan->data->IsA(declared->type)) {
       Fail(Reason::kWrongType, node,
@@ -443,7 +631,8 @@ Kestrum::Ref<Any> ValueReader::ReadObject(pugi::xml_node node, const TypePlan* d
 void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any* object,
                                  int depth) {
   MatchChildren(node, node.first_child(), plan.props.data(), plan.props.size(), true,
-                [&](size_t index, pugi::xml_node first, pugi::xml_node end, size_t n) {
+                [&](size_t index, pugi::xml_node first, const Attributes& attributes,
+                    pugi::xml_node end, size_t n) {
                   const Slot& slot = plan.props[index];
                   if (slot.kind == Kind::kUnresolved) {
                     Fail(Reason::kUnknownType, first,
@@ -456,7 +645,7 @@ void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any*
                   Kestrum::Ref<Any> value =
                       slot.array
                           ? ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1)
-                          : ReadBoxed(first, slot.kind, slot.plan, depth + 1);
+                          : ReadBoxed(first, attributes, slot.kind, slot.plan, depth + 1);
                   SetProperty(first, slot, object, &value);
                 });
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Namespaces.h"
 #include "TypeTable.h"
 #include "Versions.h"
 #include "Xml.h"
@@ -20,9 +21,48 @@ namespace Lumo {
 namespace Wire {
 namespace Detail {
 
+// An element's attributes as a reader met them: the first one, and the scan
+// of them in the scope around the element once made.
+struct Attributes {
+  pugi::xml_attribute first;
+  bool scanned = false;
+  AttributeScan scan;
+
+  void Scan(const NamespaceScope& scope) {
+    scan = ScanAttributes(scope, first);
+    scanned = true;
+  }
+};
+
 class ValueReader {
  public:
   ValueReader(const VersionFilter& filter, const Options& options);
+
+  // The declarations in scope; the codec enters the envelope's elements
+  // through it before handing values to the reader.
+  NamespaceScope& Scope() { return _scope; }
+  // The namespace every element of the values read is in (an id of
+  // Scope()); an element in another namespace is refused.
+  void SetServiceNamespace(int id) {
+    _serviceNs = id;
+    for (XsiCacheEntry& entry : _xsiCache) entry.shape = XsiShape();
+  }
+  int ServiceNamespace() const { return _serviceNs; }
+  // An element's resolved name with its own declarations in scope.
+  ResolvedName NameOf(pugi::xml_node node);
+  // Refuses an element that is not in the service namespace.
+  void CheckInService(pugi::xml_node node, const ResolvedName& name);
+  // True when the element carries xsi:nil="true" (or "1"); refuses a nil
+  // element with content.
+  bool IsNil(pugi::xml_node node);
+  // The same with the element's declarations already in scope.
+  bool IsNilHere(pugi::xml_node node, pugi::xml_attribute first);
+  // Refuses a nil element with content.
+  void CheckNilEmpty(pugi::xml_node node);
+  // The xsi attributes of an element (first: its first attribute); enters
+  // the element through scope when it declares namespaces itself.
+  XsiAttributes XsiAttributesOf(pugi::xml_node node, const Attributes& attributes,
+                                ElementScope& scope);
 
   // An element that carries its type (anyType values).
   Kestrum::Ref<Any> ReadAny(pugi::xml_node node, int depth);
@@ -50,7 +90,12 @@ class ValueReader {
   void ReadProperties(pugi::xml_node node, const TypePlan& plan, Any* object, int depth);
   void SetProperty(pugi::xml_node node, const Slot& slot, Any* object, const void* value);
   void SetPlainProperty(pugi::xml_node node, const Slot& slot, Any* object);
-  Kestrum::Ref<Any> ReadBoxed(pugi::xml_node node, Kind kind, const TypePlan* plan, int depth);
+  // attributes: the element's first attribute (the callers have it).
+  Kestrum::Ref<Any> ReadBoxed(pugi::xml_node node, const Attributes& attributes, Kind kind,
+                              const TypePlan* plan, int depth);
+  Kestrum::Ref<Any> ReadAnyAt(pugi::xml_node node, const Attributes& attributes, int depth);
+  Kestrum::Ref<Any> ReadObjectAt(pugi::xml_node node, const Attributes& attributes,
+                                 const TypePlan* declared, int depth);
   Kestrum::Ref<Any> ReadItems(pugi::xml_node first, pugi::xml_node end, size_t n, Kind kind,
                               const TypePlan* plan, const char* itemName, int depth);
   Kestrum::Ref<Any> ReadMoRef(pugi::xml_node node, const TypePlan* declared);
@@ -61,10 +106,14 @@ class ValueReader {
   void CheckVersion(pugi::xml_node node, const TypePlan* plan);
   [[noreturn]] void BadValue(pugi::xml_node node, const char* what, std::string_view text);
 
-  // The xsi:type values met last: messages repeat few types many times.
-  XsiShape LookUpXsiType(const std::string& name);
+  // The type an xsi:type value names, resolved in the current scope;
+  // refuses names of unknown types and of other namespaces.
+  XsiShape XsiTypeOf(pugi::xml_node node, const char* raw, std::string_view& shown);
+  // The xsi:type values met last, as written, with the declarations they
+  // were resolved under: messages repeat few types many times.
   struct XsiCacheEntry {
-    std::string name;
+    std::string raw;
+    uint64_t generation = 0;
     XsiShape shape;
   };
   XsiCacheEntry _xsiCache[8];
@@ -75,6 +124,8 @@ class ValueReader {
   int _maxDepth;
   std::string _scratch;
   std::string _attribute;
+  NamespaceScope _scope;
+  int _serviceNs = kNoNamespace;
 };
 
 }  // namespace Detail

@@ -7,6 +7,7 @@
 #include <Lumo/MoRef.h>
 #include <Lumo/Primitive.h>
 #include <Lumo/TypeName.h>
+#include <Lumo/Validate.h>
 #include <Lumo/Wire/WireFormatFault.h>
 
 #include <typeinfo>
@@ -197,7 +198,10 @@ const void* ValueWriter::Unbox(Kind kind, const TypePlan* plan, const Any* value
 
 void ValueWriter::WriteString(const std::string& text) {
   if (!_out.Text(text.data(), text.size())) {
-    Refuse(Reason::kBadValue, "text with a character XML cannot carry");
+    std::string why;
+    size_t at = FindInvalidXmlText(text, &why);
+    Refuse(Reason::kBadValue, "text XML cannot carry: " + why + " at byte offset " +
+                                  std::to_string(at == std::string::npos ? 0 : at));
   }
 }
 

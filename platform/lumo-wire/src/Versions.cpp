@@ -3,6 +3,7 @@
 #include <Lumo/TypeInfoLoader.h>
 #include <Lumo/Wire/WireFormatFault.h>
 
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <unordered_map>
@@ -72,6 +73,45 @@ const OlyxVersion* FindVersionById(const std::string& ns, const std::string& ver
     }
   }
   return nullptr;
+}
+
+std::string NamespaceOfVersion(const char* versionName) {
+  std::string name = versionName ? versionName : "";
+  if (const OlyxVersion* record = FindVersion(name).version) {
+    if (record->ns) return record->ns;
+  }
+  return name.substr(0, name.find('.'));
+}
+
+std::string PrimaryNamespace() {
+  std::vector<const OlyxVersions*> records = AllVersionRecords();
+  auto dependedUpon = [&](const char* ns) {
+    for (const OlyxVersions* other : records) {
+      for (uint32_t i = 0; i < other->dependencyCount; ++i) {
+        if (other->dependencies[i] && std::strcmp(other->dependencies[i], ns) == 0) return true;
+      }
+    }
+    return false;
+  };
+  for (const OlyxVersions* record : records) {
+    if (record->versionCount > 0 && record->versions[0].ns &&
+        !dependedUpon(record->versions[0].ns)) {
+      return record->versions[0].ns;
+    }
+  }
+  for (const OlyxVersions* record : records) {
+    if (record->versionCount > 0 && record->versions[0].ns) return record->versions[0].ns;
+  }
+  return std::string();
+}
+
+bool IsApiNamespace(std::string_view ns) {
+  for (const OlyxVersions* record : AllVersionRecords()) {
+    for (uint32_t i = 0; i < record->versionCount; ++i) {
+      if (record->versions[i].ns && ns == record->versions[i].ns) return true;
+    }
+  }
+  return false;
 }
 
 VersionFilter::VersionFilter(const std::string& version) : _version(version) {

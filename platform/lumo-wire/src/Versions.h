@@ -5,6 +5,7 @@
 #include <Lumo/TypeInfo.h>
 
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -23,6 +24,18 @@ struct VersionRecord {
 VersionRecord FindVersion(const std::string& name);
 // The registered version of a namespace with a version identifier ("zel", "2.0").
 const OlyxVersion* FindVersionById(const std::string& ns, const std::string& versionId);
+
+// The API namespace of a version ("zel" for "zel.version.version2"): the
+// namespace its registered record declares, else the name's first component
+// ("olyx" for the runtime's base version).
+std::string NamespaceOfVersion(const char* versionName);
+// The namespace a message of no particular version and type speaks: that of
+// a registered version record on which no other record depends (the type
+// library on top), the first registered when several qualify; "" without
+// records.
+std::string PrimaryNamespace();
+// True when a registered version record declares the namespace.
+bool IsApiNamespace(std::string_view ns);
 
 // The versions a call made for one version may carry: the version itself, its
 // ancestors through the parent relations of every registered version record,

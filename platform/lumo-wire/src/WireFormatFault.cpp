@@ -21,10 +21,10 @@ namespace {
 constexpr const char* kUnit = "lumo-wire/WireFormatFault";
 
 const char* const kReasonStrings[] = {
-    "malformed",         "doctype",        "tooLarge",    "tooDeep",   "tooManyElements",
-    "stringTooLong",     "unknownElement", "unknownType", "wrongType", "missingProperty",
-    "duplicateProperty", "badValue",       "version",     "notSet",    "unknownObject",
-    "unknownMethod",     "transport",
+    "malformed",         "doctype",        "tooLarge",        "tooDeep",        "tooManyElements",
+    "stringTooLong",     "unknownElement", "unknownType",     "wrongType",      "missingProperty",
+    "duplicateProperty", "badValue",       "version",         "notSet",         "unknownObject",
+    "unknownMethod",     "transport",      "versionMismatch", "mustUnderstand",
 };
 
 // The fault's own property list; the parent record is the runtime's

@@ -290,21 +290,6 @@ bool AttributeOf(pugi::xml_node node, const char* name, std::string& value) {
   return true;
 }
 
-bool XsiTypeOf(pugi::xml_node node, std::string& value) {
-  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-    const char* name = a.name();
-    const char* colon = std::strchr(name, ':');
-    if (!colon || std::strcmp(colon + 1, "type") != 0) continue;
-    if (colon - name == 5 && std::strncmp(name, "xmlns", 5) == 0) continue;
-    const char* text = a.value();
-    if (!Unescape(text, std::strlen(text), value)) {
-      Fail(Reason::kMalformed, node, "bad entity reference in xsi:type");
-    }
-    return true;
-  }
-  return false;
-}
-
 bool IsBlank(const char* text) {
   for (; *text; ++text) {
     if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r') return false;

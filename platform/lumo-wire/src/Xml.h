@@ -55,8 +55,6 @@ std::string_view TextOf(pugi::xml_node node, const Limits& limits, std::string& 
 
 // An attribute's unescaped value, or false when absent. Refuses bad entities.
 bool AttributeOf(pugi::xml_node node, const char* name, std::string& value);
-// The value of an xsi:type attribute (any prefix, local name "type").
-bool XsiTypeOf(pugi::xml_node node, std::string& value);
 
 // True for whitespace-only character data (allowed between elements).
 bool IsBlank(const char* text);

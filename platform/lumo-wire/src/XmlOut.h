@@ -13,12 +13,14 @@ namespace Wire {
 namespace Detail {
 
 // Per byte, for element content and for attribute values: 0 plain, 1
-// escaped, 3 not allowed in XML 1.0 at all.
+// escaped, 2 the start of a multi-byte UTF-8 sequence (checked), 3 not
+// allowed in XML 1.0 at all.
 struct EscapeTables {
   uint8_t text[256];
   uint8_t attr[256];
   constexpr EscapeTables() : text{}, attr{} {
     for (int c = 0; c < 0x20; ++c) text[c] = attr[c] = 3;
+    for (int c = 0x80; c < 0x100; ++c) text[c] = attr[c] = 2;
     text[static_cast<int>('\t')] = 0;
     text[static_cast<int>('\n')] = 0;
     attr[static_cast<int>('\t')] = 1;
@@ -29,6 +31,35 @@ struct EscapeTables {
   }
 };
 inline constexpr EscapeTables kEscapes{};
+
+// The length of the UTF-8 sequence at p when it is well-formed and encodes a
+// character XML 1.0 allows (no overlong forms, surrogates, U+FFFE, U+FFFF or
+// code points beyond U+10FFFF); 0 otherwise.
+inline size_t XmlCharLength(const unsigned char* p, const unsigned char* end) {
+  unsigned c = p[0];
+  size_t length;
+  uint32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[k] & 0x3F);
+  }
+  if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
+  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) return 0;
+  return length;
+}
 
 class XmlOut {
  public:
@@ -55,7 +86,7 @@ class XmlOut {
   void Put(std::string_view text) { Put(text.data(), text.size()); }
 
   // Escaped element content. Returns false (writing nothing more) at a byte
-  // that XML cannot carry.
+  // that XML cannot carry: a character XML 1.0 forbids or invalid UTF-8.
   bool Text(const char* p, size_t n) { return Escaped(p, n, kEscapes.text); }
   // Escaped attribute value (quotes, tabs and line ends too).
   bool AttrText(const char* p, size_t n) { return Escaped(p, n, kEscapes.attr); }
@@ -74,6 +105,14 @@ class XmlOut {
       while (p < end && table[static_cast<uint8_t>(*p)] == 0) ++p;
       Put(run, static_cast<size_t>(p - run));
       if (p == end) return true;
+      if (table[static_cast<uint8_t>(*p)] == 2) {
+        size_t length = XmlCharLength(reinterpret_cast<const unsigned char*>(p),
+                                      reinterpret_cast<const unsigned char*>(end));
+        if (length == 0) return false;
+        Put(p, length);
+        p += length;
+        continue;
+      }
       switch (*p) {
         case '&':
           Put("&amp;", 5);

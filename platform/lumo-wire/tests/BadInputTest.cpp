@@ -28,7 +28,7 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 const std::string kHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<value xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+    "<value xmlns=\"urn:zel\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" ";
 
 std::string Value(const std::string& typeAndBody) { return kHead + typeAndBody; }
@@ -281,52 +281,55 @@ std::vector<Row> Rows() {
        {}},
       {"unknown method",
        Read::kRequest,
-       Envelope("<ZelNoSuch>" + si + "</ZelNoSuch>"),
+       Envelope("<ZelNoSuch xmlns=\"urn:zel\">" + si + "</ZelNoSuch>"),
        "unknownMethod",
        "/Envelope/Body/ZelNoSuch",
        {}},
       {"call without its target",
        Read::kRequest,
-       Envelope("<ZelRetrieveServiceContent/>"),
+       Envelope("<ZelRetrieveServiceContent xmlns=\"urn:zel\"/>"),
        "malformed",
        "",
        {}},
       {"target of an unknown type",
        Read::kRequest,
-       Envelope("<ZelRetrieveServiceContent><_this type=\"Nope\">x</_this>"
+       Envelope("<ZelRetrieveServiceContent xmlns=\"urn:zel\"><_this type=\"Nope\">x</_this>"
                 "</ZelRetrieveServiceContent>"),
        "unknownType",
        "/Envelope/Body/ZelRetrieveServiceContent/_this",
        {}},
       {"missing required parameter",
        Read::kRequest,
-       Envelope("<ZelQueryAtomFeedQsProviderIds>" + si + "</ZelQueryAtomFeedQsProviderIds>"),
+       Envelope("<ZelQueryAtomFeedQsProviderIds xmlns=\"urn:zel\">" + si +
+                "</ZelQueryAtomFeedQsProviderIds>"),
        "missingProperty",
        "/Envelope/Body/ZelQueryAtomFeedQsProviderIds",
        {}},
       {"unknown parameter",
        Read::kRequest,
-       Envelope("<ZelRetrieveServiceContent>" + si + "<x>1</x></ZelRetrieveServiceContent>"),
+       Envelope("<ZelRetrieveServiceContent xmlns=\"urn:zel\">" + si +
+                "<x>1</x></ZelRetrieveServiceContent>"),
        "unknownElement",
        "/Envelope/Body/ZelRetrieveServiceContent/x",
        {}},
       {"two body elements",
        Read::kRequest,
-       Envelope("<ZelRetrieveServiceContent>" + si + "</ZelRetrieveServiceContent><x/>"),
+       Envelope("<ZelRetrieveServiceContent xmlns=\"urn:zel\">" + si +
+                "</ZelRetrieveServiceContent><x/>"),
        "malformed",
        "/Envelope/Body/x",
        {}},
       {"fault of an unknown type",
        Read::kResponse,
        Envelope("<soapenv:Fault><faultcode>x</faultcode><faultstring>y</faultstring><detail>"
-                "<NopeFault xsi:type=\"Nope\"/></detail></soapenv:Fault>"),
+                "<NopeFault xmlns=\"urn:zel\" xsi:type=\"Nope\"/></detail></soapenv:Fault>"),
        "unknownType",
        "/Envelope/Body/Fault/detail/NopeFault",
        {}},
       {"fault detail that is not a fault",
        Read::kResponse,
        Envelope("<soapenv:Fault><faultstring>y</faultstring><detail>"
-                "<x xsi:type=\"" +
+                "<x xmlns=\"urn:zel\" xsi:type=\"" +
                 Wsdl("zel.profile.ProfileId") +
                 "\"><uniqueId>u</uniqueId></x></detail></soapenv:Fault>"),
        "wrongType",
@@ -398,11 +401,12 @@ TEST(BadRequestsOverTheWire, TheCallerGetsTheWireFaultTyped) {
       WireTest::ManagedTypeNamed("zel.ServiceInstance")->FindMethod("retrieveContent");
   Lumo::Wire::Codec codec;
   Lumo::Wire::TransportResponse response;
-  service.dispatcher->Handle({"",
-                              Envelope("<ZelRetrieveServiceContent><_this type=\"Nope\">x"
-                                       "</_this></ZelRetrieveServiceContent>"),
-                              {}},
-                             response);
+  service.dispatcher->Handle(
+      {"",
+       Envelope("<ZelRetrieveServiceContent xmlns=\"urn:zel\"><_this type=\"Nope\">x"
+                "</_this></ZelRetrieveServiceContent>"),
+       {}},
+      response);
   EXPECT_EQ(response.status, 500);
   try {
     codec.DecodeResponse(method, response.body);

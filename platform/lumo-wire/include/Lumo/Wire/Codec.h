@@ -1,16 +1,32 @@
-// The wire format: SOAP 1.1-style XML messages for values, calls, results
-// and faults, written and read through the runtime's description records only.
+// The wire format: SOAP 1.1 messages for values, calls, results and faults,
+// written and read through the runtime's description records only.
+//
+// Everything inside the SOAP body is qualified in the service's namespace
+// ("urn:" and the namespace of the version records, "urn:zel"): the call's
+// wrapper element, its parameters, _this, returnval, every property at every
+// depth, array items, and the detail element of a fault. Attributes ("type"
+// of references) are unqualified; xsi:type values are QNames (XML Schema
+// built-ins as xsd:int, API types unprefixed in the default namespace).
 //
 // A request:
 //   <soapenv:Envelope xmlns:soapenv=... xmlns:xsd=... xmlns:xsi=...>
-//    <soapenv:Header><requestContext><entry key="k">v</entry></requestContext></soapenv:Header>
+//    <soapenv:Header><requestContext xmlns="urn:zel"><entry key="k">v</entry>
+//     </requestContext></soapenv:Header>
 //    <soapenv:Body><ZelQueryProfile xmlns="urn:zel">
 //     <_this type="ZelProfileProfileManager">ProfileManager</_this>
 //     <query>...</query>
 //    </ZelQueryProfile></soapenv:Body></soapenv:Envelope>
 // A response: <ZelQueryProfileResponse xmlns="urn:zel"><returnval>...</returnval>...
-// A fault: <soapenv:Fault><faultcode>ServerFaultCode</faultcode><faultstring>..</faultstring>
-//   <detail><ZelFaultNotFoundFault xsi:type="ZelFaultNotFound">...</...></detail></soapenv:Fault>
+// A fault: <soapenv:Fault><faultcode>soapenv:Server</faultcode><faultstring>..</faultstring>
+//   <detail><ZelFaultNotFoundFault xmlns="urn:zel" xsi:type="ZelFaultNotFound">...
+//   </ZelFaultNotFoundFault></detail></soapenv:Fault>
+//
+// Readers match elements by namespace and local name whatever the prefixes,
+// resolve xsi:type values through the declarations in scope, take
+// xsi:nil="true" as an unset optional value, refuse envelopes of another SOAP
+// version (versionMismatch) and header blocks that must be understood and are
+// not (mustUnderstand). Writers refuse text that is not well-formed XML
+// (invalid UTF-8, characters XML 1.0 forbids) before anything is sent.
 //
 // Values: properties in record order, bases first, element names the wire
 // names; xsi:type where a value's type is not the declared one (always for
@@ -40,7 +56,16 @@ namespace Wire {
 
 namespace Detail {
 class VersionFilter;
-}
+struct MethodPlan;
+struct TypePlan;
+}  // namespace Detail
+
+// The faultcode of a fault response, qualified in the envelope's namespace:
+// Client when the request is at fault (malformed, an unknown method or
+// object, bad arguments), Server when the service failed, VersionMismatch
+// for an envelope of another SOAP version, MustUnderstand for a header block
+// that asked to be understood and was not.
+enum class FaultCode { kClient, kServer, kVersionMismatch, kMustUnderstand };
 
 // A call as the receiving side reads it.
 struct DecodedRequest {
@@ -87,8 +112,11 @@ class Codec {
   // The response with a method's result (null: none).
   void EncodeResult(const ManagedMethod* method, const Any* result, std::string& out) const;
   // The response with a fault. A fault of a type newer than the version is
-  // sent as its nearest base type the version has.
-  void EncodeFault(const MethodFault* fault, std::string& out) const;
+  // sent as its nearest base type the version has. method, when known, names
+  // the call the fault answers (its namespace, for a codec of every
+  // version). VersionMismatch and MustUnderstand faults carry no detail.
+  void EncodeFault(const MethodFault* fault, std::string& out, FaultCode code = FaultCode::kServer,
+                   const ManagedMethod* method = nullptr) const;
   // The result of a response (an empty array for an array result without
   // elements, null for none), or throws the fault it carries as the
   // exception class of the fault's own type.
@@ -96,8 +124,19 @@ class Codec {
   Kestrum::Ref<Any> DecodeResponseInPlace(const ManagedMethod* method, std::string& message) const;
 
  private:
+  // The namespace of a message: the codec's, else the method's, else the
+  // value type's when a version record declares it, else the primary one.
+  const std::string& ServiceUriOf(const Detail::MethodPlan* method,
+                                  const Detail::TypePlan* type) const;
+
   Options _options;
   std::unique_ptr<Detail::VersionFilter> _filter;
+  // "urn:zel": the namespace of the codec's version; empty for a codec of
+  // every version, whose messages take the namespace of their method or type.
+  std::string _serviceUri;
+  // For a codec of every version, where neither tells: the namespace of the
+  // type library on top.
+  std::string _primaryUri;
 };
 
 // The parse alone, with the readers' parser and settings, building nothing:

@@ -71,7 +71,11 @@ class Dispatcher : public Kestrum::ObjectImpl {
   // Answers one request; never throws. The action names the version the
   // request is read for and the response written for. A fault of the
   // implementation, of the runtime or of the wire format becomes a fault
-  // response (status 500) with the fault's own type.
+  // response (status 500) with the fault's own type; its faultcode is Client
+  // for a request that does not read, names an unknown object or carries
+  // arguments the service refuses (olyx.fault.InvalidArgument), Server for
+  // other failures of the service and for a result that cannot be written,
+  // VersionMismatch and MustUnderstand for envelope and header refusals.
   void Handle(const TransportRequest& request, TransportResponse& response);
 
   // On the thread running an implementation inside Handle: the call it
@@ -83,7 +87,8 @@ class Dispatcher : public Kestrum::ObjectImpl {
 
  private:
   const Codec& CodecFor(const std::string& action);
-  void WriteFault(const Codec& codec, const MethodFault* fault, TransportResponse& response);
+  void WriteFault(const Codec& codec, const MethodFault* fault, FaultCode code,
+                  const ManagedMethod* method, TransportResponse& response);
 
   Kestrum::Ref<ObjectRegistry> _registry;
   Settings _settings;

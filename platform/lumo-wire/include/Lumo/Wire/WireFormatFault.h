@@ -37,6 +37,8 @@ enum class Reason {
   kUnknownObject,      // "unknownObject": the target of a call is not registered
   kUnknownMethod,      // "unknownMethod": the called method is not known
   kTransport,          // "transport": the transport failed or answered nothing usable
+  kVersionMismatch,    // "versionMismatch": an envelope of another SOAP version
+  kMustUnderstand,     // "mustUnderstand": a header block asks to be understood and is not
 };
 
 const char* ToWireString(Reason reason);
