@@ -24,6 +24,8 @@ namespace Detail {
 // An element's attributes as a reader met them: the first one, and the scan
 // of them in the scope around the element once made.
 struct Attributes {
+  explicit Attributes(pugi::xml_attribute firstAttribute) : first(firstAttribute) {}
+
   pugi::xml_attribute first;
   bool scanned = false;
   AttributeScan scan;
