@@ -10,6 +10,11 @@ namespace Detail {
 
 namespace {
 
+// Look-ups are linear: a message may hold only so many namespaces and
+// declarations in scope (far beyond what any real message uses).
+constexpr size_t kMaxNamespaces = 256;
+constexpr size_t kMaxBindingsInScope = 256;
+
 bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Enough of XML's name rules to refuse what cannot be a name part: empty,
@@ -74,6 +79,10 @@ void NamespaceScope::Declare(pugi::xml_node element, pugi::xml_attribute first) 
     }
     if (prefix == "xmlns" || (prefix == "xml") != (uri == kXmlUri) || uri == kXmlnsUri) {
       Fail(Reason::kMalformed, element, "a reserved namespace prefix or name is redeclared");
+    }
+    if (_bindings.size() >= kMaxBindingsInScope || _uris.size() >= kMaxNamespaces) {
+      Fail(Reason::kMalformed, element,
+           "more than " + std::to_string(kMaxNamespaces) + " namespaces or declarations in scope");
     }
     int id = uri.empty() ? kNoNamespace : Intern(uri);
     _bindings.push_back(Binding{prefix, id});

@@ -251,3 +251,63 @@ TEST_F(WellFormedTest, ResponsesAreReadByNamespaceAndEnvelopeRefusalsReachTheCal
 }
 
 }  // namespace
+
+namespace {
+
+// The service's namespace comes from the version records, not a constant: a
+// codec of the sister library's versions speaks urn:hox, one of every
+// version names a value after its type's library, and a message of one
+// namespace is refused by a reader of another.
+TEST(ServiceNamespaceTest, ComesFromTheVersionRecords) {
+  WireTest::StartRuntime();
+  Ref<Any> id(
+      WireTest::Filler(9).Object(WireTest::DataTypeNamed("hox.vm.replication.ReplicationGroupId")));
+  Lumo::Wire::Options hox;
+  hox.version = "hox.version.version14";
+  Lumo::Wire::Codec hoxCodec(hox);
+  std::string bytes;
+  hoxCodec.EncodeValue(id.Get(), bytes);
+  EXPECT_NE(bytes.find("<value xmlns=\"urn:hox\""), std::string::npos) << bytes;
+  std::string why;
+  EXPECT_TRUE(WireTest::SameValue(hoxCodec.DecodeValue(bytes).Get(), id.Get(), &why)) << why;
+
+  Lumo::Wire::Codec every;
+  std::string again;
+  every.EncodeValue(id.Get(), again);
+  EXPECT_EQ(again, bytes);
+  EXPECT_TRUE(WireTest::SameValue(every.DecodeValue(again).Get(), id.Get(), &why)) << why;
+
+  Lumo::Wire::Options zel;
+  zel.version = "zel.version.version14";
+  try {
+    Lumo::Wire::Codec(zel).DecodeValue(bytes);
+    ADD_FAILURE() << "read a urn:hox value as urn:zel";
+  } catch (const Lumo::MethodFault::Exception& e) {
+    EXPECT_EQ(WireTest::ReasonOf(e), "unknownElement");
+    EXPECT_NE(std::string(e.GetFault()->GetMsg()).find("urn:hox"), std::string::npos);
+  }
+  // The same value inside a zel message is in urn:zel, like everything there.
+  std::string inZel;
+  Lumo::Wire::Codec(zel).EncodeValue(id.Get(), inZel);
+  EXPECT_NE(inZel.find("<value xmlns=\"urn:zel\""), std::string::npos) << inZel;
+}
+
+// A message may only declare so many namespaces: look-ups stay cheap.
+TEST(ServiceNamespaceTest, DeclarationsAreBounded) {
+  WireTest::StartRuntime();
+  std::string declarations;
+  for (int i = 0; i < 300; ++i)
+    declarations += " xmlns:p" + std::to_string(i) + "=\"urn:n" + std::to_string(i) + "\"";
+  std::string bytes =
+      "<value xmlns=\"urn:zel\"" + declarations +
+      " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+      "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xsd:int\">1</value>";
+  try {
+    Lumo::Wire::Codec().DecodeValue(bytes);
+    ADD_FAILURE() << "read";
+  } catch (const Lumo::MethodFault::Exception& e) {
+    EXPECT_EQ(WireTest::ReasonOf(e), "malformed") << e.GetFault()->GetMsg();
+  }
+}
+
+}  // namespace
