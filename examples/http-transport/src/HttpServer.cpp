@@ -1,47 +1,125 @@
 #include <ZelHttp/HttpServer.h>
-#include <httplib.h>
 
-#include <atomic>
-#include <cctype>
-#include <memory>
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
+#include <future>
+#include <optional>
 #include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "ConnectionTable.h"
+#include "RequestAnswer.h"
+#include "ServerSession.h"
 
 namespace ZelHttp {
 
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using Detail::ConnectionTable;
+using Detail::ServerContext;
+using Detail::ServerSession;
+
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
-bool IsXml(const std::string& contentType) {
-  std::string type = Lower(Trim(contentType.substr(0, contentType.find(';'))));
-  return type == "text/xml" || type == "application/soap+xml";
-}
-
-// The SOAP action without the quotes SOAP 1.1 puts around it.
-std::string Action(const httplib::Request& request) {
-  std::string action = Trim(request.get_header_value("SOAPAction"));
-  if (action.size() >= 2 && action.front() == '"' && action.back() == '"') {
-    action = action.substr(1, action.size() - 2);
+std::unique_ptr<net::ssl::context> MakeTlsContext(const HttpServerSettings& settings) {
+  if (settings.tlsCertificateFile.empty() && settings.tlsKeyFile.empty()) return nullptr;
+  if (settings.tlsCertificateFile.empty() || settings.tlsKeyFile.empty()) {
+    throw std::invalid_argument("TLS needs both a certificate file and a key file");
   }
-  return action;
+  auto context = std::make_unique<net::ssl::context>(net::ssl::context::tls_server);
+  context->set_options(net::ssl::context::default_workarounds | net::ssl::context::no_sslv2 |
+                       net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 |
+                       net::ssl::context::no_tlsv1_1 | net::ssl::context::single_dh_use);
+  try {
+    context->use_certificate_chain_file(settings.tlsCertificateFile);
+  } catch (const std::exception& e) {
+    throw std::runtime_error("cannot load the TLS certificate " + settings.tlsCertificateFile +
+                             ": " + e.what());
+  }
+  try {
+    context->use_private_key_file(settings.tlsKeyFile, net::ssl::context::pem);
+  } catch (const std::exception& e) {
+    throw std::runtime_error("cannot load the TLS key " + settings.tlsKeyFile + ": " + e.what());
+  }
+  return context;
 }
 
-void Plain(httplib::Response& response, int status, const std::string& text) {
-  response.status = status;
-  response.set_content(text + "\n", "text/plain; charset=utf-8");
+// A connection over the limits, with no idle connection to close instead:
+// a short answer if the socket takes it at once, then closed.
+void RefuseBusy(tcp::socket& socket) {
+  static const std::string kBusy =
+      "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 25\r\n"
+      "Connection: close\r\n\r\ntoo many connections now\n";
+  boost::system::error_code ignored;
+  socket.non_blocking(true, ignored);
+  socket.write_some(net::buffer(kBusy), ignored);
+  socket.shutdown(tcp::socket::shutdown_both, ignored);
+  socket.close(ignored);
 }
 
 }  // namespace
+
+struct HttpServer::Impl {
+  Impl(const HttpServerSettings& settings, const RequestHandler& handler)
+      : table(settings.maxConnections, settings.maxConnectionsPerPeer),
+        tls(MakeTlsContext(settings)),
+        handlers(static_cast<size_t>(std::max(1, settings.handlerThreads))),
+        context{settings, handler, table, handlers},
+        acceptor(net::make_strand(io)),
+        retry(acceptor.get_executor()),
+        work(net::make_work_guard(io)) {}
+
+  void Accept() {
+    acceptor.async_accept(net::make_strand(io),
+                          [this](boost::system::error_code ec, tcp::socket socket) {
+                            if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
+                            if (ec) {
+                              // Out of descriptors or memory: try again in a moment, not at once.
+                              retry.expires_after(std::chrono::milliseconds(50));
+                              retry.async_wait([this](boost::system::error_code waited) {
+                                if (!waited) Accept();
+                              });
+                              return;
+                            }
+                            Admit(std::move(socket));
+                            Accept();
+                          });
+  }
+
+  void Admit(tcp::socket socket) {
+    boost::system::error_code ec;
+    tcp::endpoint remote = socket.remote_endpoint(ec);
+    if (ec) return;
+    std::string peer = remote.address().to_string();
+    ConnectionTable::Admission admission = table.Admit(peer);
+    if (!admission.admitted) return RefuseBusy(socket);
+    if (admission.evicted) admission.evicted->Close();
+    socket.set_option(tcp::no_delay(true), ec);
+    std::shared_ptr<Detail::Closable> session;
+    if (tls) {
+      auto tlsSession = std::make_shared<ServerSession<net::ssl::stream<tcp::socket>>>(
+          context, admission.id, peer, net::ssl::stream<tcp::socket>(std::move(socket), *tls));
+      table.Attach(admission.id, tlsSession);
+      tlsSession->Start();
+    } else {
+      auto plainSession = std::make_shared<ServerSession<tcp::socket>>(context, admission.id, peer,
+                                                                       std::move(socket));
+      table.Attach(admission.id, plainSession);
+      plainSession->Start();
+    }
+  }
+
+  ConnectionTable table;
+  std::unique_ptr<net::ssl::context> tls;
+  net::thread_pool handlers;
+  ServerContext context;
+  net::io_context io;
+  tcp::acceptor acceptor;
+  net::steady_timer retry;
+  net::executor_work_guard<net::io_context::executor_type> work;
+  std::vector<std::thread> threads;
+};
 
 HttpServer::HttpServer(RequestHandler handler, const HttpServerSettings& settings)
     : _handler(std::move(handler)), _settings(settings) {}
@@ -49,86 +127,75 @@ HttpServer::HttpServer(RequestHandler handler, const HttpServerSettings& setting
 HttpServer::~HttpServer() { Stop(); }
 
 std::string HttpServer::GetUrl() const {
-  std::string host = _settings.host == "::1" ? "[::1]" : _settings.host;
-  return "http://" + host + ":" + std::to_string(_port) + _settings.path;
+  std::string host = _settings.host;
+  if (host == "0.0.0.0") host = "127.0.0.1";
+  if (host == "::") host = "::1";
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  std::string scheme = _settings.tlsCertificateFile.empty() ? "http://" : "https://";
+  return scheme + host + ":" + std::to_string(_port) + _settings.path;
 }
 
+size_t HttpServer::GetConnectionCount() const { return _impl ? _impl->table.Count() : 0; }
+
 void HttpServer::Start() {
-  if (_server) throw std::runtime_error("the server is already started");
-  if (_settings.host != "127.0.0.1" && _settings.host != "::1") {
-    throw std::invalid_argument("the server listens on the loopback interface only, not on " +
-                                _settings.host);
+  if (_impl) throw std::runtime_error("the server is already started");
+  boost::system::error_code ec;
+  net::ip::address address = net::ip::make_address(_settings.host, ec);
+  if (ec) throw std::invalid_argument("not an IP address to listen on: " + _settings.host);
+  if (_settings.port < 0 || _settings.port > 65535) {
+    throw std::invalid_argument("not a port: " + std::to_string(_settings.port));
   }
-  auto server = std::make_unique<httplib::Server>();
-  server->set_payload_max_length(_settings.maxBodyBytes);
-  server->set_read_timeout(_settings.readTimeout);
-  server->set_write_timeout(_settings.writeTimeout);
-  server->set_keep_alive_max_count(100);
-  server->set_keep_alive_timeout(5);
-
-  server->Post(
-      _settings.path, [this](const httplib::Request& request, httplib::Response& response) {
-        if (!IsXml(request.get_header_value("Content-Type"))) {
-          Plain(response, 415, "the body must be a SOAP message (Content-Type: text/xml)");
-          return;
-        }
-        Lumo::Wire::TransportRequest call;
-        call.action = Action(request);
-        call.body = request.body;
-        for (const auto& [name, value] : request.headers) {
-          if (Lower(name) == "cookie") call.headers.emplace_back("Cookie", value);
-        }
-        Lumo::Wire::TransportResponse answer;
-        try {
-          _handler(call, answer);
-        } catch (const std::exception& e) {
-          Plain(response, 500, std::string("the request could not be served: ") + e.what());
-          return;
-        }
-        response.status = answer.status != 0 ? answer.status : 500;
-        for (const auto& [name, value] : answer.headers) response.set_header(name.c_str(), value);
-        response.set_content(answer.body, "text/xml; charset=utf-8");
-      });
-  server->Get(_settings.path, [](const httplib::Request&, httplib::Response& response) {
-    response.set_header("Allow", "POST");
-    Plain(response, 405, "POST SOAP messages to this path");
-  });
-  server->set_error_handler([](const httplib::Request&, httplib::Response& response) {
-    if (response.body.empty()) {
-      Plain(response, response.status, "HTTP " + std::to_string(response.status));
-    }
-  });
-
-  int port = _settings.port;
-  if (port == 0) {
-    port = server->bind_to_any_port(_settings.host);
-    if (port <= 0) throw std::runtime_error("no free port on " + _settings.host);
-  } else if (!server->bind_to_port(_settings.host, port)) {
-    throw std::runtime_error("cannot listen on " + _settings.host + ":" + std::to_string(port));
+  auto impl = std::make_unique<Impl>(_settings, _handler);
+  tcp::endpoint endpoint(address, static_cast<unsigned short>(_settings.port));
+  tcp::acceptor& acceptor = impl->acceptor;
+  acceptor.open(endpoint.protocol(), ec);
+  // SO_REUSEADDR only lets a restarted server bind past connections in
+  // TIME_WAIT; unlike SO_REUSEPORT it never lets two servers share a port.
+  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  if (!ec && address.is_v6()) acceptor.set_option(net::ip::v6_only(true), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (ec == net::error::address_in_use) {
+    throw std::runtime_error("port " + std::to_string(_settings.port) + " on " + _settings.host +
+                             " is already in use by another program");
   }
-  _port = port;
-  _server = std::move(server);
-  auto finished = std::make_shared<std::atomic<bool>>(false);
-  _thread = std::thread([server = _server.get(), finished] {
-    server->listen_after_bind();
-    *finished = true;
-  });
-  // A stop before the serving loop runs would be lost: wait until it runs.
-  while (!_server->is_running() && !*finished) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!ec) acceptor.listen(_settings.backlog, ec);
+  if (ec) {
+    throw std::runtime_error("cannot listen on " + _settings.host + ":" +
+                             std::to_string(_settings.port) + ": " + ec.message());
   }
-  if (!_server->is_running()) {
-    _thread.join();
-    _server.reset();
-    throw std::runtime_error("the server did not start serving on " + GetUrl());
+  _port = acceptor.local_endpoint().port();
+  impl->Accept();
+  for (int i = 0; i < std::max(1, _settings.ioThreads); ++i) {
+    impl->threads.emplace_back([io = &impl->io] { io->run(); });
   }
+  _impl = std::move(impl);
 }
 
 void HttpServer::Stop() {
-  if (!_server) return;
-  _server->stop();
-  if (_thread.joinable()) _thread.join();
-  _server.reset();
+  if (!_impl) return;
+  Impl& impl = *_impl;
+  // Stop accepting, then close what is idle or half-read; the calls in
+  // flight are answered (with Connection: close) and their connections close.
+  std::promise<void> closed;
+  net::post(impl.acceptor.get_executor(), [&impl, &closed] {
+    boost::system::error_code ignored;
+    impl.acceptor.close(ignored);
+    impl.retry.cancel();
+    closed.set_value();
+  });
+  closed.get_future().wait();
+  impl.context.stopping = true;
+  for (const auto& connection : impl.table.All()) connection->Drain();
+  auto deadline = std::chrono::steady_clock::now() + _settings.drainTimeout;
+  if (!impl.table.WaitUntilEmpty(deadline)) {
+    for (const auto& connection : impl.table.All()) connection->Close();
+    impl.table.WaitUntilEmpty(std::chrono::steady_clock::now() + std::chrono::seconds(2));
+  }
+  impl.work.reset();
+  impl.io.stop();
+  for (auto& thread : impl.threads) thread.join();
+  impl.handlers.join();
+  _impl.reset();
 }
 
 }  // namespace ZelHttp

@@ -1,82 +1,98 @@
 #include <Lumo/Wire/WireFormatFault.h>
 #include <ZelHttp/HttpTransport.h>
-#include <httplib.h>
 
-#include <cctype>
+#include <boost/asio/ssl.hpp>
 #include <stdexcept>
+
+#include "ClientConnection.h"
+#include "HeaderText.h"
 
 namespace ZelHttp {
 
-namespace {
+namespace net = boost::asio;
+namespace http = boost::beast::http;
+using Detail::ClientConnection;
+using Detail::Lower;
+using Detail::Trim;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+struct HttpTransport::TlsContext {
+  net::ssl::context context{net::ssl::context::tls_client};
+};
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
-bool IsLoopbackHost(const std::string& host) {
-  return host == "127.0.0.1" || host == "localhost" || host == "::1";
-}
-
-bool IsXml(const std::string& contentType) {
-  std::string type = Lower(Trim(contentType.substr(0, contentType.find(';'))));
-  return type == "text/xml" || type == "application/soap+xml";
-}
-
-}  // namespace
-
-bool SplitUrl(const std::string& url, std::string& host, int& port, std::string& path) {
-  const std::string scheme = "http://";
-  if (url.compare(0, scheme.size(), scheme) != 0) return false;
-  size_t hostStart = scheme.size();
-  size_t slash = url.find('/', hostStart);
-  std::string authority =
-      url.substr(hostStart, slash == std::string::npos ? std::string::npos : slash - hostStart);
-  path = slash == std::string::npos ? "/" : url.substr(slash);
+bool ParseUrl(const std::string& url, Url& parsed) {
+  std::string rest;
+  if (url.rfind("http://", 0) == 0) {
+    parsed.tls = false;
+    rest = url.substr(7);
+  } else if (url.rfind("https://", 0) == 0) {
+    parsed.tls = true;
+    rest = url.substr(8);
+  } else {
+    return false;
+  }
+  size_t slash = rest.find('/');
+  std::string authority = rest.substr(0, slash);
+  parsed.path = slash == std::string::npos ? "/" : rest.substr(slash);
   size_t colon;
   if (!authority.empty() && authority[0] == '[') {
     size_t close = authority.find(']');
     if (close == std::string::npos) return false;
-    host = authority.substr(1, close - 1);
+    parsed.host = authority.substr(1, close - 1);
     colon = authority.find(':', close);
+    if (colon == std::string::npos && close + 1 != authority.size()) return false;
   } else {
     colon = authority.find(':');
-    host = authority.substr(0, colon);
+    parsed.host = authority.substr(0, colon);
   }
-  port = 80;
+  parsed.port = parsed.tls ? 443 : 80;
   if (colon != std::string::npos) {
     std::string digits = authority.substr(colon + 1);
     if (digits.empty() || digits.size() > 5) return false;
     for (char c : digits) {
       if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     }
-    port = std::stoi(digits);
+    parsed.port = std::stoi(digits);
   }
-  return !host.empty() && port > 0 && port < 65536;
+  for (char c : parsed.host) {
+    if (std::isspace(static_cast<unsigned char>(c)) || c == '@' || c == '/') return false;
+  }
+  return !parsed.host.empty() && parsed.port > 0 && parsed.port < 65536;
+}
+
+bool SplitUrl(const std::string& url, std::string& host, int& port, std::string& path) {
+  Url parsed;
+  if (!ParseUrl(url, parsed)) return false;
+  host = parsed.host;
+  port = parsed.port;
+  path = parsed.path;
+  return true;
 }
 
 HttpTransport::HttpTransport(const std::string& url, const HttpTransportSettings& settings)
-    : _url(url) {
-  std::string host;
-  int port = 0;
-  if (!SplitUrl(url, host, port, _path)) {
-    throw std::invalid_argument("not an http://host:port/path URL: " + url);
+    : _url(url), _settings(settings) {
+  Url parsed;
+  if (!ParseUrl(url, parsed)) {
+    throw std::invalid_argument("not an http:// or https://host:port/path URL: " + url);
   }
-  if (!IsLoopbackHost(host)) {
-    throw std::invalid_argument("the sample talks to the loopback interface only, not to " + host);
+  _host = parsed.host;
+  _port = parsed.port;
+  _path = parsed.path;
+  if (parsed.tls) {
+    _tls = std::make_unique<TlsContext>();
+    _tls->context.set_options(net::ssl::context::default_workarounds | net::ssl::context::no_sslv2 |
+                              net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 |
+                              net::ssl::context::no_tlsv1_1);
+    try {
+      if (settings.trustedCertificateFile.empty()) {
+        _tls->context.set_default_verify_paths();
+      } else {
+        _tls->context.load_verify_file(settings.trustedCertificateFile);
+      }
+    } catch (const std::exception& e) {
+      throw std::invalid_argument("cannot load the certificates to trust from " +
+                                  settings.trustedCertificateFile + ": " + e.what());
+    }
   }
-  _client = std::make_unique<httplib::Client>(host == "::1" ? "[::1]" : host, port);
-  _client->set_connection_timeout(settings.connectTimeout);
-  _client->set_read_timeout(settings.readTimeout);
-  _client->set_write_timeout(settings.readTimeout);
-  _client->set_keep_alive(false);
 }
 
 HttpTransport::~HttpTransport() = default;
@@ -85,6 +101,11 @@ std::string HttpTransport::GetCookie(const std::string& name) const {
   std::lock_guard<std::mutex> lock(_mutex);
   auto it = _cookies.find(name);
   return it == _cookies.end() ? std::string() : it->second;
+}
+
+size_t HttpTransport::GetIdleConnectionCount() const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  return _idle.size();
 }
 
 std::string HttpTransport::CookieHeader() const {
@@ -112,34 +133,80 @@ void HttpTransport::Remember(const std::string& setCookie) {
   }
 }
 
+std::unique_ptr<ClientConnection> HttpTransport::TakeIdle() {
+  std::lock_guard<std::mutex> lock(_mutex);
+  auto now = std::chrono::steady_clock::now();
+  while (!_idle.empty()) {
+    std::unique_ptr<ClientConnection> connection = std::move(_idle.back());
+    _idle.pop_back();
+    if (now - connection->GetLastUsed() < _settings.maxIdleTime) return connection;
+  }
+  return nullptr;
+}
+
+void HttpTransport::PutBack(std::unique_ptr<ClientConnection> connection) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  if (_idle.size() < _settings.maxIdleConnections) _idle.push_back(std::move(connection));
+}
+
 void HttpTransport::Send(const Lumo::Wire::TransportRequest& request,
                          Lumo::Wire::TransportResponse& response) {
-  httplib::Headers headers;
-  for (const auto& [name, value] : request.headers) headers.emplace(name, value);
-  headers.emplace("SOAPAction", "\"" + request.action + "\"");
+  Detail::ClientRequest message(http::verb::post, _path, 11);
+  message.set(http::field::host, _host.find(':') != std::string::npos
+                                     ? "[" + _host + "]:" + std::to_string(_port)
+                                     : _host + ":" + std::to_string(_port));
+  for (const auto& [name, value] : request.headers) message.insert(name, value);
+  message.set("SOAPAction", "\"" + request.action + "\"");
+  message.set(http::field::content_type, "text/xml; charset=utf-8");
   std::string cookies = CookieHeader();
-  if (!cookies.empty()) headers.emplace("Cookie", cookies);
+  if (!cookies.empty()) message.set(http::field::cookie, cookies);
+  message.keep_alive(_settings.keepAlive);
+  message.body() = request.body;
+  message.prepare_payload();
 
-  httplib::Result result = _client->Post(_path, headers, request.body, "text/xml; charset=utf-8");
-  if (!result) {
+  Detail::ClientResponse answer;
+  try {
+    // A pooled connection the server has closed in the meantime fails before
+    // any answer: send again once on a new connection.
+    for (int attempt = 0;; ++attempt) {
+      std::unique_ptr<ClientConnection> connection;
+      if (attempt == 0 && _settings.keepAlive) connection = TakeIdle();
+      bool reused = connection != nullptr;
+      if (!connection) {
+        connection = std::make_unique<ClientConnection>(
+            _host, _port, _tls ? &_tls->context : nullptr, _settings.connectTimeout);
+      }
+      auto outcome =
+          connection->Exchange(message, answer, _settings.readTimeout, _settings.maxResponseBytes);
+      if (outcome == ClientConnection::Outcome::kClosedBeforeAnswer) {
+        if (reused) continue;
+        throw std::runtime_error("the server closed the connection without an answer");
+      }
+      if (_settings.keepAlive && answer.keep_alive()) PutBack(std::move(connection));
+      break;
+    }
+  } catch (const std::runtime_error& e) {
     Lumo::Wire::ThrowWireFault(Lumo::Wire::Reason::kTransport, _url,
-                               "no answer: " + httplib::to_string(result.error()));
+                               std::string("no answer: ") + e.what());
   }
-  for (const auto& [name, value] : result->headers) {
-    if (Lower(name) == "set-cookie") Remember(value);
+
+  for (const auto& field : answer) {
+    if (field.name() == http::field::set_cookie) Remember(std::string(field.value()));
   }
-  bool soap = (result->status == 200 || result->status == 500) &&
-              IsXml(result->get_header_value("Content-Type"));
+  int status = static_cast<int>(answer.result_int());
+  bool soap = (status == 200 || status == 500) && Detail::IsXml(answer[http::field::content_type]);
   if (!soap) {
-    std::string detail = result->body.substr(0, 200);
+    std::string detail = answer.body().substr(0, 200);
     Lumo::Wire::ThrowWireFault(
         Lumo::Wire::Reason::kTransport, _url,
-        "HTTP " + std::to_string(result->status) + (detail.empty() ? "" : ": " + detail));
+        "HTTP " + std::to_string(status) + (detail.empty() ? "" : ": " + detail));
   }
-  response.status = result->status;
-  response.body = std::move(result->body);
+  response.status = status;
   response.headers.clear();
-  for (const auto& [name, value] : result->headers) response.headers.emplace_back(name, value);
+  for (const auto& field : answer) {
+    response.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+  }
+  response.body = std::move(answer.body());
 }
 
 }  // namespace ZelHttp

@@ -1,8 +1,19 @@
-// The server side of HTTP: serves wire requests POSTed to one path on the
-// loopback interface and hands each to a handler (a dispatcher, an
-// endpoint). Requests that are not SOAP messages get an HTTP error: 404 for
-// another path, 405 for another method, 415 for another content type, 413
-// for a body over the limit. The server keeps serving after any of them.
+// The server side of HTTP: serves wire requests POSTed to one path and hands
+// each to a handler (a dispatcher, an endpoint) on a bounded pool of handler
+// threads, so that a slow handler never holds up the connections' I/O.
+// Requests that are not SOAP messages get an HTTP error: 404 for another
+// path, 405 for another method, 415 for another content type or a body with
+// a Content-Encoding, 413 for a body over the limit (whatever its framing),
+// 431 for headers over the limit, 400 for bytes that are not HTTP. The
+// server keeps serving after any of them.
+//
+// Limits that hold whatever a peer does: the decoded body, the header
+// block, the time a whole request may take to arrive, the time a kept-alive
+// connection may sit idle, connections in all and per peer address (an idle
+// kept-alive connection is closed to make room for a new one). Requests
+// pipelined on one connection are answered in order. Each answer goes out in
+// one write with TCP_NODELAY set. Built on Boost.Beast over Asio; TLS
+// through OpenSSL when a certificate and key are given.
 #pragma once
 
 #include <Lumo/Wire/Transport.h>
@@ -12,23 +23,63 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
-
-namespace httplib {
-class Server;
-}
 
 namespace ZelHttp {
 
+// One answered request, for a request log. The request and response are
+// null when the HTTP layer answered by itself (a refusal).
+struct RequestRecord {
+  std::string peer;
+  std::string httpMethod;
+  std::string target;
+  int status = 0;
+  std::chrono::microseconds duration{0};
+  const Lumo::Wire::TransportRequest* request = nullptr;
+  const Lumo::Wire::TransportResponse* response = nullptr;
+  // Why the HTTP layer refused, for a refusal ("body over the limit").
+  std::string refusal;
+};
+
 struct HttpServerSettings {
-  // Only loopback addresses are accepted ("127.0.0.1", "::1").
+  // The address to listen on: "127.0.0.1" (the default), "::1", "0.0.0.0",
+  // "::" or any local address.
   std::string host = "127.0.0.1";
   // 0: an ephemeral port, chosen by the system.
   int port = 0;
   std::string path = "/zel";
+  // The body after any transfer framing (chunks count as they decode).
   size_t maxBodyBytes = 8u * 1024u * 1024u;
-  std::chrono::seconds readTimeout{5};
-  std::chrono::seconds writeTimeout{5};
+  // The request line and headers together.
+  size_t maxHeaderBytes = 16u * 1024u;
+  // The time a whole request (headers and body) may take to arrive, from
+  // its first byte; a TLS handshake gets as long.
+  std::chrono::seconds readTimeout{10};
+  // The time an answer may take to be written.
+  std::chrono::seconds writeTimeout{10};
+  // The time a kept-alive connection may wait for its next request.
+  std::chrono::seconds idleTimeout{30};
+  size_t maxConnections = 1024;
+  size_t maxConnectionsPerPeer = 256;
+  // The listen backlog (the kernel caps it at net.core.somaxconn).
+  int backlog = 1024;
+  // Threads reading and writing the connections.
+  int ioThreads = 1;
+  // Threads running the handler: at most this many requests are handled at
+  // once; the others wait their turn.
+  int handlerThreads = 8;
+  // On Stop: the time calls in flight are given to finish.
+  std::chrono::seconds drainTimeout{30};
+  // TLS: PEM files of the server's certificate (chain) and private key.
+  // Both empty: plain HTTP.
+  std::string tlsCertificateFile;
+  std::string tlsKeyFile;
+  // Answers GET requests for any target: true with the content type and
+  // body to send, false for 404. Unset: GET is refused with 405 on the path
+  // and 404 elsewhere. Runs on a handler thread.
+  std::function<bool(const std::string& target, std::string& contentType, std::string& body)>
+      getHandler;
+  // Called once for every answered request, on the thread that answered it.
+  std::function<void(const RequestRecord&)> requestLog;
 };
 
 using RequestHandler =
@@ -42,21 +93,28 @@ class HttpServer {
   HttpServer& operator=(const HttpServer&) = delete;
 
   // Binds the port and serves on threads of the server's own. Throws
-  // std::runtime_error when the port cannot be bound and
-  // std::invalid_argument for a host that is not a loopback address.
+  // std::runtime_error when the port cannot be bound (in use, no
+  // permission) or the TLS files cannot be loaded, and std::invalid_argument
+  // for a host that is not an IP address.
   void Start();
-  // Stops serving and waits for the serving thread; idempotent.
+  // Stops accepting, closes idle connections, lets the calls in flight
+  // finish and answer (at most drainTimeout), then stops the threads.
+  // Idempotent.
   void Stop();
 
   int GetPort() const { return _port; }
-  // "http://127.0.0.1:PORT/zel".
+  // "http://127.0.0.1:PORT/zel" ("https://" with TLS; a wildcard address
+  // shows as the loopback address).
   std::string GetUrl() const;
+  // Connections open right now.
+  size_t GetConnectionCount() const;
+
+  struct Impl;
 
  private:
   RequestHandler _handler;
   HttpServerSettings _settings;
-  std::unique_ptr<httplib::Server> _server;
-  std::thread _thread;
+  std::unique_ptr<Impl> _impl;
   int _port = 0;
 };
 

@@ -1,79 +1,59 @@
-// HTTP on the loopback interface: the client transport, the server, and the
-// sample service behind them.
-#include <Lumo/Lumo.h>
-#include <Lumo/Wire/StubAdapters.h>
+// The sample service over HTTP: sessions by cookie, requests a stub would
+// never send, several clients at once, stopping.
 #include <Lumo/Wire/WireFormatFault.h>
-#include <Olyx/Zel/Auth/SessionManager.h>
 #include <Olyx/Zel/Profile/ProfileId.h>
-#include <Olyx/Zel/Profile/ProfileManager.h>
-#include <Olyx/Zel/Profile/ResourceType.h>
-#include <Olyx/Zel/ServiceInstance.h>
-#include <Olyx/Zel/ServiceInstanceContent.h>
-#include <ZelHttp/HttpServer.h>
-#include <ZelHttp/HttpTransport.h>
-#include <ZelSample/Service.h>
-#include <ZelSample/Token.h>
-#include <ZelSample/WireEndpoint.h>
-#include <arpa/inet.h>
-#include <gtest/gtest.h>
-#include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <memory>
-#include <stdexcept>
 #include <thread>
+#include <vector>
 
+#include "RawHttp.h"
+#include "ServiceFixture.h"
+
+namespace HttpTesting {
 namespace {
 
-using Kestrum::Ref;
-
-// ---- URLs and hosts --------------------------------------------------------------------------
-
-TEST(UrlTest, SplitsHttpUrls) {
-  std::string host, path;
-  int port = 0;
-  ASSERT_TRUE(ZelHttp::SplitUrl("http://127.0.0.1:8080/zel", host, port, path));
-  EXPECT_EQ(host, "127.0.0.1");
-  EXPECT_EQ(port, 8080);
-  EXPECT_EQ(path, "/zel");
-  ASSERT_TRUE(ZelHttp::SplitUrl("http://localhost", host, port, path));
-  EXPECT_EQ(port, 80);
-  EXPECT_EQ(path, "/");
-  ASSERT_TRUE(ZelHttp::SplitUrl("http://[::1]:9/x/y", host, port, path));
-  EXPECT_EQ(host, "::1");
-  EXPECT_EQ(path, "/x/y");
-  for (const char* bad :
-       {"https://127.0.0.1/zel", "127.0.0.1:80/zel", "http://:80/", "http://127.0.0.1:0/",
-        "http://127.0.0.1:99999/", "http://h:8a/", "http://[::1/", ""}) {
-    EXPECT_FALSE(ZelHttp::SplitUrl(bad, host, port, path)) << bad;
+TEST(UrlTest, ParsesHttpAndHttpsUrls) {
+  ZelHttp::Url parsed;
+  ASSERT_TRUE(ZelHttp::ParseUrl("http://127.0.0.1:8080/zel", parsed));
+  EXPECT_FALSE(parsed.tls);
+  EXPECT_EQ(parsed.host, "127.0.0.1");
+  EXPECT_EQ(parsed.port, 8080);
+  EXPECT_EQ(parsed.path, "/zel");
+  ASSERT_TRUE(ZelHttp::ParseUrl("https://zel.example.net/api", parsed));
+  EXPECT_TRUE(parsed.tls);
+  EXPECT_EQ(parsed.port, 443);
+  ASSERT_TRUE(ZelHttp::ParseUrl("http://localhost", parsed));
+  EXPECT_EQ(parsed.port, 80);
+  EXPECT_EQ(parsed.path, "/");
+  ASSERT_TRUE(ZelHttp::ParseUrl("http://[::1]:9/x/y", parsed));
+  EXPECT_EQ(parsed.host, "::1");
+  EXPECT_EQ(parsed.path, "/x/y");
+  for (const char* bad : {"ftp://127.0.0.1/zel", "127.0.0.1:80/zel", "http://:80/",
+                          "http://127.0.0.1:0/", "http://127.0.0.1:99999/", "http://h:8a/",
+                          "http://[::1/", "http://[::1]x/", "http://user@host/", ""}) {
+    EXPECT_FALSE(ZelHttp::ParseUrl(bad, parsed)) << bad;
   }
 }
 
-TEST(UrlTest, OnlyLoopbackHostsAreTalkedToOrListenedOn) {
-  EXPECT_THROW(new ZelHttp::HttpTransport("http://192.0.2.1:80/zel"), std::invalid_argument);
+TEST(UrlTest, AnyHostIsAcceptedAndBadAddressesAreRefused) {
   EXPECT_THROW(new ZelHttp::HttpTransport("ftp://127.0.0.1/zel"), std::invalid_argument);
-  Ref<ZelHttp::HttpTransport> fine(new ZelHttp::HttpTransport("http://localhost:1/zel"));
+  Ref<ZelHttp::HttpTransport> remote(new ZelHttp::HttpTransport("http://192.0.2.1:80/zel"));
   ZelHttp::HttpServerSettings settings;
-  settings.host = "0.0.0.0";
+  settings.host = "not an address";
   ZelHttp::HttpServer server([](auto&, auto&) {}, settings);
   EXPECT_THROW(server.Start(), std::invalid_argument);
 }
 
 TEST(TransportTest, NoServerIsATransportFault) {
-  // Find a port nobody listens on: bind one, then close it.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  socklen_t length = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  int port = ntohs(address.sin_port);
-  close(probe);
-
+  // A port nobody listens on: bind one, then close it.
+  int port = 0;
+  {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor probe(
+        io, boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
+    port = probe.local_endpoint().port();
+  }
   Ref<ZelHttp::HttpTransport> transport(
       new ZelHttp::HttpTransport("http://127.0.0.1:" + std::to_string(port) + "/zel"));
   Lumo::Wire::TransportRequest request;
@@ -85,71 +65,6 @@ TEST(TransportTest, NoServerIsATransportFault) {
     EXPECT_EQ(*e.GetFault()->PeekReason(), "transport");
   }
 }
-
-// ---- the sample service over HTTP ------------------------------------------------------------
-
-class HttpServiceTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { Lumo::StartRuntime(); }
-
-  void SetUp() override {
-    service = std::make_unique<ZelSample::SampleService>();
-    endpoint = new ZelSample::WireEndpoint(*service);
-    ZelHttp::HttpServerSettings settings;
-    settings.maxBodyBytes = 64 * 1024;
-    server = std::make_unique<ZelHttp::HttpServer>(
-        [endpoint = endpoint](const Lumo::Wire::TransportRequest& request,
-                              Lumo::Wire::TransportResponse& response) {
-          endpoint->Handle(request, response);
-        },
-        settings);
-    server->Start();
-  }
-  void TearDown() override {
-    server.reset();
-    endpoint.Reset();
-    service.reset();
-  }
-
-  struct Client {
-    Ref<ZelHttp::HttpTransport> transport;
-    Ref<Lumo::Wire::WireStubAdapter> adapter;
-    Ref<Zel::ServiceInstanceStub> instance;
-    Ref<Zel::Auth::SessionManagerStub> sessions;
-    Ref<Zel::Profile::ProfileManagerStub> profiles;
-  };
-
-  Client Connect() {
-    Client client;
-    client.transport = new ZelHttp::HttpTransport(server->GetUrl());
-    Lumo::Wire::Options options;
-    options.version = "zel.version.version14";
-    client.adapter = new Lumo::Wire::WireStubAdapter(client.transport.Get(), options);
-    client.instance = new Zel::ServiceInstanceStub(service->GetServiceInstanceRef().Get(),
-                                                   client.adapter.Get(), nullptr);
-    Ref<Zel::ServiceInstanceContent> content;
-    client.instance->RetrieveContent(content);
-    client.sessions = new Zel::Auth::SessionManagerStub(content->GetSessionManager(),
-                                                        client.adapter.Get(), nullptr);
-    client.profiles = new Zel::Profile::ProfileManagerStub(content->GetProfileManager(),
-                                                           client.adapter.Get(), nullptr);
-    return client;
-  }
-
-  // Whether a fresh client is still served.
-  bool StillServes() {
-    try {
-      Client client = Connect();
-      return client.instance != nullptr;
-    } catch (const std::exception&) {
-      return false;
-    }
-  }
-
-  std::unique_ptr<ZelSample::SampleService> service;
-  Ref<ZelSample::WireEndpoint> endpoint;
-  std::unique_ptr<ZelHttp::HttpServer> server;
-};
 
 TEST_F(HttpServiceTest, TheCookieCarriesTheSessionAcrossRequests) {
   Client client = Connect();
@@ -164,31 +79,6 @@ TEST_F(HttpServiceTest, TheCookieCarriesTheSessionAcrossRequests) {
   EXPECT_TRUE(client.transport->GetCookie(ZelSample::kSessionCookie).empty());
   EXPECT_THROW(client.profiles->FetchResourceType(types), Lumo::MethodFault::Exception);
 }
-
-// A raw HTTP exchange, for requests a stub would never send.
-struct Raw {
-  int status;
-  std::string contentType;
-  std::string body;
-};
-
-Raw Post(const std::string& url, const std::string& path, const std::string& body,
-         const std::string& contentType, const httplib::Headers& headers = {}) {
-  std::string host, ignored;
-  int port = 0;
-  ZelHttp::SplitUrl(url, host, port, ignored);
-  httplib::Client client(host, port);
-  client.set_connection_timeout(std::chrono::seconds(2));
-  client.set_read_timeout(std::chrono::seconds(5));
-  auto result = client.Post(path, headers, body, contentType);
-  if (!result) return Raw{-1, "", httplib::to_string(result.error())};
-  return Raw{result->status, result->get_header_value("Content-Type"), result->body};
-}
-
-const std::string kEnvelopeStart =
-    "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-    "<soapenv:Body>";
-const std::string kEnvelopeEnd = "</soapenv:Body></soapenv:Envelope>";
 
 struct BadRequest {
   const char* name;
@@ -205,9 +95,8 @@ class BadRequestTest : public HttpServiceTest, public ::testing::WithParamInterf
 
 TEST_P(BadRequestTest, GetsAFaultOrAnHttpErrorAndTheServerKeepsServing) {
   const BadRequest& bad = GetParam();
-  httplib::Headers headers;
-  if (!bad.action.empty()) headers.emplace("SOAPAction", bad.action);
-  Raw answer = Post(server->GetUrl(), bad.path, bad.body, bad.contentType, headers);
+  std::string headers = bad.action.empty() ? "" : "SOAPAction: " + bad.action + "\r\n";
+  RawAnswer answer = Post(Port(), bad.path, bad.body, bad.contentType, headers);
   EXPECT_EQ(answer.status, bad.status) << answer.body;
   if (bad.faultPart != nullptr) {
     EXPECT_EQ(answer.contentType.find("text/xml"), 0u);
@@ -265,38 +154,43 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadRequest>& info) { return std::string(info.param.name); });
 
 TEST_F(HttpServiceTest, OtherMethodsAndGarbageBytesDoNotStopTheServer) {
-  std::string host, path;
-  int port = 0;
-  ZelHttp::SplitUrl(server->GetUrl(), host, port, path);
-  httplib::Client client(host, port);
-  client.set_connection_timeout(std::chrono::seconds(2));
-  client.set_read_timeout(std::chrono::seconds(5));
-  auto get = client.Get("/zel");
-  ASSERT_TRUE(get);
-  EXPECT_EQ(get->status, 405);
-  EXPECT_EQ(get->get_header_value("Allow"), "POST");
-  auto put = client.Put("/zel", "x", "text/xml");
-  ASSERT_TRUE(put);
-  EXPECT_GE(put->status, 400);
+  RawConnection get(Port());
+  ASSERT_TRUE(get.Send("GET /zel HTTP/1.1\r\nHost: x\r\n\r\n"));
+  RawAnswer answer = get.Read();
+  EXPECT_EQ(answer.status, 405);
+  EXPECT_EQ(answer.header("Allow"), "POST");
+  ASSERT_TRUE(get.Send("PUT /zel HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\n\r\nx"));
+  EXPECT_EQ(get.Read().status, 405);
 
-  // Bytes that are not HTTP, then a connection closed half-way through a
-  // request.
-  for (const std::string& bytes :
-       {std::string("\x16\x03\x01\x02\x00garbage\r\n\r\n", 16),
-        std::string("POST /zel HTTP/1.1\r\nContent-Length: 100\r\n\r\n<soap")}) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
-    shutdown(fd, SHUT_WR);
-    char buffer[256];
-    while (recv(fd, buffer, sizeof buffer, 0) > 0) {
-    }
-    close(fd);
-  }
+  // Bytes that are not HTTP get a 400 and a closed connection; a connection
+  // closed half-way through a request is simply dropped.
+  RawConnection garbage(Port());
+  ASSERT_TRUE(garbage.Send(std::string("\x16\x03\x01\x02\x00garbage\r\n\r\n", 16)));
+  EXPECT_EQ(garbage.Read().status, 400);
+  EXPECT_TRUE(garbage.WaitForClose());
+  RawConnection half(Port());
+  ASSERT_TRUE(half.Send("POST /zel HTTP/1.1\r\nContent-Length: 100\r\n\r\n<soap"));
+  half.Socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send);
+  EXPECT_TRUE(half.WaitForClose());
+  EXPECT_TRUE(StillServes());
+}
+
+TEST_F(HttpServiceTest, GetRequestsGoToTheGetHandler) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.getHandler = [](const std::string& target, std::string& type, std::string& body) {
+    if (target != "/zel?wsdl") return false;
+    type = "text/xml";
+    body = "<definitions/>";
+    return true;
+  };
+  Restart(settings);
+  RawConnection connection(Port());
+  ASSERT_TRUE(connection.Send("GET /zel?wsdl HTTP/1.1\r\nHost: x\r\n\r\n"));
+  RawAnswer page = connection.Read();
+  EXPECT_EQ(page.status, 200);
+  EXPECT_EQ(page.body, "<definitions/>");
+  ASSERT_TRUE(connection.Send("GET /other HTTP/1.1\r\nHost: x\r\n\r\n"));
+  EXPECT_EQ(connection.Read().status, 404);
   EXPECT_TRUE(StillServes());
 }
 
@@ -351,3 +245,4 @@ TEST_F(HttpServiceTest, StopIsIdempotentAndAStoppedServerAnswersNothing) {
 }
 
 }  // namespace
+}  // namespace HttpTesting

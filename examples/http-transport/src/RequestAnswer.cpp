@@ -1,0 +1,149 @@
+#include "RequestAnswer.h"
+
+#include <malloc.h>
+
+#include <exception>
+
+#include "HeaderText.h"
+
+namespace ZelHttp {
+namespace Detail {
+
+namespace http = boost::beast::http;
+
+namespace {
+
+void Plain(HttpResponse& response, int status, const std::string& text) {
+  response.result(static_cast<unsigned>(status));
+  response.set(http::field::content_type, "text/plain; charset=utf-8");
+  response.body() = text + "\n";
+}
+
+std::chrono::microseconds Since(std::chrono::steady_clock::time_point started) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               started);
+}
+
+std::string PathOf(const HttpRequest& request) {
+  std::string_view target = request.target();
+  return std::string(target.substr(0, target.find('?')));
+}
+
+void Log(const ServerContext& context, RequestRecord& record) {
+  if (!context.settings.requestLog) return;
+  try {
+    context.settings.requestLog(record);
+  } catch (const std::exception&) {
+    // A failing log must not fail the call.
+  }
+}
+
+// A SOAP POST on the path: the handler answers. call and answer are kept
+// for the log.
+void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse& response,
+                Lumo::Wire::TransportRequest& call, Lumo::Wire::TransportResponse& answer,
+                RequestRecord& record) {
+  if (!IsXml(request[http::field::content_type])) {
+    record.refusal = "not a SOAP content type";
+    return Plain(response, 415, "the body must be a SOAP message (Content-Type: text/xml)");
+  }
+  call.action = Unquote(request["SOAPAction"]);
+  call.body = std::move(request.body());
+  for (const auto& field : request) {
+    if (field.name() == http::field::cookie) {
+      call.headers.emplace_back("Cookie", std::string(field.value()));
+    }
+  }
+  record.request = &call;
+  try {
+    context.handler(call, answer);
+  } catch (const std::exception& e) {
+    record.refusal = e.what();
+    return Plain(response, 500, std::string("the request could not be served: ") + e.what());
+  }
+  response.result(static_cast<unsigned>(answer.status != 0 ? answer.status : 500));
+  for (const auto& [name, value] : answer.headers) response.insert(name, value);
+  response.set(http::field::content_type, "text/xml; charset=utf-8");
+  record.response = &answer;
+}
+
+// A request other than a SOAP POST on the path.
+void AnswerOther(const HttpServerSettings& settings, const HttpRequest& request,
+                 const std::string& path, HttpResponse& response) {
+  auto method = request.method();
+  if ((method == http::verb::get || method == http::verb::head) && settings.getHandler) {
+    std::string contentType;
+    std::string body;
+    try {
+      if (!settings.getHandler(std::string(request.target()), contentType, body)) {
+        return Plain(response, 404, "nothing at " + path);
+      }
+    } catch (const std::exception& e) {
+      return Plain(response, 500, std::string("the page could not be served: ") + e.what());
+    }
+    response.result(http::status::ok);
+    response.set(http::field::content_type, contentType);
+    response.body() = std::move(body);
+  } else if (path == settings.path) {
+    response.set(http::field::allow, settings.getHandler ? "POST, GET" : "POST");
+    Plain(response, 405, "POST SOAP messages to this path");
+  } else {
+    Plain(response, 404, "nothing at " + path);
+  }
+}
+
+}  // namespace
+
+void GiveBackMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
+void AnswerRequest(const ServerContext& context, const std::string& peer,
+                   std::chrono::steady_clock::time_point started, HttpRequest& request,
+                   HttpResponse& response) {
+  const HttpServerSettings& settings = context.settings;
+  response.version(11);
+  RequestRecord record;
+  record.peer = peer;
+  record.httpMethod = std::string(request.method_string());
+  record.target = std::string(request.target());
+  std::string path = PathOf(request);
+  Lumo::Wire::TransportRequest call;
+  Lumo::Wire::TransportResponse answer;
+  if (request.method() == http::verb::post && path == settings.path) {
+    AnswerCall(context, request, response, call, answer, record);
+  } else {
+    AnswerOther(settings, request, path, response);
+  }
+  record.status = static_cast<int>(response.result_int());
+  record.duration = Since(started);
+  Log(context, record);
+  if (record.response != nullptr) response.body() = std::move(answer.body);
+  response.keep_alive(request.keep_alive() && !context.stopping);
+  response.prepare_payload();
+  if (request.method() == http::verb::head) response.body().clear();
+}
+
+void RefusalAnswer(const ServerContext& context, const std::string& peer,
+                   std::chrono::steady_clock::time_point started, const HttpRequest* request,
+                   int status, const std::string& reason, HttpResponse& response) {
+  response.version(11);
+  Plain(response, status, reason);
+  response.keep_alive(false);
+  response.prepare_payload();
+  RequestRecord record;
+  record.peer = peer;
+  if (request != nullptr) {
+    record.httpMethod = std::string(request->method_string());
+    record.target = std::string(request->target());
+  }
+  record.status = status;
+  record.refusal = reason;
+  record.duration = Since(started);
+  Log(context, record);
+}
+
+}  // namespace Detail
+}  // namespace ZelHttp

@@ -1,0 +1,247 @@
+// One connection of the server: reads a request under the header, body and
+// time limits, has it answered on the handler pool, writes the answer, and
+// reads the next request (kept alive, pipelined requests in order). Plain
+// TCP or TLS by the stream type. Every step runs on the connection's strand.
+#pragma once
+
+#include <ZelHttp/HttpServer.h>
+
+#include <atomic>
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+#include "ConnectionTable.h"
+#include "HeaderText.h"
+#include "RequestAnswer.h"
+
+namespace ZelHttp {
+namespace Detail {
+
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = boost::beast::http;
+using tcp = boost::asio::ip::tcp;
+
+template <class Stream>
+class ServerSession : public Closable, public std::enable_shared_from_this<ServerSession<Stream>> {
+ public:
+  static constexpr bool kTls = !std::is_same_v<Stream, tcp::socket>;
+
+  ServerSession(ServerContext& context, uint64_t id, std::string peer, Stream stream)
+      : _context(context),
+        _id(id),
+        _peer(std::move(peer)),
+        _stream(std::move(stream)),
+        _timer(_stream.get_executor()),
+        _buffer(context.settings.maxHeaderBytes + kReadChunk) {}
+  ~ServerSession() override { _context.table.Remove(_id); }
+
+  void Start() {
+    net::post(_stream.get_executor(), [self = this->shared_from_this()] { self->Begin(); });
+  }
+  void Close() override {
+    net::post(_stream.get_executor(), [self = this->shared_from_this()] { self->CloseSocket(); });
+  }
+  void Drain() override {
+    net::post(_stream.get_executor(), [self = this->shared_from_this()] {
+      if (self->_state != State::kHandling && self->_state != State::kWriting) self->CloseSocket();
+    });
+  }
+
+ private:
+  enum class State { kHandshake, kIdle, kReading, kHandling, kWriting, kClosed };
+  static constexpr size_t kReadChunk = 64 * 1024;
+
+  void Begin() {
+    if constexpr (kTls) {
+      _state = State::kHandshake;
+      SetDeadline(_context.settings.readTimeout);
+      _stream.async_handshake(net::ssl::stream_base::server,
+                              [self = this->shared_from_this()](beast::error_code ec) {
+                                if (ec) return self->CloseSocket();
+                                self->ReadRequest();
+                              });
+    } else {
+      ReadRequest();
+    }
+  }
+
+  void ReadRequest() {
+    if (_context.stopping || _state == State::kClosed) return CloseSocket();
+    _parser.emplace();
+    _parser->header_limit(static_cast<std::uint32_t>(_context.settings.maxHeaderBytes));
+    _parser->body_limit(_context.settings.maxBodyBytes);
+    _headerChecked = false;
+    if (_buffer.size() == 0) {
+      _state = State::kIdle;
+      _context.table.SetIdle(_id, true);
+      SetDeadline(_context.settings.idleTimeout);
+    } else {
+      StartRequestClock();
+    }
+    ReadSome();
+  }
+
+  // The first byte of a request came: the whole of it must come in time.
+  void StartRequestClock() {
+    _state = State::kReading;
+    _context.table.SetIdle(_id, false);
+    _started = std::chrono::steady_clock::now();
+    SetDeadline(_context.settings.readTimeout);
+  }
+
+  void ReadSome() {
+    http::async_read_some(_stream, _buffer, *_parser,
+                          [self = this->shared_from_this()](beast::error_code ec, size_t bytes) {
+                            self->OnRead(ec, bytes);
+                          });
+  }
+
+  void OnRead(beast::error_code ec, size_t bytes) {
+    if (_state == State::kClosed) return;
+    if (_state == State::kIdle && (bytes > 0 || _buffer.size() > 0)) StartRequestClock();
+    if (ec) {
+      if (ec == http::error::body_limit) return Refuse(413, "body over the limit");
+      if (ec == http::error::header_limit || ec == http::error::buffer_overflow) {
+        return Refuse(431, "headers over the limit");
+      }
+      if (ec == http::error::end_of_stream || ec == http::error::partial_message ||
+          ec.category() != beast::http::make_error_code(http::error::bad_method).category()) {
+        return CloseSocket();
+      }
+      return Refuse(400, "not an HTTP request: " + ec.message());
+    }
+    if (_parser->is_header_done() && !_headerChecked) {
+      _headerChecked = true;
+      const auto& request = _parser->get();
+      if (!IsIdentityEncoding(request[http::field::content_encoding])) {
+        return Refuse(415, "bodies with a Content-Encoding are not accepted");
+      }
+      if (Lower(request[http::field::expect]) == "100-continue" && !_parser->is_done()) {
+        static const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+        net::async_write(_stream, net::buffer(kContinue),
+                         [self = this->shared_from_this()](beast::error_code ec, size_t) {
+                           if (ec) return self->CloseSocket();
+                           self->ReadSome();
+                         });
+        return;
+      }
+    }
+    if (_parser->is_done()) return Dispatch();
+    ReadSome();
+  }
+
+  // Hands the request to the handler pool; the answer comes back here.
+  void Dispatch() {
+    _state = State::kHandling;
+    _timer.cancel();
+    auto request = std::make_shared<http::request<http::string_body>>(_parser->release());
+    _parser.reset();
+    net::post(_context.handlers, [self = this->shared_from_this(), request]() mutable {
+      auto response = std::make_shared<http::response<http::string_body>>();
+      bool large = request->body().size() >= kLargeBytes;
+      AnswerRequest(self->_context, self->_peer, self->_started, *request, *response);
+      request.reset();
+      if (large) GiveBackMemory();
+      net::post(self->_stream.get_executor(),
+                [self, response]() mutable { self->Write(std::move(response)); });
+    });
+  }
+
+  void Write(std::shared_ptr<http::response<http::string_body>> response) {
+    if (_state == State::kClosed) return;
+    _state = State::kWriting;
+    _response = std::move(response);
+    SetDeadline(_context.settings.writeTimeout);
+    http::async_write(
+        _stream, *_response,
+        [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnWrite(ec); });
+  }
+
+  void OnWrite(beast::error_code ec) {
+    if (ec) return CloseSocket();
+    bool keepAlive = _response->keep_alive() && !_refused;
+    bool large = _response->body().size() >= kLargeBytes || _buffer.capacity() >= kLargeBytes;
+    _response.reset();
+    if (_buffer.capacity() > _buffer.size() + 2 * kReadChunk) _buffer.shrink_to_fit();
+    if (large) GiveBackMemory();
+    if (_refused) return Linger();
+    if (!keepAlive || _context.stopping) return CloseSocket();
+    ReadRequest();
+  }
+
+  // Answers from the HTTP layer itself; the connection closes after it.
+  void Refuse(int status, const std::string& reason) {
+    _refused = true;
+    _state = State::kHandling;
+    auto response = std::make_shared<http::response<http::string_body>>();
+    RefusalAnswer(_context, _peer, _started, _parser ? &_parser->get() : nullptr, status, reason,
+                  *response);
+    _parser.reset();
+    _buffer.consume(_buffer.size());
+    Write(std::move(response));
+  }
+
+  // After a refusal the peer may still be sending: stop writing, read and
+  // drop what comes for a moment, so that closing does not reset the
+  // connection before the peer has read the answer.
+  void Linger() {
+    _state = State::kWriting;
+    beast::error_code ignored;
+    beast::get_lowest_layer(_stream).shutdown(tcp::socket::shutdown_send, ignored);
+    SetDeadline(std::chrono::seconds(2));
+    DropIncoming();
+  }
+
+  void DropIncoming() {
+    beast::get_lowest_layer(_stream).async_read_some(
+        net::buffer(_drop), [self = this->shared_from_this()](beast::error_code ec, size_t bytes) {
+          self->_dropped += bytes;
+          if (ec || self->_dropped > 4 * kReadChunk) return self->CloseSocket();
+          self->DropIncoming();
+        });
+  }
+
+  void SetDeadline(std::chrono::steady_clock::duration duration) {
+    _timer.expires_after(duration);
+    _timer.async_wait([self = this->shared_from_this()](beast::error_code ec) {
+      if (!ec) self->CloseSocket();
+    });
+  }
+
+  void CloseSocket() {
+    if (_state == State::kClosed) return;
+    _state = State::kClosed;
+    _timer.cancel();
+    beast::error_code ignored;
+    auto& socket = beast::get_lowest_layer(_stream);
+    socket.shutdown(tcp::socket::shutdown_both, ignored);
+    socket.close(ignored);
+    _context.table.Remove(_id);
+  }
+
+  ServerContext& _context;
+  const uint64_t _id;
+  const std::string _peer;
+  Stream _stream;
+  net::steady_timer _timer;
+  beast::flat_buffer _buffer;
+  std::optional<http::request_parser<http::string_body>> _parser;
+  std::shared_ptr<http::response<http::string_body>> _response;
+  State _state = State::kIdle;
+  bool _headerChecked = false;
+  bool _refused = false;
+  std::chrono::steady_clock::time_point _started = std::chrono::steady_clock::now();
+  std::array<char, 4096> _drop{};
+  size_t _dropped = 0;
+};
+
+}  // namespace Detail
+}  // namespace ZelHttp

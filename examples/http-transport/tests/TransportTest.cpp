@@ -1,0 +1,198 @@
+// The client transport against a real server: connections kept and reused
+// across calls and threads, many threads over one transport, call timeouts,
+// and TLS with a certificate made for the test (trusted, and not).
+#include <Lumo/Wire/WireFormatFault.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "RawHttp.h"
+#include "ServiceFixture.h"
+
+namespace HttpTesting {
+namespace {
+
+std::string FaultText(const Lumo::Wire::WireFormatFault::Exception& e) {
+  const auto* fault = e.GetFault();
+  return *fault->PeekReason() + " " + e.what();
+}
+
+TEST_F(HttpServiceTest, KeptAliveConnectionsAreReusedAcrossCallsAndThreads) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  std::atomic<int> calls{0};
+  settings.requestLog = [&](const ZelHttp::RequestRecord&) { ++calls; };
+  Restart(settings);
+  Client client = Connect();
+  for (int i = 0; i < 20; ++i) {
+    Ref<Zel::ServiceInstanceContent> content;
+    client.instance->RetrieveContent(content);
+  }
+  EXPECT_EQ(server->GetConnectionCount(), 1u);
+  EXPECT_EQ(client.transport->GetIdleConnectionCount(), 1u);
+
+  // Sixteen threads over the one transport, each with its own calls: every
+  // answer is the right one, and the pool keeps no more than it may.
+  constexpr int kThreads = 16;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int r = 0; r < 20; ++r) {
+        try {
+          Ref<Zel::ServiceInstanceContent> content;
+          client.instance->RetrieveContent(content);
+          if (!content || !content->GetSessionManager()) ++wrong;
+        } catch (const std::exception& e) {
+          ADD_FAILURE() << e.what();
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_LE(client.transport->GetIdleConnectionCount(), 8u);
+  EXPECT_GE(calls.load(), 21 + kThreads * 20);
+}
+
+TEST_F(HttpServiceTest, AConnectionTheServerClosedIsReplacedWithoutAFault) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.idleTimeout = std::chrono::seconds(1);
+  Restart(settings);
+  Client client = Connect();
+  // Wait until the server has closed the kept-alive connection.
+  while (server->GetConnectionCount() != 0) std::this_thread::yield();
+  Ref<Zel::ServiceInstanceContent> content;
+  client.instance->RetrieveContent(content);
+  EXPECT_TRUE(content);
+}
+
+TEST_F(HttpServiceTest, ACallThatTakesTooLongIsATransportFault) {
+  std::atomic<bool> release{false};
+  server.reset();
+  server = std::make_unique<ZelHttp::HttpServer>(
+      [&](const Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response) {
+        while (!release) std::this_thread::yield();
+        endpoint->Handle(request, response);
+      },
+      TestSettings());
+  server->Start();
+  ZelHttp::HttpTransportSettings settings;
+  settings.readTimeout = std::chrono::milliseconds(300);
+  Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(server->GetUrl(), settings));
+  Lumo::Wire::TransportRequest request;
+  request.body = kRetrieveContent;
+  Lumo::Wire::TransportResponse response;
+  try {
+    transport->Send(request, response);
+    ADD_FAILURE() << "the call did not time out";
+  } catch (const Lumo::Wire::WireFormatFault::Exception& e) {
+    EXPECT_NE(FaultText(e).find("no answer within 300 ms"), std::string::npos) << FaultText(e);
+  }
+  release = true;
+}
+
+// ---- TLS --------------------------------------------------------------------------------------
+
+class TlsTest : public HttpServiceTest {
+ protected:
+  void SetUp() override {
+    HttpServiceTest::SetUp();
+    directory =
+        std::filesystem::temp_directory_path() / ("zel-http-tls-" + std::to_string(getpid()));
+    std::filesystem::create_directories(directory);
+    MakeCertificate("trusted", "localhost");
+    MakeCertificate("stranger", "localhost");
+    MakeCertificate("elsewhere", "elsewhere.test", false);
+    ZelHttp::HttpServerSettings settings = TestSettings();
+    settings.tlsCertificateFile = File("trusted.crt");
+    settings.tlsKeyFile = File("trusted.key");
+    Restart(settings);
+  }
+  void TearDown() override {
+    HttpServiceTest::TearDown();
+    std::filesystem::remove_all(directory);
+  }
+
+  // A self-signed certificate for host (and 127.0.0.1 when withAddress)
+  // made with the openssl program.
+  void MakeCertificate(const std::string& name, const std::string& host, bool withAddress = true) {
+    std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+        "-nodes -days 2 -subj /CN=" +
+        host + " -addext subjectAltName=DNS:" + host + (withAddress ? ",IP:127.0.0.1" : "") +
+        " -keyout " + File(name + ".key") + " -out " + File(name + ".crt") + " 2>" +
+        File(name + ".log");
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  std::string File(const std::string& name) const { return (directory / name).string(); }
+  std::string HttpsUrl(const std::string& host) const {
+    return "https://" + host + ":" + std::to_string(Port()) + "/zel";
+  }
+
+  std::filesystem::path directory;
+};
+
+TEST_F(TlsTest, ARoundTripWithATrustedCertificate) {
+  ZelHttp::HttpTransportSettings settings;
+  settings.trustedCertificateFile = File("trusted.crt");
+  EXPECT_EQ(server->GetUrl().rfind("https://", 0), 0u);
+  EXPECT_TRUE(HoldConversation(HttpsUrl("localhost"), *service, settings));
+  EXPECT_TRUE(HoldConversation(HttpsUrl("127.0.0.1"), *service, settings));
+}
+
+TEST_F(TlsTest, AnUntrustedCertificateOrAnotherHostNameIsRefused) {
+  Lumo::Wire::TransportRequest request;
+  request.body = kRetrieveContent;
+  Lumo::Wire::TransportResponse response;
+  auto expectRefused = [&](const std::string& url, const ZelHttp::HttpTransportSettings& settings) {
+    Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(url, settings));
+    try {
+      transport->Send(request, response);
+      ADD_FAILURE() << "an untrusted server was talked to at " << url;
+    } catch (const Lumo::Wire::WireFormatFault::Exception& e) {
+      EXPECT_NE(FaultText(e).find("certificate verify failed"), std::string::npos) << FaultText(e);
+    }
+  };
+  // The system's CA bundle does not know the test certificate.
+  expectRefused(HttpsUrl("localhost"), {});
+  // Trusting another certificate does not trust this one.
+  ZelHttp::HttpTransportSettings stranger;
+  stranger.trustedCertificateFile = File("stranger.crt");
+  expectRefused(HttpsUrl("localhost"), stranger);
+  // Plain HTTP to a TLS port gets no SOAP answer; the server keeps serving.
+  RawAnswer plain = Post(Port(), "/zel", kRetrieveContent, "text/xml", kAction);
+  EXPECT_NE(plain.status, 200);
+  ZelHttp::HttpTransportSettings trusted;
+  trusted.trustedCertificateFile = File("trusted.crt");
+  EXPECT_TRUE(HoldConversation(HttpsUrl("localhost"), *service, trusted));
+
+  // A trusted certificate, but for another name than the one asked for.
+  ZelHttp::HttpServerSettings elsewhere = TestSettings();
+  elsewhere.tlsCertificateFile = File("elsewhere.crt");
+  elsewhere.tlsKeyFile = File("elsewhere.key");
+  Restart(elsewhere);
+  ZelHttp::HttpTransportSettings trustsElsewhere;
+  trustsElsewhere.trustedCertificateFile = File("elsewhere.crt");
+  expectRefused(HttpsUrl("localhost"), trustsElsewhere);
+}
+
+TEST(TlsSettingsTest, MissingFilesAreClearErrors) {
+  ZelHttp::HttpServerSettings settings;
+  settings.tlsCertificateFile = "/nonexistent/server.crt";
+  settings.tlsKeyFile = "/nonexistent/server.key";
+  ZelHttp::HttpServer server([](auto&, auto&) {}, settings);
+  EXPECT_THROW(server.Start(), std::runtime_error);
+  ZelHttp::HttpTransportSettings client;
+  client.trustedCertificateFile = "/nonexistent/ca.crt";
+  EXPECT_THROW(new ZelHttp::HttpTransport("https://localhost:1/zel", client),
+               std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace HttpTesting
