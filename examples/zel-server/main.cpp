@@ -1,63 +1,43 @@
-// zel-server: serves the sample storage-policy service over HTTP on the
-// loopback interface until interrupted (SIGINT or SIGTERM).
+// zel-server: serves the sample storage-policy service over HTTP (or https)
+// until SIGTERM or SIGINT, then stops accepting, lets the calls in flight
+// finish and exits 0. `zel-server --help` lists the flags.
 //
-//   zel-server --port N [--max-body BYTES]
-//
-// Clients POST SOAP requests to http://127.0.0.1:N/zel; the service instance
+// Clients POST SOAP requests to http://ADDRESS:N/zel; the service instance
 // is the object "ServiceInstance" of type zel.ServiceInstance.
 #include <Lumo/Lumo.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/WireEndpoint.h>
+#include <malloc.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 
-namespace {
-
-void Usage(std::ostream& out) {
-  out << "usage: zel-server --port N [--max-body BYTES]\n"
-         "  --port N          the loopback port to listen on (0: any free port)\n"
-         "  --max-body BYTES  the largest request body accepted (default 8388608)\n";
-}
-
-bool ParseNumber(const char* text, long long max, long long& value) {
-  char* end = nullptr;
-  value = std::strtoll(text, &end, 10);
-  return end != text && *end == '\0' && value >= 0 && value <= max;
-}
-
-}  // namespace
+#include "RequestLog.h"
+#include "ServerOptions.h"
 
 int main(int argc, char** argv) {
-  ZelHttp::HttpServerSettings settings;
-  bool havePort = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    long long number = 0;
-    if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 65535, number)) {
-      settings.port = static_cast<int>(number);
-      havePort = true;
-      ++i;
-    } else if (arg == "--max-body" && i + 1 < argc && ParseNumber(argv[i + 1], 1LL << 30, number) &&
-               number > 0) {
-      settings.maxBodyBytes = static_cast<size_t>(number);
-      ++i;
-    } else if (arg == "--help" || arg == "-h") {
-      Usage(std::cout);
-      return 0;
-    } else {
-      std::cerr << "zel-server: bad argument " << arg << "\n";
-      Usage(std::cerr);
-      return 2;
-    }
-  }
-  if (!havePort) {
-    Usage(std::cerr);
+  ZelServer::ServerOptions options;
+  std::string error;
+  if (!ZelServer::ParseOptions(argc, argv, options, error)) {
+    std::cerr << "zel-server: " << error << "\n";
+    ZelServer::PrintUsage(std::cerr);
     return 2;
   }
+  if (options.help) {
+    ZelServer::PrintUsage(std::cout);
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "zel-server " << ZEL_VERSION << "\n";
+    return 0;
+  }
+#ifdef M_MMAP_THRESHOLD
+  // Large request bodies get memory of their own that goes back to the
+  // system when freed, instead of growing the heap for good.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
 
   // Wait for the stop signals on this thread only: block them before any
   // thread starts, so that the serving threads inherit the mask.
@@ -69,22 +49,29 @@ int main(int argc, char** argv) {
 
   Lumo::StartRuntime();
   ZelSample::SampleService service;
-  Kestrum::Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service));
+  Lumo::Wire::DispatcherSettings dispatcher;
+  dispatcher.limits = options.limits;
+  dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
+  Kestrum::Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service, dispatcher));
+  ZelServer::RequestLog log(service, options.logLevel, std::cout);
+  options.http.requestLog = [&log](const ZelHttp::RequestRecord& record) { log.Write(record); };
   ZelHttp::HttpServer server(
       [endpoint](const Lumo::Wire::TransportRequest& request,
                  Lumo::Wire::TransportResponse& response) { endpoint->Handle(request, response); },
-      settings);
+      options.http);
   try {
     server.Start();
   } catch (const std::exception& e) {
     std::cerr << "zel-server: " << e.what() << "\n";
     return 1;
   }
-  std::cout << "zel-server: serving " << service.GetSettings().name << " at " << server.GetUrl()
-            << " (Ctrl-C stops)" << std::endl;
+  std::cout << "zel-server " << ZEL_VERSION << ": serving " << service.GetSettings().name << " at "
+            << server.GetUrl() << " (SIGTERM or Ctrl-C stops)" << std::endl;
   int received = 0;
   sigwait(&stopSignals, &received);
-  std::cout << "zel-server: stopping on signal " << received << std::endl;
+  std::cout << "zel-server: stopping on signal " << received
+            << ": no new connections; finishing the calls in flight" << std::endl;
   server.Stop();
+  std::cout << "zel-server: stopped" << std::endl;
   return 0;
 }

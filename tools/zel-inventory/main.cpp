@@ -63,7 +63,22 @@ void PrintVersions(const Lumo::OlyxVersions* versions) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--version") {
+      std::printf("zel-inventory %s\n", ZEL_VERSION);
+      return 0;
+    }
+    if (arg == "--help" || arg == "-h") {
+      std::printf(
+          "usage: zel-inventory [--version] [--help]\n"
+          "Loads the type libraries, starts the runtime and prints what got registered.\n");
+      return 0;
+    }
+    std::fprintf(stderr, "zel-inventory: unknown argument %s (try --help)\n", arg.c_str());
+    return 2;
+  }
   Lumo::StartRuntime();
 
   auto loaders = Lumo::GetLoaderRegistrations();

@@ -6,6 +6,7 @@
 //   zel-demo --url URL           talks to a running zel-server instead
 //   zel-demo --wire              also prints the XML of every message
 //   zel-demo --api-version V     speaks version V (version2, zel.version.version2, 2.0)
+//   zel-demo --trust FILE        trusts the certificates in FILE for an https:// URL
 //
 // Exits 0 when every answer was the expected one, 1 when one was not, 2 when
 // the conversation could not be held.
@@ -27,6 +28,9 @@ namespace {
 void Usage(std::ostream& out) {
   out << "usage: zel-demo [--url http://127.0.0.1:PORT/zel] [--wire] [--api-version VERSION]\n"
          "  --url URL            talk to a running zel-server (default: embed the service)\n"
+         "  --trust FILE         for an https URL: trust the PEM certificates in FILE instead\n"
+         "                       of the system's CA bundle (a test server's own certificate)\n"
+         "  --version            print the version and exit\n"
          "  --wire               print the XML of every request and response\n"
          "  --api-version V      the API version to speak; one of:\n";
   for (const auto& [name, id] : ZelDemo::KnownVersions()) {
@@ -42,6 +46,7 @@ int main(int argc, char** argv) {
   std::string url;
   std::string versionText;
   bool wire = false;
+  ZelHttp::HttpTransportSettings transportSettings;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--wire") {
@@ -50,6 +55,11 @@ int main(int argc, char** argv) {
       url = argv[++i];
     } else if (arg == "--api-version" && i + 1 < argc) {
       versionText = argv[++i];
+    } else if (arg == "--trust" && i + 1 < argc) {
+      transportSettings.trustedCertificateFile = argv[++i];
+    } else if (arg == "--version") {
+      std::cout << "zel-demo " << ZEL_VERSION << "\n";
+      return 0;
     } else if (arg == "--help" || arg == "-h") {
       Usage(std::cout);
       return 0;
@@ -94,7 +104,8 @@ int main(int argc, char** argv) {
     } else {
       std::cout << "zel-demo: talking to the service at " << url << "\n";
     }
-    Kestrum::Ref<Lumo::Wire::Transport> transport(new ZelHttp::HttpTransport(url));
+    Kestrum::Ref<Lumo::Wire::Transport> transport(
+        new ZelHttp::HttpTransport(url, transportSettings));
     if (wire) transport = new ZelDemo::TracingTransport(transport.Get(), std::cout);
     Lumo::Wire::Options options;
     options.version = version;

@@ -1,0 +1,180 @@
+#include "ServerOptions.h"
+
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace ZelServer {
+
+namespace {
+
+bool ParseNumber(const std::string& text, long long min, long long max, long long& value) {
+  char* end = nullptr;
+  value = std::strtoll(text.c_str(), &end, 10);
+  return !text.empty() && *end == '\0' && value >= min && value <= max;
+}
+
+struct Flag {
+  const char* name;
+  const char* value;  // null: takes no value
+  const char* help;
+  // Applies the value; false when it is not acceptable.
+  std::function<bool(ServerOptions&, const std::string&)> apply;
+};
+
+template <class T>
+std::function<bool(ServerOptions&, const std::string&)> Number(long long min, long long max,
+                                                               T ServerOptions::*group,
+                                                               size_t T::*field) {
+  return [=](ServerOptions& options, const std::string& text) {
+    long long value = 0;
+    if (!ParseNumber(text, min, max, value)) return false;
+    options.*group.*field = static_cast<size_t>(value);
+    return true;
+  };
+}
+
+std::function<bool(ServerOptions&, const std::string&)> Seconds(
+    std::chrono::seconds ZelHttp::HttpServerSettings::*field) {
+  return [=](ServerOptions& options, const std::string& text) {
+    long long value = 0;
+    if (!ParseNumber(text, 1, 86400, value)) return false;
+    options.http.*field = std::chrono::seconds(value);
+    return true;
+  };
+}
+
+std::function<bool(ServerOptions&, const std::string&)> Count(
+    int ZelHttp::HttpServerSettings::*field, long long max) {
+  return [=](ServerOptions& options, const std::string& text) {
+    long long value = 0;
+    if (!ParseNumber(text, 1, max, value)) return false;
+    options.http.*field = static_cast<int>(value);
+    return true;
+  };
+}
+
+const std::vector<Flag>& Flags() {
+  using Http = ZelHttp::HttpServerSettings;
+  using Limits = Lumo::Wire::Limits;
+  static const std::vector<Flag> flags = {
+      {"--port", "N", "the port to listen on (0: any free port); required",
+       [](ServerOptions& o, const std::string& v) {
+         long long value = 0;
+         if (!ParseNumber(v, 0, 65535, value)) return false;
+         o.http.port = static_cast<int>(value);
+         return true;
+       }},
+      {"--bind", "ADDRESS", "the address to listen on (default 127.0.0.1; 0.0.0.0 or :: for all)",
+       [](ServerOptions& o, const std::string& v) {
+         o.http.host = v;
+         return !v.empty();
+       }},
+      {"--tls-cert", "FILE", "serve https with this PEM certificate (chain); needs --tls-key",
+       [](ServerOptions& o, const std::string& v) {
+         o.http.tlsCertificateFile = v;
+         return !v.empty();
+       }},
+      {"--tls-key", "FILE", "the PEM private key of --tls-cert",
+       [](ServerOptions& o, const std::string& v) {
+         o.http.tlsKeyFile = v;
+         return !v.empty();
+       }},
+      {"--max-body", "BYTES", "the largest request body, however framed (default 8388608)",
+       Number<Http>(1, 1LL << 30, &ServerOptions::http, &Http::maxBodyBytes)},
+      {"--max-header", "BYTES", "the largest request line and headers (default 16384)",
+       Number<Http>(1024, 1 << 20, &ServerOptions::http, &Http::maxHeaderBytes)},
+      {"--max-depth", "N", "the deepest nesting of values in a message (default 64, at most 512)",
+       [](ServerOptions& o, const std::string& v) {
+         long long value = 0;
+         if (!ParseNumber(v, 1, Lumo::Wire::Limits::kHardMaxDepth, value)) return false;
+         o.limits.maxDepth = static_cast<int>(value);
+         return true;
+       }},
+      {"--max-elements", "N", "the most elements of one array (default 100000)",
+       Number<Limits>(1, 1LL << 30, &ServerOptions::limits, &Limits::maxArrayElements)},
+      {"--max-string", "BYTES", "the longest text value (default 8388608)",
+       Number<Limits>(1, 1LL << 30, &ServerOptions::limits, &Limits::maxStringBytes)},
+      {"--max-connections", "N", "connections open at once (default 1024)",
+       Number<Http>(1, 1 << 20, &ServerOptions::http, &Http::maxConnections)},
+      {"--max-connections-per-peer", "N", "connections from one address (default 256)",
+       Number<Http>(1, 1 << 20, &ServerOptions::http, &Http::maxConnectionsPerPeer)},
+      {"--backlog", "N", "the listen backlog (default 1024)", Count(&Http::backlog, 65535)},
+      {"--read-timeout", "SECONDS", "the time a whole request may take to arrive (default 10)",
+       Seconds(&Http::readTimeout)},
+      {"--write-timeout", "SECONDS", "the time an answer may take to be sent (default 10)",
+       Seconds(&Http::writeTimeout)},
+      {"--idle-timeout", "SECONDS", "the time a kept-alive connection may wait (default 30)",
+       Seconds(&Http::idleTimeout)},
+      {"--drain-timeout", "SECONDS",
+       "on SIGTERM, the time calls in flight get to finish (default 30)",
+       Seconds(&Http::drainTimeout)},
+      {"--handler-threads", "N", "calls served at once (default 8)",
+       Count(&Http::handlerThreads, 1024)},
+      {"--io-threads", "N", "threads reading and writing connections (default 1)",
+       Count(&Http::ioThreads, 64)},
+      {"--log-level", "LEVEL",
+       "error (no request log), warning (failed calls), info (every call; default), debug",
+       [](ServerOptions& o, const std::string& v) { return ParseLogLevel(v, o.logLevel); }},
+      {"--version", nullptr, "print the version and exit",
+       [](ServerOptions& o, const std::string&) { return o.version = true; }},
+      {"--help", nullptr, "print this help and exit",
+       [](ServerOptions& o, const std::string&) { return o.help = true; }},
+  };
+  return flags;
+}
+
+}  // namespace
+
+void PrintUsage(std::ostream& out) {
+  out << "usage: zel-server --port N [options]\n"
+         "Serves the sample storage-policy service: clients POST SOAP requests to\n"
+         "http://ADDRESS:N/zel (https with --tls-cert). SIGTERM or SIGINT stops it after\n"
+         "the calls in flight are answered. Options:\n";
+  for (const Flag& flag : Flags()) {
+    std::string left =
+        std::string("  ") + flag.name + (flag.value ? std::string(" ") + flag.value : "");
+    out << left << std::string(left.size() < 36 ? 36 - left.size() : 1, ' ') << flag.help << "\n";
+  }
+}
+
+bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error) {
+  bool havePort = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "-h") arg = "--help";
+    const Flag* found = nullptr;
+    for (const Flag& flag : Flags()) {
+      if (arg == flag.name) found = &flag;
+    }
+    if (found == nullptr) {
+      error = "unknown argument " + arg;
+      return false;
+    }
+    std::string value;
+    if (found->value != nullptr) {
+      if (i + 1 >= argc) {
+        error = arg + " needs a value (" + found->value + ")";
+        return false;
+      }
+      value = argv[++i];
+    }
+    if (!found->apply(options, value)) {
+      error = "bad value for " + arg + ": " + value;
+      return false;
+    }
+    if (arg == "--port") havePort = true;
+  }
+  if (options.help || options.version) return true;
+  if (!havePort) {
+    error = "--port is required";
+    return false;
+  }
+  if (options.http.tlsCertificateFile.empty() != options.http.tlsKeyFile.empty()) {
+    error = "--tls-cert and --tls-key go together";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ZelServer

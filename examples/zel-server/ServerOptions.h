@@ -1,0 +1,29 @@
+// zel-server's command line: every flag, its help text, and the settings
+// of the HTTP server, the wire reader and the log it fills.
+#pragma once
+
+#include <Lumo/Wire/Options.h>
+#include <ZelHttp/HttpServer.h>
+
+#include <ostream>
+#include <string>
+
+#include "RequestLog.h"
+
+namespace ZelServer {
+
+struct ServerOptions {
+  ZelHttp::HttpServerSettings http;
+  Lumo::Wire::Limits limits;
+  LogLevel logLevel = LogLevel::kInfo;
+  bool help = false;
+  bool version = false;
+};
+
+void PrintUsage(std::ostream& out);
+
+// False, with the reason in error, for an unknown flag, a missing or bad
+// value, or no --port.
+bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error);
+
+}  // namespace ZelServer
