@@ -73,11 +73,13 @@ TEST_F(HttpServiceTest, AConnectionTheServerClosedIsReplacedWithoutAFault) {
 }
 
 TEST_F(HttpServiceTest, ACallThatTakesTooLongIsATransportFault) {
-  std::atomic<bool> release{false};
+  // Shared with the handler, which may start only after the client gave up.
+  auto release = std::make_shared<std::atomic<bool>>(false);
   server.reset();
   server = std::make_unique<ZelHttp::HttpServer>(
-      [&](const Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response) {
-        while (!release) std::this_thread::yield();
+      [release, endpoint = endpoint](const Lumo::Wire::TransportRequest& request,
+                                     Lumo::Wire::TransportResponse& response) {
+        while (!*release) std::this_thread::yield();
         endpoint->Handle(request, response);
       },
       TestSettings());
@@ -94,7 +96,7 @@ TEST_F(HttpServiceTest, ACallThatTakesTooLongIsATransportFault) {
   } catch (const Lumo::Wire::WireFormatFault::Exception& e) {
     EXPECT_NE(FaultText(e).find("no answer within 300 ms"), std::string::npos) << FaultText(e);
   }
-  release = true;
+  *release = true;
 }
 
 // ---- TLS --------------------------------------------------------------------------------------
