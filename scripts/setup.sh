@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-          dpkg-dev doxygen libboost1.81-dev libssl-dev openssl)
+          dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev)
 
 missing=()
 for package in "${packages[@]}"; do

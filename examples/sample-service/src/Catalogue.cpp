@@ -28,8 +28,6 @@ using Zel::Capability::Provider::CapabilityObjectSchema;
 using Zel::Capability::Types::DiscreteSet;
 using Zel::Capability::Types::Range;
 
-namespace {
-
 // ---- values -----------------------------------------------------------------------
 
 std::optional<int64_t> AsInteger(const Lumo::Any* value) {
@@ -63,6 +61,8 @@ bool SameValue(const Lumo::Any* a, const Lumo::Any* b) {
   }
   return false;
 }
+
+namespace {
 
 Ref<Lumo::Any> Int(int32_t value) { return Ref<Lumo::Any>(new Lumo::Primitive<int32_t>(value)); }
 Ref<Lumo::Any> Text(const char* value) {
@@ -183,28 +183,6 @@ Ref<CapabilityObjectSchema> MakeBuiltInSchema() {
     category->GetCapabilityMetadata()->Append(MakeCapability(entry).Get());
   }
   return schema;
-}
-
-// ---- the sample inventory ------------------------------------------------------------
-
-struct Datastore {
-  const char* name;
-  int32_t replicaCount;
-  bool encryption;
-  const char* performanceTier;
-  int32_t stripeWidth;
-};
-
-const Datastore kFast = {"ds-fast", 2, true, "gold", 4};
-const Datastore kBulk = {"ds-bulk", 1, false, "bronze", 1};
-
-const Datastore& StorageOf(const Zel::ServerObjectRef& entity) {
-  const std::string& key = entity.GetKey();
-  if (!key.empty()) {
-    char last = key.back();
-    if (last >= '0' && last <= '9' && (last - '0') % 2 == 1) return kBulk;
-  }
-  return kFast;
 }
 
 bool IsIntegerType(const std::string& name) {
@@ -334,6 +312,17 @@ bool Catalogue::RemoveAllRegistered() {
   return any;
 }
 
+std::vector<std::string> Catalogue::RegisteredProviders() const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  std::vector<std::string> providers;
+  for (const Registration& registration : _registered) {
+    bool seen = false;
+    for (const std::string& p : providers) seen = seen || p == registration.providerUuid;
+    if (!seen) providers.push_back(registration.providerUuid);
+  }
+  return providers;
+}
+
 // ---- look-ups and checks -----------------------------------------------------------------
 
 const CapabilityMetadata* FindCapability(const SchemaList& schemas, const std::string& ns,
@@ -415,90 +404,6 @@ bool CheckValue(const PropertyMetadata& property, const Lumo::Any* value, std::s
     return refuse("the property takes a string or a set of strings, not " + DescribeValue(value));
   }
   return true;
-}
-
-std::string DatastoreOf(const Zel::ServerObjectRef& entity) { return StorageOf(entity).name; }
-
-Ref<Lumo::Any> OfferedValue(const Zel::ServerObjectRef& entity, const std::string& ns,
-                            const std::string& capability, const std::string& property) {
-  if (ns != Catalogue::kNamespace || capability != property) return Ref<Lumo::Any>();
-  const Datastore& storage = StorageOf(entity);
-  if (property == "replicaCount") return Int(storage.replicaCount);
-  if (property == "encryption") return Bool(storage.encryption);
-  if (property == "performanceTier") return Text(storage.performanceTier);
-  if (property == "stripeWidth") return Int(storage.stripeWidth);
-  return Ref<Lumo::Any>();
-}
-
-bool Satisfies(const Lumo::Any* offered, const PropertyInstance& wanted) {
-  if (offered == nullptr) return false;
-  const Lumo::Any* value = wanted.GetValue();
-  bool met = false;
-  if (auto* range = dynamic_cast<const Range*>(value)) {
-    auto v = AsInteger(offered);
-    auto lo = AsInteger(range->GetMin());
-    auto hi = AsInteger(range->GetMax());
-    met = v && lo && hi && *lo <= *v && *v <= *hi;
-  } else if (auto* set = dynamic_cast<const DiscreteSet*>(value)) {
-    const auto* values = set->GetPtrValues();
-    for (int i = 0; values != nullptr && i < values->GetLength() && !met; ++i) {
-      met = SameValue(values->GetAt(i), offered);
-    }
-  } else {
-    met = SameValue(value, offered);
-  }
-  const std::string* op = wanted.PeekOperator();
-  if (op != nullptr && *op == "NOT") met = !met;
-  return met;
-}
-
-bool Satisfies(const Zel::ServerObjectRef& entity, const CapabilityInstance& capability) {
-  const auto* uid = capability.GetId();
-  const auto* constraints = capability.GetPtrConstraint();
-  if (uid == nullptr || constraints == nullptr) return false;
-  for (int c = 0; c < constraints->GetLength(); ++c) {
-    const auto* properties = constraints->Get(c)->GetPtrPropertyInstance();
-    if (properties == nullptr || properties->IsEmpty()) continue;
-    bool all = true;
-    for (int p = 0; p < properties->GetLength() && all; ++p) {
-      const PropertyInstance* wanted = properties->Get(p);
-      Ref<Lumo::Any> offered =
-          OfferedValue(entity, uid->GetNamespace(), uid->GetId(), wanted->GetId());
-      all = Satisfies(offered.Get(), *wanted);
-    }
-    if (all) return true;
-  }
-  return false;
-}
-
-Ref<CapabilityInstance> OfferedInstance(const Zel::ServerObjectRef& entity,
-                                        const CapabilityInstance& wanted) {
-  const auto* uid = wanted.GetId();
-  if (uid == nullptr) return Ref<CapabilityInstance>();
-  Ref<ConstraintInstance> constraint(new ConstraintInstance);
-  std::vector<std::string> seen;
-  const auto* constraints = wanted.GetPtrConstraint();
-  for (int c = 0; constraints != nullptr && c < constraints->GetLength(); ++c) {
-    const auto* properties = constraints->Get(c)->GetPtrPropertyInstance();
-    for (int p = 0; properties != nullptr && p < properties->GetLength(); ++p) {
-      const std::string& id = properties->Get(p)->GetId();
-      bool known = false;
-      for (const std::string& s : seen) known = known || s == id;
-      if (known) continue;
-      seen.push_back(id);
-      Ref<Lumo::Any> offered = OfferedValue(entity, uid->GetNamespace(), uid->GetId(), id);
-      if (!offered) continue;
-      Ref<PropertyInstance> property(new PropertyInstance);
-      property->SetId(id);
-      property->SetValue(offered.Get());
-      constraint->GetPropertyInstance()->Append(property.Get());
-    }
-  }
-  if (constraint->GetPropertyInstance()->IsEmpty()) return Ref<CapabilityInstance>();
-  Ref<CapabilityInstance> instance(new CapabilityInstance);
-  instance->SetId(uid->_Clone());
-  instance->GetConstraint()->Append(constraint.Get());
-  return instance;
 }
 
 std::string DescribeValue(const Lumo::Any* value) {

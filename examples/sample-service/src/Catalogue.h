@@ -1,6 +1,6 @@
 // The capabilities the service knows (a built-in sample schema plus what
-// providers register), the checks of property values against their metadata,
-// and the sample inventory that says what the storage of an entity offers.
+// providers register) and the checks of property values against their
+// metadata.
 #pragma once
 
 #include <Kestrum/Ref.h>
@@ -14,7 +14,9 @@
 #include <Olyx/Zel/Capability/Provider/CapabilityProviderInfo.h>
 #include <Olyx/Zel/ServerObjectRef.h>
 
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,9 @@ class Catalogue {
   void Unregister(const Zel::Capability::Provider::CapabilityProviderInfo& info);
   // Removes every registration; true when there was one.
   bool RemoveAllRegistered();
+  // The providers with a registration, each once, in the order of their
+  // first registration.
+  std::vector<std::string> RegisteredProviders() const;
 
  private:
   struct Registration {
@@ -74,26 +79,12 @@ const Zel::Capability::PropertyMetadata* FindProperty(
 bool CheckValue(const Zel::Capability::PropertyMetadata& property, const Lumo::Any* value,
                 std::string& reason);
 
-// The sample inventory: an entity whose key ends in an odd digit lives on the
-// datastore "ds-bulk", every other entity on "ds-fast".
-std::string DatastoreOf(const Zel::ServerObjectRef& entity);
-// What the storage of an entity offers for a property of the built-in
-// schema; null for a property it knows nothing of.
-Kestrum::Ref<Lumo::Any> OfferedValue(const Zel::ServerObjectRef& entity, const std::string& ns,
-                                     const std::string& capability, const std::string& property);
-// Whether an offered value meets a wanted property instance: equal to a plain
-// value, inside a range, one of a set; the operator NOT turns the answer. An
-// unknown offer meets nothing.
-bool Satisfies(const Lumo::Any* offered, const Zel::Capability::PropertyInstance& wanted);
-// Whether the storage of an entity meets a capability instance: one of its
-// constraints has every property instance met.
-bool Satisfies(const Zel::ServerObjectRef& entity,
-               const Zel::Capability::CapabilityInstance& capability);
-// The capability instance that the storage of an entity offers for the
-// properties a wanted instance names (one constraint); null when it offers
-// none of them.
-Kestrum::Ref<Zel::Capability::CapabilityInstance> OfferedInstance(
-    const Zel::ServerObjectRef& entity, const Zel::Capability::CapabilityInstance& wanted);
+// The plain values of capability properties.
+std::optional<int64_t> AsInteger(const Lumo::Any* value);
+const std::string* AsString(const Lumo::Any* value);
+std::optional<bool> AsBool(const Lumo::Any* value);
+// Whether two plain values are equal (integers of any width compare by value).
+bool SameValue(const Lumo::Any* a, const Lumo::Any* b);
 
 // Text of a value for messages: 2, true, "gold", [1..3], {gold, silver}.
 std::string DescribeValue(const Lumo::Any* value);

@@ -1,12 +1,11 @@
-// zel.compliance.ComplianceManager: checks the storage of entities against the
-// profiles associated with them, and keeps the results.
-#include <Olyx/Zel/Capability/CapabilityInstance.h>
+// zel.compliance.ComplianceManager: checks the storage of entities against
+// their profiles through the registered compliance providers, and keeps the
+// results.
 #include <Olyx/Zel/Compliance/OperationalStatus.h>
-#include <Olyx/Zel/Compliance/PolicyStatus.h>
+#include <Olyx/Zel/Fault/ZELFault.h>
 #include <Olyx/Zel/Profile/ProfileId.h>
-#include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
 
-#include <climits>
+#include <map>
 
 #include "Managers.h"
 
@@ -14,194 +13,175 @@ namespace ZelSample {
 
 using Kestrum::Ref;
 using Zel::Compliance::ComplianceResult;
+using EntityArray = Lumo::DataArray<Zel::ServerObjectRef>;
+using ResultArray = Lumo::DataArray<ComplianceResult>;
 
 namespace {
 
-void CheckEntities(const Lumo::DataArray<Zel::ServerObjectRef>* entities) {
-  if (entities == nullptr || entities->IsEmpty()) {
-    Faults::InvalidArgument("entities", "no entities given");
-  }
-  for (int i = 0; i < entities->GetLength(); ++i) {
-    CheckEntity(entities->Get(i), "entities[" + std::to_string(i) + "]");
-  }
-}
-
-Ref<ComplianceResult> NewResult(const Zel::ServerObjectRef& entity, const std::string* profileId) {
+Ref<ComplianceResult> NewResult(const Zel::ServerObjectRef& entity, const std::string* profileId,
+                                const char* status) {
   Ref<ComplianceResult> result(new ComplianceResult);
   result->SetEntity(entity._Clone());
-  if (profileId != nullptr) {
-    Ref<Zel::Profile::ProfileId> id(new Zel::Profile::ProfileId);
-    id->SetUniqueId(*profileId);
-    result->SetProfile(id.Get());
-  }
+  if (profileId != nullptr) result->SetProfile(MakeId(*profileId).Get());
   result->SetMismatch(false);
+  result->SetComplianceStatus(status);
   return result;
 }
 
-// Evaluates a profile on the storage of an entity. The sub-profiles are
-// alternatives: the entity complies when its storage meets every capability
-// of one of them. Otherwise the violations reported are those of the
-// sub-profile that came closest.
-void Evaluate(const Zel::ServerObjectRef& entity,
-              const Zel::Profile::CapabilityBasedProfile& profile, ComplianceResult& result) {
-  const auto* constraints =
-      dynamic_cast<const Zel::Profile::SubProfileCapabilityConstraints*>(profile.GetConstraints());
-  const auto* subProfiles = constraints ? constraints->GetPtrSubProfiles() : nullptr;
-  Ref<Lumo::DataArray<Zel::Compliance::PolicyStatus>> closest;
-  int fewest = INT_MAX;
-  for (int s = 0; subProfiles != nullptr && s < subProfiles->GetLength(); ++s) {
-    const auto* capabilities = subProfiles->Get(s)->GetPtrCapability();
-    Ref<Lumo::DataArray<Zel::Compliance::PolicyStatus>> violated(
-        new Lumo::DataArray<Zel::Compliance::PolicyStatus>);
-    for (int c = 0; capabilities != nullptr && c < capabilities->GetLength(); ++c) {
-      const auto* wanted = capabilities->Get(c);
-      if (Satisfies(entity, *wanted)) continue;
-      Ref<Zel::Compliance::PolicyStatus> status(new Zel::Compliance::PolicyStatus);
-      status->SetExpectedValue(wanted->_Clone());
-      Ref<Zel::Capability::CapabilityInstance> offered = OfferedInstance(entity, *wanted);
-      if (offered) status->SetCurrentValue(offered.Get());
-      violated->Append(status.Get());
-    }
-    if (violated->GetLength() < fewest) {
-      fewest = violated->GetLength();
-      closest = violated;
-    }
+Ref<ComplianceResult> Failed(const Zel::ServerObjectRef& entity, const std::string& profileId,
+                             Lumo::MethodFault* cause) {
+  Ref<ComplianceResult> result =
+      NewResult(entity, &profileId, ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
+  result->SetCheckTime(Now());
+  result->SetComplianceTaskStatus(
+      Kestrum::Optional<std::string>(ComplianceResult::COMPLIANCETASKSTATUS_FAILED));
+  result->GetErrorCause()->Append(cause);
+  return result;
+}
+
+// What one entity of a check is checked against.
+struct Planned {
+  std::string checked;     // the profile; empty for none
+  std::string associated;  // the associated profile; empty for none
+  int64_t generation = 0;
+  Ref<ComplianceResult> result;
+};
+
+void RequireKnownProfile(ProfileState& state, const Zel::Profile::ProfileId* profile) {
+  if (profile != nullptr && state.FindProfile(profile->GetUniqueId()) == nullptr) {
+    Faults::NotFound("no profile has the id " + profile->GetUniqueId());
   }
-  if (closest && closest->IsEmpty()) {
-    result.SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_COMPLIANT);
-    return;
-  }
-  result.SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT);
-  if (closest) result.SetViolatedPolicies(closest.Get());
 }
 
 }  // namespace
 
-ComplianceManagerImpl::ComplianceManagerImpl(const char* id, ProfileState& state)
-    : Served(id), _state(state) {}
-
-void ComplianceManagerImpl::CheckCompliance(Lumo::DataArray<Zel::ServerObjectRef>* entities,
-                                            Zel::Profile::ProfileId* profile,
-                                            Ref<Lumo::DataArray<ComplianceResult>>& result) {
-  CheckEntities(entities);
-  Ref<Lumo::DataArray<ComplianceResult>> results(new Lumo::DataArray<ComplianceResult>);
-  const auto now = Now();
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (profile != nullptr && _state.profiles.count(profile->GetUniqueId()) == 0) {
-    Faults::NotFound("no profile has the id " + profile->GetUniqueId());
-  }
-  for (int i = 0; i < entities->GetLength(); ++i) {
-    const Zel::ServerObjectRef& entity = *entities->Get(i);
-    const std::string key = EntityKey(entity);
-    auto association = _state.associations.find(key);
-    const std::string* associated =
-        association == _state.associations.end() ? nullptr : &association->second.profileId;
-    const std::string* checked = profile != nullptr ? &profile->GetUniqueId() : associated;
-
-    Ref<ComplianceResult> one = NewResult(entity, checked);
-    one->SetCheckTime(now);
-    one->SetComplianceTaskStatus(
-        Kestrum::Optional<std::string>(ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS));
-    if (checked == nullptr) {
-      one->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
-    } else {
-      const auto& stored = _state.profiles.at(*checked);
-      Evaluate(entity, *stored.profile, *one);
-      one->SetMismatch(associated != nullptr && *associated != *checked);
-      Ref<Zel::Compliance::OperationalStatus> operational(new Zel::Compliance::OperationalStatus);
-      operational->SetHealthy(Kestrum::Optional<bool>(true));
-      one->SetOperationalStatus(operational.Get());
-      int64_t generation = 0;
-      stored.profile->GetGenerationId(generation);
-      _state.results[ResultKey(key, *checked)] =
-          ProfileState::StoredResult{Ref<ComplianceResult>(one->_Clone()), generation};
+Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entities,
+                                   const Zel::Profile::ProfileId* profile) {
+  const int count = entities.GetLength();
+  std::vector<Planned> plan(static_cast<size_t>(count));
+  {
+    std::lock_guard<std::mutex> lock(core.state.mutex);
+    RequireKnownProfile(core.state, profile);
+    for (int i = 0; i < count; ++i) {
+      Planned& one = plan[static_cast<size_t>(i)];
+      if (const auto* association = core.state.FindAssociation(EntityKey(*entities.Get(i)))) {
+        one.associated = association->profileId;
+      }
+      one.checked = profile != nullptr ? profile->GetUniqueId() : one.associated;
+      one.generation = core.state.GenerationOf(one.checked);
     }
-    results->Append(one.Get());
   }
-  result = results;
+  // One provider call per profile and entity type, outside the lock: the
+  // provider reads what it needs itself.
+  std::map<std::pair<std::string, std::string>, std::vector<int>> groups;
+  for (int i = 0; i < count; ++i) {
+    const Planned& one = plan[static_cast<size_t>(i)];
+    if (one.checked.empty()) {
+      plan[static_cast<size_t>(i)].result = NewResult(
+          *entities.Get(i), nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
+      continue;
+    }
+    groups[{one.checked, entities.Get(i)->GetObjectType()}].push_back(i);
+  }
+  for (const auto& [group, members] : groups) {
+    const auto& [profileId, entityType] = group;
+    Ref<EntityArray> asked(new EntityArray);
+    for (int i : members) asked->Append(const_cast<Zel::ServerObjectRef*>(entities.Get(i)));
+    Ref<ResultArray> answered;
+    Ref<Lumo::MethodFault> cause;
+    try {
+      Lumo::ManagedObject* provider = ComplianceProviderFor(core, entityType);
+      if (provider == nullptr) {
+        Faults::ZelFault("no compliance provider of this process serves " + entityType);
+      }
+      answered = ProviderAnswer<ResultArray>(provider, "checkCompliance",
+                                             {Ref<Lumo::Any>(asked), MakeId(profileId)});
+      if (answered->GetLength() != asked->GetLength()) {
+        Faults::ZelFault("the compliance provider answered " +
+                         std::to_string(answered->GetLength()) + " results for " +
+                         std::to_string(asked->GetLength()) + " entities");
+      }
+    } catch (const Lumo::MethodFault::Exception& refused) {
+      cause = refused.GetFault();
+    }
+    for (size_t m = 0; m < members.size(); ++m) {
+      Planned& one = plan[static_cast<size_t>(members[m])];
+      one.result = cause ? Failed(*entities.Get(members[m]), profileId, cause.Get())
+                         : Ref<ComplianceResult>(answered->Get(static_cast<int>(m)));
+      one.result->SetMismatch(!one.associated.empty() && one.associated != one.checked);
+    }
+  }
+  // Keep what was computed, for profiles that still exist.
+  ChangeSet changes;
+  QuotaUse adds;
+  std::lock_guard<std::mutex> lock(core.state.mutex);
+  for (int i = 0; i < count; ++i) {
+    const Planned& one = plan[static_cast<size_t>(i)];
+    const std::string* task = one.result->PeekComplianceTaskStatus();
+    if (one.checked.empty() || (task != nullptr && *task != ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS) ||
+        core.state.FindProfile(one.checked) == nullptr) {
+      continue;
+    }
+    const std::string key = EntityKey(*entities.Get(i));
+    if (core.state.FindResult(key, one.checked) == nullptr) ++adds.results;
+    changes.push_back(ResultRecord{key, one.checked, one.generation,
+                                   Ref<ComplianceResult>(one.result->_Clone())});
+  }
+  CommitChanges(core, changes, adds, &Faults::ZelFault);
+  Ref<ResultArray> results(new ResultArray);
+  for (const Planned& one : plan) results->Append(one.result.Get());
+  return results;
 }
 
-void ComplianceManagerImpl::FetchComplianceResult(Lumo::DataArray<Zel::ServerObjectRef>* entities,
+Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entities,
+                                   const Zel::Profile::ProfileId* profile) {
+  Ref<ResultArray> results(new ResultArray);
+  std::lock_guard<std::mutex> lock(core.state.mutex);
+  RequireKnownProfile(core.state, profile);
+  for (int i = 0; i < entities.GetLength(); ++i) {
+    const Zel::ServerObjectRef& entity = *entities.Get(i);
+    results->Append(StoredCompliance(core.state, entity, profile ? &profile->GetUniqueId() : nullptr)
+                        .Get());
+  }
+  return results;
+}
+
+Ref<ComplianceResult> StoredCompliance(const ProfileState& state, const Zel::ServerObjectRef& entity,
+                                       const std::string* profileId) {
+  const std::string key = EntityKey(entity);
+  const auto* association = state.FindAssociation(key);
+  const std::string* associated = association ? &association->profileId : nullptr;
+  const std::string* wanted = profileId != nullptr ? profileId : associated;
+  if (wanted == nullptr) {
+    return NewResult(entity, nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
+  }
+  const auto* stored = state.FindResult(key, *wanted);
+  if (stored == nullptr) {
+    // Never checked: the check time stays at the epoch.
+    return NewResult(entity, wanted, ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
+  }
+  Ref<ComplianceResult> copy(stored->result->_Clone());
+  if (state.GenerationOf(*wanted) != stored->generation) {
+    copy->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_OUTOFDATE);
+  }
+  copy->SetMismatch(associated != nullptr && *associated != *wanted);
+  return copy;
+}
+
+ComplianceManagerImpl::ComplianceManagerImpl(const char* id, ServiceCore& core)
+    : Served(id), _core(core), _state(core.state) {}
+
+void ComplianceManagerImpl::CheckCompliance(EntityArray* entities, Zel::Profile::ProfileId* profile,
+                                            Ref<ResultArray>& result) {
+  CheckEntities(entities, "entities", _core.quotas);
+  result = CheckComplianceOf(_core, *entities, profile);
+}
+
+void ComplianceManagerImpl::FetchComplianceResult(EntityArray* entities,
                                                   Zel::Profile::ProfileId* profile,
-                                                  Ref<Lumo::DataArray<ComplianceResult>>& result) {
-  CheckEntities(entities);
-  Ref<Lumo::DataArray<ComplianceResult>> results(new Lumo::DataArray<ComplianceResult>);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (profile != nullptr && _state.profiles.count(profile->GetUniqueId()) == 0) {
-    Faults::NotFound("no profile has the id " + profile->GetUniqueId());
-  }
-  for (int i = 0; i < entities->GetLength(); ++i) {
-    const Zel::ServerObjectRef& entity = *entities->Get(i);
-    const std::string key = EntityKey(entity);
-    auto association = _state.associations.find(key);
-    const std::string* associated =
-        association == _state.associations.end() ? nullptr : &association->second.profileId;
-    const std::string* wanted = profile != nullptr ? &profile->GetUniqueId() : associated;
-    if (wanted == nullptr) {
-      Ref<ComplianceResult> none = NewResult(entity, nullptr);
-      none->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
-      results->Append(none.Get());
-      continue;
-    }
-    auto stored = _state.results.find(ResultKey(key, *wanted));
-    if (stored == _state.results.end()) {
-      // Never checked: the check time stays at the epoch.
-      Ref<ComplianceResult> unknown = NewResult(entity, wanted);
-      unknown->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
-      results->Append(unknown.Get());
-      continue;
-    }
-    Ref<ComplianceResult> copy(stored->second.result->_Clone());
-    int64_t generation = 0;
-    _state.profiles.at(*wanted).profile->GetGenerationId(generation);
-    if (generation != stored->second.generation) {
-      copy->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_OUTOFDATE);
-    }
-    copy->SetMismatch(associated != nullptr && *associated != *wanted);
-    results->Append(copy.Get());
-  }
-  result = results;
-}
-
-void ComplianceManagerImpl::CheckRollupCompliance(
-    Lumo::DataArray<Zel::ServerObjectRef>*,
-    Ref<Lumo::DataArray<Zel::Compliance::RollupComplianceResult>>&) {
-  Faults::NotServed(METHOD_CHECKROLLUPCOMPLIANCE);
-}
-
-void ComplianceManagerImpl::FetchRollupComplianceResult(
-    Lumo::DataArray<Zel::ServerObjectRef>*,
-    Ref<Lumo::DataArray<Zel::Compliance::RollupComplianceResult>>&) {
-  Faults::NotServed(METHOD_FETCHROLLUPCOMPLIANCERESULT);
-}
-
-void ComplianceManagerImpl::QueryAtomFeedQsProviderIds(Ref<Lumo::Array<std::string>>&) {
-  Faults::NotServed(METHOD_QUERYATOMFEEDQSPROVIDERIDS);
-}
-
-void ComplianceManagerImpl::QueryByRollupComplianceStatus(
-    const std::string&, Ref<Lumo::DataArray<Zel::ServerObjectRef>>&) {
-  Faults::NotServed(METHOD_QUERYBYROLLUPCOMPLIANCESTATUS);
-}
-
-void ComplianceManagerImpl::QueryOutOfDateEntities(Ref<Lumo::DataArray<Zel::ServerObjectRef>>&) {
-  Faults::NotServed(METHOD_QUERYOUTOFDATEENTITIES);
-}
-
-void ComplianceManagerImpl::QueryByRollupComplianceStatusEx(
-    const std::string&, Ref<Lumo::DataArray<Zel::Compliance::RollupComplianceResult>>&) {
-  Faults::NotServed(METHOD_QUERYBYROLLUPCOMPLIANCESTATUSEX);
-}
-
-void ComplianceManagerImpl::QueryByComplianceStatus(const std::string&, Zel::Profile::ProfileId*,
-                                                    Ref<Lumo::DataArray<ComplianceResult>>&) {
-  Faults::NotServed(METHOD_QUERYBYCOMPLIANCESTATUS);
-}
-
-void ComplianceManagerImpl::FetchEntityHealthStatus(
-    Lumo::DataArray<Zel::ServerObjectRef>*,
-    Ref<Lumo::DataArray<Zel::Compliance::EntityHealthStatus>>&) {
-  Faults::NotServed(METHOD_FETCHENTITYHEALTHSTATUS);
+                                                  Ref<ResultArray>& result) {
+  CheckEntities(entities, "entities", _core.quotas);
+  result = FetchComplianceOf(_core, *entities, profile);
 }
 
 }  // namespace ZelSample

@@ -1,6 +1,7 @@
 // The managed objects of the sample service and the state they share.
 #pragma once
 
+#include <Lumo/BindingSupport.h>
 #include <Olyx/Zel/Association/AssociationProviderRegistry.h>
 #include <Olyx/Zel/Auth/SessionManager.h>
 #include <Olyx/Zel/Capability/CapabilityMetadataManager.h>
@@ -8,62 +9,199 @@
 #include <Olyx/Zel/Compliance/ComplianceProviderRegistry.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Placement/HubFinderRegistry.h>
+#include <Olyx/Zel/Placement/CompatibilityResult.h>
+#include <Olyx/Zel/Placement/PlacementHub.h>
 #include <Olyx/Zel/Placement/PlacementSolver.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
+#include <Olyx/Zel/Profile/ProfileId.h>
 #include <Olyx/Zel/Profile/ProfileManager.h>
 #include <Olyx/Zel/Profile/ProfileProviderRegistry.h>
 #include <Olyx/Zel/Replication/ReplicationManager.h>
 #include <Olyx/Zel/ServerObjectRef.h>
 #include <Olyx/Zel/ServiceInstance.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>
+#include <Olyx/Zel/ZelDebugManager.h>
+#include <ZelSample/Inventory.h>
 #include <ZelSample/Sessions.h>
 
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Catalogue.h"
+#include "Quotas.h"
+#include "State.h"
 #include "Support.h"
 
 namespace ZelSample {
 
-// Profiles, their associations with entities and the compliance results; one
-// mutex guards all three, since every change to a profile touches the others.
-struct ProfileState {
-  struct StoredProfile {
-    Kestrum::Ref<Zel::Profile::CapabilityBasedProfile> profile;
-    uint64_t sequence;
-  };
-  struct Association {
-    Kestrum::Ref<Zel::ServerObjectRef> entity;
-    std::string profileId;
-  };
-  struct StoredResult {
-    Kestrum::Ref<Zel::Compliance::ComplianceResult> result;
-    int64_t generation;
-  };
+// The registrations of one registry: provider records by unique id, in the
+// order of their registration.
+class ProviderTable {
+ public:
+  static constexpr size_t kMaxRegistrations = 256;
 
-  std::mutex mutex;
-  uint64_t nextSequence = 1;
-  uint64_t nextTask = 1;
-  std::map<std::string, StoredProfile> profiles;    // by profile id
-  std::map<std::string, Association> associations;  // by entity key
-  std::map<std::string, StoredResult> results;      // by ResultKey
+  // Keeps a copy of the record. A second registration of an id is refused
+  // with zel.fault.AlreadyExists, one past kMaxRegistrations with
+  // olyx.fault.InvalidArgument.
+  void Add(const std::string& uniqueId, const Lumo::Any& record);
+  // zel.fault.NotFound for an unknown id.
+  void Remove(const std::string& uniqueId);
+  size_t Count() const;
+  std::vector<std::string> Ids() const;
+  std::vector<Kestrum::Ref<Lumo::Any>> Records() const;
+
+ private:
+  mutable std::mutex _mutex;
+  std::vector<std::pair<std::string, Kestrum::Ref<Lumo::Any>>> _records;
 };
+
+// The provider registrations of the four registries, and the providers
+// that live in this process: the service can call a registered provider
+// only when its reference names one of those.
+class ProviderDirectory {
+ public:
+  ProviderTable profiles;
+  ProviderTable compliance;
+  ProviderTable hubFinders;
+  ProviderTable associations;
+
+  // Filled at start, then only read.
+  void AddLocal(Lumo::ManagedObject* provider, Kestrum::Ref<Kestrum::Object> owner);
+  Lumo::ManagedObject* FindLocal(const Lumo::MoRef* ref) const;
+
+ private:
+  std::map<std::string, std::pair<Lumo::ManagedObject*, Kestrum::Ref<Kestrum::Object>>> _local;
+};
+
+// Methods failed on purpose (configureErrorMode): qualified method name to
+// the wire name of the fault raised.
+class ErrorMode {
+ public:
+  void Set(const std::string& method, const std::string& fault);
+  void Clear(const std::string& method);
+  void ClearAll();
+  // Throws the configured fault when the method is to fail.
+  void Check(const Lumo::ManagedMethod& method) const;
+
+ private:
+  mutable std::mutex _mutex;
+  std::map<std::string, std::string> _failing;
+};
+
+// What the managers share.
+struct ServiceCore {
+  const Inventory& inventory;
+  Catalogue& catalogue;
+  ProfileState& state;
+  SessionTable& sessions;
+  QuotaTable& quotas;
+  ProviderDirectory& providers;
+  ErrorMode& errorMode;
+};
+
+// ---- helpers shared by the managers ------------------------------------------------
 
 // The key of an entity: its type, key and server, as one string.
 std::string EntityKey(const Zel::ServerObjectRef& entity);
-std::string ResultKey(const std::string& entityKey, const std::string& profileId);
 // Refuses (InvalidArgument at path) a missing entity, an unknown object type
 // or an empty key.
 void CheckEntity(const Zel::ServerObjectRef* entity, const std::string& path);
+// Refuses (InvalidArgument) a missing or empty list, a list longer than a
+// call may name, and any entity CheckEntity refuses.
+void CheckEntities(const Lumo::DataArray<Zel::ServerObjectRef>* entities, const std::string& path,
+                   const QuotaTable& quotas, bool mayBeEmpty = false);
 // The user of the current call's session; "anonymous" without one.
 std::string CurrentUser(SessionTable& sessions);
+// The session id of the current call; empty without one.
+std::string CurrentSession();
+std::string Indexed(const std::string& path, int index);
+Kestrum::Ref<Zel::Profile::ProfileId> MakeId(const std::string& uniqueId);
+
+// Commits a call's changes: refuses (with `refuse`) additions past a quota,
+// turns a store failure into zel.fault.ProfileStorageFault, and counts the
+// additions against the call's session. The caller holds the state's mutex.
+void CommitChanges(ServiceCore& core, const ChangeSet& changes, const QuotaUse& adds,
+                   void (*refuse)(const std::string& message));
+
+// The hub of the inventory a placement hub names; null when there is none of
+// that id and type.
+const InventoryHub* FindHub(const Inventory& inventory, const Zel::Placement::PlacementHub& hub);
+// The inventory hubs a list names, in its order. Refuses a missing entry
+// (InvalidArgument), hubs the inventory lacks (zel.fault.NonExistentHubs,
+// carrying them all) and, with refuseLegacy, legacy hubs
+// (zel.fault.LegacyHubsNotSupported).
+std::vector<const InventoryHub*> RequireHubs(
+    const Inventory& inventory, const Lumo::DataArray<Zel::Placement::PlacementHub>* hubs,
+    const std::string& path, bool refuseLegacy);
+Kestrum::Ref<Zel::Placement::PlacementHub> MakeHub(const InventoryHub& hub);
+
+// A profile's compliance for one entity, from the hub the inventory puts the
+// entity on; "unknown" with an error cause when it puts it on none.
+Kestrum::Ref<Zel::Compliance::ComplianceResult> ComputeCompliance(
+    const Inventory& inventory, const Zel::ServerObjectRef& entity,
+    const Zel::Profile::CapabilityBasedProfile& profile);
+
+// Refuses (InvalidArgument at path) constraints that are not sub-profile
+// constraints of known capabilities with suitable values.
+void CheckConstraints(const Catalogue& catalogue,
+                      const Zel::Profile::CapabilityConstraints* constraints,
+                      const std::string& path);
+
+// How a hub fits constraints: an error for each capability that the closest
+// sub-profile asks and the hub lacks, an error for a hub that is not
+// accessible, warnings for one partly accessible, legacy or short of space.
+Kestrum::Ref<Zel::Placement::CompatibilityResult> Compatibility(
+    const InventoryHub& hub, const Zel::Profile::CapabilityConstraints* constraints);
+// The compatibility of each hub asked (every hub of the inventory when none
+// is), through the hub finder registered for its type.
+Kestrum::Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>> CompatibilityThroughFinders(
+    ServiceCore& core, const Lumo::DataArray<Zel::Placement::PlacementHub>* hubsToSearch,
+    const Zel::Profile::ProfileId* profile,
+    const Zel::Profile::CapabilityBasedProfileCreateSpec* spec);
+
+// Checks entities (checked by the caller) against the given profile or their
+// associated ones through the compliance providers, and stores the results.
+Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> CheckComplianceOf(
+    ServiceCore& core, const Lumo::DataArray<Zel::ServerObjectRef>& entities,
+    const Zel::Profile::ProfileId* profile);
+// The stored results of entities, as CheckComplianceOf would have answered.
+Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> FetchComplianceOf(
+    ServiceCore& core, const Lumo::DataArray<Zel::ServerObjectRef>& entities,
+    const Zel::Profile::ProfileId* profile);
+// The stored result of an entity for a profile (its associated one when
+// null): notApplicable without a profile, unknown when never checked,
+// outOfDate when the profile changed since. The caller holds the mutex.
+Kestrum::Ref<Zel::Compliance::ComplianceResult> StoredCompliance(
+    const ProfileState& state, const Zel::ServerObjectRef& entity, const std::string* profileId);
+
+// Calls a method of a provider, by its wire name, through its type record's
+// invokeByIndex; the arguments are packed as stubs pack them.
+Kestrum::Ref<Lumo::Any> CallProvider(Lumo::ManagedObject* provider, const char* method,
+                                     std::vector<Kestrum::Ref<Lumo::Any>> args);
+// The answer of a provider, as the declared class of the method's result.
+template <class T>
+Kestrum::Ref<T> ProviderAnswer(Lumo::ManagedObject* provider, const char* method,
+                               std::vector<Kestrum::Ref<Lumo::Any>> args) {
+  Kestrum::Ref<Lumo::Any> answer = CallProvider(provider, method, std::move(args));
+  if (!answer) return Kestrum::Ref<T>(new T);
+  return Kestrum::Ref<T>(Lumo::Binding::CheckedCast<T>(answer.Get()));
+}
+// The first registered provider, in the order of registration, that lives in
+// this process and serves what is asked; null when none does.
+Lumo::ManagedObject* ComplianceProviderFor(ServiceCore& core, const std::string& entityType);
+Lumo::ManagedObject* HubFinderFor(ServiceCore& core, const std::string& hubType);
+Lumo::ManagedObject* AnyAssociationProvider(ServiceCore& core);
+Lumo::ManagedObject* AnyProfileProvider(ServiceCore& core);
 
 class ServiceInstanceImpl : public Served<Zel::ServiceInstance> {
  public:
-  ServiceInstanceImpl(const char* id, Zel::ServiceInstanceContent* content);
+  ServiceInstanceImpl(const char* id, Zel::ServiceInstanceContent* content, ServiceCore& core,
+                      Lumo::MoRef* debugManager);
 
   void GetContent(Kestrum::Ref<Zel::ServiceInstanceContent>& result) override;
   void RetrieveContent(Kestrum::Ref<Zel::ServiceInstanceContent>& result) override;
@@ -73,23 +211,25 @@ class ServiceInstanceImpl : public Served<Zel::ServiceInstance> {
 
  private:
   const Kestrum::Ref<Zel::ServiceInstanceContent> _content;  // never changed
+  ServiceCore& _core;
+  const Kestrum::Ref<Lumo::MoRef> _debugManager;
 };
 
 class SessionManagerImpl : public Served<Zel::Auth::SessionManager> {
  public:
-  SessionManagerImpl(const char* id, SessionTable& sessions);
+  SessionManagerImpl(const char* id, SessionTable& sessions, QuotaTable& quotas);
 
   void LoginByToken(const std::string& delegatedTokenXml) override;
   void Logout() override;
 
  private:
   SessionTable& _sessions;
+  QuotaTable& _quotas;
 };
 
 class ProfileManagerImpl : public Served<Zel::Profile::ProfileManager> {
  public:
-  ProfileManagerImpl(const char* id, Catalogue& catalogue, ProfileState& state,
-                     SessionTable& sessions);
+  ProfileManagerImpl(const char* id, ServiceCore& core);
 
   // Served.
   void FetchResourceType(
@@ -202,11 +342,7 @@ class ProfileManagerImpl : public Served<Zel::Profile::ProfileManager> {
       Kestrum::Ref<Lumo::DataArray<Zel::Profile::PmemPolicyInfo>>& result) override;
 
  private:
-  // Refuses (InvalidArgument at path) constraints that are not sub-profile
-  // constraints of known capabilities with suitable values.
-  void CheckConstraints(const Zel::Profile::CapabilityConstraints* constraints,
-                        const std::string& path) const;
-
+  ServiceCore& _core;
   Catalogue& _catalogue;
   ProfileState& _state;
   SessionTable& _sessions;
@@ -214,7 +350,7 @@ class ProfileManagerImpl : public Served<Zel::Profile::ProfileManager> {
 
 class CapabilityMetadataManagerImpl : public Served<Zel::Capability::CapabilityMetadataManager> {
  public:
-  CapabilityMetadataManagerImpl(const char* id, Catalogue& catalogue);
+  CapabilityMetadataManagerImpl(const char* id, ServiceCore& core);
 
   void RegisterCapabilityMetadata(
       Zel::Capability::Provider::CapabilityProviderInfo* info,
@@ -225,12 +361,13 @@ class CapabilityMetadataManagerImpl : public Served<Zel::Capability::CapabilityM
   bool RemoveAllCapabilityMetadataDocuments() override;
 
  private:
+  ServiceCore& _core;
   Catalogue& _catalogue;
 };
 
 class ComplianceManagerImpl : public Served<Zel::Compliance::ComplianceManager> {
  public:
-  ComplianceManagerImpl(const char* id, ProfileState& state);
+  ComplianceManagerImpl(const char* id, ServiceCore& core);
 
   void CheckCompliance(
       Lumo::DataArray<Zel::ServerObjectRef>* entities, Zel::Profile::ProfileId* profile,
@@ -261,12 +398,13 @@ class ComplianceManagerImpl : public Served<Zel::Compliance::ComplianceManager> 
       Kestrum::Ref<Lumo::DataArray<Zel::Compliance::EntityHealthStatus>>& result) override;
 
  private:
+  ServiceCore& _core;
   ProfileState& _state;
 };
 
 class PlacementSolverImpl : public Served<Zel::Placement::PlacementSolver> {
  public:
-  explicit PlacementSolverImpl(const char* id);
+  PlacementSolverImpl(const char* id, ServiceCore& core);
 
   void QueryMatchingHub(
       Lumo::DataArray<Zel::Placement::PlacementHub>* hubsToSearch, Zel::Profile::ProfileId* profile,
@@ -287,74 +425,92 @@ class PlacementSolverImpl : public Served<Zel::Placement::PlacementSolver> {
       Zel::ServerObjectRef* placementSubjectRef,
       Lumo::DataArray<Zel::Placement::Requirement>* placementSubjectRequirement,
       Kestrum::Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>>& result) override;
+
+ private:
+  ServiceCore& _core;
 };
 
 class ReplicationManagerImpl : public Served<Zel::Replication::ReplicationManager> {
  public:
-  explicit ReplicationManagerImpl(const char* id);
+  ReplicationManagerImpl(const char* id, ServiceCore& core);
 
   void QueryReplicationGroups(
       Lumo::DataArray<Zel::ServerObjectRef>* entities,
       Kestrum::Ref<Lumo::DataArray<Zel::Replication::QueryReplicationGroupResult>>& result)
       override;
-};
-
-// The registrations of one registry: provider records by unique id.
-class ProviderTable {
- public:
-  // Keeps a copy of the record. A second registration of an id is refused
-  // with zel.fault.AlreadyExists.
-  void Add(const std::string& uniqueId, const Lumo::Any& record);
-  // zel.fault.NotFound for an unknown id.
-  void Remove(const std::string& uniqueId);
-  size_t Count() const;
 
  private:
-  mutable std::mutex _mutex;
-  std::map<std::string, Kestrum::Ref<Lumo::Any>> _records;
+  ServiceCore& _core;
 };
 
 class ProfileProviderRegistryImpl : public Served<Zel::Profile::ProfileProviderRegistry> {
  public:
-  explicit ProfileProviderRegistryImpl(const char* id);
+  ProfileProviderRegistryImpl(const char* id, ProviderTable& table);
   void RegisterProfileProvider(Zel::Profile::Provider::ProfileProviderInfo* providerInfo) override;
   void UnregisterProfileProvider(const std::string& providerUid) override;
 
  private:
-  ProviderTable _table;
+  ProviderTable& _table;
 };
 
 class ComplianceProviderRegistryImpl : public Served<Zel::Compliance::ComplianceProviderRegistry> {
  public:
-  explicit ComplianceProviderRegistryImpl(const char* id);
+  ComplianceProviderRegistryImpl(const char* id, ProviderTable& table);
   void RegisterComplianceProvider(
       Zel::Compliance::Provider::ComplianceProviderInfo* providerInfo) override;
   void UnregisterComplianceProvider(const std::string& uniqueId) override;
 
  private:
-  ProviderTable _table;
+  ProviderTable& _table;
 };
 
 class HubFinderRegistryImpl : public Served<Zel::Placement::HubFinderRegistry> {
  public:
-  explicit HubFinderRegistryImpl(const char* id);
+  HubFinderRegistryImpl(const char* id, ProviderTable& table);
   void RegisterPlacementHubFinder(Zel::Placement::PlacementHubFinder::Info* finderInfo) override;
   void UnregisterPlacementHubFinder(const std::string& uniqueId) override;
 
  private:
-  ProviderTable _table;
+  ProviderTable& _table;
 };
 
 class AssociationProviderRegistryImpl
     : public Served<Zel::Association::AssociationProviderRegistry> {
  public:
-  explicit AssociationProviderRegistryImpl(const char* id);
+  AssociationProviderRegistryImpl(const char* id, ProviderTable& table);
   void RegisterAssociationProvider(
       Zel::Association::Provider::AssociationProviderInfo* providerInfo) override;
   void UnregisterAssociationProvider(const std::string& uniqueId) override;
 
  private:
-  ProviderTable _table;
+  ProviderTable& _table;
 };
+
+class DebugManagerImpl : public Served<Zel::ZelDebugManager> {
+ public:
+  DebugManagerImpl(const char* id, const Inventory& inventory);
+
+  void AddTag(const std::string& tag, const std::string& tagCategory) override;
+  void AttachTagToDatastore(const std::string& tagName, const std::string& tagCategory,
+                            const std::string& datastoreMoId) override;
+  void DetachTagFromDatastore(const std::string& tagName, const std::string& tagCategory,
+                              const std::string& datastoreMoId) override;
+  void AddTagCategory(const std::string& categoryName) override;
+  void DeleteTag(Lumo::Array<std::string>* tagName, const std::string& tagCategory) override;
+  void DeleteCategory(const std::string& category) override;
+
+ private:
+  static constexpr size_t kMaxTags = 10000;
+  const Inventory& _inventory;
+  std::mutex _mutex;
+  // Category to its tags, each tag to the datastores it is attached to.
+  std::map<std::string, std::map<std::string, std::set<std::string>>> _categories;
+  size_t _tagCount = 0;
+};
+
+// Registers the sample providers (compliance, hub finder, association and
+// profile providers, all in this process) with the registries of the
+// directory, and keeps them alive in it.
+void RegisterSampleProviders(ServiceCore& core);
 
 }  // namespace ZelSample

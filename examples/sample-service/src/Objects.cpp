@@ -1,10 +1,9 @@
-// The service instance, the session manager, the capability metadata manager,
-// the provider registries, the placement solver and the replication manager.
+// The service instance, the session manager, the capability metadata manager
+// and the replication manager.
+#include <Hox/Vm/Replication/ReplicationGroupId.h>
 #include <Lumo/Fault/NotSupported.h>
-#include <Olyx/Zel/Association/Provider/AssociationProviderInfo.h>
-#include <Olyx/Zel/Compliance/Provider/ComplianceProviderInfo.h>
-#include <Olyx/Zel/Placement/PlacementHubFinder.h>
-#include <Olyx/Zel/Profile/Provider/ProfileProviderInfo.h>
+#include <Olyx/Zel/Provider/AtomFeedQsProviderType.h>
+#include <Olyx/Zel/Replication/QueryReplicationGroupResult.h>
 #include <ZelSample/CallContext.h>
 #include <ZelSample/Token.h>
 
@@ -14,50 +13,21 @@ namespace ZelSample {
 
 using Kestrum::Ref;
 
-// ---- shared helpers ------------------------------------------------------------------
+namespace {
 
-std::string EntityKey(const Zel::ServerObjectRef& entity) {
-  std::string key = entity.GetObjectType() + ":" + entity.GetKey();
-  if (const std::string* server = entity.PeekServerUuid()) key += "@" + *server;
-  return key;
+Ref<Lumo::Array<std::string>> StringArray(const std::vector<std::string>& values) {
+  Ref<Lumo::Array<std::string>> array(new Lumo::Array<std::string>);
+  for (const std::string& value : values) array->Append(value);
+  return array;
 }
 
-std::string ResultKey(const std::string& entityKey, const std::string& profileId) {
-  return entityKey + "\n" + profileId;
-}
-
-void CheckEntity(const Zel::ServerObjectRef* entity, const std::string& path) {
-  if (entity == nullptr) Faults::InvalidArgument(path, "no entity given");
-  static const char* const kTypes[] = {
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE,
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINEANDDISKS,
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID,
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKUUID,
-      Zel::ServerObjectRef::OBJECTTYPE_DATASTORE,
-      Zel::ServerObjectRef::OBJECTTYPE_HOST,
-      Zel::ServerObjectRef::OBJECTTYPE_CLUSTER,
-  };
-  bool known = false;
-  for (const char* type : kTypes) known = known || entity->GetObjectType() == type;
-  if (!known) {
-    Faults::InvalidArgument(path + ".objectType",
-                            "unknown object type \"" + entity->GetObjectType() + "\"");
-  }
-  if (entity->GetKey().empty()) Faults::InvalidArgument(path + ".key", "the entity key is empty");
-}
-
-std::string CurrentUser(SessionTable& sessions) {
-  CallContext* context = CallScope::Current();
-  if (context != nullptr) {
-    if (auto session = sessions.Find(context->sessionId)) return session->user;
-  }
-  return "anonymous";
-}
+}  // namespace
 
 // ---- zel.ServiceInstance ---------------------------------------------------------------
 
-ServiceInstanceImpl::ServiceInstanceImpl(const char* id, Zel::ServiceInstanceContent* content)
-    : Served(id), _content(content) {}
+ServiceInstanceImpl::ServiceInstanceImpl(const char* id, Zel::ServiceInstanceContent* content,
+                                         ServiceCore& core, Lumo::MoRef* debugManager)
+    : Served(id), _content(content), _core(core), _debugManager(debugManager) {}
 
 void ServiceInstanceImpl::GetContent(Ref<Zel::ServiceInstanceContent>& result) {
   result = _content->_Clone();
@@ -67,19 +37,31 @@ void ServiceInstanceImpl::RetrieveContent(Ref<Zel::ServiceInstanceContent>& resu
   result = _content->_Clone();
 }
 
-void ServiceInstanceImpl::QueryAtomFeedQsProviderIds(const std::string&,
-                                                     Ref<Lumo::Array<std::string>>&) {
-  Faults::NotServed(METHOD_QUERYATOMFEEDQSPROVIDERIDS);
+void ServiceInstanceImpl::QueryAtomFeedQsProviderIds(const std::string& providerType,
+                                                     Ref<Lumo::Array<std::string>>& result) {
+  using namespace Zel::Provider;
+  if (providerType == ATOMFEEDQSPROVIDERTYPE_ASSOCIATION) {
+    result = StringArray(_core.providers.associations.Ids());
+  } else if (providerType == ATOMFEEDQSPROVIDERTYPE_COMPLIANCE) {
+    result = StringArray(_core.providers.compliance.Ids());
+  } else if (providerType == ATOMFEEDQSPROVIDERTYPE_CAPABILITY_METADATA) {
+    result = StringArray(_core.catalogue.RegisteredProviders());
+  } else if (providerType == ATOMFEEDQSPROVIDERTYPE_CAPABILITY_PROFILE ||
+             providerType == ATOMFEEDQSPROVIDERTYPE_REQUIREMENTS_PROFILE) {
+    result = StringArray(_core.providers.profiles.Ids());
+  } else {
+    Faults::InvalidArgument("providerType", "unknown provider type \"" + providerType + "\"");
+  }
 }
 
-void ServiceInstanceImpl::GetZelDebugManager(Ref<Lumo::MoRef>&) {
-  Faults::NotServed(METHOD_GETZELDEBUGMANAGER);
+void ServiceInstanceImpl::GetZelDebugManager(Ref<Lumo::MoRef>& result) {
+  result = _debugManager->_Clone();
 }
 
 // ---- zel.auth.SessionManager ----------------------------------------------------------
 
-SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions)
-    : Served(id), _sessions(sessions) {}
+SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions, QuotaTable& quotas)
+    : Served(id), _sessions(sessions), _quotas(quotas) {}
 
 void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   DelegatedToken token;
@@ -93,7 +75,10 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
     fault->SetMsg("a login needs a transport that keeps sessions");
     fault->Throw();
   }
-  if (!context->sessionId.empty()) _sessions.Close(context->sessionId);
+  if (!context->sessionId.empty()) {
+    _sessions.Close(context->sessionId);
+    _quotas.Forget(context->sessionId);
+  }
   context->sessionId = _sessions.Open(token.subject, token.privileges);
   context->sessionChanged = true;
 }
@@ -102,14 +87,15 @@ void SessionManagerImpl::Logout() {
   CallContext* context = CallScope::Current();
   if (context == nullptr || context->sessionId.empty()) return;
   _sessions.Close(context->sessionId);
+  _quotas.Forget(context->sessionId);
   context->sessionId.clear();
   context->sessionChanged = true;
 }
 
 // ---- zel.capability.CapabilityMetadataManager --------------------------------------------
 
-CapabilityMetadataManagerImpl::CapabilityMetadataManagerImpl(const char* id, Catalogue& catalogue)
-    : Served(id), _catalogue(catalogue) {}
+CapabilityMetadataManagerImpl::CapabilityMetadataManagerImpl(const char* id, ServiceCore& core)
+    : Served(id), _core(core), _catalogue(core.catalogue) {}
 
 void CapabilityMetadataManagerImpl::RegisterCapabilityMetadata(
     Zel::Capability::Provider::CapabilityProviderInfo* info,
@@ -127,143 +113,68 @@ void CapabilityMetadataManagerImpl::UnregisterCapabilityMetadata(
   _catalogue.Unregister(*info);
 }
 
-void CapabilityMetadataManagerImpl::QueryAtomFeedQsProviderIds(Ref<Lumo::Array<std::string>>&) {
-  Faults::NotServed(METHOD_QUERYATOMFEEDQSPROVIDERIDS);
+void CapabilityMetadataManagerImpl::QueryAtomFeedQsProviderIds(
+    Ref<Lumo::Array<std::string>>& result) {
+  result = StringArray(_catalogue.RegisteredProviders());
 }
 
 bool CapabilityMetadataManagerImpl::RemoveAllCapabilityMetadataDocuments() {
   return _catalogue.RemoveAllRegistered();
 }
 
-// ---- zel.placement.PlacementSolver, zel.replication.ReplicationManager ---------------------
+// ---- zel.replication.ReplicationManager -------------------------------------------------
 
-PlacementSolverImpl::PlacementSolverImpl(const char* id) : Served(id) {}
-
-void PlacementSolverImpl::QueryMatchingHub(Lumo::DataArray<Zel::Placement::PlacementHub>*,
-                                           Zel::Profile::ProfileId*,
-                                           Ref<Lumo::DataArray<Zel::Placement::PlacementHub>>&) {
-  Faults::NotServed(METHOD_QUERYMATCHINGHUB);
-}
-
-void PlacementSolverImpl::QueryMatchingHubWithSpec(
-    Lumo::DataArray<Zel::Placement::PlacementHub>*, Zel::Profile::CapabilityBasedProfileCreateSpec*,
-    Ref<Lumo::DataArray<Zel::Placement::PlacementHub>>&) {
-  Faults::NotServed(METHOD_QUERYMATCHINGHUBWITHSPEC);
-}
-
-void PlacementSolverImpl::CheckCompatibility(
-    Lumo::DataArray<Zel::Placement::PlacementHub>*, Zel::Profile::ProfileId*,
-    Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>>&) {
-  Faults::NotServed(METHOD_CHECKCOMPATIBILITY);
-}
-
-void PlacementSolverImpl::CheckCompatibilityWithSpec(
-    Lumo::DataArray<Zel::Placement::PlacementHub>*, Zel::Profile::CapabilityBasedProfileCreateSpec*,
-    Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>>&) {
-  Faults::NotServed(METHOD_CHECKCOMPATIBILITYWITHSPEC);
-}
-
-void PlacementSolverImpl::CheckRequirements(
-    Lumo::DataArray<Zel::Placement::PlacementHub>*, Zel::ServerObjectRef*,
-    Lumo::DataArray<Zel::Placement::Requirement>*,
-    Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>>&) {
-  Faults::NotServed(METHOD_CHECKREQUIREMENTS);
-}
-
-ReplicationManagerImpl::ReplicationManagerImpl(const char* id) : Served(id) {}
+ReplicationManagerImpl::ReplicationManagerImpl(const char* id, ServiceCore& core)
+    : Served(id), _core(core) {}
 
 void ReplicationManagerImpl::QueryReplicationGroups(
-    Lumo::DataArray<Zel::ServerObjectRef>*,
-    Ref<Lumo::DataArray<Zel::Replication::QueryReplicationGroupResult>>&) {
-  Faults::NotServed(METHOD_QUERYREPLICATIONGROUPS);
-}
-
-// ---- provider registries ------------------------------------------------------------------
-
-void ProviderTable::Add(const std::string& uniqueId, const Lumo::Any& record) {
-  Ref<Lumo::Any> copy(record._Clone());
-  std::lock_guard<std::mutex> lock(_mutex);
-  if (_records.count(uniqueId) != 0) Faults::AlreadyExists(uniqueId);
-  _records.emplace(uniqueId, copy);
-}
-
-void ProviderTable::Remove(const std::string& uniqueId) {
-  std::lock_guard<std::mutex> lock(_mutex);
-  if (_records.erase(uniqueId) == 0) {
-    Faults::NotFound("no provider is registered with the id \"" + uniqueId + "\"");
+    Lumo::DataArray<Zel::ServerObjectRef>* entities,
+    Ref<Lumo::DataArray<Zel::Replication::QueryReplicationGroupResult>>& result) {
+  using Zel::Replication::QueryReplicationGroupResult;
+  const Inventory& inventory = _core.inventory;
+  if (entities != nullptr) {
+    _core.quotas.CheckEntityCount(static_cast<size_t>(entities->GetLength()), "entities");
   }
-}
-
-size_t ProviderTable::Count() const {
-  std::lock_guard<std::mutex> lock(_mutex);
-  return _records.size();
-}
-
-namespace {
-
-// The checks common to every provider record.
-void CheckProviderInfo(const Zel::Provider::ProviderInfo* info, const char* name,
-                       const Lumo::MoRef* provider, const char* providerProperty) {
-  std::string path = name;
-  if (info == nullptr) Faults::InvalidArgument(path, "no provider record given");
-  if (info->GetUniqueId().empty()) Faults::InvalidArgument(path + ".uniqueId", "the id is empty");
-  if (provider == nullptr) {
-    Faults::InvalidArgument(path + "." + providerProperty, "no provider reference given");
+  // Without entities: every member of a group.
+  Ref<Lumo::DataArray<Zel::ServerObjectRef>> asked(entities);
+  if (!asked) {
+    asked = new Lumo::DataArray<Zel::ServerObjectRef>;
+    for (const InventoryReplicationGroup& group : inventory.GetGroups()) {
+      for (const std::string& member : group.members) {
+        Ref<Zel::ServerObjectRef> entity(new Zel::ServerObjectRef);
+        entity->SetObjectType(inventory.FindVm(member) ? "virtualMachine" : "virtualDiskId");
+        entity->SetKey(member);
+        asked->Append(entity.Get());
+      }
+    }
   }
-}
-
-}  // namespace
-
-ProfileProviderRegistryImpl::ProfileProviderRegistryImpl(const char* id) : Served(id) {}
-
-void ProfileProviderRegistryImpl::RegisterProfileProvider(
-    Zel::Profile::Provider::ProfileProviderInfo* providerInfo) {
-  CheckProviderInfo(providerInfo, "providerInfo",
-                    providerInfo ? providerInfo->GetProvider() : nullptr, "provider");
-  _table.Add(providerInfo->GetUniqueId(), *providerInfo);
-}
-
-void ProfileProviderRegistryImpl::UnregisterProfileProvider(const std::string& providerUid) {
-  _table.Remove(providerUid);
-}
-
-ComplianceProviderRegistryImpl::ComplianceProviderRegistryImpl(const char* id) : Served(id) {}
-
-void ComplianceProviderRegistryImpl::RegisterComplianceProvider(
-    Zel::Compliance::Provider::ComplianceProviderInfo* providerInfo) {
-  CheckProviderInfo(providerInfo, "providerInfo",
-                    providerInfo ? providerInfo->GetProvider() : nullptr, "provider");
-  _table.Add(providerInfo->GetUniqueId(), *providerInfo);
-}
-
-void ComplianceProviderRegistryImpl::UnregisterComplianceProvider(const std::string& uniqueId) {
-  _table.Remove(uniqueId);
-}
-
-HubFinderRegistryImpl::HubFinderRegistryImpl(const char* id) : Served(id) {}
-
-void HubFinderRegistryImpl::RegisterPlacementHubFinder(
-    Zel::Placement::PlacementHubFinder::Info* finderInfo) {
-  CheckProviderInfo(finderInfo, "finderInfo", finderInfo ? finderInfo->GetFinder() : nullptr,
-                    "finder");
-  _table.Add(finderInfo->GetUniqueId(), *finderInfo);
-}
-
-void HubFinderRegistryImpl::UnregisterPlacementHubFinder(const std::string& uniqueId) {
-  _table.Remove(uniqueId);
-}
-
-AssociationProviderRegistryImpl::AssociationProviderRegistryImpl(const char* id) : Served(id) {}
-
-void AssociationProviderRegistryImpl::RegisterAssociationProvider(
-    Zel::Association::Provider::AssociationProviderInfo* providerInfo) {
-  CheckProviderInfo(providerInfo, "providerInfo",
-                    providerInfo ? providerInfo->GetProvider() : nullptr, "provider");
-  _table.Add(providerInfo->GetUniqueId(), *providerInfo);
-}
-
-void AssociationProviderRegistryImpl::UnregisterAssociationProvider(const std::string& uniqueId) {
-  _table.Remove(uniqueId);
+  result = new Lumo::DataArray<QueryReplicationGroupResult>;
+  for (int i = 0; i < asked->GetLength(); ++i) {
+    const Zel::ServerObjectRef* entity = asked->Get(i);
+    Ref<QueryReplicationGroupResult> one(new QueryReplicationGroupResult);
+    one->SetObject(entity->_Clone());
+    try {
+      CheckEntity(entity, Indexed("entities", i));
+      const std::string& type = entity->GetObjectType();
+      bool listed = ((type == "virtualMachine" || type == "virtualMachineAndDisks") &&
+                     inventory.FindVm(entity->GetKey())) ||
+                    ((type == "virtualDiskId" || type == "virtualDiskUUID") &&
+                     inventory.FindDisk(entity->GetKey()));
+      if (!listed) {
+        Faults::NotFound("the inventory lists no virtual machine or disk " + EntityKey(*entity));
+      }
+      if (const InventoryReplicationGroup* group = inventory.GroupOf(entity->GetKey())) {
+        Ref<Hox::Vm::Replication::ReplicationGroupId> id(
+            new Hox::Vm::Replication::ReplicationGroupId);
+        id->SetFaultDomainId(group->faultDomainId);
+        id->SetDeviceGroupId(group->deviceGroupId);
+        one->SetReplicationGroupId(id.Get());
+      }
+    } catch (const Lumo::MethodFault::Exception& refused) {
+      one->SetFault(refused.GetFault());
+    }
+    result->Append(one.Get());
+  }
 }
 
 }  // namespace ZelSample

@@ -1,6 +1,7 @@
 // zel.profile.ProfileManager: the capability catalogue, the profiles and their
 // associations.
 #include <Lumo/Fault/NotSupported.h>
+#include <Lumo/Primitive.h>
 #include <Olyx/Zel/Capability/ConstraintInstance.h>
 #include <Olyx/Zel/Capability/Provider/CapabilityObjectMetadataPerCategory.h>
 #include <Olyx/Zel/Capability/Provider/LineOfServiceInfo.h>
@@ -34,10 +35,6 @@ namespace {
 
 constexpr size_t kMaxNameBytes = 256;
 
-std::string Indexed(const std::string& path, int index) {
-  return path + "[" + std::to_string(index) + "]";
-}
-
 bool IsStorage(const Zel::Profile::ResourceType* type) {
   return type != nullptr && type->GetResourceType() == Zel::Profile::RESOURCETYPEENUM_STORAGE;
 }
@@ -52,41 +49,6 @@ void CheckName(const std::string& name, const std::string& path) {
   }
 }
 
-Ref<ProfileId> MakeId(const std::string& uniqueId) {
-  Ref<ProfileId> id(new ProfileId);
-  id->SetUniqueId(uniqueId);
-  return id;
-}
-
-bool NameInUse(const ProfileState& state, const std::string& name, const std::string& except) {
-  for (const auto& [id, stored] : state.profiles) {
-    if (id != except && stored.profile->GetName() == name) return true;
-  }
-  return false;
-}
-
-// Ids of profiles in the order of their creation.
-std::vector<const ProfileState::StoredProfile*> InCreationOrder(const ProfileState& state) {
-  std::vector<const ProfileState::StoredProfile*> all;
-  for (const auto& entry : state.profiles) all.push_back(&entry.second);
-  std::sort(all.begin(), all.end(), [](auto* a, auto* b) { return a->sequence < b->sequence; });
-  return all;
-}
-
-void DropProfileLocked(ProfileState& state, const std::string& profileId) {
-  state.profiles.erase(profileId);
-  for (auto it = state.associations.begin(); it != state.associations.end();) {
-    it = it->second.profileId == profileId ? state.associations.erase(it) : std::next(it);
-  }
-  const std::string suffix = "\n" + profileId;
-  for (auto it = state.results.begin(); it != state.results.end();) {
-    const std::string& key = it->first;
-    bool ofProfile = key.size() >= suffix.size() &&
-                     key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0;
-    it = ofProfile ? state.results.erase(it) : std::next(it);
-  }
-}
-
 bool VendorMatches(const CapabilityObjectSchema& schema,
                    const Kestrum::Optional<std::string>& vendorUuid) {
   return !vendorUuid.IsSet() || (schema.GetVendorInfo() != nullptr &&
@@ -95,9 +57,12 @@ bool VendorMatches(const CapabilityObjectSchema& schema,
 
 }  // namespace
 
-ProfileManagerImpl::ProfileManagerImpl(const char* id, Catalogue& catalogue, ProfileState& state,
-                                       SessionTable& sessions)
-    : Served(id), _catalogue(catalogue), _state(state), _sessions(sessions) {}
+ProfileManagerImpl::ProfileManagerImpl(const char* id, ServiceCore& core)
+    : Served(id),
+      _core(core),
+      _catalogue(core.catalogue),
+      _state(core.state),
+      _sessions(core.sessions) {}
 
 // ---- the catalogue ------------------------------------------------------------------------
 
@@ -161,8 +126,9 @@ void ProfileManagerImpl::FetchCapabilitySchema(
 
 // ---- profiles -------------------------------------------------------------------------------
 
-void ProfileManagerImpl::CheckConstraints(const Zel::Profile::CapabilityConstraints* constraints,
-                                          const std::string& path) const {
+void CheckConstraints(const Catalogue& catalogue,
+                      const Zel::Profile::CapabilityConstraints* constraints,
+                      const std::string& path) {
   if (constraints == nullptr) Faults::InvalidArgument(path, "no constraints given");
   auto* subProfiles = dynamic_cast<const SubProfileCapabilityConstraints*>(constraints);
   if (subProfiles == nullptr) {
@@ -170,7 +136,7 @@ void ProfileManagerImpl::CheckConstraints(const Zel::Profile::CapabilityConstrai
   }
   const auto* list = subProfiles->GetPtrSubProfiles();
   if (list == nullptr || list->IsEmpty()) Faults::InvalidArgument(path, "no sub-profile given");
-  SchemaList schemas = _catalogue.GetSchemas();
+  SchemaList schemas = catalogue.GetSchemas();
   std::set<std::string> names;
   for (int s = 0; s < list->GetLength(); ++s) {
     const auto* sub = list->Get(s);
@@ -248,7 +214,7 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
     }
     category = *given;
   }
-  CheckConstraints(createSpec->GetConstraints(), "createSpec.constraints");
+  CheckConstraints(_catalogue, createSpec->GetConstraints(), "createSpec.constraints");
 
   const std::string user = CurrentUser(_sessions);
   const auto now = Now();
@@ -266,10 +232,15 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
   profile->SetGenerationId(Kestrum::Optional<int64_t>(0));
   profile->SetIsDefault(false);
 
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (NameInUse(_state, profile->GetName(), "")) Faults::DuplicateName(profile->GetName());
   const std::string& id = profile->GetProfileId()->GetUniqueId();
-  _state.profiles[id] = ProfileState::StoredProfile{profile, _state.nextSequence++};
+  std::lock_guard<std::mutex> lock(_state.mutex);
+  if (_state.FindProfileByName(profile->GetName()) != nullptr) {
+    Faults::DuplicateName(profile->GetName());
+  }
+  QuotaUse adds;
+  adds.profiles = 1;
+  CommitChanges(_core, {ProfileRecord{id, _state.NextSequence(), profile}}, adds,
+                &Faults::ProfileStorage);
   result = MakeId(id);
 }
 
@@ -284,22 +255,23 @@ void ProfileManagerImpl::Update(ProfileId* profileId,
   }
   if (name != nullptr) CheckName(*name, "updateSpec.name");
   if (updateSpec->GetConstraints() != nullptr) {
-    CheckConstraints(updateSpec->GetConstraints(), "updateSpec.constraints");
+    CheckConstraints(_catalogue, updateSpec->GetConstraints(), "updateSpec.constraints");
   }
   const std::string user = CurrentUser(_sessions);
 
   std::lock_guard<std::mutex> lock(_state.mutex);
-  auto it = _state.profiles.find(profileId->GetUniqueId());
-  if (it == _state.profiles.end()) {
+  const ProfileState::StoredProfile* stored = _state.FindProfile(profileId->GetUniqueId());
+  if (stored == nullptr) {
     Faults::InvalidArgument("profileId", "no profile has the id " + profileId->GetUniqueId());
   }
-  if (name != nullptr && NameInUse(_state, *name, it->first)) {
+  const std::string* holder = name != nullptr ? _state.FindProfileByName(*name) : nullptr;
+  if (holder != nullptr && *holder != profileId->GetUniqueId()) {
     Faults::InvalidArgument("updateSpec.name",
                             "another profile is already named \"" + *name + "\"");
   }
   // Change a copy, so that readers holding the stored profile never see a
   // half-made change.
-  Ref<CapabilityBasedProfile> changed(it->second.profile->_Clone());
+  Ref<CapabilityBasedProfile> changed(stored->profile->_Clone());
   if (name != nullptr) changed->SetName(*name);
   if (updateSpec->PeekDescription() != nullptr) {
     changed->SetDescription(updateSpec->GetDescription());
@@ -312,7 +284,8 @@ void ProfileManagerImpl::Update(ProfileId* profileId,
   changed->SetGenerationId(Kestrum::Optional<int64_t>(generation + 1));
   changed->SetLastUpdatedTime(Now());
   changed->SetLastUpdatedBy(user);
-  it->second.profile = changed;
+  CommitChanges(_core, {ProfileRecord{profileId->GetUniqueId(), stored->sequence, changed}}, {},
+                &Faults::ProfileStorage);
 }
 
 void ProfileManagerImpl::Delete(
@@ -321,18 +294,23 @@ void ProfileManagerImpl::Delete(
   if (profileId == nullptr) Faults::InvalidArgument("profileId", "no profiles given");
   Ref<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>> outcomes(
       new Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>);
+  _core.quotas.CheckEntityCount(static_cast<size_t>(profileId->GetLength()), "profileId");
+  ChangeSet changes;
+  std::set<std::string> dropped;
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < profileId->GetLength(); ++i) {
     const std::string& id = profileId->Get(i)->GetUniqueId();
     Ref<Zel::Profile::ProfileOperationOutcome> outcome(new Zel::Profile::ProfileOperationOutcome);
     outcome->SetProfileId(MakeId(id).Get());
-    if (_state.profiles.count(id) == 0) {
+    if (_state.FindProfile(id) == nullptr || dropped.count(id) != 0) {
       outcome->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
     } else {
-      DropProfileLocked(_state, id);
+      dropped.insert(id);
+      changes.push_back(DropProfile{id});
     }
     outcomes->Append(outcome.Get());
   }
+  CommitChanges(_core, changes, {}, &Faults::ProfileStorage);
   result = outcomes;
 }
 
@@ -344,12 +322,12 @@ void ProfileManagerImpl::QueryProfile(Zel::Profile::ResourceType* resourceType,
   }
   Ref<Lumo::DataArray<ProfileId>> ids(new Lumo::DataArray<ProfileId>);
   std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const auto* stored : InCreationOrder(_state)) {
+  for (const auto& [sequence, id] : _state.ProfilesInOrder()) {
     if (profileCategory.IsSet() &&
-        stored->profile->GetProfileCategory() != profileCategory.GetValue()) {
+        _state.FindProfile(id)->profile->GetProfileCategory() != profileCategory.GetValue()) {
       continue;
     }
-    ids->Append(MakeId(stored->profile->GetProfileId()->GetUniqueId()).Get());
+    ids->Append(MakeId(id).Get());
   }
   result = ids;
 }
@@ -358,14 +336,15 @@ void ProfileManagerImpl::RetrieveContent(Lumo::DataArray<ProfileId>* profileIds,
                                          Ref<Lumo::DataArray<Zel::Profile::Profile>>& result) {
   if (profileIds == nullptr) Faults::InvalidArgument("profileIds", "no profiles given");
   Ref<Lumo::DataArray<Zel::Profile::Profile>> profiles(new Lumo::DataArray<Zel::Profile::Profile>);
+  _core.quotas.CheckEntityCount(static_cast<size_t>(profileIds->GetLength()), "profileIds");
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < profileIds->GetLength(); ++i) {
     const std::string& id = profileIds->Get(i)->GetUniqueId();
-    auto it = _state.profiles.find(id);
-    if (it == _state.profiles.end()) {
+    const ProfileState::StoredProfile* stored = _state.FindProfile(id);
+    if (stored == nullptr) {
       Faults::InvalidArgument(Indexed("profileIds", i), "no profile has the id " + id);
     }
-    profiles->Append(it->second.profile->_Clone());
+    profiles->Append(stored->profile->_Clone());
   }
   result = profiles;
 }
@@ -383,11 +362,15 @@ void ProfileManagerImpl::Associate(Zel::ServerObjectRef* entity, ProfileId* prof
   }
   const std::string key = EntityKey(*entity);
   std::lock_guard<std::mutex> lock(_state.mutex);
-  if (_state.profiles.count(profile->GetUniqueId()) == 0) {
+  if (_state.FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profile->GetUniqueId());
   }
-  _state.associations[key] = ProfileState::Association{Ref<Zel::ServerObjectRef>(entity->_Clone()),
-                                                       profile->GetUniqueId()};
+  QuotaUse adds;
+  adds.associations = _state.FindAssociation(key) == nullptr ? 1 : 0;
+  CommitChanges(_core,
+                {AssociationRecord{key, Ref<Zel::ServerObjectRef>(entity->_Clone()),
+                                   profile->GetUniqueId()}},
+                adds, &Faults::ZelFault);
 }
 
 void ProfileManagerImpl::Dissociate(Zel::ServerObjectRef* entity, ProfileId* profile) {
@@ -395,67 +378,53 @@ void ProfileManagerImpl::Dissociate(Zel::ServerObjectRef* entity, ProfileId* pro
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
   const std::string key = EntityKey(*entity);
   std::lock_guard<std::mutex> lock(_state.mutex);
-  auto it = _state.associations.find(key);
-  if (it == _state.associations.end() || it->second.profileId != profile->GetUniqueId()) {
+  const ProfileState::Association* association = _state.FindAssociation(key);
+  if (association == nullptr || association->profileId != profile->GetUniqueId()) {
     Faults::InvalidArgument(
         "profile",
         "the entity " + key + " is not associated with the profile " + profile->GetUniqueId());
   }
-  _state.associations.erase(it);
+  CommitChanges(_core, {DropAssociation{key}}, {}, &Faults::ZelFault);
 }
+
+// The association queries are answered by the registered association
+// provider.
+namespace {
+
+Lumo::ManagedObject* RequireAssociationProvider(ServiceCore& core) {
+  Lumo::ManagedObject* provider = AnyAssociationProvider(core);
+  if (provider == nullptr) {
+    Faults::ZelFault("no association provider of this process is registered");
+  }
+  return provider;
+}
+
+}  // namespace
 
 void ProfileManagerImpl::QueryAssociatedProfiles(
     Lumo::DataArray<Zel::ServerObjectRef>* entities,
     Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>>& result) {
   if (entities == nullptr) Faults::InvalidArgument("entities", "no entities given");
-  Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>> results(
-      new Lumo::DataArray<Zel::Profile::QueryProfileResult>);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (int i = 0; i < entities->GetLength(); ++i) {
-    const Zel::ServerObjectRef* entity = entities->Get(i);
-    Ref<Zel::Profile::QueryProfileResult> one(new Zel::Profile::QueryProfileResult);
-    one->SetObject(entity->_Clone());
-    try {
-      CheckEntity(entity, Indexed("entities", i));
-      auto it = _state.associations.find(EntityKey(*entity));
-      if (it != _state.associations.end()) {
-        one->GetProfileId()->Append(MakeId(it->second.profileId).Get());
-      }
-    } catch (const Lumo::MethodFault::Exception& refused) {
-      one->SetFault(refused.GetFault());
-    }
-    results->Append(one.Get());
-  }
-  result = results;
+  _core.quotas.CheckEntityCount(static_cast<size_t>(entities->GetLength()), "entities");
+  result = ProviderAnswer<Lumo::DataArray<Zel::Profile::QueryProfileResult>>(
+      RequireAssociationProvider(_core), "queryAssociatedProfiles", {Ref<Lumo::Any>(entities)});
 }
 
 void ProfileManagerImpl::QueryAssociatedProfile(Zel::ServerObjectRef* entity,
                                                 Ref<Lumo::DataArray<ProfileId>>& result) {
   CheckEntity(entity, "entity");
-  Ref<Lumo::DataArray<ProfileId>> ids(new Lumo::DataArray<ProfileId>);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  auto it = _state.associations.find(EntityKey(*entity));
-  if (it != _state.associations.end()) ids->Append(MakeId(it->second.profileId).Get());
-  result = ids;
+  result = ProviderAnswer<Lumo::DataArray<ProfileId>>(
+      RequireAssociationProvider(_core), "queryAssociatedProfile", {Ref<Lumo::Any>(entity)});
 }
 
 void ProfileManagerImpl::QueryAssociatedEntity(ProfileId* profile,
                                                const Kestrum::Optional<std::string>& entityType,
                                                Ref<Lumo::DataArray<Zel::ServerObjectRef>>& result) {
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
-  Ref<Lumo::DataArray<Zel::ServerObjectRef>> entities(new Lumo::DataArray<Zel::ServerObjectRef>);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (_state.profiles.count(profile->GetUniqueId()) == 0) {
-    Faults::NotFound("no profile has the id " + profile->GetUniqueId());
-  }
-  for (const auto& [key, association] : _state.associations) {
-    if (association.profileId != profile->GetUniqueId()) continue;
-    if (entityType.IsSet() && association.entity->GetObjectType() != entityType.GetValue()) {
-      continue;
-    }
-    entities->Append(association.entity->_Clone());
-  }
-  result = entities;
+  Ref<Lumo::Any> type;
+  if (entityType.IsSet()) type = new Lumo::Primitive<std::string>(entityType.GetValue());
+  result = ProviderAnswer<Lumo::DataArray<Zel::ServerObjectRef>>(
+      RequireAssociationProvider(_core), "queryAssociatedEntity", {Ref<Lumo::Any>(profile), type});
 }
 
 void ProfileManagerImpl::ApplyAssociated(
@@ -471,12 +440,12 @@ void ProfileManagerImpl::ApplyAssociated(
     const Zel::ServerObjectRef* entity = entities->Get(i);
     Ref<Zel::Profile::ReconfigOutcome> outcome(new Zel::Profile::ReconfigOutcome);
     outcome->SetEntity(entity->_Clone());
-    if (_state.associations.count(EntityKey(*entity)) == 0) {
+    if (_state.FindAssociation(EntityKey(*entity)) == nullptr) {
       outcome->SetFault(
           Faults::MakeNotFound("the entity " + EntityKey(*entity) + " has no associated profile")
               .Get());
     } else {
-      outcome->SetTaskMoid(std::string("task-") + std::to_string(_state.nextTask++));
+      outcome->SetTaskMoid(std::string("task-") + std::to_string(_state.NextTask()));
     }
     outcomes->Append(outcome.Get());
   }
@@ -494,135 +463,19 @@ void ProfileManagerImpl::ApplyProfile(
     const std::string& id = profiles->Get(i)->GetUniqueId();
     Ref<Zel::Profile::ApplyProfileOutcome> outcome(new Zel::Profile::ApplyProfileOutcome);
     outcome->SetProfileId(MakeId(id).Get());
-    if (_state.profiles.count(id) == 0) {
+    if (_state.FindProfile(id) == nullptr) {
       outcome->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
-    } else {
-      for (const auto& [key, association] : _state.associations) {
-        if (association.profileId != id) continue;
+    } else if (const std::set<std::string>* keys = _state.EntitiesOf(id)) {
+      for (const std::string& key : *keys) {
         Ref<Zel::Profile::ReconfigOutcome> reconfig(new Zel::Profile::ReconfigOutcome);
-        reconfig->SetEntity(association.entity->_Clone());
-        reconfig->SetTaskMoid(std::string("task-") + std::to_string(_state.nextTask++));
+        reconfig->SetEntity(_state.FindAssociation(key)->entity->_Clone());
+        reconfig->SetTaskMoid(std::string("task-") + std::to_string(_state.NextTask()));
         outcome->GetReconfigOutcome()->Append(reconfig.Get());
       }
     }
     outcomes->Append(outcome.Get());
   }
   result = outcomes;
-}
-
-// ---- not served --------------------------------------------------------------------------
-
-void ProfileManagerImpl::ReconfigEntityAssociations(
-    Lumo::DataArray<Zel::Profile::ChangeAssociationOp>*, Zel::Profile::UserAuth*) {
-  Faults::NotServed(METHOD_RECONFIGENTITYASSOCIATIONS);
-}
-
-void ProfileManagerImpl::QueryDefaultCapabilityValues(Zel::ServerObjectRef*,
-                                                      Lumo::Array<std::string>*,
-                                                      Ref<Lumo::DataArray<ProfileId>>&) {
-  Faults::NotServed(METHOD_QUERYDEFAULTCAPABILITYVALUES);
-}
-
-Kestrum::Optional<std::string> ProfileManagerImpl::RetrieveContentAsString(
-    ProfileId*, Zel::Placement::PlacementHub*, Hox::Vm::Replication::ReplicationSpec*) {
-  Faults::NotServed(METHOD_RETRIEVECONTENTASSTRING);
-}
-
-void ProfileManagerImpl::RetrieveContentForHub(ProfileId*, Zel::Placement::PlacementHub*,
-                                               Ref<Zel::Profile::Profile>&) {
-  Faults::NotServed(METHOD_RETRIEVECONTENTFORHUB);
-}
-
-Kestrum::Optional<std::string> ProfileManagerImpl::RetrieveContentAsStringBySpec(
-    Zel::Profile::CapabilityBasedProfileCreateSpec*, Zel::Placement::PlacementHub*) {
-  Faults::NotServed(METHOD_RETRIEVECONTENTASSTRINGBYSPEC);
-}
-
-void ProfileManagerImpl::QueryDefaultRequirementProfile(Zel::Placement::PlacementHub*,
-                                                        Ref<ProfileId>&) {
-  Faults::NotServed(METHOD_QUERYDEFAULTREQUIREMENTPROFILE);
-}
-
-void ProfileManagerImpl::ResetDefaultRequirementProfile(ProfileId*) {
-  Faults::NotServed(METHOD_RESETDEFAULTREQUIREMENTPROFILE);
-}
-
-void ProfileManagerImpl::ConfigureErrorMode(bool, const Kestrum::Optional<std::string>&,
-                                            const Kestrum::Optional<std::string>&) {
-  Faults::NotServed(METHOD_CONFIGUREERRORMODE);
-}
-
-void ProfileManagerImpl::AssignDefaultRequirementProfile(
-    ProfileId*, Lumo::DataArray<Zel::Placement::PlacementHub>*) {
-  Faults::NotServed(METHOD_ASSIGNDEFAULTREQUIREMENTPROFILE);
-}
-
-void ProfileManagerImpl::FindApplicableDefaultProfile(
-    Lumo::DataArray<Zel::Placement::PlacementHub>*, Ref<Lumo::DataArray<Zel::Profile::Profile>>&) {
-  Faults::NotServed(METHOD_FINDAPPLICABLEDEFAULTPROFILE);
-}
-
-void ProfileManagerImpl::QueryDefaultRequirementProfiles(
-    Lumo::DataArray<Zel::Placement::PlacementHub>*,
-    Ref<Lumo::DataArray<Zel::Profile::DefaultProfileInfo>>&) {
-  Faults::NotServed(METHOD_QUERYDEFAULTREQUIREMENTPROFILES);
-}
-
-void ProfileManagerImpl::ResetKoruDefaultProfile() {
-  Faults::NotServed(METHOD_RESETKORUDEFAULTPROFILE);
-}
-
-void ProfileManagerImpl::QuerySpaceStatsForStorageContainer(
-    Zel::ServerObjectRef*, Lumo::DataArray<ProfileId>*,
-    Ref<Lumo::DataArray<Zel::Profile::Provider::DatastoreSpaceStatistics>>&) {
-  Faults::NotServed(METHOD_QUERYSPACESTATSFORSTORAGECONTAINER);
-}
-
-void ProfileManagerImpl::QueryIOFiltersFromProfileId(
-    Lumo::DataArray<ProfileId>*, Ref<Lumo::DataArray<Zel::Profile::ProfileToIofilterMap>>&) {
-  Faults::NotServed(METHOD_QUERYIOFILTERSFROMPROFILEID);
-}
-
-void ProfileManagerImpl::QueryIOFilterInfo(Lumo::Array<std::string>*,
-                                           Ref<Lumo::DataArray<Zel::Profile::IofilterInfo>>&) {
-  Faults::NotServed(METHOD_QUERYIOFILTERINFO);
-}
-
-void ProfileManagerImpl::QueryAssociatedEntities(
-    Lumo::DataArray<ProfileId>*, Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>>&) {
-  Faults::NotServed(METHOD_QUERYASSOCIATEDENTITIES);
-}
-
-void ProfileManagerImpl::QueryParentStoragePolicies(
-    Lumo::DataArray<ProfileId>*, Ref<Lumo::DataArray<Zel::Profile::DataServiceToPoliciesMap>>&) {
-  Faults::NotServed(METHOD_QUERYPARENTSTORAGEPOLICIES);
-}
-
-void ProfileManagerImpl::QueryOrinPolicies(
-    Lumo::DataArray<Zel::ServerObjectRef>*,
-    Ref<Lumo::DataArray<Zel::Profile::QueryOrinPolicyResult>>&) {
-  Faults::NotServed(METHOD_QUERYORINPOLICIES);
-}
-
-void ProfileManagerImpl::QueryPolicySummary(
-    Lumo::DataArray<ProfileId>*, Ref<Lumo::DataArray<Zel::Profile::PolicySummaryResult>>&) {
-  Faults::NotServed(METHOD_QUERYPOLICYSUMMARY);
-}
-
-void ProfileManagerImpl::PreProvisionProcess(Zel::Profile::EntityAssociations*,
-                                             Ref<Zel::Profile::EntityAssociations>&) {
-  Faults::NotServed(METHOD_PREPROVISIONPROCESS);
-}
-
-void ProfileManagerImpl::FindTargetProfileCapabilityValues(
-    Lumo::DataArray<Zel::Capability::AssociatedPolicyCapabilities>*,
-    Ref<Lumo::DataArray<Zel::Capability::AssociatedPolicyCapabilities>>&) {
-  Faults::NotServed(METHOD_FINDTARGETPROFILECAPABILITYVALUES);
-}
-
-void ProfileManagerImpl::QueryPmemPolicyInfo(Lumo::DataArray<ProfileId>*,
-                                             Ref<Lumo::DataArray<Zel::Profile::PmemPolicyInfo>>&) {
-  Faults::NotServed(METHOD_QUERYPMEMPOLICYINFO);
 }
 
 }  // namespace ZelSample

@@ -8,16 +8,36 @@
 #include <map>
 
 #include "Managers.h"
+#include "Store.h"
 
 namespace ZelSample {
 
 using Kestrum::Ref;
 
+namespace {
+
+Inventory LoadInventory(const ServiceSettings& settings) {
+  if (settings.inventoryFile.empty()) return Inventory::BuiltIn();
+  return Inventory::Read(settings.inventoryFile);
+}
+
+std::unique_ptr<Store> OpenStore(const ServiceSettings& settings) {
+  if (settings.dataFile.empty()) return MakeMemoryStore();
+  return OpenSqliteStore(settings.dataFile);
+}
+
+}  // namespace
+
 struct SampleService::State {
   ServiceSettings settings;
   SessionTable sessions;
+  Inventory inventory;
   Catalogue catalogue;
   ProfileState profiles;
+  QuotaTable quotas;
+  ProviderDirectory providers;
+  ErrorMode errorMode;
+  ServiceCore core;
 
   struct Entry {
     Ref<Lumo::MoRef> ref;
@@ -27,7 +47,13 @@ struct SampleService::State {
   std::map<std::string, Entry> objects;  // by id; filled once, then only read
   Ref<Lumo::MoRef> serviceInstance;
 
-  explicit State(ServiceSettings s) : settings(std::move(s)), sessions(settings.sessions) {}
+  explicit State(ServiceSettings s)
+      : settings(std::move(s)),
+        sessions(settings.sessions),
+        inventory(LoadInventory(settings)),
+        profiles(OpenStore(settings)),
+        quotas(settings.quotas, settings.sessions.idleTimeout),
+        core{inventory, catalogue, profiles, sessions, quotas, providers, errorMode} {}
 
   template <class T>
   T* Add(T* object) {
@@ -43,19 +69,23 @@ SampleService::SampleService(ServiceSettings settings)
   State& s = *_state;
   if (s.settings.instanceUuid.empty()) s.settings.instanceUuid = RandomUuid();
 
-  auto* sessionManager = s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions));
-  auto* profileManager = s.Add(
-      new ProfileManagerImpl(ObjectIds::kProfileManager, s.catalogue, s.profiles, s.sessions));
+  auto* sessionManager =
+      s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions, s.quotas));
+  auto* profileManager = s.Add(new ProfileManagerImpl(ObjectIds::kProfileManager, s.core));
   auto* metadataManager =
-      s.Add(new CapabilityMetadataManagerImpl(ObjectIds::kCapabilityMetadataManager, s.catalogue));
-  auto* complianceManager =
-      s.Add(new ComplianceManagerImpl(ObjectIds::kComplianceManager, s.profiles));
-  auto* placementSolver = s.Add(new PlacementSolverImpl(ObjectIds::kPlacementSolver));
-  auto* replicationManager = s.Add(new ReplicationManagerImpl(ObjectIds::kReplicationManager));
-  s.Add(new ProfileProviderRegistryImpl(ObjectIds::kProfileProviderRegistry));
-  s.Add(new ComplianceProviderRegistryImpl(ObjectIds::kComplianceProviderRegistry));
-  s.Add(new HubFinderRegistryImpl(ObjectIds::kHubFinderRegistry));
-  s.Add(new AssociationProviderRegistryImpl(ObjectIds::kAssociationProviderRegistry));
+      s.Add(new CapabilityMetadataManagerImpl(ObjectIds::kCapabilityMetadataManager, s.core));
+  auto* complianceManager = s.Add(new ComplianceManagerImpl(ObjectIds::kComplianceManager, s.core));
+  auto* placementSolver = s.Add(new PlacementSolverImpl(ObjectIds::kPlacementSolver, s.core));
+  auto* replicationManager =
+      s.Add(new ReplicationManagerImpl(ObjectIds::kReplicationManager, s.core));
+  s.Add(new ProfileProviderRegistryImpl(ObjectIds::kProfileProviderRegistry, s.providers.profiles));
+  s.Add(new ComplianceProviderRegistryImpl(ObjectIds::kComplianceProviderRegistry,
+                                           s.providers.compliance));
+  s.Add(new HubFinderRegistryImpl(ObjectIds::kHubFinderRegistry, s.providers.hubFinders));
+  s.Add(new AssociationProviderRegistryImpl(ObjectIds::kAssociationProviderRegistry,
+                                            s.providers.associations));
+  auto* debugManager = s.Add(new DebugManagerImpl(ObjectIds::kDebugManager, s.inventory));
+  RegisterSampleProviders(s.core);
 
   Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
   about->SetName(s.settings.name);
@@ -69,7 +99,8 @@ SampleService::SampleService(ServiceSettings settings)
   content->SetComplianceManager(complianceManager->_GetRef()->_Clone());
   content->SetPlacementSolver(placementSolver->_GetRef()->_Clone());
   content->SetReplicationManager(replicationManager->_GetRef()->_Clone());
-  auto* instance = s.Add(new ServiceInstanceImpl(ObjectIds::kServiceInstance, content.Get()));
+  auto* instance = s.Add(new ServiceInstanceImpl(ObjectIds::kServiceInstance, content.Get(), s.core,
+                                                 debugManager->_GetRef()));
   s.serviceInstance = instance->_GetRef();
 }
 
@@ -127,8 +158,13 @@ void SampleService::Invoke(Lumo::MoRef* target, Lumo::ManagedMethod* method,
     Faults::InvalidArgument("method", std::string(object->_GetType()->GetName()) +
                                           " has no method " + method->GetQualifiedName());
   }
-  Authorize(*method);
+  BeforeCall(*method);
   method->GetOwner()->GetInfo()->invokeByIndex(object, method->GetIndex(), args, result);
+}
+
+void SampleService::BeforeCall(const Lumo::ManagedMethod& method) const {
+  Authorize(method);
+  _state->errorMode.Check(method);
 }
 
 SessionTable& SampleService::GetSessions() { return _state->sessions; }

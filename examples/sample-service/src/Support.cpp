@@ -6,6 +6,8 @@
 #include <Olyx/Zel/Fault/DuplicateName.h>
 #include <Olyx/Zel/Fault/InvalidLogin.h>
 #include <Olyx/Zel/Fault/NotFound.h>
+#include <Olyx/Zel/Fault/ProfileStorageFault.h>
+#include <Olyx/Zel/Fault/ZELFault.h>
 
 #include <chrono>
 #include <cstdint>
@@ -19,6 +21,12 @@ namespace Faults {
 void NotServed(const char* qualifiedMethod) {
   Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
   fault->SetMsg(std::string(qualifiedMethod) + " is not served by the sample service");
+  throw Lumo::Fault::NotSupported::Exception(fault.Get());
+}
+
+void NotSupported(const std::string& message) {
+  Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+  fault->SetMsg(message);
   throw Lumo::Fault::NotSupported::Exception(fault.Get());
 }
 
@@ -53,6 +61,18 @@ void AlreadyExists(const std::string& name) {
   fault->SetName(Kestrum::Optional<std::string>(name));
   fault->SetMsg("\"" + name + "\" is already registered");
   throw Zel::Fault::AlreadyExists::Exception(fault.Get());
+}
+
+void ZelFault(const std::string& message) {
+  Kestrum::Ref<Zel::Fault::ZELFault> fault(new Zel::Fault::ZELFault);
+  fault->SetMsg(message);
+  throw Zel::Fault::ZELFault::Exception(fault.Get());
+}
+
+void ProfileStorage(const std::string& message) {
+  Kestrum::Ref<Zel::Fault::ProfileStorageFault> fault(new Zel::Fault::ProfileStorageFault);
+  fault->SetMsg(message);
+  throw Zel::Fault::ProfileStorageFault::Exception(fault.Get());
 }
 
 void InvalidLogin(const std::string& message) {

@@ -31,6 +31,8 @@ namespace Faults {
 // olyx.fault.NotSupported for a method the sample service does not serve,
 // named by its qualified name ("zel.profile.ProfileManager.configureErrorMode").
 [[noreturn]] void NotServed(const char* qualifiedMethod);
+// olyx.fault.NotSupported with a message.
+[[noreturn]] void NotSupported(const std::string& message);
 // olyx.fault.InvalidArgument naming the refused argument or property path.
 [[noreturn]] void InvalidArgument(const std::string& property, const std::string& message);
 // zel.fault.NotFound.
@@ -40,6 +42,10 @@ Kestrum::Ref<Lumo::MethodFault> MakeNotFound(const std::string& message);
 [[noreturn]] void DuplicateName(const std::string& name);
 // zel.fault.AlreadyExists carrying the name.
 [[noreturn]] void AlreadyExists(const std::string& name);
+// zel.fault.ZELFault.
+[[noreturn]] void ZelFault(const std::string& message);
+// zel.fault.ProfileStorageFault.
+[[noreturn]] void ProfileStorage(const std::string& message);
 // zel.fault.InvalidLogin.
 [[noreturn]] void InvalidLogin(const std::string& message);
 // The refusal of a call that its session may not make: an olyx.MethodFault

@@ -56,7 +56,7 @@ WireEndpoint::WireEndpoint(SampleService& service, const Lumo::Wire::DispatcherS
   Lumo::Wire::DispatcherSettings withCheck = settings;
   withCheck.beforeInvoke = [this, next = settings.beforeInvoke](const Lumo::ManagedMethod& method,
                                                                 const Lumo::Wire::CallInfo& call) {
-    _service.Authorize(method);
+    _service.BeforeCall(method);
     if (next) next(method, call);
   };
   _dispatcher = new Lumo::Wire::Dispatcher(_registry.Get(), withCheck);

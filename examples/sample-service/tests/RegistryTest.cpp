@@ -2,6 +2,7 @@
 // sample service does not serve.
 #include <Lumo/Fault/InvalidArgument.h>
 #include <Lumo/Fault/NotSupported.h>
+#include <Olyx/Zel/Association/AssociationMetadata.h>
 #include <Olyx/Zel/Association/AssociationProviderRegistry.h>
 #include <Olyx/Zel/Association/Provider/AssociationProviderInfo.h>
 #include <Olyx/Zel/Capability/CapabilityMetadata.h>
@@ -92,6 +93,10 @@ TEST_F(RegistryTest, ComplianceProviders) {
       [&](const std::string& id) {
         auto info = Record<Zel::Compliance::Provider::ComplianceProviderInfo>(id);
         info->SetProvider(RefOf("zel.compliance.provider.ComplianceProvider", "cp").Get());
+        Ref<Zel::Association::AssociationMetadata> metadata(new Zel::Association::AssociationMetadata);
+        metadata->SetAssociableEntityType("virtualMachine");
+        metadata->SetAssociableProfileType("CapabilityBasedProfile");
+        info->SetMetadata(metadata.Get());
         registry->RegisterComplianceProvider(info.Get());
       },
       [&](const std::string& id) { registry->UnregisterComplianceProvider(id); });
@@ -210,74 +215,6 @@ TEST_F(RegistryTest, RegisteredCapabilityMetadataJoinsTheCatalogueUntilUnregiste
   });
   EXPECT_FALSE(manager->RemoveAllCapabilityMetadataDocuments());
 }
-
-// ---- methods that are not served answer NotSupported, never silently ----------------------
-
-struct Unserved {
-  const char* name;
-  std::function<void(Client&)> call;
-};
-
-class UnservedTest : public RegistryTest, public ::testing::WithParamInterface<Unserved> {};
-
-TEST_P(UnservedTest, AnswersNotSupported) {
-  auto fault = CatchFault<Lumo::Fault::NotSupported::Exception>([&] { GetParam().call(*client); });
-  ASSERT_TRUE(IsExactly<Lumo::Fault::NotSupported>(fault.Get()));
-  EXPECT_NE(fault->GetMsg().find("not served"), std::string::npos) << fault->GetMsg();
-}
-
-Ref<Zel::Placement::PlacementSolverStub> Solver(Client& c) {
-  return Ref<Zel::Placement::PlacementSolverStub>(new Zel::Placement::PlacementSolverStub(
-      RefOf("zel.placement.PlacementSolver", Ids::kPlacementSolver).Get(), c.adapter.Get(),
-      nullptr));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, UnservedTest,
-    ::testing::Values(
-        Unserved{"ConfigureErrorMode",
-                 [](Client& c) {
-                   c.profiles->ConfigureErrorMode(false, Kestrum::Optional<std::string>(),
-                                                  Kestrum::Optional<std::string>());
-                 }},
-        Unserved{"ResetKoruDefaultProfile",
-                 [](Client& c) { c.profiles->ResetKoruDefaultProfile(); }},
-        Unserved{"QueryIOFilterInfo",
-                 [](Client& c) {
-                   Ref<Lumo::DataArray<Zel::Profile::IofilterInfo>> r;
-                   c.profiles->QueryIOFilterInfo(new Lumo::Array<std::string>, r);
-                 }},
-        Unserved{"RetrieveContentAsString",
-                 [](Client& c) {
-                   c.profiles->RetrieveContentAsString(Id("x").Get(), nullptr, nullptr);
-                 }},
-        Unserved{"CheckRollupCompliance",
-                 [](Client& c) {
-                   Ref<Lumo::DataArray<Zel::Compliance::RollupComplianceResult>> r;
-                   c.compliance->CheckRollupCompliance(
-                       ArrayOf<Zel::ServerObjectRef>({Vm("vm-1")}).Get(), r);
-                 }},
-        Unserved{"GetZelDebugManager",
-                 [](Client& c) {
-                   Ref<Lumo::MoRef> r;
-                   c.instance->GetZelDebugManager(r);
-                 }},
-        Unserved{"QueryMatchingHub",
-                 [](Client& c) {
-                   Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> r;
-                   Solver(c)->QueryMatchingHub(nullptr, Id("x").Get(), r);
-                 }},
-        Unserved{
-            "QueryReplicationGroups",
-            [](Client& c) {
-              Ref<Lumo::DataArray<Zel::Replication::QueryReplicationGroupResult>> r;
-              Ref<Zel::Replication::ReplicationManagerStub> stub(
-                  new Zel::Replication::ReplicationManagerStub(
-                      RefOf("zel.replication.ReplicationManager", Ids::kReplicationManager).Get(),
-                      c.adapter.Get(), nullptr));
-              stub->QueryReplicationGroups(nullptr, r);
-            }}),
-    [](const ::testing::TestParamInfo<Unserved>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace ZelSampleTest

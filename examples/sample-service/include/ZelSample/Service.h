@@ -1,10 +1,12 @@
 // The sample storage-policy service: every managed object it serves, their
 // shared state, its sessions, and the entry through which calls reach them.
 //
-// The service keeps everything in memory: a built-in catalogue of capabilities
-// (extended by what providers register), the profiles, their associations
-// with entities and the compliance results. Several clients may call at once;
-// every part of the state has its own mutex.
+// The service holds a built-in catalogue of capabilities (extended by what
+// providers register), an inventory read at start (hubs, machines, disks,
+// replication groups), and what clients make it store: profiles, their
+// associations with entities, the default profiles of hubs and compliance
+// results. Those live in memory and, with a data file, in an SQLite database
+// that every answered change has reached. Several clients may call at once.
 //
 // The runtime must have been started (Lumo::StartRuntime) before a service is
 // built.
@@ -17,6 +19,7 @@
 #include <Lumo/MoRef.h>
 #include <ZelSample/Sessions.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,7 +41,22 @@ inline constexpr char kProfileProviderRegistry[] = "ProfileProviderRegistry";
 inline constexpr char kComplianceProviderRegistry[] = "ComplianceProviderRegistry";
 inline constexpr char kHubFinderRegistry[] = "HubFinderRegistry";
 inline constexpr char kAssociationProviderRegistry[] = "AssociationProviderRegistry";
+inline constexpr char kDebugManager[] = "ZelDebugManager";
 }  // namespace ObjectIds
+
+// Bounds on what clients can make the service store. The per-session counts
+// add up over a session's life; re-checking an entity already checked for a
+// profile stores nothing new.
+struct QuotaSettings {
+  size_t profilesPerSession = 10000;
+  size_t associationsPerSession = 50000;
+  size_t resultsPerSession = 20000;
+  size_t maxProfiles = 100000;
+  size_t maxAssociations = 500000;
+  size_t maxResults = 200000;
+  // Entities (or hubs) one call may name.
+  size_t maxEntitiesPerCall = 10000;
+};
 
 struct ServiceSettings {
   std::string name = "zel sample storage-policy service";
@@ -46,6 +64,11 @@ struct ServiceSettings {
   // Random when empty.
   std::string instanceUuid;
   SessionTable::Settings sessions;
+  QuotaSettings quotas;
+  // The inventory file; empty for the built-in inventory.
+  std::string inventoryFile;
+  // The SQLite data file; empty to keep the data in memory only.
+  std::string dataFile;
 };
 
 class SampleService {
@@ -55,6 +78,8 @@ class SampleService {
     Lumo::ManagedObject* object;
   };
 
+  // Throws InventoryError for an inventory file it refuses and StoreError
+  // (a std::runtime_error) for a data file it cannot use.
   explicit SampleService(ServiceSettings settings = {});
   ~SampleService();
   SampleService(const SampleService&) = delete;
@@ -73,6 +98,9 @@ class SampleService {
   // privilege is "System.Anonymous" needs no session; every other needs a
   // logged-in session that holds the method's privilege.
   void Authorize(const Lumo::ManagedMethod& method) const;
+  // What runs at the entry of every call: Authorize, then the error mode
+  // (configureErrorMode) that may fail the method on purpose.
+  void BeforeCall(const Lumo::ManagedMethod& method) const;
 
   // The whole entry of a call made without a wire: look-up of the target,
   // privilege check, invocation through the type record's invokeByIndex.

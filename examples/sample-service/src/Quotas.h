@@ -1,0 +1,58 @@
+// Bounds on what clients can make the service store: per session (profiles
+// created, associations added, compliance results stored over the session's
+// life), for the whole service, and per call.
+#pragma once
+
+#include <ZelSample/Service.h>
+
+#include <chrono>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace ZelSample {
+
+// What one call adds: new profiles, new associated entities, new results.
+struct QuotaUse {
+  size_t profiles = 0;
+  size_t associations = 0;
+  size_t results = 0;
+};
+
+class QuotaTable {
+ public:
+  explicit QuotaTable(const QuotaSettings& settings, std::chrono::seconds idleTimeout);
+
+  // Refuses, with the fault `refuse` raises, a call whose additions would
+  // take its session, or the service holding `held`, past a limit. Sessions
+  // are named by id; an empty id (a call made inside the service) is bounded
+  // by the service's limits only.
+  void Check(const std::string& session, const QuotaUse& adds, const QuotaUse& held,
+             void (*refuse)(const std::string& message)) const;
+  // Counts what a committed call added.
+  void Charge(const std::string& session, const QuotaUse& adds);
+  // Forgets a session (at its logout).
+  void Forget(const std::string& session);
+
+  // Refuses (InvalidArgument at path) a call naming more entities than a
+  // call may.
+  void CheckEntityCount(size_t count, const std::string& path) const;
+
+  const QuotaSettings& GetSettings() const { return _settings; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Usage {
+    QuotaUse used;
+    Clock::time_point lastCharged;
+  };
+  void PruneLocked(Clock::time_point now);
+
+  const QuotaSettings _settings;
+  const std::chrono::seconds _idleTimeout;
+  mutable std::mutex _mutex;
+  std::unordered_map<std::string, Usage> _sessions;
+};
+
+}  // namespace ZelSample

@@ -1,0 +1,101 @@
+// Where the service keeps what clients make it store: profiles, their
+// associations with entities, the default profiles of hubs and the
+// compliance results.
+//
+// The service holds all of it in memory (ProfileState) and writes every
+// change through a Store first: a changing call gathers its changes in one
+// ChangeSet, the store commits the set as one transaction, and only then
+// does the service change its memory and answer. A set the store cannot
+// commit changes nothing anywhere. At start the service loads what the store
+// holds.
+#pragma once
+
+#include <Kestrum/Ref.h>
+#include <Olyx/Zel/Compliance/ComplianceResult.h>
+#include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
+#include <Olyx/Zel/ServerObjectRef.h>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace ZelSample {
+
+struct ProfileRecord {
+  std::string id;
+  uint64_t sequence = 0;  // creation order
+  Kestrum::Ref<Zel::Profile::CapabilityBasedProfile> profile;
+};
+
+struct AssociationRecord {
+  std::string entityKey;
+  Kestrum::Ref<Zel::ServerObjectRef> entity;
+  std::string profileId;
+};
+
+struct ResultRecord {
+  std::string entityKey;
+  std::string profileId;
+  int64_t generation = 0;  // of the profile the result was computed for
+  Kestrum::Ref<Zel::Compliance::ComplianceResult> result;
+};
+
+struct DefaultRecord {
+  std::string hubId;
+  std::string profileId;
+};
+
+// Dropping a profile drops its associations, results and default
+// assignments with it.
+struct DropProfile {
+  std::string id;
+};
+struct DropAssociation {
+  std::string entityKey;
+};
+struct DropDefault {
+  std::string hubId;
+};
+
+using Change = std::variant<ProfileRecord, DropProfile, AssociationRecord, DropAssociation,
+                            ResultRecord, DefaultRecord, DropDefault>;
+
+// The changes of one call, applied in order.
+using ChangeSet = std::vector<Change>;
+
+// Everything a store holds, as loaded at start.
+struct StoredData {
+  std::vector<ProfileRecord> profiles;
+  std::vector<AssociationRecord> associations;
+  std::vector<ResultRecord> results;
+  std::vector<DefaultRecord> defaults;
+};
+
+// A store that cannot open, read or write its data.
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Store {
+ public:
+  virtual ~Store() = default;
+  // Everything stored. Throws StoreError.
+  virtual StoredData Load() = 0;
+  // Writes the changes as one transaction: all of them or, on a StoreError,
+  // none. When Commit returns, the changes are durable.
+  virtual void Commit(const ChangeSet& changes) = 0;
+  // Where the data lives, for messages ("memory", "SQLite file /path").
+  virtual std::string Describe() const = 0;
+};
+
+// Keeps nothing: the service's memory is all there is.
+std::unique_ptr<Store> MakeMemoryStore();
+// An SQLite database file, created when missing. Throws StoreError for a
+// file that cannot be opened or that is not a data file of this service.
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+
+}  // namespace ZelSample
