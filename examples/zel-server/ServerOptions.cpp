@@ -113,6 +113,12 @@ const std::vector<Flag>& Flags() {
        Count(&Http::handlerThreads, 1024)},
       {"--io-threads", "N", "threads reading and writing connections (default 1)",
        Count(&Http::ioThreads, 64)},
+      {"--inventory", "FILE", "the inventory to serve (default: the built-in sample)",
+       [](ServerOptions& o, const std::string& v) {
+         return !(o.service.inventoryFile = v).empty();
+       }},
+      {"--data", "FILE", "keep profiles, associations and results in this SQLite file",
+       [](ServerOptions& o, const std::string& v) { return !(o.service.dataFile = v).empty(); }},
       {"--log-level", "LEVEL",
        "error (no request log), warning (failed calls), info (every call; default), debug",
        [](ServerOptions& o, const std::string& v) { return ParseLogLevel(v, o.logLevel); }},

@@ -4,6 +4,7 @@
 
 #include <Lumo/Wire/Options.h>
 #include <ZelHttp/HttpServer.h>
+#include <ZelSample/Service.h>
 
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@ namespace ZelServer {
 struct ServerOptions {
   ZelHttp::HttpServerSettings http;
   Lumo::Wire::Limits limits;
+  ZelSample::ServiceSettings service;  // the inventory and data files
   LogLevel logLevel = LogLevel::kInfo;
   bool help = false;
   bool version = false;

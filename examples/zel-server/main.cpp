@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "RequestLog.h"
@@ -48,7 +49,14 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   Lumo::StartRuntime();
-  ZelSample::SampleService service;
+  std::unique_ptr<ZelSample::SampleService> held;
+  try {
+    held = std::make_unique<ZelSample::SampleService>(options.service);
+  } catch (const std::exception& e) {
+    std::cerr << "zel-server: " << e.what() << "\n";
+    return 2;
+  }
+  ZelSample::SampleService& service = *held;
   Lumo::Wire::DispatcherSettings dispatcher;
   dispatcher.limits = options.limits;
   dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
