@@ -100,8 +100,11 @@ void AddConstraintErrors(const InventoryHub& hub,
       fault->SetHub(MakeHub(hub).Get());
       fault->SetCapabilityInstanceId(expected->GetId()->_Clone());
       fault->SetRequirementPropertyInstance(wanted->_Clone());
-      std::string message = hub.id + ": wanted " + expected->GetId()->GetId() + "." +
-                            wanted->GetId() + " " + DescribeValue(wanted->GetValue());
+      const std::string& capability = expected->GetId()->GetId();
+      std::string message =
+          hub.id + ": wanted " + capability +
+          (capability == wanted->GetId() ? std::string() : "." + wanted->GetId()) + " " +
+          DescribeValue(wanted->GetValue());
       if (has != nullptr) {
         fault->SetResourcePropertyInstance(has->_Clone());
         message += ", offered " + DescribeValue(has->GetValue());

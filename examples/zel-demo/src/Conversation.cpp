@@ -45,9 +45,16 @@
 #include <set>
 #include <sstream>
 
+#include "StorageSteps.h"
+#include "Transcript.h"
+
 namespace ZelDemo {
 
 using Kestrum::Ref;
+using Detail::Expect;
+using Detail::FaultName;
+using Detail::Shortened;
+using Detail::Transcript;
 using Zel::Capability::CapabilityInstance;
 using Zel::Profile::ProfileId;
 
@@ -227,80 +234,6 @@ std::string Describe(const CapabilityInstance& capability) {
 
 std::string Describe(const Zel::ServerObjectRef& entity) {
   return entity.GetKey() + " (" + entity.GetObjectType() + ")";
-}
-
-std::string FaultName(const Lumo::MethodFault* fault) {
-  return fault ? fault->_GetType()->GetName() : "(none)";
-}
-
-std::string Shortened(const std::string& text, size_t length = 110) {
-  return text.size() <= length ? text : text.substr(0, length - 3) + "...";
-}
-
-// ---- the transcript -----------------------------------------------------------------------
-
-class Transcript {
- public:
-  explicit Transcript(std::ostream& out) : _out(out) {}
-
-  // Runs one step: its body prints what it learns and checks each answer.
-  void Step(const std::string& title, const std::function<void()>& body) {
-    ++_result.steps;
-    _ok = true;
-    _out << "\n" << std::setw(2) << _result.steps << ". " << title << "\n";
-    try {
-      body();
-    } catch (const Lumo::MethodFault::Exception& e) {
-      Check(false, "the call failed with " + FaultName(e.GetFault()) + ": " +
-                       Shortened(e.GetFault()->GetMsg()));
-    } catch (const std::exception& e) {
-      Check(false, std::string("the call failed: ") + Shortened(e.what()));
-    }
-    if (_ok) {
-      _out << "    -> as expected\n";
-    } else {
-      _out << "    -> NOT AS EXPECTED\n";
-      _result.failed.push_back(title);
-    }
-  }
-
-  void Say(const std::string& text) { _out << "    " << text << "\n"; }
-
-  bool Check(bool condition, const std::string& expectation) {
-    if (!condition) {
-      _ok = false;
-      _out << "    UNEXPECTED: " << expectation << "\n";
-    }
-    return condition;
-  }
-
-  const ConversationResult& Result() const { return _result; }
-
- private:
-  std::ostream& _out;
-  ConversationResult _result;
-  bool _ok = true;
-};
-
-// Runs a call that must fail with the exception class E and returns the
-// fault; anything else is reported.
-template <class E>
-Ref<Lumo::MethodFault> Expect(Transcript& transcript, const std::string& what,
-                              const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const E& e) {
-    return Ref<Lumo::MethodFault>(e.GetFault());
-  } catch (const Kestrum::Exception& e) {
-    auto* fault = dynamic_cast<const Lumo::MethodFault::Exception*>(&e);
-    transcript.Check(false, what + ", but it failed with " +
-                                (fault ? FaultName(fault->GetFault()) + ": " +
-                                             Shortened(fault->GetFault()->GetMsg())
-                                       : Shortened(e.what())));
-    return Ref<Lumo::MethodFault>();
-  }
-  transcript.Check(false, what + ", but the call succeeded");
-  return Ref<Lumo::MethodFault>();
 }
 
 }  // namespace
@@ -615,6 +548,8 @@ ConversationResult RunConversation(Lumo::StubAdapter* adapter, Lumo::MoRef* serv
               result->GetEntity()->GetKey() + " is " + expected[i]);
     }
   });
+
+  Detail::RunStorageSteps(t, adapter, *content, gold);
 
   t.Step("Delete the two profiles and one that does not exist", [&] {
     Ref<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>> outcomes;

@@ -67,14 +67,14 @@ class ConversationTest : public ::testing::Test {
 TEST_F(ConversationTest, EveryStepAnswersAsExpectedOverTheInProcessWire) {
   ZelDemo::ConversationResult result = Run(InProcess().Get());
   EXPECT_TRUE(result.Succeeded()) << transcript.str();
-  EXPECT_EQ(result.steps, 16);
+  EXPECT_EQ(result.steps, 19);
   EXPECT_TRUE(Said("replicationManager: zel.replication.ReplicationManager"));
   EXPECT_TRUE(Said("caught Zel::Fault::InvalidLogin::Exception"));
   EXPECT_TRUE(Said("caught Zel::Fault::DuplicateName::Exception, name \"Gold\""));
   EXPECT_TRUE(Said("vm-42:2001 (virtualDiskId): nonCompliant"));
   EXPECT_TRUE(Said("wanted replicaCount = 2, offered replicaCount = 1"));
   EXPECT_TRUE(Said("no-such-profile: zel.fault.NotFound"));
-  EXPECT_TRUE(Said("Conversation complete: 16 steps, every answer as expected."));
+  EXPECT_TRUE(Said("Conversation complete: 19 steps, every answer as expected."));
   // The conversation cleans up after itself and ends its session.
   EXPECT_EQ(service->GetSessions().Count(), 0u);
 }
@@ -88,7 +88,7 @@ TEST_F(ConversationTest, EveryStepAnswersAsExpectedOverHttpOnLoopback) {
   Ref<Lumo::Wire::Transport> transport(new ZelHttp::HttpTransport(server.GetUrl()));
   ZelDemo::ConversationResult result = Run(transport.Get());
   EXPECT_TRUE(result.Succeeded()) << transcript.str();
-  EXPECT_EQ(result.steps, 16);
+  EXPECT_EQ(result.steps, 19);
   // A second conversation with the same service succeeds as well.
   ZelDemo::ConversationResult again = Run(transport.Get());
   EXPECT_TRUE(again.Succeeded()) << transcript.str();
@@ -182,7 +182,7 @@ TEST_F(ConversationTest, WrongAnswersAreReportedAsFailedSteps) {
   ASSERT_EQ(result.failed.size(), 1u) << transcript.str();
   EXPECT_EQ(result.failed[0], "Check compliance of the virtual machine and its disks");
   EXPECT_TRUE(Said("UNEXPECTED: vm-42 is compliant"));
-  EXPECT_TRUE(Said("Conversation FAILED: 16 steps, 1 not as expected."));
+  EXPECT_TRUE(Said("Conversation FAILED: 19 steps, 1 not as expected."));
 }
 
 TEST_F(ConversationTest, AnUnreachableServiceFailsTheFirstStepAndStops) {
