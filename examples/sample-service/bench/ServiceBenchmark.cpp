@@ -84,8 +84,8 @@ struct Fixture {
     }
     service = std::make_unique<ZelSample::SampleService>(settings);
     adapter = new ZelSample::DirectAdapter(*service);
-    Ref<Zel::ServiceInstanceStub> instance(
-        new Zel::ServiceInstanceStub(service->GetServiceInstanceRef().Get(), adapter.Get(), nullptr));
+    Ref<Zel::ServiceInstanceStub> instance(new Zel::ServiceInstanceStub(
+        service->GetServiceInstanceRef().Get(), adapter.Get(), nullptr));
     Ref<Zel::ServiceInstanceContent> content;
     instance->RetrieveContent(content);
     Ref<Zel::Auth::SessionManagerStub> sessions(

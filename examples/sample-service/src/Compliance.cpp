@@ -77,8 +77,8 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
   for (int i = 0; i < count; ++i) {
     const Planned& one = plan[static_cast<size_t>(i)];
     if (one.checked.empty()) {
-      plan[static_cast<size_t>(i)].result = NewResult(
-          *entities.Get(i), nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
+      plan[static_cast<size_t>(i)].result =
+          NewResult(*entities.Get(i), nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
       continue;
     }
     groups[{one.checked, entities.Get(i)->GetObjectType()}].push_back(i);
@@ -118,7 +118,8 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
   for (int i = 0; i < count; ++i) {
     const Planned& one = plan[static_cast<size_t>(i)];
     const std::string* task = one.result->PeekComplianceTaskStatus();
-    if (one.checked.empty() || (task != nullptr && *task != ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS) ||
+    if (one.checked.empty() ||
+        (task != nullptr && *task != ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS) ||
         core.state.FindProfile(one.checked) == nullptr) {
       continue;
     }
@@ -140,13 +141,14 @@ Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entitie
   RequireKnownProfile(core.state, profile);
   for (int i = 0; i < entities.GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *entities.Get(i);
-    results->Append(StoredCompliance(core.state, entity, profile ? &profile->GetUniqueId() : nullptr)
-                        .Get());
+    results->Append(
+        StoredCompliance(core.state, entity, profile ? &profile->GetUniqueId() : nullptr).Get());
   }
   return results;
 }
 
-Ref<ComplianceResult> StoredCompliance(const ProfileState& state, const Zel::ServerObjectRef& entity,
+Ref<ComplianceResult> StoredCompliance(const ProfileState& state,
+                                       const Zel::ServerObjectRef& entity,
                                        const std::string* profileId) {
   const std::string key = EntityKey(entity);
   const auto* association = state.FindAssociation(key);

@@ -59,8 +59,8 @@ class InventoryParser {
 
   void Parse(const std::string& text) {
     if (text.size() > Inventory::kMaxFileBytes) {
-      Fail(0, "the inventory is larger than " + std::to_string(Inventory::kMaxFileBytes) +
-                  " bytes");
+      Fail(0,
+           "the inventory is larger than " + std::to_string(Inventory::kMaxFileBytes) + " bytes");
     }
     size_t start = 0;
     while (start < text.size()) {
@@ -203,7 +203,8 @@ class InventoryParser {
       _inv._diskIndex[w[1]] = _inv._disks.size();
       _inv._disks.push_back(InventoryEntity{w[1], w[3], w[2], {}});
     } else if (kind == "replication-group") {
-      Count(w, 4, Inventory::kMaxLineBytes, "replication-group FAULT_DOMAIN DEVICE_GROUP MEMBER...");
+      Count(w, 4, Inventory::kMaxLineBytes,
+            "replication-group FAULT_DOMAIN DEVICE_GROUP MEMBER...");
       InventoryReplicationGroup group{w[1], w[2], {}};
       for (const auto& other : _inv._groups) {
         if (other.faultDomainId == group.faultDomainId &&

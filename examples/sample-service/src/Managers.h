@@ -8,8 +8,8 @@
 #include <Olyx/Zel/Compliance/ComplianceManager.h>
 #include <Olyx/Zel/Compliance/ComplianceProviderRegistry.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
-#include <Olyx/Zel/Placement/HubFinderRegistry.h>
 #include <Olyx/Zel/Placement/CompatibilityResult.h>
+#include <Olyx/Zel/Placement/HubFinderRegistry.h>
 #include <Olyx/Zel/Placement/PlacementHub.h>
 #include <Olyx/Zel/Placement/PlacementSolver.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
@@ -176,8 +176,9 @@ Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> FetchCompliance
 // The stored result of an entity for a profile (its associated one when
 // null): notApplicable without a profile, unknown when never checked,
 // outOfDate when the profile changed since. The caller holds the mutex.
-Kestrum::Ref<Zel::Compliance::ComplianceResult> StoredCompliance(
-    const ProfileState& state, const Zel::ServerObjectRef& entity, const std::string* profileId);
+Kestrum::Ref<Zel::Compliance::ComplianceResult> StoredCompliance(const ProfileState& state,
+                                                                 const Zel::ServerObjectRef& entity,
+                                                                 const std::string* profileId);
 
 // Calls a method of a provider, by its wire name, through its type record's
 // invokeByIndex; the arguments are packed as stubs pack them.

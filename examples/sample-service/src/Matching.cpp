@@ -61,7 +61,8 @@ bool Satisfies(const InventoryHub& hub, const CapabilityInstance& capability) {
     bool all = true;
     for (int p = 0; p < properties->GetLength() && all; ++p) {
       const PropertyInstance* wanted = properties->Get(p);
-      Ref<Lumo::Any> offered = OfferedValue(hub, uid->GetNamespace(), uid->GetId(), wanted->GetId());
+      Ref<Lumo::Any> offered =
+          OfferedValue(hub, uid->GetNamespace(), uid->GetId(), wanted->GetId());
       all = Satisfies(offered.Get(), *wanted);
     }
     if (all) return true;

@@ -43,6 +43,7 @@ struct Evaluation {
   // What the closest sub-profile asks and the hub does not offer; empty when met.
   Kestrum::Ref<Lumo::DataArray<Zel::Compliance::PolicyStatus>> violated;
 };
-Evaluation Evaluate(const InventoryHub& hub, const Zel::Profile::CapabilityConstraints* constraints);
+Evaluation Evaluate(const InventoryHub& hub,
+                    const Zel::Profile::CapabilityConstraints* constraints);
 
 }  // namespace ZelSample

@@ -57,9 +57,9 @@ void AddHubState(const InventoryHub& hub, CompatibilityResult& result) {
     result.GetWarning()->Append(ZelFault(hub.id + " is a legacy hub").Get());
   }
   if (hub.totalMB > 0 && hub.freeMB * 100 < hub.totalMB * kLowSpacePercent) {
-    result.GetWarning()->Append(ZelFault(hub.id + " is short of space: " +
-                                         std::to_string(hub.freeMB) + " MB free of " +
-                                         std::to_string(hub.totalMB) + " MB")
+    result.GetWarning()->Append(ZelFault(hub.id +
+                                         " is short of space: " + std::to_string(hub.freeMB) +
+                                         " MB free of " + std::to_string(hub.totalMB) + " MB")
                                     .Get());
   }
   Ref<Zel::Placement::ResourceUtilization> space(new Zel::Placement::ResourceUtilization);
@@ -151,9 +151,9 @@ Ref<CompatibilityResult> Compatibility(const InventoryHub& hub,
   return result;
 }
 
-Ref<ResultArray> CompatibilityThroughFinders(ServiceCore& core, const HubArray* hubsToSearch,
-                                             const Zel::Profile::ProfileId* profile,
-                                             const Zel::Profile::CapabilityBasedProfileCreateSpec* spec) {
+Ref<ResultArray> CompatibilityThroughFinders(
+    ServiceCore& core, const HubArray* hubsToSearch, const Zel::Profile::ProfileId* profile,
+    const Zel::Profile::CapabilityBasedProfileCreateSpec* spec) {
   Ref<const HubArray> hubs(hubsToSearch);
   if (!hubs) hubs = AllHubs(core.inventory);
   core.quotas.CheckEntityCount(static_cast<size_t>(hubs->GetLength()), "hubsToSearch");
@@ -216,8 +216,7 @@ void RequireSpec(ServiceCore& core, const Zel::Profile::CapabilityBasedProfileCr
 
 }  // namespace
 
-void PlacementSolverImpl::QueryMatchingHub(HubArray* hubsToSearch,
-                                           Zel::Profile::ProfileId* profile,
+void PlacementSolverImpl::QueryMatchingHub(HubArray* hubsToSearch, Zel::Profile::ProfileId* profile,
                                            Ref<HubArray>& result) {
   RequireProfile(_core, profile, true);
   result = MatchingHubs(*CompatibilityThroughFinders(_core, hubsToSearch, profile, nullptr));
@@ -270,7 +269,8 @@ void PlacementSolverImpl::CheckRequirements(
           Faults::NotFound("no profile has the id " + byProfile->GetProfileId()->GetUniqueId());
         }
         constraints.emplace_back(stored->profile->GetConstraints());
-      } else if (auto* direct = dynamic_cast<const CapabilityConstraintsRequirement*>(requirement)) {
+      } else if (auto* direct =
+                     dynamic_cast<const CapabilityConstraintsRequirement*>(requirement)) {
         CheckConstraints(_core.catalogue, direct->GetConstraints(), path + ".constraints");
         constraints.emplace_back(direct->GetConstraints());
       } else if (auto* capacity = dynamic_cast<const CapacityRequirement*>(requirement)) {
@@ -311,8 +311,7 @@ void PlacementSolverImpl::CheckRequirements(
     for (const auto& c : constraints) AddConstraintErrors(*hub, c.Get(), *one);
     if (capacityMB && *capacityMB > hub->freeMB) {
       one->GetError()->Append(ZelFault(hub->id + " has " + std::to_string(hub->freeMB) +
-                                       " MB free, " + std::to_string(*capacityMB) +
-                                       " MB are asked")
+                                       " MB free, " + std::to_string(*capacityMB) + " MB are asked")
                                   .Get());
     }
     if (computeAsked) {

@@ -46,8 +46,7 @@ void ProfileManagerImpl::ResetDefaultRequirementProfile(ProfileId* profile) {
   CommitChanges(_core, changes, {}, &Faults::ZelFault);
 }
 
-void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile,
-                                                         HubArray* datastores) {
+void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, HubArray* datastores) {
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
   std::vector<const InventoryHub*> hubs =
       RequireHubs(_core.inventory, datastores, "datastores", true);
@@ -78,12 +77,14 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile,
 void ProfileManagerImpl::FindApplicableDefaultProfile(
     HubArray* datastores, Ref<Lumo::DataArray<Zel::Profile::Profile>>& result) {
   RequireHubs(_core.inventory, datastores, "datastores", true);
-  Ref<Lumo::DataArray<Zel::Profile::Profile>> candidates(new Lumo::DataArray<Zel::Profile::Profile>);
+  Ref<Lumo::DataArray<Zel::Profile::Profile>> candidates(
+      new Lumo::DataArray<Zel::Profile::Profile>);
   {
     std::lock_guard<std::mutex> lock(_state.mutex);
     for (const auto& [sequence, id] : _state.ProfilesInOrder()) {
       const auto& profile = _state.FindProfile(id)->profile;
-      if (profile->GetProfileCategory() == CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT) {
+      if (profile->GetProfileCategory() ==
+          CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT) {
         candidates->Append(profile.Get());
       }
     }
@@ -139,7 +140,8 @@ void ProfileManagerImpl::QueryDefaultCapabilityValues(Zel::ServerObjectRef* enti
   for (int i = 0; lodeType != nullptr && i < lodeType->GetLength(); ++i) {
     const std::string& type = lodeType->Get(i);
     if (type != Zel::ServerObjectRef::LODETYPE_CONFIG &&
-        type != Zel::ServerObjectRef::LODETYPE_DATA && type != Zel::ServerObjectRef::LODETYPE_SWAP) {
+        type != Zel::ServerObjectRef::LODETYPE_DATA &&
+        type != Zel::ServerObjectRef::LODETYPE_SWAP) {
       Faults::InvalidArgument(Indexed("lodeType", i), "unknown Lode type \"" + type + "\"");
     }
   }
@@ -172,14 +174,15 @@ void ProfileManagerImpl::ConfigureErrorMode(bool enable,
   if (!methodToFail.IsSet()) Faults::InvalidArgument("methodToFail", "no method named");
   const std::string& qualified = methodToFail.GetValue();
   size_t dot = qualified.rfind('.');
-  auto* owner = dot == std::string::npos
-                    ? nullptr
-                    : dynamic_cast<Lumo::ManagedObjectType*>(
-                          Lumo::FindTypeByName(qualified.substr(0, dot)));
+  auto* owner =
+      dot == std::string::npos
+          ? nullptr
+          : dynamic_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName(qualified.substr(0, dot)));
   Lumo::ManagedMethod* method = owner ? owner->FindMethod(qualified.substr(dot + 1)) : nullptr;
   if (method == nullptr || method->IsProperty()) {
-    Faults::InvalidArgument("methodToFail", "no method is named \"" + qualified +
-                                                "\" (give it as zel.profile.ProfileManager.create)");
+    Faults::InvalidArgument(
+        "methodToFail",
+        "no method is named \"" + qualified + "\" (give it as zel.profile.ProfileManager.create)");
   }
   if (method == _GetType()->FindMethod("configureErrorMode")) {
     Faults::NotSupported("the error mode cannot fail configureErrorMode itself");

@@ -367,10 +367,10 @@ void ProfileManagerImpl::Associate(Zel::ServerObjectRef* entity, ProfileId* prof
   }
   QuotaUse adds;
   adds.associations = _state.FindAssociation(key) == nullptr ? 1 : 0;
-  CommitChanges(_core,
-                {AssociationRecord{key, Ref<Zel::ServerObjectRef>(entity->_Clone()),
-                                   profile->GetUniqueId()}},
-                adds, &Faults::ZelFault);
+  CommitChanges(
+      _core,
+      {AssociationRecord{key, Ref<Zel::ServerObjectRef>(entity->_Clone()), profile->GetUniqueId()}},
+      adds, &Faults::ZelFault);
 }
 
 void ProfileManagerImpl::Dissociate(Zel::ServerObjectRef* entity, ProfileId* profile) {

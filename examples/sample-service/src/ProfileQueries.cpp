@@ -137,7 +137,8 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
         Faults::NotFound("no profile has the id " + profileId);
       }
       if (add->GetReplicationSpec() != nullptr) {
-        Faults::NotSupported("the sample service does not replicate: associate without replicationSpec");
+        Faults::NotSupported(
+            "the sample service does not replicate: associate without replicationSpec");
       }
       associate(add->GetEntity(), path + ".entity", profileId);
       const auto* disks = add->GetPtrDiskEntity();
@@ -152,7 +153,8 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
         const auto* disks = detach->GetPtrVmDiskKey();
         for (int d = 0; disks != nullptr && d < disks->GetLength(); ++d) {
           const std::string key = EntityKey(*disks->Get(d));
-          if (!current(key).empty()) dissociate(disks->Get(d), Indexed(path + ".vmDiskKey", d), nullptr);
+          if (!current(key).empty())
+            dissociate(disks->Get(d), Indexed(path + ".vmDiskKey", d), nullptr);
         }
       }
     } else {
@@ -192,7 +194,8 @@ void ProfileManagerImpl::RetrieveContentForHub(ProfileId* profileId,
 }
 
 Kestrum::Optional<std::string> ProfileManagerImpl::RetrieveContentAsStringBySpec(
-    Zel::Profile::CapabilityBasedProfileCreateSpec* profileSpec, Zel::Placement::PlacementHub* hub) {
+    Zel::Profile::CapabilityBasedProfileCreateSpec* profileSpec,
+    Zel::Placement::PlacementHub* hub) {
   if (profileSpec == nullptr) Faults::InvalidArgument("profileSpec", "no create spec given");
   CheckConstraints(_catalogue, profileSpec->GetConstraints(), "profileSpec.constraints");
   const InventoryHub* found = RequireHub(_core.inventory, hub);
@@ -207,7 +210,8 @@ Kestrum::Optional<std::string> ProfileManagerImpl::RetrieveContentAsStringBySpec
   draft->SetProfileCategory(profileSpec->GetCategory().IsSet()
                                 ? profileSpec->GetCategory().GetValue()
                                 : CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT);
-  if (profileSpec->GetResourceType()) draft->SetResourceType(profileSpec->GetResourceType()->_Clone());
+  if (profileSpec->GetResourceType())
+    draft->SetResourceType(profileSpec->GetResourceType()->_Clone());
   draft->SetConstraints(profileSpec->GetConstraints()->_Clone());
   draft->SetIsDefault(false);
   Ref<CapabilityBasedProfile> narrowed = NarrowedForHub(*draft, *found);
@@ -253,7 +257,8 @@ void ProfileManagerImpl::QueryIOFilterInfo(
   result = new Lumo::DataArray<Zel::Profile::IofilterInfo>;
   for (int i = 0; i < kitIds->GetLength(); ++i) {
     const std::string* type = _core.inventory.FindIoFilter(kitIds->Get(i));
-    if (type == nullptr) Faults::NotFound("no I/O filter of the kit " + kitIds->Get(i) + " is installed");
+    if (type == nullptr)
+      Faults::NotFound("no I/O filter of the kit " + kitIds->Get(i) + " is installed");
     Ref<Zel::Profile::IofilterInfo> info(new Zel::Profile::IofilterInfo);
     info->SetKitId(kitIds->Get(i));
     info->SetFilterType(Kestrum::Optional<std::string>(*type));
@@ -342,17 +347,18 @@ void ProfileManagerImpl::QueryPolicySummary(
   for (const std::string& id : IdsOrAll(_state, policy, _core.quotas, "policy")) {
     Ref<Zel::Profile::PolicySummaryResult> one(new Zel::Profile::PolicySummaryResult);
     one->SetProfile(MakeId(id).Get());
-    int32_t counts[5] = {0, 0, 0, 0, 0};  // compliant, nonCompliant, notApplicable, outOfDate, unknown
+    int32_t counts[5] = {0, 0, 0, 0,
+                         0};  // compliant, nonCompliant, notApplicable, outOfDate, unknown
     int32_t assigned = 0;
     if (_state.FindProfile(id) == nullptr) {
       one->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
     } else if (const std::set<std::string>* keys = _state.EntitiesOf(id)) {
       for (const std::string& key : *keys) {
         ++assigned;
-        auto status =
-            StoredCompliance(_state, *_state.FindAssociation(key)->entity, &id)->GetComplianceStatus();
-        int slot = status == ComplianceResult::COMPLIANCESTATUS_COMPLIANT      ? 0
-                   : status == ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT ? 1
+        auto status = StoredCompliance(_state, *_state.FindAssociation(key)->entity, &id)
+                          ->GetComplianceStatus();
+        int slot = status == ComplianceResult::COMPLIANCESTATUS_COMPLIANT       ? 0
+                   : status == ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT  ? 1
                    : status == ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE ? 2
                    : status == ComplianceResult::COMPLIANCESTATUS_OUTOFDATE     ? 3
                                                                                 : 4;
@@ -478,7 +484,8 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
     };
     std::vector<std::string> wanted;
     if (const auto* ids = one->GetPtrCanonicalPropertyIds()) {
-      for (int k = 0; k < ids->GetLength(); ++k) wanted.push_back(ids->Get(k)->GetDistinguishedId());
+      for (int k = 0; k < ids->GetLength(); ++k)
+        wanted.push_back(ids->Get(k)->GetDistinguishedId());
     } else {
       for (int s = 0; subs != nullptr && s < subs->GetLength(); ++s) {
         if (chosen >= 0 && s != chosen) continue;
@@ -506,9 +513,9 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
                                                              : distinguished.rfind('.', last - 1);
       const Lumo::Any* found = nullptr;
       if (middle == std::string::npos) {
-        value->SetFault(Faults::MakeNotFound("\"" + distinguished +
-                                             "\" is not NAMESPACE.CAPABILITY.PROPERTY")
-                            .Get());
+        value->SetFault(
+            Faults::MakeNotFound("\"" + distinguished + "\" is not NAMESPACE.CAPABILITY.PROPERTY")
+                .Get());
       } else {
         const std::string ns = distinguished.substr(0, middle);
         const std::string cap = distinguished.substr(middle + 1, last - middle - 1);

@@ -156,8 +156,7 @@ void ProfileProviderRegistryImpl::UnregisterProfileProvider(const std::string& p
   _table.Remove(providerUid);
 }
 
-ComplianceProviderRegistryImpl::ComplianceProviderRegistryImpl(const char* id,
-                                                               ProviderTable& table)
+ComplianceProviderRegistryImpl::ComplianceProviderRegistryImpl(const char* id, ProviderTable& table)
     : Served(id), _table(table) {}
 
 void ComplianceProviderRegistryImpl::RegisterComplianceProvider(

@@ -93,14 +93,13 @@ Ref<RollupComplianceResult> RollUp(const Zel::ServerObjectRef& vm,
   rollup->SetOverallComplianceStatus(overall);
   rollup->SetOldestCheckTime(Kestrum::System::DateTime(oldest));
   rollup->SetProfileMismatch(mismatch);
-  rollup->SetOverallComplianceTaskStatus(Kestrum::Optional<std::string>(
-      failed ? ComplianceResult::COMPLIANCETASKSTATUS_FAILED
-             : ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS));
+  rollup->SetOverallComplianceTaskStatus(
+      Kestrum::Optional<std::string>(failed ? ComplianceResult::COMPLIANCETASKSTATUS_FAILED
+                                            : ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS));
   return rollup;
 }
 
-Ref<RollupArray> RollUpAll(const EntityArray& vms,
-                           const Lumo::DataArray<ComplianceResult>& results,
+Ref<RollupArray> RollUpAll(const EntityArray& vms, const Lumo::DataArray<ComplianceResult>& results,
                            const std::vector<int>& firstOf) {
   Ref<RollupArray> rollups(new RollupArray);
   for (int i = 0; i < vms.GetLength(); ++i) {
@@ -115,9 +114,9 @@ void CheckVms(const EntityArray* entities, const QuotaTable& quotas) {
   CheckEntities(entities, "entity", quotas);
   for (int i = 0; i < entities->GetLength(); ++i) {
     if (!IsVm(*entities->Get(i))) {
-      Faults::InvalidArgument(Indexed("entity", i) + ".objectType",
-                              "results roll up per virtual machine, not per " +
-                                  entities->Get(i)->GetObjectType());
+      Faults::InvalidArgument(
+          Indexed("entity", i) + ".objectType",
+          "results roll up per virtual machine, not per " + entities->Get(i)->GetObjectType());
     }
   }
 }
@@ -201,9 +200,9 @@ void ComplianceManagerImpl::QueryOutOfDateEntities(Ref<EntityArray>& result) {
   }
 }
 
-void ComplianceManagerImpl::QueryByComplianceStatus(const std::string& status,
-                                                    Zel::Profile::ProfileId* profileId,
-                                                    Ref<Lumo::DataArray<ComplianceResult>>& result) {
+void ComplianceManagerImpl::QueryByComplianceStatus(
+    const std::string& status, Zel::Profile::ProfileId* profileId,
+    Ref<Lumo::DataArray<ComplianceResult>>& result) {
   CheckStatus(status);
   result = new Lumo::DataArray<ComplianceResult>;
   std::lock_guard<std::mutex> lock(_state.mutex);

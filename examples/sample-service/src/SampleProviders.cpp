@@ -37,9 +37,9 @@ class SampleComplianceProvider : public Served<Zel::Compliance::Provider::Compli
  public:
   SampleComplianceProvider(const char* id, ServiceCore& core) : Served(id), _core(core) {}
 
-  void CheckCompliance(
-      Lumo::DataArray<Zel::ServerObjectRef>* entities, Zel::Profile::ProfileId* profile,
-      Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>>& result) override {
+  void CheckCompliance(Lumo::DataArray<Zel::ServerObjectRef>* entities,
+                       Zel::Profile::ProfileId* profile,
+                       Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>>& result) override {
     CheckEntities(entities, "entities", _core.quotas);
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     Ref<Zel::Profile::CapabilityBasedProfile> checked;
@@ -65,9 +65,9 @@ class SampleHubFinder : public Served<Zel::Placement::PlacementHubFinder> {
  public:
   SampleHubFinder(const char* id, ServiceCore& core) : Served(id), _core(core) {}
 
-  void FindMatchingHub(
-      Lumo::DataArray<Zel::Placement::PlacementHub>* hubsToSearch, Zel::Profile::ProfileId* profile,
-      Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>>& result) override {
+  void FindMatchingHub(Lumo::DataArray<Zel::Placement::PlacementHub>* hubsToSearch,
+                       Zel::Profile::ProfileId* profile,
+                       Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>>& result) override {
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     Ref<Zel::Profile::CapabilityBasedProfile> wanted;
     {
@@ -100,8 +100,8 @@ class SampleHubFinder : public Served<Zel::Placement::PlacementHubFinder> {
       }
       return results;
     }
-    for (const InventoryHub* hub : RequireHubs(_core.inventory, hubsToSearch, "hubsToSearch",
-                                               false)) {
+    for (const InventoryHub* hub :
+         RequireHubs(_core.inventory, hubsToSearch, "hubsToSearch", false)) {
       results->Append(Compatibility(*hub, constraints).Get());
     }
     return results;
@@ -179,9 +179,8 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
   SampleProfileProvider(const char* id, ServiceCore& core) : Served(id), _core(core) {}
 
   // A profile can be the default of hubs that all meet it.
-  void ValidateDefaultPolicyForHubs(
-      Zel::Profile::CapabilityBasedProfile* profile,
-      Lumo::DataArray<Zel::Placement::PlacementHub>* hubs) override {
+  void ValidateDefaultPolicyForHubs(Zel::Profile::CapabilityBasedProfile* profile,
+                                    Lumo::DataArray<Zel::Placement::PlacementHub>* hubs) override {
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     if (profile->GetProfileCategory() !=
         Zel::Profile::CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT) {
@@ -191,16 +190,17 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
     for (size_t i = 0; i < found.size(); ++i) {
       Evaluation evaluation = Evaluate(*found[i], profile->GetConstraints());
       if (!evaluation.meets) {
-        Faults::InvalidArgument(Indexed("hubs", static_cast<int>(i)),
-                                "the hub " + found[i]->id + " does not meet the profile " +
-                                    profile->GetName());
+        Faults::InvalidArgument(
+            Indexed("hubs", static_cast<int>(i)),
+            "the hub " + found[i]->id + " does not meet the profile " + profile->GetName());
       }
     }
   }
 
   // The space of a datastore, once per profile asked (once without).
   void QuerySpaceStatsForStorageContainer(
-      Zel::ServerObjectRef* datastore, Lumo::DataArray<Zel::Profile::ProfileId>* capabilityProfileId,
+      Zel::ServerObjectRef* datastore,
+      Lumo::DataArray<Zel::Profile::ProfileId>* capabilityProfileId,
       Ref<Lumo::DataArray<Zel::Profile::Provider::DatastoreSpaceStatistics>>& result) override {
     using Zel::Profile::Provider::DatastoreSpaceStatistics;
     CheckEntity(datastore, "datastore");
@@ -246,7 +246,8 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
     Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> hubs(
         new Lumo::DataArray<Zel::Placement::PlacementHub>);
     for (int i = 0; i < hubInfo->GetLength(); ++i) hubs->Append(hubInfo->Get(i)->GetHub());
-    std::vector<const InventoryHub*> found = RequireHubs(_core.inventory, hubs.Get(), "hubInfo", true);
+    std::vector<const InventoryHub*> found =
+        RequireHubs(_core.inventory, hubs.Get(), "hubInfo", true);
     result = new Lumo::DataArray<Zel::Profile::Profile>;
     for (int p = 0; p < profiles->GetLength(); ++p) {
       const auto* candidate =
@@ -329,7 +330,8 @@ void RegisterSampleProviders(ServiceCore& core) {
   std::set<std::string> hubTypes;
   for (const InventoryHub& hub : core.inventory.GetHubs()) hubTypes.insert(hub.type);
   for (const std::string& type : hubTypes) {
-    Ref<Zel::Placement::PlacementHubFinder::Info> info(new Zel::Placement::PlacementHubFinder::Info);
+    Ref<Zel::Placement::PlacementHubFinder::Info> info(
+        new Zel::Placement::PlacementHubFinder::Info);
     info->SetUniqueId("sample-hub-finder-" + type);
     info->SetLocation(location);
     info->SetFinderType("sample");

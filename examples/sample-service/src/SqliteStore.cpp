@@ -115,8 +115,8 @@ class SqliteStore : public Store {
         AssociationRecord record;
         record.entityKey = Text(rows.Get(), 0);
         record.profileId = Text(rows.Get(), 1);
-        record.entity = Decode<Zel::ServerObjectRef>(Text(rows.Get(), 2),
-                                                     "association of " + record.entityKey);
+        record.entity =
+            Decode<Zel::ServerObjectRef>(Text(rows.Get(), 2), "association of " + record.entityKey);
         data.associations.push_back(std::move(record));
       }
     }
@@ -127,8 +127,8 @@ class SqliteStore : public Store {
         record.entityKey = Text(rows.Get(), 0);
         record.profileId = Text(rows.Get(), 1);
         record.generation = sqlite3_column_int64(rows.Get(), 2);
-        record.result = Decode<Zel::Compliance::ComplianceResult>(
-            Text(rows.Get(), 3), "result of " + record.entityKey);
+        record.result = Decode<Zel::Compliance::ComplianceResult>(Text(rows.Get(), 3),
+                                                                  "result of " + record.entityKey);
         data.results.push_back(std::move(record));
       }
     }

@@ -139,8 +139,7 @@ void ProfileState::Drop(const DropAssociation& drop) {
 
 void ProfileState::Put(ResultRecord record) {
   _resultsByProfile[record.profileId].insert(record.entityKey);
-  _results[{record.entityKey, record.profileId}] =
-      StoredResult{record.result, record.generation};
+  _results[{record.entityKey, record.profileId}] = StoredResult{record.result, record.generation};
 }
 
 }  // namespace ZelSample

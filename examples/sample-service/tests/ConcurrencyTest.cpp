@@ -1,7 +1,7 @@
 // Several clients call one service at once.
-#include <Olyx/Zel/Fault/DuplicateName.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Compliance/RollupComplianceResult.h>
+#include <Olyx/Zel/Fault/DuplicateName.h>
 #include <Olyx/Zel/Placement/PlacementHub.h>
 #include <Olyx/Zel/Placement/PlacementSolver.h>
 #include <Olyx/Zel/Profile/ProfileOperationOutcome.h>
@@ -126,8 +126,7 @@ TEST_F(ServiceTest, NewMethodsOnSeveralThreadsStayCoherent) {
   Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> nonCompliant;
   client->compliance->QueryByComplianceStatus("compliant", nullptr, compliant);
   client->compliance->QueryByComplianceStatus("nonCompliant", nullptr, nonCompliant);
-  EXPECT_EQ(compliant->GetLength() + nonCompliant->GetLength(),
-            kThreads * (kRounds - kRounds / 3));
+  EXPECT_EQ(compliant->GetLength() + nonCompliant->GetLength(), kThreads * (kRounds - kRounds / 3));
 }
 
 }  // namespace

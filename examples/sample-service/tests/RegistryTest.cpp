@@ -93,7 +93,8 @@ TEST_F(RegistryTest, ComplianceProviders) {
       [&](const std::string& id) {
         auto info = Record<Zel::Compliance::Provider::ComplianceProviderInfo>(id);
         info->SetProvider(RefOf("zel.compliance.provider.ComplianceProvider", "cp").Get());
-        Ref<Zel::Association::AssociationMetadata> metadata(new Zel::Association::AssociationMetadata);
+        Ref<Zel::Association::AssociationMetadata> metadata(
+            new Zel::Association::AssociationMetadata);
         metadata->SetAssociableEntityType("virtualMachine");
         metadata->SetAssociableProfileType("CapabilityBasedProfile");
         info->SetMetadata(metadata.Get());

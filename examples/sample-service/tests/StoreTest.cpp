@@ -62,8 +62,8 @@ TEST_F(StoreTest, EverythingStoredIsServedAgainAfterARestart) {
     client.profiles->Associate(Vm("vm-42").Get(), Id(gold).Get(), nullptr);
     client.profiles->Associate(Disk("vm-42:2001").Get(), Id(silver).Get(), nullptr);
     Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> results;
-    client.compliance->CheckCompliance(ArrayOf<Zel::ServerObjectRef>({Vm("vm-42")}).Get(),
-                                       nullptr, results);
+    client.compliance->CheckCompliance(ArrayOf<Zel::ServerObjectRef>({Vm("vm-42")}).Get(), nullptr,
+                                       results);
     client.profiles->AssignDefaultRequirementProfile(Id(gold).Get(), Hubs("ds-fast").Get());
     Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
         new Zel::Profile::CapabilityBasedProfileUpdateSpec);

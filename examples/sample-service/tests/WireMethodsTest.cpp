@@ -85,8 +85,8 @@ class WireMethodsTest : public ServiceTest {
     adapter = new Lumo::Wire::WireStubAdapter(transport.Get());
     instance = On<Zel::ServiceInstanceStub>("zel.ServiceInstance", Ids::kServiceInstance);
     sessions = On<Zel::Auth::SessionManagerStub>("zel.auth.SessionManager", Ids::kSessionManager);
-    profiles = On<Zel::Profile::ProfileManagerStub>("zel.profile.ProfileManager",
-                                                    Ids::kProfileManager);
+    profiles =
+        On<Zel::Profile::ProfileManagerStub>("zel.profile.ProfileManager", Ids::kProfileManager);
     compliance = On<Zel::Compliance::ComplianceManagerStub>("zel.compliance.ComplianceManager",
                                                             Ids::kComplianceManager);
     solver = On<Zel::Placement::PlacementSolverStub>("zel.placement.PlacementSolver",
@@ -200,9 +200,8 @@ TEST_F(WireMethodsTest, DefaultProfilesAreAssignedQueriedFoundAndReset) {
   EXPECT_FALSE(byDefault);
 
   // A hub that does not meet the profile, a legacy hub, a hub that is not there.
-  CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] {
-    profiles->AssignDefaultRequirementProfile(Id(gold).Get(), Hubs({"ds-bulk"}).Get());
-  });
+  CatchFault<Lumo::Fault::InvalidArgument::Exception>(
+      [&] { profiles->AssignDefaultRequirementProfile(Id(gold).Get(), Hubs({"ds-bulk"}).Get()); });
   auto legacy = CatchFault<Zel::Fault::LegacyHubsNotSupported::Exception>([&] {
     profiles->AssignDefaultRequirementProfile(Id(gold).Get(), Hubs({"ds-legacy"}).Get());
   });
@@ -214,8 +213,7 @@ TEST_F(WireMethodsTest, DefaultProfilesAreAssignedQueriedFoundAndReset) {
   EXPECT_EQ(static_cast<Zel::Fault::NonExistentHubs*>(missing.Get())->GetHubs()->GetLength(), 2);
 
   Ref<Lumo::DataArray<Zel::Profile::DefaultProfileInfo>> infos;
-  profiles->QueryDefaultRequirementProfiles(Hubs({"ds-fast", "ds-bulk", "ds-silver"}).Get(),
-                                            infos);
+  profiles->QueryDefaultRequirementProfiles(Hubs({"ds-fast", "ds-bulk", "ds-silver"}).Get(), infos);
   ASSERT_EQ(infos->GetLength(), 2);
   EXPECT_EQ(infos->Get(0)->GetDefaultProfile()->GetName(), "Gold");
   EXPECT_EQ(infos->Get(1)->GetDefaultProfile(), nullptr);
@@ -254,7 +252,7 @@ TEST_F(WireMethodsTest, ComplianceRollsUpPerVirtualMachineAndIsQueriedByStatus) 
   compliance->CheckRollupCompliance(Entities({Vm("vm-42"), Vm("vm-7")}).Get(), rollups);
   ASSERT_EQ(rollups->GetLength(), 2);
   const auto* vm42 = rollups->Get(0);
-  EXPECT_EQ(vm42->GetResult()->GetLength(), 3);  // the machine and its two disks
+  EXPECT_EQ(vm42->GetResult()->GetLength(), 3);                   // the machine and its two disks
   EXPECT_EQ(vm42->GetOverallComplianceStatus(), "nonCompliant");  // vm-42:2001 on ds-bulk
   EXPECT_GT(vm42->GetOldestCheckTime().GetUtcTime(), 0);
   EXPECT_EQ(rollups->Get(1)->GetOverallComplianceStatus(), "notApplicable");
@@ -364,8 +362,9 @@ TEST_F(WireMethodsTest, TheDebugManagerKeepsTagsOnDatastores) {
   CatchFault<Zel::Fault::NotFound::Exception>(
       [&] { debug->DetachTagFromDatastore("hot", "tier", "ds-fast"); });
   // Deleting is all or nothing.
-  CatchFault<Zel::Fault::NotFound::Exception>(
-      [&] { debug->DeleteTag(Strings({"hot", "warm"}).Get(), "tier"); });
+  CatchFault<Zel::Fault::NotFound::Exception>([&] {
+    debug->DeleteTag(Strings({"hot", "warm"}).Get(), "tier");
+  });
   debug->DeleteTag(Strings({"hot"}).Get(), "tier");
   debug->AttachTagToDatastore("cold", "tier", "ds-bulk");
   debug->DeleteCategory("tier");
@@ -430,7 +429,8 @@ TEST_F(WireMethodsTest, ContentForAHubKeepsTheSubProfilesTheHubMeets) {
   EXPECT_NE(text.GetValue().find("replicated"), std::string::npos);
   EXPECT_FALSE(
       profiles->RetrieveContentAsString(Id(gold).Get(), Hub("ds-bulk").Get(), nullptr).IsSet());
-  auto bySpec = profiles->RetrieveContentAsStringBySpec(GoldSpec("draft").Get(), Hub("ds-fast").Get());
+  auto bySpec =
+      profiles->RetrieveContentAsStringBySpec(GoldSpec("draft").Get(), Hub("ds-fast").Get());
   EXPECT_NE(bySpec.GetValue().find("draft"), std::string::npos);
   CatchFault<Zel::Fault::NonExistentHubs::Exception>([&] {
     profiles->RetrieveContentForHub(Id(gold).Get(), Hub("ds-fast", "host").Get(), content);
@@ -439,9 +439,9 @@ TEST_F(WireMethodsTest, ContentForAHubKeepsTheSubProfilesTheHubMeets) {
 
 TEST_F(WireMethodsTest, SpaceFiltersPoliciesAndCapabilityValuesAreAnswered) {
   Ref<Lumo::DataArray<Zel::Profile::Provider::DatastoreSpaceStatistics>> space;
-  profiles->QuerySpaceStatsForStorageContainer(
-      Entity("datastore", "ds-fast").Get(), ArrayOf<Zel::Profile::ProfileId>({Id(gold)}).Get(),
-      space);
+  profiles->QuerySpaceStatsForStorageContainer(Entity("datastore", "ds-fast").Get(),
+                                               ArrayOf<Zel::Profile::ProfileId>({Id(gold)}).Get(),
+                                               space);
   ASSERT_EQ(space->GetLength(), 1);
   EXPECT_EQ(space->Get(0)->GetPhysicalTotalInMB(), 2097152);
   CatchFault<Zel::Fault::NotFound::Exception>([&] {
@@ -460,8 +460,7 @@ TEST_F(WireMethodsTest, SpaceFiltersPoliciesAndCapabilityValuesAreAnswered) {
       [&] { profiles->QueryIOFilterInfo(Strings({"other-kit"}).Get(), info); });
 
   Ref<Lumo::DataArray<Zel::Profile::DataServiceToPoliciesMap>> parents;
-  profiles->QueryParentStoragePolicies(ArrayOf<Zel::Profile::ProfileId>({Id(gold)}).Get(),
-                                       parents);
+  profiles->QueryParentStoragePolicies(ArrayOf<Zel::Profile::ProfileId>({Id(gold)}).Get(), parents);
   EXPECT_TRUE(IsExactly<Lumo::Fault::InvalidArgument>(parents->Get(0)->GetFault()));
   Ref<Lumo::DataArray<Zel::Profile::PmemPolicyInfo>> pmem;
   profiles->QueryPmemPolicyInfo(nullptr, pmem);

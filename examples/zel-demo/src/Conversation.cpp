@@ -50,11 +50,11 @@
 
 namespace ZelDemo {
 
-using Kestrum::Ref;
 using Detail::Expect;
 using Detail::FaultName;
 using Detail::Shortened;
 using Detail::Transcript;
+using Kestrum::Ref;
 using Zel::Capability::CapabilityInstance;
 using Zel::Profile::ProfileId;
 

@@ -1,5 +1,7 @@
 // The demo steps about where storage goes: the placement of a new disk, a
 // default profile for a datastore, and compliance rolled up per machine.
+#include "StorageSteps.h"
+
 #include <Olyx/Zel/Compliance/ComplianceManager.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Compliance/RollupComplianceResult.h>
@@ -10,8 +12,6 @@
 #include <Olyx/Zel/Profile/ProfileManager.h>
 #include <Olyx/Zel/ServerObjectRef.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>
-
-#include "StorageSteps.h"
 
 namespace ZelDemo {
 namespace Detail {

@@ -75,7 +75,7 @@ class Transcript {
 // fault; anything else is reported.
 template <class E>
 inline Ref<Lumo::MethodFault> Expect(Transcript& transcript, const std::string& what,
-                              const std::function<void()>& call) {
+                                     const std::function<void()>& call) {
   try {
     call();
   } catch (const E& e) {

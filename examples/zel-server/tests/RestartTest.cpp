@@ -3,6 +3,7 @@
 // nothing is half-written.
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/StubAdapters.h>
+#include <Olyx/Zel/Auth/SessionManager.h>
 #include <Olyx/Zel/Capability/CapabilityInstance.h>
 #include <Olyx/Zel/Capability/ConstraintInstance.h>
 #include <Olyx/Zel/Capability/PropertyInstance.h>
@@ -13,7 +14,6 @@
 #include <Olyx/Zel/Profile/ResourceType.h>
 #include <Olyx/Zel/Profile/ResourceTypeEnum.h>
 #include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
-#include <Olyx/Zel/Auth/SessionManager.h>
 #include <ZelHttp/HttpTransport.h>
 #include <ZelSample/Token.h>
 #include <gtest/gtest.h>
@@ -149,9 +149,9 @@ Ref<Zel::ServerObjectRef> Vm(const std::string& key) {
 struct Answered {
   std::mutex mutex;
   std::condition_variable changed;
-  std::map<std::string, std::string> profiles;  // name -> id
+  std::map<std::string, std::string> profiles;      // name -> id
   std::map<std::string, std::string> associations;  // vm key -> profile id
-  std::map<std::string, std::string> updated;  // profile id -> description
+  std::map<std::string, std::string> updated;       // profile id -> description
   size_t count = 0;
 };
 
@@ -234,8 +234,8 @@ TEST(RestartTest, EveryAnsweredChangeSurvivesAKillInTheMiddleOfALoad) {
   for (int i = 0; i < all->GetLength(); ++i) {
     auto* profile = dynamic_cast<const Zel::Profile::CapabilityBasedProfile*>(all->Get(i));
     ASSERT_NE(profile, nullptr);
-    auto* constraints =
-        dynamic_cast<const Zel::Profile::SubProfileCapabilityConstraints*>(profile->GetConstraints());
+    auto* constraints = dynamic_cast<const Zel::Profile::SubProfileCapabilityConstraints*>(
+        profile->GetConstraints());
     ASSERT_NE(constraints, nullptr);
     EXPECT_EQ(constraints->GetPtrSubProfiles()->GetLength(), 2);
     byName[profile->GetName()] = profile;

@@ -57,7 +57,7 @@ struct InventoryHub {
 struct InventoryEntity {
   std::string key;
   std::string hub;
-  std::string vm;  // for a disk: its machine
+  std::string vm;                  // for a disk: its machine
   std::vector<std::string> disks;  // for a machine: its disks, in the file's order
 };
 
