@@ -428,26 +428,45 @@ void ProfileManagerImpl::QueryAssociatedEntity(ProfileId* profile,
 }
 
 void ProfileManagerImpl::ApplyAssociated(
-    Lumo::DataArray<Zel::ServerObjectRef>* entities, const Kestrum::Optional<bool>&,
+    Lumo::DataArray<Zel::ServerObjectRef>* entities, const Kestrum::Optional<bool>& applyOnChildren,
     Ref<Lumo::DataArray<Zel::Profile::ReconfigOutcome>>& result) {
-  // The sample inventory has no child entities, so applyOnChildren changes
-  // nothing.
+  // The children of a virtual machine are the disks the inventory lists for
+  // it; those with an associated profile are applied with it.
   if (entities == nullptr) Faults::InvalidArgument("entities", "no entities given");
+  _core.quotas.CheckEntityCount(static_cast<size_t>(entities->GetLength()), "entities");
+  const bool children = applyOnChildren.IsSet() && applyOnChildren.GetValue();
   Ref<Lumo::DataArray<Zel::Profile::ReconfigOutcome>> outcomes(
       new Lumo::DataArray<Zel::Profile::ReconfigOutcome>);
   std::lock_guard<std::mutex> lock(_state.mutex);
-  for (int i = 0; i < entities->GetLength(); ++i) {
-    const Zel::ServerObjectRef* entity = entities->Get(i);
+  auto apply = [&](const Zel::ServerObjectRef& entity, bool required) {
+    const bool associated = _state.FindAssociation(EntityKey(entity)) != nullptr;
+    if (!associated && !required) return;
     Ref<Zel::Profile::ReconfigOutcome> outcome(new Zel::Profile::ReconfigOutcome);
-    outcome->SetEntity(entity->_Clone());
-    if (_state.FindAssociation(EntityKey(*entity)) == nullptr) {
+    outcome->SetEntity(entity._Clone());
+    if (!associated) {
       outcome->SetFault(
-          Faults::MakeNotFound("the entity " + EntityKey(*entity) + " has no associated profile")
+          Faults::MakeNotFound("the entity " + EntityKey(entity) + " has no associated profile")
               .Get());
     } else {
       outcome->SetTaskMoid(std::string("task-") + std::to_string(_state.NextTask()));
     }
     outcomes->Append(outcome.Get());
+  };
+  for (int i = 0; i < entities->GetLength(); ++i) {
+    const Zel::ServerObjectRef* entity = entities->Get(i);
+    CheckEntity(entity, Indexed("entities", i));
+    apply(*entity, true);
+    const InventoryEntity* vm = _core.inventory.FindVm(entity->GetKey());
+    if (!children || vm == nullptr ||
+        entity->GetObjectType() == Zel::ServerObjectRef::OBJECTTYPE_DATASTORE) {
+      continue;
+    }
+    for (const std::string& key : vm->disks) {
+      Ref<Zel::ServerObjectRef> disk(new Zel::ServerObjectRef);
+      disk->SetObjectType(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID);
+      disk->SetKey(key);
+      apply(*disk, false);
+    }
   }
   result = outcomes;
 }

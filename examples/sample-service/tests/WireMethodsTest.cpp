@@ -36,6 +36,7 @@
 #include <Olyx/Zel/Profile/Provider/DatastoreSpaceStatistics.h>
 #include <Olyx/Zel/Profile/QueryOrinPolicyResult.h>
 #include <Olyx/Zel/Profile/QueryProfileResult.h>
+#include <Olyx/Zel/Profile/ReconfigOutcome.h>
 #include <Olyx/Zel/Replication/QueryReplicationGroupResult.h>
 #include <Olyx/Zel/Replication/ReplicationManager.h>
 #include <Olyx/Zel/ZelDebugManager.h>
@@ -402,6 +403,14 @@ TEST_F(WireMethodsTest, AssociationsChangeInBulkAllOrNothing) {
   EXPECT_EQ(ids->GetLength(), 0);
   profiles->QueryAssociatedProfile(Disk("vm-42:2000").Get(), ids);
   EXPECT_EQ(ids->GetLength(), 1);
+
+  // Applying a machine's profile on its children takes its associated disks.
+  Associate(Vm("vm-42"), gold);
+  Ref<Lumo::DataArray<Zel::Profile::ReconfigOutcome>> applied;
+  profiles->ApplyAssociated(Entities({Vm("vm-42")}).Get(), Kestrum::Optional<bool>(true), applied);
+  ASSERT_EQ(applied->GetLength(), 2);
+  EXPECT_EQ(applied->Get(1)->GetEntity()->GetKey(), "vm-42:2000");
+  profiles->Dissociate(Vm("vm-42").Get(), Id(gold).Get());
 
   Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>> entities;
   profiles->QueryAssociatedEntities(nullptr, entities);
