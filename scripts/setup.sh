@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-          libcpp-httplib-dev dpkg-dev doxygen)
+          libcpp-httplib-dev dpkg-dev doxygen libssl-dev openssl)
 
 missing=()
 for package in "${packages[@]}"; do

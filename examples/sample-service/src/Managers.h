@@ -16,6 +16,7 @@
 #include <Olyx/Zel/ServerObjectRef.h>
 #include <Olyx/Zel/ServiceInstance.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>
+#include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
 #include <cstdint>
@@ -77,13 +78,15 @@ class ServiceInstanceImpl : public Served<Zel::ServiceInstance> {
 
 class SessionManagerImpl : public Served<Zel::Auth::SessionManager> {
  public:
-  SessionManagerImpl(const char* id, SessionTable& sessions);
+  SessionManagerImpl(const char* id, SessionTable& sessions,
+                     std::shared_ptr<const TrustedIssuers> trusted);
 
   void LoginByToken(const std::string& delegatedTokenXml) override;
   void Logout() override;
 
  private:
   SessionTable& _sessions;
+  std::shared_ptr<const TrustedIssuers> _trusted;
 };
 
 class ProfileManagerImpl : public Served<Zel::Profile::ProfileManager> {

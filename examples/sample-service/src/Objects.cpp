@@ -78,13 +78,14 @@ void ServiceInstanceImpl::GetZelDebugManager(Ref<Lumo::MoRef>&) {
 
 // ---- zel.auth.SessionManager ----------------------------------------------------------
 
-SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions)
-    : Served(id), _sessions(sessions) {}
+SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions,
+                                       std::shared_ptr<const TrustedIssuers> trusted)
+    : Served(id), _sessions(sessions), _trusted(std::move(trusted)) {}
 
 void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   DelegatedToken token;
   std::string reason;
-  if (!ParseDelegatedToken(delegatedTokenXml, token, reason)) {
+  if (!VerifyDelegatedToken(delegatedTokenXml, *_trusted, TokenClockNow(), token, reason)) {
     Faults::InvalidLogin("the delegated token was refused: " + reason);
   }
   CallContext* context = CallScope::Current();
@@ -93,8 +94,15 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
     fault->SetMsg("a login needs a transport that keeps sessions");
     fault->Throw();
   }
-  if (!context->sessionId.empty()) _sessions.Close(context->sessionId);
-  context->sessionId = _sessions.Open(token.subject, token.privileges);
+  if (!context->sessionId.empty()) {
+    _sessions.Close(context->sessionId);
+    context->sessionId.clear();
+    context->sessionChanged = true;
+  }
+  std::string refusal;
+  std::string id = _sessions.Open(token.subject, token.privileges, &refusal);
+  if (id.empty()) Faults::InvalidLogin("the login was refused: " + refusal);
+  context->sessionId = id;
   context->sessionChanged = true;
 }
 

@@ -42,8 +42,10 @@ SampleService::SampleService(ServiceSettings settings)
     : _state(std::make_unique<State>(std::move(settings))) {
   State& s = *_state;
   if (s.settings.instanceUuid.empty()) s.settings.instanceUuid = RandomUuid();
+  if (!s.settings.trustedIssuers) s.settings.trustedIssuers = DemoTrustedIssuers();
 
-  auto* sessionManager = s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions));
+  auto* sessionManager = s.Add(
+      new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions, s.settings.trustedIssuers));
   auto* profileManager = s.Add(
       new ProfileManagerImpl(ObjectIds::kProfileManager, s.catalogue, s.profiles, s.sessions));
   auto* metadataManager =

@@ -15,6 +15,7 @@
 #include <Lumo/ManagedMethod.h>
 #include <Lumo/ManagedObject.h>
 #include <Lumo/MoRef.h>
+#include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
 #include <memory>
@@ -46,6 +47,9 @@ struct ServiceSettings {
   // Random when empty.
   std::string instanceUuid;
   SessionTable::Settings sessions;
+  // The issuers whose delegated tokens log users in; null: the demo issuer
+  // (ZelSample/IssuerKeys.h), which is fit for demonstrations only.
+  std::shared_ptr<const TrustedIssuers> trustedIssuers;
 };
 
 class SampleService {
