@@ -1,7 +1,7 @@
 // zel-server: serves the sample storage-policy service over HTTP on the
 // loopback interface until interrupted (SIGINT or SIGTERM).
 //
-//   zel-server --port N [--max-body BYTES]
+//   zel-server --port N [--max-body BYTES] [session and issuer options]
 //
 // Clients POST SOAP requests to http://127.0.0.1:N/zel; the service instance
 // is the object "ServiceInstance" of type zel.ServiceInstance.
@@ -15,12 +15,15 @@
 #include <iostream>
 #include <string>
 
+#include "SessionOptions.h"
+
 namespace {
 
 void Usage(std::ostream& out) {
   out << "usage: zel-server --port N [--max-body BYTES]\n"
          "  --port N          the loopback port to listen on (0: any free port)\n"
          "  --max-body BYTES  the largest request body accepted (default 8388608)\n";
+  ZelServer::PrintSessionUsage(out);
 }
 
 bool ParseNumber(const char* text, long long max, long long& value) {
@@ -33,11 +36,21 @@ bool ParseNumber(const char* text, long long max, long long& value) {
 
 int main(int argc, char** argv) {
   ZelHttp::HttpServerSettings settings;
+  ZelSample::ServiceSettings serviceSettings;
   bool havePort = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     long long number = 0;
-    if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 65535, number)) {
+    bool sessionOption = false;
+    try {
+      sessionOption = ZelServer::ParseSessionOption(i, argc, argv, serviceSettings);
+    } catch (const std::exception& e) {
+      std::cerr << "zel-server: " << e.what() << "\n";
+      return 2;
+    }
+    if (sessionOption) {
+      continue;
+    } else if (arg == "--port" && i + 1 < argc && ParseNumber(argv[i + 1], 65535, number)) {
       settings.port = static_cast<int>(number);
       havePort = true;
       ++i;
@@ -68,7 +81,8 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   Lumo::StartRuntime();
-  ZelSample::SampleService service;
+  ZelServer::FinishSessionOptions(serviceSettings);
+  ZelSample::SampleService service(serviceSettings);
   Kestrum::Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service));
   ZelHttp::HttpServer server(
       [endpoint](const Lumo::Wire::TransportRequest& request,
@@ -80,6 +94,7 @@ int main(int argc, char** argv) {
     std::cerr << "zel-server: " << e.what() << "\n";
     return 1;
   }
+  ZelServer::PrintTrustedIssuers(service.GetSettings(), std::cout);
   std::cout << "zel-server: serving " << service.GetSettings().name << " at " << server.GetUrl()
             << " (Ctrl-C stops)" << std::endl;
   int received = 0;
