@@ -14,16 +14,26 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 
-"$server" --port 0 >"$work/server.out" 2>&1 &
-server_pid=$!
-url=""
-for _ in $(seq 1 600); do  # the server prints its URL once it listens
-  url=$(grep -o 'http://127.0.0.1:[0-9]*/zel' "$work/server.out" 2>/dev/null || true)
-  [ -n "$url" ] && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "zel-server did not start:"; cat "$work/server.out"; exit 1; }
+start_server() {  # start_server OUTPUT ARGS...: sets server_pid and url
+  local output=$1
+  shift
+  "$server" --port 0 "$@" >"$output" 2>&1 &
+  server_pid=$!
+  url=""
+  for _ in $(seq 1 600); do  # the server prints its URL once it listens
+    url=$(grep -o 'http://127.0.0.1:[0-9]*/zel' "$output" 2>/dev/null || true)
+    [ -n "$url" ] && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$url" ] || { echo "zel-server did not start:"; cat "$output"; exit 1; }
+}
+stop_server() {
+  kill "$server_pid" && wait "$server_pid"
+  server_pid=""
+}
+
+start_server "$work/server.out"
 grep -q "trusting tokens signed by the issuer key SHA256:[0-9a-f]\{64\} (the DEMO issuer" "$work/server.out" ||
   fail "the server does not print the trusted issuer key"
 
@@ -90,6 +100,22 @@ run 2 "a zel.profile.CapabilityConstraints has no such property.*SubProfileCapab
 run 2 "has no method or property fly" call --url "$url" ProfileManager fly
 run 2 "unknown API version" call --url "$url" --api-version 9.9 ServiceInstance retrieveContent
 run 3 "zel call: " call --url "http://127.0.0.1:1/zel" ServiceInstance retrieveContent
+
+# A server that trusts another issuer (--trust-key) takes that issuer's tokens
+# and refuses the demo issuer's.
+stop_server
+openssl genpkey -algorithm ed25519 -out "$work/issuer.pem" 2>/dev/null &&
+  openssl pkey -in "$work/issuer.pem" -pubout -out "$work/issuer.pub.pem" || fail "openssl"
+start_server "$work/server2.out" --trust-key "$work/issuer.pub.pem"
+grep -q "DEMO" "$work/server2.out" && fail "the server still trusts the demo issuer"
+"$token" --subject carol --key "$work/issuer.pem" --out "$work/carol.token" || fail "zel-token --key"
+run 0 "^zel.profile.ProfileId\[\]: none" call --url "$url" --token "$work/carol.token" \
+  ProfileManager queryProfile resourceType.resourceType=STORAGE
+run 1 "^fault zel.fault.InvalidLogin: .*which this service does not trust" \
+  call --url "$url" --token "$work/alice.token" ServiceInstance retrieveContent
+"$server" --port 0 --trust-key "$work/issuer.pem" >"$work/server3.out" 2>&1 &&
+  fail "a private key was taken as a trusted public key"
+grep -q "not a PEM public key" "$work/server3.out" || fail "no reason for a bad --trust-key"
 
 if [ "$failures" -ne 0 ]; then echo "$failures failures"; exit 1; fi
 echo "all call checks passed"
