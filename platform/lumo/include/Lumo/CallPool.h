@@ -25,7 +25,7 @@ namespace Lumo {
 
 struct CallPoolSettings {
   // Calls that run at the same time.
-  size_t maxThreads = 64;
+  size_t maxThreads = 128;
   // Calls that wait for a thread.
   size_t maxQueued = 10000;
 };
