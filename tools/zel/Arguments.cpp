@@ -262,7 +262,8 @@ std::string EscapeXml(const std::string& text) {
 }
 
 std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedObjectType& target,
-                         const std::string& id, const std::vector<std::string>& assignments) {
+                         const std::string& id, const std::vector<std::string>& assignments,
+                         const std::string& ns) {
   Node root;
   for (const std::string& assignment : assignments) Apply(root, assignment);
   std::vector<const Lumo::ParamInfo*> params;
@@ -285,7 +286,7 @@ std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedO
       "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\" "
       "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
       "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soapenv:Body>";
-  out += std::string("<") + method.GetWsdlName() + " xmlns=\"urn:zel\">";
+  out += std::string("<") + method.GetWsdlName() + " xmlns=\"" + EscapeXml(ns) + "\">";
   out += "<_this type=\"" + EscapeXml(target.GetWsdlName()) + "\">" + EscapeXml(id) + "</_this>";
   RequestWriter writer(out);
   for (const Lumo::ParamInfo* p : params) {

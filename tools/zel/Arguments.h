@@ -30,8 +30,10 @@ inline constexpr size_t kMaxArgumentFileBytes = 16 * 1024 * 1024;
 // assignments. Throws std::invalid_argument, saying which assignment and why,
 // for an assignment that names no parameter or property, or that does not
 // fit the declared type.
+// ns is the namespace of the method's API (the codec's action up to its "/").
 std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedObjectType& target,
-                         const std::string& id, const std::vector<std::string>& assignments);
+                         const std::string& id, const std::vector<std::string>& assignments,
+                         const std::string& ns);
 
 // Text escaped for XML character data and attribute values.
 std::string EscapeXml(const std::string& text);

@@ -131,7 +131,9 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
   Lumo::Wire::Codec codec(wireOptions);
   std::vector<Ref<Lumo::Any>> args;
   try {
-    std::string request = BuildRequest(*method, *type, id, options.assignments);
+    std::string action = codec.GetAction(method);
+    std::string request =
+        BuildRequest(*method, *type, id, options.assignments, action.substr(0, action.find('/')));
     args = codec.DecodeRequest(request).args;
   } catch (const std::invalid_argument& e) {
     err << "zel call: " << e.what() << "\n";
