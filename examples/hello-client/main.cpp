@@ -2,7 +2,11 @@
 // the profiles, deletes the one it made and logs out. A fault ends the
 // program with its type and message.
 //
-//   hello-client http://127.0.0.1:PORT/zel
+//   hello-client http://127.0.0.1:PORT/zel TOKEN-FILE
+//
+// TOKEN-FILE holds a delegated token signed by an issuer the server trusts
+// (zel-token --subject hello@sample.test --out FILE mints one for a
+// zel-server that trusts the demo issuer).
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/StubAdapters.h>
 #include <Olyx/Zel/Auth/SessionManager.h>
@@ -21,17 +25,24 @@
 #include <Olyx/Zel/ServiceInstanceContent.h>
 #include <ZelHttp/HttpTransport.h>
 
+#include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 
 using Kestrum::Ref;
 namespace Profile = Zel::Profile;
 
-// A delegated token of the sample service's issuer for one user.
-std::string Token(const std::string& user) {
-  return "<DelegatedToken xmlns=\"urn:zel-sample:token\" version=\"1\">"
-         "<Issuer>urn:zel-sample:token-issuer</Issuer><Subject>" +
-         user + "</Subject></DelegatedToken>";
+// The delegated token in a file (tokens are small: a larger file is refused).
+std::string ReadToken(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string token(64 * 1024 + 1, '\0');
+  in.read(token.data(), static_cast<std::streamsize>(token.size()));
+  token.resize(static_cast<size_t>(in.gcount()));
+  if (!in.eof() || token.empty() || token.size() > 64 * 1024) {
+    throw std::runtime_error(std::string("cannot read a token from ") + path);
+  }
+  return token;
 }
 
 // A profile that asks for two replicas of everything it holds.
@@ -66,8 +77,8 @@ Ref<Profile::CapabilityBasedProfileCreateSpec> TwoReplicas(const std::string& na
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: hello-client http://127.0.0.1:PORT/zel\n";
+  if (argc != 3) {
+    std::cerr << "usage: hello-client http://127.0.0.1:PORT/zel TOKEN-FILE\n";
     return 2;
   }
   Lumo::StartRuntime();  // before the first stub or type is used
@@ -82,7 +93,7 @@ int main(int argc, char** argv) {
 
     Ref<Zel::Auth::SessionManagerStub> sessions(
         new Zel::Auth::SessionManagerStub(content->GetSessionManager(), adapter.Get(), nullptr));
-    sessions->LoginByToken(Token("hello@sample.test"));
+    sessions->LoginByToken(ReadToken(argv[2]));
     std::cout << "logged in\n";
 
     Ref<Profile::ProfileManagerStub> profiles(

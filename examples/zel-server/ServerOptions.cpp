@@ -2,7 +2,10 @@
 
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <vector>
+
+#include "SessionOptions.h"
 
 namespace ZelServer {
 
@@ -142,11 +145,18 @@ void PrintUsage(std::ostream& out) {
         std::string("  ") + flag.name + (flag.value ? std::string(" ") + flag.value : "");
     out << left << std::string(left.size() < 36 ? 36 - left.size() : 1, ' ') << flag.help << "\n";
   }
+  PrintSessionUsage(out);
 }
 
 bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error) {
   bool havePort = false;
   for (int i = 1; i < argc; ++i) {
+    try {
+      if (ParseSessionOption(i, argc, argv, options.service)) continue;
+    } catch (const std::invalid_argument& e) {
+      error = e.what();
+      return false;
+    }
     std::string arg = argv[i];
     if (arg == "-h") arg = "--help";
     const Flag* found = nullptr;
@@ -180,6 +190,7 @@ bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& er
     error = "--tls-cert and --tls-key go together";
     return false;
   }
+  FinishSessionOptions(options.service);
   return true;
 }
 

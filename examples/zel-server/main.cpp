@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     std::cerr << "zel-server: " << e.what() << "\n";
     return 1;
   }
+  ZelServer::PrintTrustedIssuers(service.GetSettings(), std::cout);
   std::cout << "zel-server " << ZEL_VERSION << ": serving " << service.GetSettings().name << " at "
             << server.GetUrl() << " (SIGTERM or Ctrl-C stops)" << std::endl;
   int received = 0;

@@ -3,12 +3,13 @@
 # zel-server on a free loopback port and runs hello-client against it twice
 # (the profile it makes is deleted again); then checks that a fault is
 # printed cleanly when the server is gone.
-# Usage: hello_client.sh SOURCE PREFIX WORK ZEL_SERVER
+# Usage: hello_client.sh SOURCE PREFIX WORK ZEL_SERVER ZEL_TOKEN
 set -euo pipefail
 source="$1"
 prefix="$2"
 work="$3"
 server="$4"
+mint="$5"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -37,17 +38,18 @@ for _ in $(seq 1 200); do
 done
 [ -n "$url" ] || { echo "zel-server did not start"; cat "$work/server.out"; exit 1; }
 
-"$client" "$url" | tee "$work/first.out"
+"$mint" --subject hello@sample.test --out "$work/hello.token"
+"$client" "$url" "$work/hello.token" | tee "$work/first.out"
 grep -q "^profile hello$" "$work/first.out"
 grep -q "refused, the name hello is in use" "$work/first.out"
-"$client" "$url" >"$work/second.out"
+"$client" "$url" "$work/hello.token" >"$work/second.out"
 grep -q "deleted hello, logged out" "$work/second.out"
 
 kill -TERM "$server_pid"
 wait "$server_pid" || true
 server_pid=""
 status=0
-"$client" "$url" 2>"$work/gone.err" || status=$?
+"$client" "$url" "$work/hello.token" 2>"$work/gone.err" || status=$?
 cat "$work/gone.err"
 [ "$status" -eq 1 ] || { echo "hello-client exited with $status against a stopped server"; exit 1; }
 grep -q "^hello-client: olyx.fault.WireFormat: transport" "$work/gone.err"

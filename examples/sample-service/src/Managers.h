@@ -22,6 +22,7 @@
 #include <Olyx/Zel/ServiceInstanceContent.h>
 #include <Olyx/Zel/ZelDebugManager.h>
 #include <ZelSample/Inventory.h>
+#include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
 #include <cstdint>
@@ -218,7 +219,8 @@ class ServiceInstanceImpl : public Served<Zel::ServiceInstance> {
 
 class SessionManagerImpl : public Served<Zel::Auth::SessionManager> {
  public:
-  SessionManagerImpl(const char* id, SessionTable& sessions, QuotaTable& quotas);
+  SessionManagerImpl(const char* id, SessionTable& sessions, QuotaTable& quotas,
+                     std::shared_ptr<const TrustedIssuers> trusted);
 
   void LoginByToken(const std::string& delegatedTokenXml) override;
   void Logout() override;
@@ -226,6 +228,7 @@ class SessionManagerImpl : public Served<Zel::Auth::SessionManager> {
  private:
   SessionTable& _sessions;
   QuotaTable& _quotas;
+  std::shared_ptr<const TrustedIssuers> _trusted;
 };
 
 class ProfileManagerImpl : public Served<Zel::Profile::ProfileManager> {

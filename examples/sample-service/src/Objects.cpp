@@ -60,13 +60,14 @@ void ServiceInstanceImpl::GetZelDebugManager(Ref<Lumo::MoRef>& result) {
 
 // ---- zel.auth.SessionManager ----------------------------------------------------------
 
-SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions, QuotaTable& quotas)
-    : Served(id), _sessions(sessions), _quotas(quotas) {}
+SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions, QuotaTable& quotas,
+                                       std::shared_ptr<const TrustedIssuers> trusted)
+    : Served(id), _sessions(sessions), _quotas(quotas), _trusted(std::move(trusted)) {}
 
 void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   DelegatedToken token;
   std::string reason;
-  if (!ParseDelegatedToken(delegatedTokenXml, token, reason)) {
+  if (!VerifyDelegatedToken(delegatedTokenXml, *_trusted, TokenClockNow(), token, reason)) {
     Faults::InvalidLogin("the delegated token was refused: " + reason);
   }
   CallContext* context = CallScope::Current();
@@ -78,8 +79,13 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   if (!context->sessionId.empty()) {
     _sessions.Close(context->sessionId);
     _quotas.Forget(context->sessionId);
+    context->sessionId.clear();
+    context->sessionChanged = true;
   }
-  context->sessionId = _sessions.Open(token.subject, token.privileges);
+  std::string refusal;
+  std::string id = _sessions.Open(token.subject, token.privileges, &refusal);
+  if (id.empty()) Faults::InvalidLogin("the login was refused: " + refusal);
+  context->sessionId = id;
   context->sessionChanged = true;
 }
 

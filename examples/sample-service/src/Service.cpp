@@ -68,9 +68,10 @@ SampleService::SampleService(ServiceSettings settings)
     : _state(std::make_unique<State>(std::move(settings))) {
   State& s = *_state;
   if (s.settings.instanceUuid.empty()) s.settings.instanceUuid = RandomUuid();
+  if (!s.settings.trustedIssuers) s.settings.trustedIssuers = DemoTrustedIssuers();
 
-  auto* sessionManager =
-      s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions, s.quotas));
+  auto* sessionManager = s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions,
+                                                      s.quotas, s.settings.trustedIssuers));
   auto* profileManager = s.Add(new ProfileManagerImpl(ObjectIds::kProfileManager, s.core));
   auto* metadataManager =
       s.Add(new CapabilityMetadataManagerImpl(ObjectIds::kCapabilityMetadataManager, s.core));

@@ -133,28 +133,112 @@ TEST_F(ServiceTest, CallsToUnknownObjectsOrForeignMethodsAreRefused) {
   CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { wrongType->FetchResourceType(types); });
 }
 
-TEST(SessionTableTest, IdleSessionsExpireAndAFullTableDropsTheLeastRecentlyUsed) {
+TEST(SessionTableTest, AFullTableRefusesLoginsAndAUserBeyondTheirBoundDisplacesOnlyThemself) {
   ZelSample::SessionTable::Settings settings;
-  settings.maxSessions = 2;
+  settings.maxSessions = 3;
+  settings.maxSessionsPerUser = 2;
   ZelSample::SessionTable table(settings);
-  std::string a = table.Open("a", {});
-  std::string b = table.Open("b", {});
-  EXPECT_EQ(a.size(), 32u);
-  EXPECT_NE(a, b);
-  ASSERT_TRUE(table.Find(a));  // a is now the most recently used
-  std::string c = table.Open("c", {});
-  EXPECT_TRUE(table.Find(a));
-  EXPECT_FALSE(table.Find(b));
-  EXPECT_TRUE(table.Find(c));
-  EXPECT_EQ(table.Count(), 2u);
+  std::string a1 = table.Open("alice", {});
+  std::string a2 = table.Open("alice", {});
+  std::string b1 = table.Open("bob", {});
+  EXPECT_EQ(a1.size(), 32u);
+  ASSERT_TRUE(table.Find(a1));  // a2 is now alice's least recently used
+  std::string a3 = table.Open("alice", {});
+  EXPECT_TRUE(table.Find(a1));
+  EXPECT_FALSE(table.Find(a2));
+  EXPECT_TRUE(table.Find(a3));
+  EXPECT_TRUE(table.Find(b1));
+  EXPECT_EQ(table.CountOf("alice"), 2u);
 
-  settings.idleTimeout = std::chrono::seconds(0);
-  ZelSample::SessionTable quick(settings);
-  std::string d = quick.Open("d", {});
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_FALSE(quick.Find(d));
-  EXPECT_EQ(quick.Count(), 0u);
-  EXPECT_FALSE(quick.Find(""));
+  // Full: carol is refused, nobody is pushed out.
+  std::string refusal;
+  EXPECT_EQ(table.Open("carol", {}, &refusal), "");
+  EXPECT_NE(refusal.find("as many sessions"), std::string::npos) << refusal;
+  EXPECT_EQ(table.Count(), 3u);
+  EXPECT_TRUE(table.Find(b1));
+  ASSERT_TRUE(table.Close(b1));
+  EXPECT_FALSE(table.Close(b1));
+  EXPECT_EQ(table.CountOf("bob"), 0u);
+  EXPECT_NE(table.Open("carol", {}), "");
+}
+
+TEST(SessionTableTest, IdleSessionsExpireAndMakeRoom) {
+  ZelSample::SessionTable::Settings settings;
+  settings.maxSessions = 1;
+  // Any time at all since the last use is too long.
+  settings.idleTimeout = std::chrono::seconds(-1);
+  ZelSample::SessionTable table(settings);
+  std::string d = table.Open("d", {});
+  std::string e = table.Open("e", {});  // d has expired: it makes room
+  EXPECT_NE(e, "");
+  EXPECT_FALSE(table.Find(d));
+  EXPECT_FALSE(table.Find(e));
+  EXPECT_EQ(table.Count(), 0u);
+  EXPECT_FALSE(table.Find(""));
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+class BoundedSessionsTest : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ZelSample::ServiceSettings settings;
+    settings.sessions.maxSessions = 2;
+    settings.sessions.maxSessionsPerUser = 2;
+    service = std::make_unique<ZelSample::SampleService>(settings);
+    client = std::make_unique<Client>(*service);
+  }
+  bool CanView(Client& who) {
+    Ref<Lumo::DataArray<Zel::Profile::ResourceType>> types;
+    try {
+      who.profiles->FetchResourceType(types);
+      return true;
+    } catch (const Lumo::MethodFault::Exception&) {
+      return false;
+    }
+  }
+};
+
+TEST_F(BoundedSessionsTest, UnauthenticatedCallsAndRefusedLoginsNeverEvictASession) {
+  client->Login("alice");
+  ASSERT_TRUE(CanView(*client));
+  const std::string forged = Replace(ZelSample::MakeDelegatedToken("mallory"), "mallory", "alice");
+  for (int i = 0; i < 50; ++i) {
+    Client stranger(*service);  // its retrieveContent is an anonymous call
+    Ref<Zel::ServiceInstanceContent> content;
+    stranger.instance->RetrieveContent(content);
+    EXPECT_FALSE(CanView(stranger));
+    CatchFault<Zel::Fault::InvalidLogin::Exception>(
+        [&] { stranger.sessions->LoginByToken(forged); });
+  }
+  EXPECT_EQ(service->GetSessions().Count(), 1u);
+  EXPECT_TRUE(CanView(*client));
+
+  // A full table refuses the next login instead of ending someone's session.
+  Client bob(*service), carol(*service);
+  bob.Login("bob");
+  auto fault = CatchFault<Zel::Fault::InvalidLogin::Exception>([&] { carol.Login("carol"); });
+  ASSERT_TRUE(fault);
+  EXPECT_NE(fault->GetMsg().find("as many sessions"), std::string::npos) << fault->GetMsg();
+  EXPECT_TRUE(CanView(*client));
+  EXPECT_TRUE(CanView(bob));
+  EXPECT_FALSE(CanView(carol));
+}
+
+TEST_F(BoundedSessionsTest, AUsersSessionsAreCappedAtTheExpenseOfTheirOldest) {
+  Client second(*service), third(*service);
+  client->Login("alice");
+  second.Login("alice");
+  third.Login("alice");  // alice's third session ends her least recently used, the first
+  EXPECT_FALSE(CanView(*client));
+  EXPECT_TRUE(CanView(second));
+  EXPECT_TRUE(CanView(third));
+  EXPECT_EQ(service->GetSessions().CountOf("alice"), 2u);
 }
 
 }  // namespace

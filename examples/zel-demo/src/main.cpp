@@ -15,6 +15,7 @@
 #include <ZelDemo/Conversation.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelHttp/HttpTransport.h>
+#include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/WireEndpoint.h>
 
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
     options.version = version;
     Kestrum::Ref<Lumo::Wire::WireStubAdapter> adapter(
         new Lumo::Wire::WireStubAdapter(transport.Get(), options));
+    std::cout << "zel-demo: signing tokens with the DEMO issuer key "
+              << ZelSample::DemoIssuerPublicKey().GetFingerprint() << "\n";
     std::cout << "zel-demo: speaking " << version << " (SOAPAction \""
               << adapter->GetCodec().GetAction(nullptr) << "\")\n";
 

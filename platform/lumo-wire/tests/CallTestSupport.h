@@ -8,6 +8,7 @@
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/Wire.h>
 
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,12 @@ class RecordingAdapter : public Lumo::StubAdapter {
       call.version = *info->version;
     }
     Kestrum::Ref<Lumo::MethodFault> fault;
+    std::function<void()> hold;
+    {
+      std::lock_guard<std::mutex> lock(_mutex);
+      hold = _hold;
+    }
+    if (hold) hold();
     {
       std::lock_guard<std::mutex> lock(_mutex);
       _calls.push_back(call);
@@ -55,6 +62,11 @@ class RecordingAdapter : public Lumo::StubAdapter {
     _plainFailure = how;
   }
 
+  // Runs in every call before it answers (to hold calls back); null: none.
+  void Hold(std::function<void()> hold) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    _hold = std::move(hold);
+  }
   void Answer(Lumo::Any* result) {
     std::lock_guard<std::mutex> lock(_mutex);
     _result = result;
@@ -83,6 +95,7 @@ class RecordingAdapter : public Lumo::StubAdapter {
   Kestrum::Ref<Lumo::Any> _result;
   Kestrum::Ref<Lumo::MethodFault> _fault;
   int _plainFailure = 0;
+  std::function<void()> _hold;
 };
 
 // Keeps what a wire exchange carried.

@@ -1,8 +1,10 @@
 // Managed objects, method objects, stubs and their adapters.
 #include <Kestrum/Exception.h>
+#include <Lumo/CallPool.h>
 #include <Lumo/Fault/NotSupported.h>
 #include <Lumo/ManagedMethod.h>
 #include <Lumo/ManagedObject.h>
+#include <Lumo/MethodFault.h>
 #include <Lumo/Stub.h>
 #include <Lumo/Type.h>
 #include <Lumo/TypeInfoLoader.h>
@@ -49,24 +51,66 @@ const char* ManagedMethod::GetVersion() const {
 
 StubAdapter::~StubAdapter() = default;
 
-void StubAdapter::StartInvoke(Stub* stub, ManagedMethod* method,
-                              const std::vector<Kestrum::Ref<Any>>& args,
-                              const CompletionFunctor& completion,
-                              Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
-  Kestrum::Ref<Kestrum::System::ScheduledItem> started(new Kestrum::System::ScheduledItem);
-  item = started;
-  std::vector<Kestrum::Ref<Any>> callArgs(args);
+namespace {
+
+// Performs a started call on a pool thread: the call, then its completion
+// with the result or with the exception it failed with, then the item.
+void RunStartedCall(StubAdapter* adapter, Stub* stub, ManagedMethod* method,
+                    std::vector<Kestrum::Ref<Any>>& args, const CompletionFunctor& completion,
+                    Kestrum::System::ScheduledItem* item) {
   Kestrum::Ref<Any> result;
   std::unique_ptr<Kestrum::Exception> failure;
   try {
-    Invoke(stub, method, callArgs, result);
+    adapter->Invoke(stub, method, args, result);
   } catch (const Kestrum::Exception& e) {
     failure.reset(e.Clone());
   } catch (const std::exception& e) {
     failure.reset(new Kestrum::Exception(std::string(e.what())));
   }
-  if (completion) completion(started.Get(), failure.get(), failure ? nullptr : result.Get());
-  started->Complete();
+  if (completion) completion(item, failure.get(), failure ? nullptr : result.Get());
+  item->Complete();
+}
+
+// A call that the pool shut down before it began.
+void CancelStartedCall(ManagedMethod* method, const CompletionFunctor& completion,
+                       Kestrum::System::ScheduledItem* item) {
+  Kestrum::Ref<MethodFault> fault(new MethodFault);
+  fault->SetMsg("the call of " + (method ? method->GetQualifiedName() : std::string("a method")) +
+                " was cancelled: the runtime's call pool shut down before it began");
+  MethodFault::Exception cancelled(fault.Get());
+  if (completion) completion(item, &cancelled, nullptr);
+  item->Complete();
+}
+
+}  // namespace
+
+void StubAdapter::StartInvoke(Stub* stub, ManagedMethod* method,
+                              const std::vector<Kestrum::Ref<Any>>& args,
+                              const CompletionFunctor& completion,
+                              Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
+  Kestrum::Ref<Kestrum::System::ScheduledItem> started(new Kestrum::System::ScheduledItem);
+  // The call keeps what it uses: the adapter, its own copy of the arguments
+  // and, when the stub is held by references, the stub. A stub that nobody
+  // holds by reference must outlive its started calls.
+  Kestrum::Ref<StubAdapter> adapter(this);
+  Kestrum::Ref<Stub> keptStub;
+  if (stub != nullptr && stub->GetRefCount() > 0) keptStub = stub;
+  auto callArgs = std::make_shared<std::vector<Kestrum::Ref<Any>>>(args);
+  bool queued = GetCallPool().Post(
+      [adapter, keptStub, stub, method, callArgs, completion, started] {
+        RunStartedCall(adapter.Get(), stub, method, *callArgs, completion, started.Get());
+      },
+      [method, completion, started] { CancelStartedCall(method, completion, started.Get()); });
+  if (!queued) {
+    Kestrum::Ref<MethodFault> fault(new MethodFault);
+    fault->SetMsg(GetCallPool().IsShutDown()
+                      ? "the runtime's call pool has shut down: no call can be started"
+                      : "too many asynchronous calls are waiting (" +
+                            std::to_string(GetCallPool().GetSettings().maxQueued) +
+                            "): the call was not started");
+    throw MethodFault::Exception(fault.Get());
+  }
+  item = started;
 }
 
 RequestContext::RequestContext() = default;

@@ -86,7 +86,7 @@ TEST(Stub, StartFormCompletesWithTheResult) {
                  }),
              item);
   ASSERT_TRUE(item);
-  EXPECT_TRUE(item->IsDone());
+  item->Wait();
   EXPECT_EQ(seenItem, item.Get());
   EXPECT_FALSE(failed);
   EXPECT_EQ(received, "later");
@@ -105,9 +105,10 @@ TEST(Stub, StartFormCompletesWithTheFaultException) {
                    seenResult = result;
                  }),
              item);
+  ASSERT_TRUE(item);
+  item->Wait();
   EXPECT_TRUE(gotTypedFault);
   EXPECT_EQ(seenResult, nullptr);
-  EXPECT_TRUE(item->IsDone());
 }
 
 TEST(Stub, KeepsReferenceAdapterAndRequestContext) {

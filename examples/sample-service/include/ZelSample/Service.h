@@ -17,6 +17,7 @@
 #include <Lumo/ManagedMethod.h>
 #include <Lumo/ManagedObject.h>
 #include <Lumo/MoRef.h>
+#include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
 #include <cstddef>
@@ -69,6 +70,9 @@ struct ServiceSettings {
   std::string inventoryFile;
   // The SQLite data file; empty to keep the data in memory only.
   std::string dataFile;
+  // The issuers whose delegated tokens log users in; null: the demo issuer
+  // (ZelSample/IssuerKeys.h), which is fit for demonstrations only.
+  std::shared_ptr<const TrustedIssuers> trustedIssuers;
 };
 
 class SampleService {

@@ -33,9 +33,12 @@ class StubAdapter : public Kestrum::ObjectImpl {
   // included).
   virtual void Invoke(Stub* stub, ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
                       Kestrum::Ref<Any>& result) = 0;
-  // Starts the call. The default runs Invoke synchronously, then calls the
-  // completion with the result or with the caught Kestrum::Exception, and
-  // marks the item done.
+  // Starts the call and returns at once. The default queues it on the
+  // runtime's call pool (Lumo/CallPool.h): a pool thread runs Invoke, then
+  // the completion with the result or with the caught Kestrum::Exception,
+  // then marks the item done. A call the pool cancels at shutdown completes
+  // with a MethodFault exception. Throws MethodFault::Exception, and starts
+  // nothing, when the pool refuses the call (shut down, or its queue full).
   virtual void StartInvoke(Stub* stub, ManagedMethod* method,
                            const std::vector<Kestrum::Ref<Any>>& args,
                            const CompletionFunctor& completion,

@@ -6,9 +6,10 @@
 // Transport, and reads the response: the result, or the fault thrown as the
 // exception class of its own type.
 //
-// Asynchronous calls (StartInvoke) run the call on the calling thread and
-// then call the completion with the result or with the exception; the
-// scheduled item is done when StartInvoke returns.
+// Asynchronous calls (StartInvoke, the runtime's default) return at once: the
+// call runs on the runtime's call pool (Lumo/CallPool.h), which then calls the
+// completion with the result or with the exception and marks the item done.
+// Many calls may be in flight over one transport at a time.
 #pragma once
 
 #include <Kestrum/Ref.h>

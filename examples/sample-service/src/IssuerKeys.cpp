@@ -1,0 +1,233 @@
+#include <ZelSample/IssuerKeys.h>
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/sha.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "DemoIssuerKeys.h"
+
+namespace ZelSample {
+
+namespace {
+
+std::shared_ptr<evp_pkey_st> Own(EVP_PKEY* key) {
+  return std::shared_ptr<evp_pkey_st>(key, EVP_PKEY_free);
+}
+
+std::string OpenSslError() {
+  unsigned long code = ERR_get_error();
+  ERR_clear_error();
+  if (code == 0) return "not a PEM key";
+  char text[256];
+  ERR_error_string_n(code, text, sizeof text);
+  return text;
+}
+
+EVP_PKEY* ReadPem(const std::string& pem, bool privateKey) {
+  if (pem.size() > kMaxKeyFileBytes) {
+    throw std::invalid_argument("the key is larger than " + std::to_string(kMaxKeyFileBytes) +
+                                " bytes");
+  }
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(
+      BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
+  if (!bio) throw std::runtime_error("out of memory reading a key");
+  // No password callback: an encrypted private key is refused, not prompted for.
+  static pem_password_cb* const kNoPassword = [](char*, int, int, void*) { return -1; };
+  EVP_PKEY* key = privateKey ? PEM_read_bio_PrivateKey(bio.get(), nullptr, kNoPassword, nullptr)
+                             : PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr);
+  if (key == nullptr) {
+    throw std::invalid_argument(
+        std::string(privateKey ? "not a PEM private key: " : "not a PEM public key: ") +
+        OpenSslError());
+  }
+  if (EVP_PKEY_get_id(key) != EVP_PKEY_ED25519) {
+    EVP_PKEY_free(key);
+    throw std::invalid_argument("the key is not an Ed25519 key");
+  }
+  return key;
+}
+
+std::string ReadKeyFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::invalid_argument("cannot read the key file " + path);
+  std::string text(kMaxKeyFileBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kMaxKeyFileBytes) {
+    throw std::invalid_argument("the key file " + path + " is larger than " +
+                                std::to_string(kMaxKeyFileBytes) + " bytes");
+  }
+  return text;
+}
+
+template <class Key>
+Key FromFileOf(const std::string& path) {
+  try {
+    return Key::FromPem(ReadKeyFile(path));
+  } catch (const std::invalid_argument& e) {
+    std::string message = e.what();
+    if (message.find(path) != std::string::npos) throw;
+    throw std::invalid_argument(path + ": " + message);
+  }
+}
+
+}  // namespace
+
+// ---- IssuerPublicKey ---------------------------------------------------------------------
+
+IssuerPublicKey::IssuerPublicKey(std::shared_ptr<evp_pkey_st> key) : _key(std::move(key)) {
+  unsigned char raw[32];
+  size_t length = sizeof raw;
+  if (EVP_PKEY_get_raw_public_key(_key.get(), raw, &length) != 1 || length != sizeof raw) {
+    throw std::invalid_argument("the Ed25519 public key cannot be read: " + OpenSslError());
+  }
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  SHA256(raw, length, digest);
+  _fingerprint = "SHA256:";
+  for (unsigned char byte : digest) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", byte);
+    _fingerprint += hex;
+  }
+}
+
+IssuerPublicKey IssuerPublicKey::FromPem(const std::string& pem) {
+  return IssuerPublicKey(Own(ReadPem(pem, false)));
+}
+
+IssuerPublicKey IssuerPublicKey::FromFile(const std::string& path) {
+  return FromFileOf<IssuerPublicKey>(path);
+}
+
+bool IssuerPublicKey::Verify(const std::string& message, const std::string& signature) const {
+  if (signature.size() != 64) return false;
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                  EVP_MD_CTX_free);
+  if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, _key.get()) != 1) {
+    ERR_clear_error();
+    return false;
+  }
+  int verified = EVP_DigestVerify(
+      context.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+      reinterpret_cast<const unsigned char*>(message.data()), message.size());
+  ERR_clear_error();
+  return verified == 1;
+}
+
+// ---- IssuerPrivateKey --------------------------------------------------------------------
+
+IssuerPrivateKey::IssuerPrivateKey(std::shared_ptr<evp_pkey_st> key, IssuerPublicKey publicKey)
+    : _key(std::move(key)), _public(std::move(publicKey)) {}
+
+IssuerPrivateKey IssuerPrivateKey::FromPem(const std::string& pem) {
+  std::shared_ptr<evp_pkey_st> key = Own(ReadPem(pem, true));
+  // The public half, as a key of its own.
+  unsigned char raw[32];
+  size_t length = sizeof raw;
+  if (EVP_PKEY_get_raw_public_key(key.get(), raw, &length) != 1) {
+    throw std::invalid_argument("the Ed25519 key cannot be read: " + OpenSslError());
+  }
+  EVP_PKEY* publicKey = EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, raw, length);
+  if (publicKey == nullptr) {
+    throw std::invalid_argument("the Ed25519 key cannot be read: " + OpenSslError());
+  }
+  return IssuerPrivateKey(std::move(key), IssuerPublicKey(Own(publicKey)));
+}
+
+IssuerPrivateKey IssuerPrivateKey::FromFile(const std::string& path) {
+  return FromFileOf<IssuerPrivateKey>(path);
+}
+
+std::string IssuerPrivateKey::Sign(const std::string& message) const {
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                  EVP_MD_CTX_free);
+  std::string signature(64, '\0');
+  size_t length = signature.size();
+  if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, _key.get()) != 1 ||
+      EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                     reinterpret_cast<const unsigned char*>(message.data()), message.size()) != 1 ||
+      length != 64) {
+    throw std::runtime_error("signing failed: " + OpenSslError());
+  }
+  return signature;
+}
+
+// ---- TrustedIssuers -----------------------------------------------------------------------
+
+void TrustedIssuers::Add(const IssuerPublicKey& key) { _keys.emplace(key.GetFingerprint(), key); }
+
+const IssuerPublicKey* TrustedIssuers::Find(const std::string& fingerprint) const {
+  auto it = _keys.find(fingerprint);
+  return it == _keys.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> TrustedIssuers::GetFingerprints() const {
+  std::vector<std::string> fingerprints;
+  for (const auto& [fingerprint, key] : _keys) fingerprints.push_back(fingerprint);
+  return fingerprints;
+}
+
+// ---- the demo issuer -------------------------------------------------------------------------
+
+const IssuerPrivateKey& DemoIssuerPrivateKey() {
+  static const IssuerPrivateKey key = IssuerPrivateKey::FromPem(Detail::kDemoIssuerPrivateKeyPem);
+  return key;
+}
+
+const IssuerPublicKey& DemoIssuerPublicKey() {
+  static const IssuerPublicKey key = IssuerPublicKey::FromPem(Detail::kDemoIssuerPublicKeyPem);
+  return key;
+}
+
+std::shared_ptr<const TrustedIssuers> DemoTrustedIssuers() {
+  static const std::shared_ptr<const TrustedIssuers> trusted = [] {
+    auto issuers = std::make_shared<TrustedIssuers>();
+    issuers->Add(DemoIssuerPublicKey());
+    return issuers;
+  }();
+  return trusted;
+}
+
+// ---- Base64 -------------------------------------------------------------------------------------
+
+std::string EncodeBase64(const std::string& bytes) {
+  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+  int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
+                               reinterpret_cast<const unsigned char*>(bytes.data()),
+                               static_cast<int>(bytes.size()));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+bool DecodeBase64(const std::string& text, std::string& bytes) {
+  bytes.clear();
+  if (text.size() % 4 != 0 || text.size() > (1u << 20)) return false;
+  size_t padding = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '+' || c == '/';
+    if (c == '=') {
+      if (i + 2 < text.size()) return false;
+      ++padding;
+    } else if (!alphabet || padding > 0) {
+      return false;
+    }
+  }
+  if (text.empty()) return true;
+  bytes.resize(text.size() / 4 * 3);
+  int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                               reinterpret_cast<const unsigned char*>(text.data()),
+                               static_cast<int>(text.size()));
+  if (length < 0 || static_cast<size_t>(length) < padding) return false;
+  bytes.resize(static_cast<size_t>(length) - padding);
+  return true;
+}
+
+}  // namespace ZelSample

@@ -1,0 +1,149 @@
+// Asynchronous calls of generated stubs over one wire transport: they return
+// at once, run on the runtime's call pool, are in flight together, and their
+// completions arrive on pool threads. Nothing here waits on time: a barrier
+// inside the serving handler opens only when every call is inside it at
+// once, and a generous deadline turns a hang into a failure.
+#include <Lumo/CallPool.h>
+#include <Olyx/Zel/Fault/NotFound.h>
+#include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
+#include <Olyx/Zel/Profile/ProfileId.h>
+#include <Olyx/Zel/Profile/ProfileManager.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "CallTestSupport.h"
+
+namespace {
+
+using Kestrum::Ref;
+
+constexpr std::chrono::seconds kDeadline{120};
+
+// Every arriving call waits until `needed` calls are inside at once.
+class Barrier {
+ public:
+  explicit Barrier(int needed) : _needed(needed) {}
+  void Arrive() {
+    std::unique_lock<std::mutex> lock(_mutex);
+    ++_inside;
+    _mostInside = std::max(_mostInside, _inside);
+    _changed.notify_all();
+    if (!_changed.wait_for(lock, kDeadline, [this] { return _mostInside >= _needed; })) {
+      _timedOut = true;
+    }
+    --_inside;
+  }
+  int MostInside() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _mostInside;
+  }
+  bool TimedOut() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _timedOut;
+  }
+
+ private:
+  std::mutex _mutex;
+  std::condition_variable _changed;
+  const int _needed;
+  int _inside = 0;
+  int _mostInside = 0;
+  bool _timedOut = false;
+};
+
+// A create spec with every required property set.
+Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> CreateSpec() {
+  WireTest::Filler filler(7);
+  Ref<Lumo::Any> spec =
+      filler.Object(WireTest::DataTypeNamed("zel.profile.CapabilityBasedProfileCreateSpec"));
+  return Ref<Zel::Profile::CapabilityBasedProfileCreateSpec>(
+      static_cast<Zel::Profile::CapabilityBasedProfileCreateSpec*>(spec.Get()));
+}
+
+TEST(AsyncCalls, HundredCallsOverOneTransportAreInFlightTogether) {
+  constexpr int kCalls = 100;
+  ASSERT_GE(Lumo::GetCallPool().GetSettings().maxThreads, static_cast<size_t>(kCalls));
+  WireTest::Service service;
+  Ref<Lumo::Wire::WireStubAdapter> adapter(
+      new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  Ref<Lumo::Stub> stub =
+      service.ClientStub(WireTest::ManagedTypeNamed("zel.profile.ProfileManager"), adapter.Get());
+  auto* manager = dynamic_cast<Zel::Profile::ProfileManagerStub*>(stub.Get());
+  ASSERT_TRUE(manager);
+  Ref<Zel::Profile::ProfileId> answer(new Zel::Profile::ProfileId);
+  answer->SetUniqueId("p-1");
+  service.recorder->Answer(answer.Get());
+  Barrier barrier(kCalls);
+  service.recorder->Hold([&] { barrier.Arrive(); });
+
+  std::mutex mutex;
+  int completed = 0;
+  int answered = 0;
+  int onPool = 0;
+  std::set<std::thread::id> threads;
+  const std::thread::id caller = std::this_thread::get_id();
+  Lumo::CompletionFunctor completion = [&](Kestrum::System::ScheduledItem*, Kestrum::Exception* e,
+                                           Lumo::Any* result) {
+    auto* id = dynamic_cast<Zel::Profile::ProfileId*>(result);
+    std::lock_guard<std::mutex> lock(mutex);
+    ++completed;
+    if (e != nullptr) ADD_FAILURE() << e->what();
+    answered += (e == nullptr && id != nullptr && id->GetUniqueId() == "p-1") ? 1 : 0;
+    onPool += Lumo::CallPool::OnPoolThread() ? 1 : 0;
+    threads.insert(std::this_thread::get_id());
+  };
+  std::vector<Ref<Kestrum::System::ScheduledItem>> items(kCalls);
+  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec = CreateSpec();
+  for (Ref<Kestrum::System::ScheduledItem>& item : items) {
+    // Were a call to run on this thread, it would wait in the barrier for
+    // calls not yet started, and the barrier's deadline would fail the test.
+    manager->Create(spec.Get(), completion, item);
+    ASSERT_TRUE(item);
+  }
+  for (Ref<Kestrum::System::ScheduledItem>& item : items) item->Wait();
+
+  EXPECT_FALSE(barrier.TimedOut());
+  EXPECT_EQ(barrier.MostInside(), kCalls);
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_EQ(completed, kCalls);
+  EXPECT_EQ(answered, kCalls);
+  EXPECT_EQ(onPool, kCalls);
+  EXPECT_EQ(threads.count(caller), 0u);
+  EXPECT_EQ(service.recorder->Count(), static_cast<size_t>(kCalls));
+}
+
+TEST(AsyncCalls, FaultsOfStartedCallsReachTheCompletionTyped) {
+  WireTest::Service service;
+  Ref<Lumo::Wire::WireStubAdapter> adapter(
+      new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  Ref<Lumo::Stub> stub =
+      service.ClientStub(WireTest::ManagedTypeNamed("zel.profile.ProfileManager"), adapter.Get());
+  auto* manager = dynamic_cast<Zel::Profile::ProfileManagerStub*>(stub.Get());
+  Ref<Zel::Fault::NotFound> fault(new Zel::Fault::NotFound);
+  fault->SetMsg("gone");
+  service.recorder->Fail(fault.Get());
+  std::string message;
+  Ref<Kestrum::System::ScheduledItem> item;
+  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec = CreateSpec();
+  manager->Create(spec.Get(),
+                  Lumo::CompletionFunctor(
+                      [&](Kestrum::System::ScheduledItem*, Kestrum::Exception* e, Lumo::Any*) {
+                        if (auto* typed = dynamic_cast<Zel::Fault::NotFound::Exception*>(e)) {
+                          message = typed->GetFault()->GetMsg();
+                        }
+                      }),
+                  item);
+  // The stub and adapter may go while the call runs: it keeps them.
+  stub.Reset();
+  adapter.Reset();
+  item->Wait();
+  EXPECT_EQ(message, "gone");
+}
+
+}  // namespace
