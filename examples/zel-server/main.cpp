@@ -17,6 +17,7 @@
 
 #include "RequestLog.h"
 #include "ServerOptions.h"
+#include "SessionOptions.h"
 
 int main(int argc, char** argv) {
   ZelServer::ServerOptions options;
