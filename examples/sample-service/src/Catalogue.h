@@ -69,7 +69,8 @@ const Zel::Capability::PropertyMetadata* FindProperty(
 // Whether a value suits a property: an integer property takes an integer, a
 // range of integers or a set of integers, a boolean property a boolean, a
 // string property a string or a set of strings, all within the property's
-// allowed value. Properties of other types take any value. False with the
+// allowed value, a time span property a positive time span in a time unit.
+// Properties of other types take any value. False with the
 // reason when refused.
 bool CheckValue(const Zel::Capability::PropertyMetadata& property, const Lumo::Any* value,
                 std::string& reason);
@@ -82,7 +83,8 @@ std::string DatastoreOf(const Zel::ServerObjectRef& entity);
 Kestrum::Ref<Lumo::Any> OfferedValue(const Zel::ServerObjectRef& entity, const std::string& ns,
                                      const std::string& capability, const std::string& property);
 // Whether an offered value meets a wanted property instance: equal to a plain
-// value, inside a range, one of a set; the operator NOT turns the answer. An
+// value, inside a range, one of a set, a time span no longer than the wanted
+// one; the operator NOT turns the answer. An
 // unknown offer meets nothing.
 bool Satisfies(const Lumo::Any* offered, const Zel::Capability::PropertyInstance& wanted);
 // Whether the storage of an entity meets a capability instance: one of its
@@ -95,7 +97,7 @@ bool Satisfies(const Zel::ServerObjectRef& entity,
 Kestrum::Ref<Zel::Capability::CapabilityInstance> OfferedInstance(
     const Zel::ServerObjectRef& entity, const Zel::Capability::CapabilityInstance& wanted);
 
-// Text of a value for messages: 2, true, "gold", [1..3], {gold, silver}.
+// Text of a value for messages: 2, true, "gold", [1..3], {gold, silver}, 3 HOURS.
 std::string DescribeValue(const Lumo::Any* value);
 
 }  // namespace ZelSample
