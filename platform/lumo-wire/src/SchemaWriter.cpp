@@ -148,7 +148,11 @@ class SchemaOut {
     _out.Open("xsd:simpleContent");
     _out.Open("xsd:extension", {{"base", "xsd:string"}});
     _out.Empty("xsd:attribute", {{"name", "key"}, {"type", "xsd:string"}, {"use", "required"}});
-    for (int i = 0; i < 7; ++i) _out.Close();
+    for (int i = 0; i < 5; ++i) _out.Close();
+    // SOAP's own attributes of a header block (mustUnderstand, actor).
+    _out.Empty("xsd:anyAttribute", {{"namespace", "##other"}, {"processContents", "lax"}});
+    _out.Close();
+    _out.Close();
   }
 
   void WriteOperation(const ApiOperation& op) {
