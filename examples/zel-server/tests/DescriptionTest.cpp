@@ -511,6 +511,33 @@ TEST(OtherLibraryTest, TheSisterLibraryGetsADescriptionOfItsOwn) {
   EXPECT_EQ(validator->Validate(message), "") << message;
 }
 
+TEST(OtherLibraryTest, UnknownVersionsAndNamespacesAreRefused) {
+  Lumo::StartRuntime();
+  auto reasonOf = [](const Lumo::Wire::WsdlOptions& options) {
+    try {
+      Lumo::Wire::MakeWsdl(options);
+    } catch (const Lumo::Wire::WireFormatFault::Exception& e) {
+      return e.GetFault()->GetReason().GetValue();
+    }
+    return std::string("none");
+  };
+  Lumo::Wire::WsdlOptions options;
+  options.version = "zel.version.version99";
+  EXPECT_EQ(reasonOf(options), "version");
+  options.version.clear();
+  options.ns = "nothing";
+  EXPECT_EQ(reasonOf(options), "version");
+  options.version = "hox.version.version11";
+  options.ns = "zel";
+  EXPECT_EQ(reasonOf(options), "version");
+  options.version = "zel.version.version2";
+  options.location = std::string("http://127.0.0.1/") + '\x01';  // no XML carries it
+  EXPECT_EQ(reasonOf(options), "badValue");
+  EXPECT_EQ(Lumo::Wire::ResolveApiVersion("zel", "6.5"), "zel.version.version11");
+  EXPECT_EQ(Lumo::Wire::ResolveApiVersion("hox", "6.5"), "hox.version.version11");
+  EXPECT_EQ(Lumo::Wire::ResolveApiVersion("zel", "version99"), "");
+}
+
 int RunCommand(const std::string& command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
