@@ -36,13 +36,12 @@
 #include <ZelSample/Service.h>
 #include <ZelSample/WireEndpoint.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <memory>
 #include <mutex>
