@@ -3,7 +3,8 @@
 // finish and exits 0. `zel-server --help` lists the flags.
 //
 // Clients POST SOAP requests to http://ADDRESS:N/zel; the service instance
-// is the object "ServiceInstance" of type zel.ServiceInstance.
+// is the object "ServiceInstance" of type zel.ServiceInstance. GET of
+// /zel?wsdl answers the service's WSDL (ServiceDescription.h).
 #include <Lumo/Lumo.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelSample/Service.h>
@@ -17,6 +18,7 @@
 
 #include "RequestLog.h"
 #include "ServerOptions.h"
+#include "ServiceDescription.h"
 #include "SessionOptions.h"
 
 int main(int argc, char** argv) {
@@ -64,19 +66,25 @@ int main(int argc, char** argv) {
   Kestrum::Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service, dispatcher));
   ZelServer::RequestLog log(service, options.logLevel, std::cout);
   options.http.requestLog = [&log](const ZelHttp::RequestRecord& record) { log.Write(record); };
+  auto description = std::make_shared<ZelServer::ServiceDescription>("zel");
+  options.http.getHandler = [description](const std::string& target, std::string& contentType,
+                                          std::string& body) {
+    return description->Answer(target, contentType, body);
+  };
   ZelHttp::HttpServer server(
       [endpoint](const Lumo::Wire::TransportRequest& request,
                  Lumo::Wire::TransportResponse& response) { endpoint->Handle(request, response); },
       options.http);
   try {
     server.Start();
+    description->SetUrl(server.GetUrl());
   } catch (const std::exception& e) {
     std::cerr << "zel-server: " << e.what() << "\n";
     return 1;
   }
   ZelServer::PrintTrustedIssuers(service.GetSettings(), std::cout);
   std::cout << "zel-server " << ZEL_VERSION << ": serving " << service.GetSettings().name << " at "
-            << server.GetUrl() << " (SIGTERM or Ctrl-C stops)" << std::endl;
+            << server.GetUrl() << " (SIGTERM or Ctrl-C stops; GET ?wsdl for its WSDL)" << std::endl;
   int received = 0;
   sigwait(&stopSignals, &received);
   std::cout << "zel-server: stopping on signal " << received

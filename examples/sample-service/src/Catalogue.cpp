@@ -8,6 +8,8 @@
 #include <Olyx/Zel/Capability/Types/BuiltinTypesEnum.h>
 #include <Olyx/Zel/Capability/Types/DiscreteSet.h>
 #include <Olyx/Zel/Capability/Types/Range.h>
+#include <Olyx/Zel/Capability/Types/TimeSpan.h>
+#include <Olyx/Zel/Capability/Types/TimeUnitEnum.h>
 #include <Olyx/Zel/ExtendedElementDescription.h>
 #include <Olyx/Zel/Profile/ResourceTypeEnum.h>
 
@@ -27,6 +29,7 @@ using Zel::Capability::Provider::CapabilityObjectMetadataPerCategory;
 using Zel::Capability::Provider::CapabilityObjectSchema;
 using Zel::Capability::Types::DiscreteSet;
 using Zel::Capability::Types::Range;
+using Zel::Capability::Types::TimeSpan;
 
 // ---- values -----------------------------------------------------------------------
 
@@ -44,6 +47,30 @@ const std::string* AsString(const Lumo::Any* value) {
 std::optional<bool> AsBool(const Lumo::Any* value) {
   if (auto* b = dynamic_cast<const Lumo::Primitive<bool>*>(value)) return b->GetValue();
   return std::nullopt;
+}
+
+// A time span in seconds (a month counts 30 days, a year 365); empty for a
+// span that is not positive or whose unit is not a time unit.
+std::optional<int64_t> SpanSeconds(const Lumo::Any* value) {
+  using namespace Zel::Capability::Types;
+  auto* span = dynamic_cast<const TimeSpan*>(value);
+  if (span == nullptr || span->GetValue() <= 0) return std::nullopt;
+  static const std::pair<const char*, int64_t> kUnits[] = {
+      {TIMEUNITENUM_SECONDS, 1},        {TIMEUNITENUM_MINUTES, 60},
+      {TIMEUNITENUM_HOURS, 3600},       {TIMEUNITENUM_DAYS, 86400},
+      {TIMEUNITENUM_WEEKS, 7 * 86400},  {TIMEUNITENUM_MONTHS, 30 * 86400},
+      {TIMEUNITENUM_YEARS, 365 * 86400}};
+  for (const auto& [unit, seconds] : kUnits) {
+    if (span->GetUnit() == unit) return span->GetValue() * seconds;
+  }
+  return std::nullopt;
+}
+
+Ref<Lumo::Any> Span(int32_t value, const char* unit) {
+  Ref<TimeSpan> span(new TimeSpan);
+  span->SetValue(value);
+  span->SetUnit(unit);
+  return Ref<Lumo::Any>(span.Get());
 }
 
 bool SameValue(const Lumo::Any* a, const Lumo::Any* b) {
@@ -124,6 +151,11 @@ const BuiltInCapability kBuiltIn[] = {
      "Over how many devices each object is striped (1 to 12).",
      Zel::Capability::Types::BUILTINTYPESENUM_XSD_INT, [] { return Int(1); },
      [] { return MakeRange(1, 12); }},
+    {"availability", "snapshotInterval", "Snapshot interval",
+     "At most how long the storage waits between two snapshots of the data.",
+     Zel::Capability::Types::BUILTINTYPESENUM_KXT_TIMESPAN,
+     [] { return Span(1, Zel::Capability::Types::TIMEUNITENUM_DAYS); },
+     [] { return Ref<Lumo::Any>(); }},
 };
 
 Ref<CapabilityMetadata> MakeCapability(const BuiltInCapability& entry) {
@@ -403,6 +435,11 @@ bool CheckValue(const PropertyMetadata& property, const Lumo::Any* value, std::s
     }
     return refuse("the property takes a string or a set of strings, not " + DescribeValue(value));
   }
+  if (typeName == Zel::Capability::Types::BUILTINTYPESENUM_KXT_TIMESPAN) {
+    if (SpanSeconds(value)) return true;
+    return refuse("the property takes a positive time span in a known unit, not " +
+                  DescribeValue(value));
+  }
   return true;
 }
 
@@ -413,6 +450,9 @@ std::string DescribeValue(const Lumo::Any* value) {
   if (const std::string* s = AsString(value)) return "\"" + *s + "\"";
   if (auto* range = dynamic_cast<const Range*>(value)) {
     return "[" + DescribeValue(range->GetMin()) + ".." + DescribeValue(range->GetMax()) + "]";
+  }
+  if (auto* span = dynamic_cast<const TimeSpan*>(value)) {
+    return std::to_string(span->GetValue()) + " " + span->GetUnit();
   }
   if (auto* set = dynamic_cast<const DiscreteSet*>(value)) {
     std::string text = "{";

@@ -74,7 +74,8 @@ const Zel::Capability::PropertyMetadata* FindProperty(
 // Whether a value suits a property: an integer property takes an integer, a
 // range of integers or a set of integers, a boolean property a boolean, a
 // string property a string or a set of strings, all within the property's
-// allowed value. Properties of other types take any value. False with the
+// allowed value, a time span property a positive time span in a time unit.
+// Properties of other types take any value. False with the
 // reason when refused.
 bool CheckValue(const Zel::Capability::PropertyMetadata& property, const Lumo::Any* value,
                 std::string& reason);
@@ -85,8 +86,11 @@ const std::string* AsString(const Lumo::Any* value);
 std::optional<bool> AsBool(const Lumo::Any* value);
 // Whether two plain values are equal (integers of any width compare by value).
 bool SameValue(const Lumo::Any* a, const Lumo::Any* b);
+// A positive time span in seconds (a month counts 30 days, a year 365); empty
+// for a value that is not such a span.
+std::optional<int64_t> SpanSeconds(const Lumo::Any* value);
 
-// Text of a value for messages: 2, true, "gold", [1..3], {gold, silver}.
+// Text of a value for messages: 2, true, "gold", [1..3], {gold, silver}, 3 HOURS.
 std::string DescribeValue(const Lumo::Any* value);
 
 }  // namespace ZelSample

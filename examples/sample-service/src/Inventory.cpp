@@ -1,4 +1,6 @@
 #include <Lumo/Primitive.h>
+#include <Olyx/Zel/Capability/Types/TimeSpan.h>
+#include <Olyx/Zel/Capability/Types/TimeUnitEnum.h>
 #include <Olyx/Zel/Profile/IofilterInfo.h>
 #include <ZelSample/Inventory.h>
 
@@ -9,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 namespace ZelSample {
 
@@ -19,6 +22,34 @@ InventoryError::InventoryError(const std::string& source, size_t line, const std
       _reason(reason) {}
 
 namespace {
+
+// A time span offer, "COUNT:UNIT" (e.g. "1:HOURS"): a positive count of 32
+// bits and a time unit's wire string. Throws std::invalid_argument, saying
+// why, for anything else.
+Lumo::Any* MakeTimeSpanOffer(const std::string& count, const std::string& unit) {
+  namespace T = Zel::Capability::Types;
+  static const char* const kUnits[] = {
+      T::TIMEUNITENUM_SECONDS, T::TIMEUNITENUM_MINUTES, T::TIMEUNITENUM_HOURS, T::TIMEUNITENUM_DAYS,
+      T::TIMEUNITENUM_WEEKS,   T::TIMEUNITENUM_MONTHS,  T::TIMEUNITENUM_YEARS};
+  char* end = nullptr;
+  errno = 0;
+  long long value = std::strtoll(count.c_str(), &end, 10);
+  if (count.empty() || *end != '\0' || errno != 0 || value <= 0 ||
+      value > std::numeric_limits<int32_t>::max()) {
+    throw std::invalid_argument("\"" + count +
+                                "\" is not a positive count of 32 bits for a time span");
+  }
+  for (const char* known : kUnits) {
+    if (unit == known) {
+      auto* span = new T::TimeSpan;
+      span->SetValue(static_cast<int32_t>(value));
+      span->SetUnit(known);
+      return span;
+    }
+  }
+  throw std::invalid_argument(
+      "\"" + unit + "\" is not a time unit (SECONDS, MINUTES, HOURS, DAYS, WEEKS, MONTHS, YEARS)");
+}
 
 bool IsWordChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -170,8 +201,15 @@ class InventoryParser {
       offer.property = w.size() == 6 ? w[4] : w[3];
       const std::string& value = w.back();
       int64_t number = 0;
+      size_t colon = value.find(':');
       if (value == "true" || value == "false") {
         offer.value = Lumo::BoxBool(value == "true");
+      } else if (colon != std::string::npos) {
+        try {
+          offer.value = MakeTimeSpanOffer(value.substr(0, colon), value.substr(colon + 1));
+        } catch (const std::invalid_argument& e) {
+          Fail(e.what());
+        }
       } else if (ParseInteger(value, std::numeric_limits<int32_t>::min(),
                               std::numeric_limits<int32_t>::max(), number)) {
         offer.value = new Lumo::Primitive<int32_t>(static_cast<int32_t>(number));

@@ -33,7 +33,11 @@ bool Satisfies(const Lumo::Any* offered, const PropertyInstance& wanted) {
   if (offered == nullptr) return false;
   const Lumo::Any* value = wanted.GetValue();
   bool met = false;
-  if (auto* range = dynamic_cast<const Range*>(value)) {
+  if (auto wantedSeconds = SpanSeconds(value)) {
+    // A time span is met by one no longer (snapshots at least as often).
+    auto offeredSeconds = SpanSeconds(offered);
+    met = offeredSeconds && *offeredSeconds <= *wantedSeconds;
+  } else if (auto* range = dynamic_cast<const Range*>(value)) {
     auto v = AsInteger(offered);
     auto lo = AsInteger(range->GetMin());
     auto hi = AsInteger(range->GetMax());

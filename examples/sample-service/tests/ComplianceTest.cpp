@@ -1,5 +1,7 @@
 // The compliance manager: checks against the sample inventory, stored results.
 #include <Lumo/Fault/InvalidArgument.h>
+#include <Olyx/Zel/Capability/Types/TimeSpan.h>
+#include <Olyx/Zel/Capability/Types/TimeUnitEnum.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Compliance/PolicyStatus.h>
 #include <Olyx/Zel/Fault/NotFound.h>
@@ -79,6 +81,28 @@ TEST_F(ComplianceTest, TheNotOperatorTurnsAConstraint) {
   auto results = Check({Vm("vm-2"), Vm("vm-3")}, clear);
   EXPECT_EQ(results->Get(0)->GetComplianceStatus(), "nonCompliant");  // ds-fast is encrypted
   EXPECT_EQ(results->Get(1)->GetComplianceStatus(), "compliant");     // ds-bulk is not
+}
+
+TEST_F(ComplianceTest, ASnapshotIntervalIsMetByStorageThatSnapshotsAtLeastAsOften) {
+  auto every = [](int32_t value, const char* unit) {
+    Ref<Zel::Capability::Types::TimeSpan> span(new Zel::Capability::Types::TimeSpan);
+    span->SetValue(value);
+    span->SetUnit(unit);
+    return Capability("snapshotInterval", Ref<Lumo::Any>(span.Get()));
+  };
+  using namespace Zel::Capability::Types;
+  std::string hourly = Create(Spec("Hourly", {Sub("s", {every(90, TIMEUNITENUM_MINUTES)})}));
+  auto results = Check({Vm("vm-2"), Vm("vm-3")}, hourly);
+  EXPECT_EQ(results->Get(0)->GetComplianceStatus(), "compliant");     // ds-fast: every hour
+  EXPECT_EQ(results->Get(1)->GetComplianceStatus(), "nonCompliant");  // ds-bulk: every day
+  std::string weekly = Create(Spec("Weekly", {Sub("s", {every(1, TIMEUNITENUM_WEEKS)})}));
+  EXPECT_EQ(Check({Vm("vm-3")}, weekly)->Get(0)->GetComplianceStatus(), "compliant");
+  // A span that is not positive, in no time unit, or a value of another kind is refused.
+  for (auto bad : {every(0, TIMEUNITENUM_DAYS), every(1, "FORTNIGHTS"),
+                   Capability("snapshotInterval", Int(3))}) {
+    CatchFault<Lumo::Fault::InvalidArgument::Exception>(
+        [&] { Create(Spec("Bad", {Sub("s", {bad})})); });
+  }
 }
 
 TEST_F(ComplianceTest, EntitiesWithoutAProfileAreNotApplicable) {

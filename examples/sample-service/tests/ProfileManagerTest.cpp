@@ -83,8 +83,9 @@ TEST_F(ProfileManagerTest, TheCatalogueHasOneResourceTypeVendorAndFourCapabiliti
     }
   }
   EXPECT_EQ(seen,
-            (std::vector<std::string>{"availability/replicaCount", "security/encryption",
-                                      "performance/performanceTier", "performance/stripeWidth"}));
+            (std::vector<std::string>{"availability/replicaCount", "availability/snapshotInterval",
+                                      "security/encryption", "performance/performanceTier",
+                                      "performance/stripeWidth"}));
 
   // Narrowed to another vendor or resource type, nothing is left.
   client->profiles->FetchCapabilityMetadata(

@@ -12,7 +12,8 @@
 //   offer HUB NAMESPACE CAPABILITY [PROPERTY] VALUE
 //                                         what it offers for a capability's property
 //                                         (PROPERTY defaults to CAPABILITY); VALUE is an
-//                                         integer, true, false, or a word
+//                                         integer, true, false, a time span COUNT:UNIT
+//                                         (e.g. 1:HOURS), or a word
 //   vm KEY HUB                            a virtual machine and the hub of its files
 //   disk KEY VM HUB                       a disk of a listed virtual machine
 //   replication-group FAULT_DOMAIN DEVICE_GROUP MEMBER...

@@ -7,3 +7,4 @@
 #include <Lumo/Wire/StubAdapters.h>
 #include <Lumo/Wire/Transport.h>
 #include <Lumo/Wire/WireFormatFault.h>
+#include <Lumo/Wire/Wsdl.h>
