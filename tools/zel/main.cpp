@@ -7,6 +7,7 @@
 //
 // README.md beside this file tells the argument syntax.
 #include <Lumo/Lumo.h>
+#include <Lumo/Wire/Wsdl.h>
 
 #include <cstring>
 #include <functional>
@@ -50,9 +51,10 @@ constexpr char kDescribeUsage[] =
     "methods. A method: parameters, result, privilege, declared faults, flags.\n";
 
 constexpr char kWsdlUsage[] =
-    "usage: zel wsdl\n"
-    "Prints the WSDL of the API from the description records, when the runtime\n"
-    "offers a WSDL export.\n";
+    "usage: zel wsdl [--api NS] [--api-version V] [--location URL]\n"
+    "Prints the WSDL of an API version (the newest numbered one by default; V is\n"
+    "a full or short version name, a version id, or \"all\"), its schema inline,\n"
+    "made from the description records. NS defaults to \"zel\".\n";
 
 constexpr char kCallUsage[] =
     "usage: zel call --url URL [--token FILE] [--xml] [--wire] [--api-version V]\n"
@@ -114,8 +116,37 @@ int Describe(const std::vector<std::string>& args) {
 
 int Wsdl(const std::vector<std::string>& args) {
   if (WantsHelp(args)) return std::cout << kWsdlUsage, 0;
-  std::cerr << "zel wsdl: not available: this build's runtime has no WSDL export\n";
-  return 1;
+  Lumo::Wire::WsdlOptions options;
+  options.ns = "zel";
+  std::string version;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i + 1 >= args.size()) return Usage(kWsdlUsage, args[i] + " needs a value");
+    if (args[i] == "--api") {
+      options.ns = args[++i];
+    } else if (args[i] == "--api-version") {
+      version = args[++i];
+    } else if (args[i] == "--location") {
+      options.location = args[++i];
+    } else {
+      return Usage(kWsdlUsage, "unknown argument " + args[i]);
+    }
+  }
+  if (version.empty()) version = Lumo::Wire::DefaultApiVersion(options.ns);
+  if (version != "all") {
+    options.version = Lumo::Wire::ResolveApiVersion(options.ns, version);
+    if (options.version.empty()) {
+      std::cerr << "zel wsdl: no version \"" << version << "\" of the API \"" << options.ns
+                << "\"\n";
+      return 1;
+    }
+  }
+  try {
+    std::cout << Lumo::Wire::MakeWsdl(options).wsdl;
+  } catch (const std::exception& e) {
+    std::cerr << "zel wsdl: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
 }
 
 int Call(const std::vector<std::string>& args) {

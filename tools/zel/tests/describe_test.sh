@@ -61,6 +61,9 @@ for command in types describe wsdl call; do
   expect "$command --help" "^usage: zel $command" "$zel" "$command" --help
 done
 expect "--version" "^zel [0-9]" "$zel" --version
+expect "the newest WSDL" 'soapAction="urn:zel/6\.7\.2"' "$zel" wsdl
+expect "version2's WSDL" 'soapAction="urn:zel/2\.0"' "$zel" wsdl --api-version version2
+refuse "an unknown version" 1 "no version" "$zel" wsdl --api-version version99
 
 if [ "$failures" -ne 0 ]; then echo "$failures failures"; exit 1; fi
 echo "all describe checks passed"
