@@ -9,7 +9,7 @@ sys.path.insert(0, os.path.dirname(HERE))
 
 from zelgen.parser import load_library  # noqa: E402
 
-SCHEMA_DIR = os.path.join(os.path.dirname(os.path.dirname(HERE)), "schema")
+SCHEMA_DIR = os.path.join(HERE, "..", "..", "..", "zel-types", "schema")
 
 # Packages in registration order: (name, data objects and faults, enumerations, managed objects).
 PACKAGES = [

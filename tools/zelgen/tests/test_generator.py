@@ -185,7 +185,7 @@ class DeterminismTest(unittest.TestCase):
         self.assertEqual(mini_files(), mini_files())
 
     def test_the_real_schema_is_deterministic_too(self):
-        schema = os.path.join(HERE, "..", "..", "schema")
+        schema = os.path.join(HERE, "..", "..", "..", "zel-types", "schema")
         first = generate(load_library(schema))
         second = generate(load_library(schema))
         self.assertEqual(first, second)
