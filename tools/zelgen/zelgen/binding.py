@@ -4,10 +4,7 @@ Every emitter asks this module rather than the raw schema, so the rules that
 decide a property's storage, accessors and wire representation are written once.
 """
 
-from dataclasses import dataclass
-from typing import Optional
-
-from . import names
+from . import kinds, names
 from .model import PRIMITIVE_RECORDS
 
 # Plain C++ value type of the value-typed primitives.
@@ -26,42 +23,18 @@ class BindingError(Exception):
     pass
 
 
-@dataclass(frozen=True)
-class Kind:
-    """The C++ shape of a property, parameter or result.
+class Binding:
+    """Answers C++ questions about the types of one loaded schema library.
 
-    `name` is one of: value (required plain value), optional (Optional<T>),
-    object (Ref<T> to a data object, fault, hox object or anyType), moref,
-    data_array (Ref<DataArray<T>>), string_array (Ref<Array<std::string>>).
+    `header_prefix` is the folder above the package header folders (`Olyx`
+    gives `Olyx/Zel/Profile/...`; empty puts the packages at the top).
     """
 
-    name: str
-    primitive: Optional[str] = None  # for value / optional kinds
-    cpp: str = ""  # value type (value/optional) or held class (object/moref/arrays)
-    element: Optional[str] = None  # element class of data_array
-
-    @property
-    def reference_held(self):
-        return self.name in ("object", "moref", "data_array", "string_array")
-
-    @property
-    def is_array(self):
-        return self.name in ("data_array", "string_array")
-
-    @property
-    def storage(self):
-        if self.name == "value":
-            return self.cpp
-        if self.name == "optional":
-            return "Kestrum::Optional<%s>" % self.cpp
-        return "Kestrum::Ref<%s>" % self.cpp
-
-
-class Binding:
-    """Answers C++ questions about the types of one loaded schema library."""
-
-    def __init__(self, library):
+    def __init__(self, library, header_prefix="Olyx"):
         self.lib = library
+        self.header_prefix = header_prefix
+        # The description units and headers live below the library's unit root.
+        self.tree_root = library.unit_root.replace("\\", "/")
 
     # ----- type look-up -------------------------------------------------
     def decl(self, wire_name):
@@ -106,7 +79,12 @@ class Binding:
 
     def header_base(self, decl):
         top = self.top_level(decl)
-        return "%s/%s" % (names.header_dir(self.package_of(top)), top.short_name)
+        return "%s/%s" % (self.header_dir(self.package_of(top)), top.short_name)
+
+    def header_dir(self, package_name):
+        """`zel.profile.provider` -> `Olyx/Zel/Profile/Provider`."""
+        path = names.header_path(package_name)
+        return self.header_prefix + "/" + path if self.header_prefix else path
 
     def decl_header(self, decl):
         if not self.is_own(decl):
@@ -121,22 +99,21 @@ class Binding:
     def assert_path(self, decl, full):
         """The path an accessor's assertion names (slashes, no extension)."""
         suffix = "" if full else "-decl"
-        return "%s/%s%s" % (names.TREE_ROOT, self.header_base(decl), suffix)
+        return "%s/%s%s" % (self.tree_root, self.header_base(decl), suffix)
 
     # ----- property kinds -----------------------------------------------
     def kind(self, ref):
-        """The C++ shape of a TypeRef (property, parameter or result)."""
+        """The kind (`kinds.py`) of a TypeRef: a property, parameter or result."""
         if ref.moref:
             if ref.array:
                 raise BindingError("arrays of managed object references are not supported")
-            return Kind("moref", cpp="Lumo::MoRef")
+            return kinds.MoRefKind()
         if ref.name == "string" and ref.array:
-            return Kind("string_array", cpp="Lumo::Array<std::string>")
+            return kinds.ArrayKind("Lumo::Array<std::string>")
         if ref.name in VALUE_TYPES:
             if ref.array:
                 raise BindingError("arrays of %s are not supported" % ref.name)
-            return Kind("optional" if ref.optional else "value", primitive=ref.name,
-                        cpp=VALUE_TYPES[ref.name])
+            return kinds.value_kind(ref.name, VALUE_TYPES[ref.name], ref.optional)
         if ref.name == "anyType":
             held = "Lumo::Any"
         else:
@@ -145,8 +122,8 @@ class Binding:
                 raise BindingError("%s of kind %s cannot be held by value" % (ref.name, decl.kind))
             held = self.cpp_class(decl)
         if ref.array:
-            return Kind("data_array", cpp="Lumo::DataArray<%s>" % held, element=held)
-        return Kind("object", cpp=held)
+            return kinds.ArrayKind("Lumo::DataArray<%s>" % held, element=held)
+        return kinds.ObjectKind(held)
 
     def held_decl(self, ref):
         """The schema type a reference-held value names (None for primitives/anyType)."""

@@ -1,4 +1,4 @@
-"""Enumerations: the enum type, its wire-string constants and its five functions."""
+"""Enumerations: the enum type, its wire-string constants, its records and its five functions."""
 
 from . import names
 
@@ -11,61 +11,62 @@ class EnumEmitter:
         """(constant name, wire string) per value, in ordinal order."""
         return [(names.enum_constant(decl.short_name, v), v) for v in decl.values]
 
-    def emit_declaration(self, p, decl, in_class):
+    def print_declaration(self, p, decl, in_class):
         """The enum and its constants, inside a class body or a namespace."""
-        p.print("enum class $E$ : int32_t {", E=decl.short_name)
-        p.indent()
-        for ordinal, value in enumerate(decl.values):
-            p.print("$n$ = $i$,", n=names.enumerator(value), i=ordinal)
-        p.outdent()
+        p.print("enum class $name$ : int32_t {", name=decl.short_name)
+        with p.indented():
+            for ordinal, value in enumerate(decl.values):
+                p.print("$enumerator$ = $ordinal$,", enumerator=names.enumerator(value), ordinal=ordinal)
         p.print("};")
         storage = "static const char" if in_class else "extern const char"
-        for const, _ in self.constants(decl):
-            p.print("$s$ $c$[];", s=storage, c=const)
+        for constant, _ in self.constants(decl):
+            p.print("$storage$ $constant$[];", storage=storage, constant=constant)
 
-    def emit_after_class(self, p, decl):
+    def print_after_scope(self, p, decl):
         """Declarations that follow the scope: GetEnumType and the array templates."""
-        E = self.b.cpp_class(decl)
-        p.print("namespace Lumo {")
-        p.print("template <>")
-        p.print("EnumType* GetEnumType<$E$>();", E=E)
-        p.print("}  // namespace Lumo")
-        p.print("extern template class Lumo::Array<$E$>;", E=E)
-        p.print("extern template class Lumo::Primitive<$E$>;", E=E)
+        p.print("""namespace Lumo {
+template <>
+EnumType* GetEnumType<$enum$>();
+}  // namespace Lumo
+extern template class Lumo::Array<$enum$>;
+extern template class Lumo::Primitive<$enum$>;""", enum=self.b.cpp_class(decl))
 
     # ----- description unit ---------------------------------------------
-    def emit_constants_definitions(self, p, decl):
+    def print_constants_definitions(self, p, decl):
         scope = self.b.scope_of(decl)
-        for const, value in self.constants(decl):
-            p.print("const char $s$::$c$[] = $v$;", s=scope, c=const, v=names.c_string(value))
+        for constant, value in self.constants(decl):
+            p.print("const char $scope$::$constant$[] = $text$;", scope=scope, constant=constant,
+                    text=names.c_string(value))
 
-    def emit_values_record(self, p, decl):
+    def print_records(self, p, decl):
+        """The values record, the enumeration record and the five functions."""
         scope = self.b.scope_of(decl)
-        sym = names.joined(decl.name)
-        p.print("const char* const k$sym$Values[] = {", sym=sym)
-        p.indent()
-        for const, _ in self.constants(decl):
-            p.print("$s$::$c$,", s=scope, c=const)
-        p.print("nullptr,")
-        p.outdent()
-        p.print("};")
+        with p.variables(symbol=names.joined(decl.name), enum=self.b.cpp_class(decl)):
+            p.print("const char* const k$symbol$Values[] = {")
+            with p.indented():
+                for constant, _ in self.constants(decl):
+                    p.print("$scope$::$constant$,", scope=scope, constant=constant)
+                p.print("nullptr,")
+            p.print("};")
+            p.print("const Lumo::EnumTypeInfo k$symbol$Enum = {&$record$, k$symbol$Values};",
+                    record=names.record_symbol(decl.name))
+            p.blank()
+            self._print_functions(p)
 
-    def emit_functions(self, p, decl):
-        E = self.b.cpp_class(decl)
-        sym = names.joined(decl.name)
+    def _print_functions(self, p):
         p.print(
-            """int $sym$_unboxValue(const Lumo::Any* value) {
-  const auto* boxed = dynamic_cast<const Lumo::Primitive<$E$>*>(value);
-  if (boxed == nullptr) Kestrum::ThrowTypeMismatchException(typeid(Lumo::Primitive<$E$>), typeid(*value));
+            """int $symbol$_unboxValue(const Lumo::Any* value) {
+  const auto* boxed = dynamic_cast<const Lumo::Primitive<$enum$>*>(value);
+  if (boxed == nullptr) Kestrum::ThrowTypeMismatchException(typeid(Lumo::Primitive<$enum$>), typeid(*value));
   return static_cast<int>(boxed->GetValue());
 }
 
-Lumo::Any* $sym$_boxValue(int ordinal) { return new Lumo::Primitive<$E$>(static_cast<$E$>(ordinal)); }
+Lumo::Any* $symbol$_boxValue(int ordinal) { return new Lumo::Primitive<$enum$>(static_cast<$enum$>(ordinal)); }
 
-void $sym$_toStringArray(const Lumo::Any* values, const Lumo::EnumType* type,
+void $symbol$_toStringArray(const Lumo::Any* values, const Lumo::EnumType* type,
                          Kestrum::Ref<Lumo::Array<std::string>>& result) {
-  const auto* array = dynamic_cast<const Lumo::Array<$E$>*>(values);
-  if (array == nullptr) Kestrum::ThrowTypeMismatchException(typeid(Lumo::Array<$E$>), typeid(*values));
+  const auto* array = dynamic_cast<const Lumo::Array<$enum$>*>(values);
+  if (array == nullptr) Kestrum::ThrowTypeMismatchException(typeid(Lumo::Array<$enum$>), typeid(*values));
   const int count = array->_GetLength();
   result = new Lumo::Array<std::string>(count);
   for (int i = 0; i < count; ++i) {
@@ -76,24 +77,23 @@ void $sym$_toStringArray(const Lumo::Any* values, const Lumo::EnumType* type,
   }
 }
 
-Lumo::Any* $sym$_fromStringArray(const Lumo::Array<std::string>* strings, const Lumo::EnumType* type) {
+Lumo::Any* $symbol$_fromStringArray(const Lumo::Array<std::string>* strings, const Lumo::EnumType* type) {
   // Convert first, so that a refused string leaves nothing allocated.
   const int count = strings->_GetLength();
-  std::vector<$E$> ordinals;
+  std::vector<$enum$> ordinals;
   ordinals.reserve(count);
-  for (int i = 0; i < count; ++i) ordinals.push_back(static_cast<$E$>(type->FromWireString(strings->Get(i))));
-  auto* array = new Lumo::Array<$E$>(count);
+  for (int i = 0; i < count; ++i) ordinals.push_back(static_cast<$enum$>(type->FromWireString(strings->Get(i))));
+  auto* array = new Lumo::Array<$enum$>(count);
   for (int i = 0; i < count; ++i) array->Set(i, ordinals[i]);
   return array;
 }
 
-Lumo::Any* $sym$_createEnumArray() { return new Lumo::Array<$E$>(); }""", sym=sym, E=E)
+Lumo::Any* $symbol$_createEnumArray() { return new Lumo::Array<$enum$>(); }""")
 
-    def emit_funcs_fill(self, p, decl):
-        sym = names.joined(decl.name)
+    def print_functions_fill(self, p, decl):
         p.print(
-            """funcs.unboxValue = &$sym$_unboxValue;
-funcs.boxValue = &$sym$_boxValue;
-funcs.toStringArray = &$sym$_toStringArray;
-funcs.fromStringArray = &$sym$_fromStringArray;
-funcs.createEnumArray = &$sym$_createEnumArray;""", sym=sym)
+            """funcs.unboxValue = &$symbol$_unboxValue;
+funcs.boxValue = &$symbol$_boxValue;
+funcs.toStringArray = &$symbol$_toStringArray;
+funcs.fromStringArray = &$symbol$_fromStringArray;
+funcs.createEnumArray = &$symbol$_createEnumArray;""", symbol=names.joined(decl.name))

@@ -7,10 +7,12 @@ function `invokeByIndex` is the mirror image on a local implementation.
 """
 
 from dataclasses import dataclass
-from typing import List, Optional
+from typing import Optional
 
 from . import doc_comments, names
 from .binding import BindingError
+from .model import RUNTIME_BASE_VERSION
+from .records import TERMINATOR_FLAGS, c_string_or_null
 
 COMPLETION = "const Lumo::CompletionFunctor& completion"
 ITEM = "Kestrum::Ref<Kestrum::System::ScheduledItem>& item"
@@ -42,29 +44,14 @@ class ManagedEmitter:
         return out
 
     # ----- signatures -----------------------------------------------------
-    def param_type(self, param):
-        kind = self.b.kind(param.type)
-        if kind.name == "value":
-            if kind.primitive in ("string", "dateTime", "typeName"):
-                return "const %s&" % kind.cpp
-            return kind.cpp
-        if kind.name == "optional":
-            return "const Kestrum::Optional<%s>&" % kind.cpp
-        return "%s*" % kind.cpp
-
     def result_form(self, result):
         """(return type, trailing out-parameter or None)."""
         if result is None:
             return "void", None
-        kind = self.b.kind(result)
-        if kind.name == "value":
-            return kind.cpp, None
-        if kind.name == "optional":
-            return "Kestrum::Optional<%s>" % kind.cpp, None
-        return "void", "Kestrum::Ref<%s>& result" % kind.cpp
+        return self.b.kind(result).result_form()
 
     def param_list(self, member):
-        return ["%s %s" % (self.param_type(p), names.parameter(p.name)) for p in member.params]
+        return ["%s %s" % (self.b.kind(p.type).parameter_type, names.parameter(p.name)) for p in member.params]
 
     def sync_signature(self, member):
         ret, out = self.result_form(member.result)
@@ -76,233 +63,230 @@ class ManagedEmitter:
         return "%s(%s)" % (member.name, ", ".join(params))
 
     # ----- declaration header --------------------------------------------
-    def interface_head(self, decl):
-        base = self.b.base_class(decl)
-        return "class %s : public virtual %s" % (decl.short_name, base)
+    def interface_head(self, decl, head_name):
+        return "class %s : public virtual %s" % (head_name, self.b.base_class(decl))
 
-    def emit_interface_body(self, p, decl, nested_forward):
-        cls = decl.short_name
-        base = self.b.base_class(decl)
+    def print_interface_body(self, p, decl, nested_forward):
         p.print(" public:")
-        p.indent()
-        for nested in nested_forward:
-            p.print("class $n$;", n=nested.short_name)
-        for method in decl.methods:
-            p.print("static const char $c$[];", c=names.method_constant(method.name))
-        if nested_forward or decl.methods:
-            p.blank()
-        p.print("$S$() {}", S=cls)
-        p.print("$S$(const $S$&) : $B$() {}", S=cls, B=base)
-        p.print("$S$& operator=(const $S$&) { return *this; }", S=cls)
-        p.print("Lumo::ManagedObjectType* _GetType() const override;")
-        members = self.members(decl)
-        if members:
-            p.blank()
-        for member in members:
-            if member.is_property:
-                comment = doc_comments.property_comment(decl.props[member.slot - len(decl.methods)])
-            else:
-                comment = doc_comments.method_comment(decl.methods[member.slot])
-            for line in comment:
-                p.print(line)
-            ret, sig = self.sync_signature(member)
-            p.print("virtual $r$ $s$ = 0;", r=ret, s=sig)
-        p.outdent()
+        with p.indented(), p.variables(short=decl.short_name, base=self.b.base_class(decl)):
+            for nested in nested_forward:
+                p.print("class $nested$;", nested=nested.short_name)
+            for method in decl.methods:
+                p.print("static const char $constant$[];", constant=names.method_constant(method.name))
+            if nested_forward or decl.methods:
+                p.blank()
+            p.print("""$short$() {}
+$short$(const $short$&) : $base$() {}
+$short$& operator=(const $short$&) { return *this; }
+Lumo::ManagedObjectType* _GetType() const override;""")
+            members = self.members(decl)
+            if members:
+                p.blank()
+            for member in members:
+                if member.is_property:
+                    comment = doc_comments.property_comment(decl.props[member.slot - len(decl.methods)])
+                else:
+                    comment = doc_comments.method_comment(decl.methods[member.slot])
+                for line in comment:
+                    p.print(line)
+                result, signature = self.sync_signature(member)
+                p.print("virtual $result$ $signature$ = 0;", result=result, signature=signature)
+
+    def _base_stub(self, decl):
+        return self.b.base_class(decl) + "Stub" if self.b.base_is_own(decl) else "Lumo::StubImpl"
 
     def stub_head(self, decl):
-        cls = decl.short_name
-        if self.b.base_is_own(decl):
-            base_stub = self.b.base_class(decl) + "Stub"
-        else:
-            base_stub = "Lumo::StubImpl"
-        return "class %sStub : public virtual %s, public %s" % (cls, cls, base_stub)
+        return "class %sStub : public virtual %s, public %s" % (decl.short_name, decl.short_name,
+                                                               self._base_stub(decl))
 
-    def emit_stub_body(self, p, decl):
-        cls = decl.short_name
+    def print_stub_body(self, p, decl):
         p.print(" public:")
-        p.indent()
-        p.print("$S$Stub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);", S=cls)
-        p.print("~$S$Stub() override;", S=cls)
-        for member in self.members(decl):
-            ret, sig = self.sync_signature(member)
-            p.blank()
-            p.print("$r$ $s$ override;", r=ret, s=sig)
-            p.print("void $s$;", s=self.async_signature(member))
-        p.outdent()
+        with p.indented():
+            p.print("""$short$Stub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+~$short$Stub() override;""", short=decl.short_name)
+            for member in self.members(decl):
+                result, signature = self.sync_signature(member)
+                p.blank()
+                p.print("$result$ $signature$ override;", result=result, signature=signature)
+                p.print("void $signature$;", signature=self.async_signature(member))
 
     # ----- classes unit -----------------------------------------------------
-    def emit_members(self, p, decl):
-        cls = self.b.cpp_class(decl)
-        short = decl.short_name
-        stub = cls + "Stub"
-        base_stub = self.b.base_class(decl) + "Stub" if self.b.base_is_own(decl) else "Lumo::StubImpl"
-        for method in decl.methods:
-            p.print("const char $C$::$c$[] = $v$;", C=cls, c=names.method_constant(method.name),
-                    v=names.c_string(method.qualified_name))
-        if decl.methods:
-            p.blank()
-        p.print("Lumo::ManagedObjectType* $C$::_GetType() const { return Lumo::GetMoType<$C$>(); }", C=cls)
-        p.blank()
-        p.print("$T$::$S$Stub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context)",
-                T=stub, S=short)
-        p.print("    : $B$(ref, adapter, context) {}", B=base_stub)
-        p.blank()
-        p.print("$T$::~$S$Stub() = default;", T=stub, S=short)
-        objects = names.method_objects_symbol(decl.name)
-        for member in self.members(decl):
-            p.blank()
-            self._emit_sync(p, decl, stub, member, objects)
-            p.blank()
-            self._emit_async(p, stub, member, objects)
+    def print_members(self, p, decl):
+        class_name = self.b.cpp_class(decl)
+        with p.variables(class_name=class_name, short=decl.short_name, stub=class_name + "Stub",
+                         base_stub=self._base_stub(decl), objects=names.method_objects_symbol(decl.name)):
+            for method in decl.methods:
+                p.print("const char $class_name$::$constant$[] = $text$;",
+                        constant=names.method_constant(method.name), text=names.c_string(method.qualified_name))
+            if decl.methods:
+                p.blank()
+            p.print("""Lumo::ManagedObjectType* $class_name$::_GetType() const { return Lumo::GetMoType<$class_name$>(); }
 
-    def _emit_packing(self, p, member):
+$stub$::$short$Stub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context)
+    : $base_stub$(ref, adapter, context) {}
+
+$stub$::~$short$Stub() = default;""")
+            for member in self.members(decl):
+                p.blank()
+                self._print_sync(p, member)
+                p.blank()
+                self._print_async(p, member)
+
+    def _print_packing(self, p, member):
         if not member.params:
             p.print("std::vector<Kestrum::Ref<Lumo::Any>> args;")
             return
-        p.print("std::vector<Kestrum::Ref<Lumo::Any>> args($n$);", n=len(member.params))
+        p.print("std::vector<Kestrum::Ref<Lumo::Any>> args($count$);", count=len(member.params))
         for k, param in enumerate(member.params):
-            kind = self.b.kind(param.type)
-            ident = names.parameter(param.name)
-            if kind.name == "value" and kind.primitive == "string":
-                value = "Lumo::Binding::BoxString(%s)" % ident
-            elif kind.name == "optional" and kind.primitive == "string":
-                value = "Lumo::Binding::BoxOptionalString(%s)" % ident
-            elif kind.name == "value" and kind.primitive == "boolean":
-                value = "Lumo::BoxBool(%s)" % ident
-            elif kind.name == "optional" and kind.primitive == "boolean":
-                value = "Lumo::Binding::BoxOptionalBool(%s)" % ident
-            elif kind.name in ("value", "optional"):
-                value = "Lumo::Binding::Box(%s)" % ident
+            p.print("args[$position$] = $value$;", position=k,
+                    value=self.b.kind(param.type).box(names.parameter(param.name)))
+
+    def _print_sync(self, p, member):
+        result, signature = self.sync_signature(member)
+        p.print("$result$ $stub$::$signature$ {", result=result, signature=signature)
+        with p.indented():
+            self._print_packing(p, member)
+            if member.result is None:
+                p.print("_Invoke_Task($objects$[$slot$], args);", slot=member.slot)
             else:
-                value = ident
-            p.print("args[$k$] = $v$;", k=k, v=value)
-
-    def _emit_sync(self, p, decl, stub, member, objects):
-        ret, sig = self.sync_signature(member)
-        p.print("$r$ $T$::$s$ {", r=ret, T=stub, s=sig)
-        p.indent()
-        self._emit_packing(p, member)
-        method = "%s[%d]" % (objects, member.slot)
-        if member.result is None:
-            p.print("_Invoke_Task($m$, args);", m=method)
-        else:
-            p.print("Kestrum::Ref<Lumo::Any> value;")
-            p.print("_Invoke_Task($m$, args, value);", m=method)
-            kind = self.b.kind(member.result)
-            if kind.name == "value" and kind.primitive == "string":
-                p.print("return Lumo::Binding::StringResult(value);")
-            elif kind.name == "optional" and kind.primitive == "string":
-                p.print("return Lumo::Binding::OptionalStringResult(value);")
-            elif kind.name == "value" and kind.primitive == "boolean":
-                p.print("return Lumo::Binding::BoolResult(value);")
-            elif kind.name in ("value", "optional"):
-                p.print("return Lumo::Binding::ValueResult<$r$>(value);", r=ret)
-            elif kind.is_array:
-                p.print("result = Lumo::Binding::ArrayResult<$A$>(value);", A=kind.cpp)
-            else:
-                p.print("result = Lumo::Binding::CheckedCast<$T$>(value.Get());", T=kind.cpp)
-        p.outdent()
+                p.print("""Kestrum::Ref<Lumo::Any> value;
+_Invoke_Task($objects$[$slot$], args, value);""", slot=member.slot)
+                p.print(self.b.kind(member.result).unbox_result(result))
         p.print("}")
 
-    def _emit_async(self, p, stub, member, objects):
-        p.print("void $T$::$s$ {", T=stub, s=self.async_signature(member))
-        p.indent()
-        self._emit_packing(p, member)
-        p.print("_StartInvoke_Task($o$[$i$], args, completion, item);", o=objects, i=member.slot)
-        p.outdent()
+    def _print_async(self, p, member):
+        p.print("void $stub$::$signature$ {", signature=self.async_signature(member))
+        with p.indented():
+            self._print_packing(p, member)
+            p.print("_StartInvoke_Task($objects$[$slot$], args, completion, item);", slot=member.slot)
         p.print("}")
 
-    # ----- description unit: dispatch ---------------------------------------
-    def emit_property_index(self, p, decl, fn):
-        p.print("int $fn$(const char* name, size_t length) {", fn=fn)
-        p.indent()
-        for j, prop in enumerate(decl.props):
-            p.print('if (length == $n$ && std::memcmp(name, $s$, $n$) == 0) return $j$;',
-                    n=len(prop.name.encode()), s=names.c_string(prop.name), j=j)
-        p.print("return -1;")
-        p.outdent()
+    # ----- description unit: records and dispatch ----------------------------
+    def print_records(self, p, decl, records):
+        symbol = names.joined(decl.name)
+        # The dispatch names the unit's path itself when it is called with an unknown index.
+        with p.variables(symbol=symbol, unit=names.c_string(decl.package.unit)):
+            props = records.print_property_list(p, decl, symbol)
+            methods = self._print_method_records(p, decl, symbol, records)
+            p.blank()
+            index_function = "nullptr"
+            if decl.props:
+                self._print_property_index(p, decl)
+                index_function = "&%s_propertyIndex" % symbol
+                p.blank()
+            self._print_invoke(p, decl)
+            p.blank()
+            p.print("""Lumo::Stub* $symbol$_createStub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context) {
+  return new (std::nothrow) $class_name$Stub(ref, adapter, context);
+}""", class_name=self.b.cpp_class(decl))
+            p.blank()
+            parent, const = records.parent_pointer(decl, "k%sManaged" % symbol)
+            p.print("""$const$Lumo::ManagedTypeInfo k$symbol$Managed = {
+    &$record$, $parent$, $props$, $methods$,
+    $index_function$, &$symbol$_invokeByIndex, &$symbol$_createStub, $objects$};""",
+                    const=const, record=names.record_symbol(decl.name), parent=parent, props=props,
+                    methods=methods, index_function=index_function,
+                    objects=names.method_objects_symbol(decl.name))
+
+    def _print_method_records(self, p, decl, symbol, records):
+        """Each method's parameter and fault lists, then the MethodInfo rows; returns the rows' name."""
+        rows = []
+        for i, method in enumerate(decl.methods):
+            method_symbol = "%s_%s" % (symbol, method.name)
+            rows.append((method, self._print_parameter_list(p, method, method_symbol, records),
+                         self._print_fault_list(p, method, method_symbol, records),
+                         self._result_record(method, "k%sMethods[%d].result.type" % (symbol, i), records)))
+        if not decl.methods:
+            return "kNoMethods"
+        p.print("$const$Lumo::MethodInfo k$symbol$Methods[] = {",
+                const=records.constness(m.result.name for m in decl.methods if m.result is not None))
+        with p.indented():
+            for method, params, faults, result in rows:
+                p.print("""{$name$, $wsdl$, $privilege$, nullptr,
+ $result$,
+ $params$, $faults$, 0x$flags$, $since$},""", name=c_string_or_null(method.name),
+                        wsdl=c_string_or_null(method.wsdl), privilege=c_string_or_null(method.privilege),
+                        result=result, params=params, faults=faults, flags="%x" % method.flags,
+                        since=c_string_or_null(method.since))
+            p.print("{},")
+        p.print("};")
+        return "k%sMethods" % symbol
+
+    def _print_parameter_list(self, p, method, method_symbol, records):
+        if not method.params:
+            return "kNoParams"
+        rows = []
+        for k, param in enumerate(method.params):
+            pointer = records.type_pointer(param.type.name, "k%sParams[%d].type" % (method_symbol, k))
+            rows.append("{%s, nullptr, %s, 0x%x, %s}," % (c_string_or_null(param.name), pointer, param.flags,
+                                                         c_string_or_null(param.since)))
+        name = "k%sParams" % method_symbol
+        records.print_terminated_list(p, "Lumo::ParamInfo", name, [param.type for param in method.params], rows,
+                                      "{nullptr, nullptr, nullptr, %s, nullptr}," % TERMINATOR_FLAGS)
+        return name
+
+    def _print_fault_list(self, p, method, method_symbol, records):
+        if not method.faults:
+            return "kNoFaults"
+        entries = [records.type_pointer(f, "k%sFaults[%d]" % (method_symbol, k)) for k, f in enumerate(method.faults)]
+        p.print("const Lumo::TypeInfo*$const$ k$method_symbol$Faults[] = {$entries$, nullptr};",
+                const="" if "nullptr" in entries else " const", method_symbol=method_symbol,
+                entries=", ".join(entries))
+        return "k%sFaults" % method_symbol
+
+    def _result_record(self, method, field, records):
+        """The ParamInfo of a method's result (a method without one names the runtime's base version)."""
+        if method.result is None:
+            return '{"result", nullptr, nullptr, 0x0, %s}' % c_string_or_null(RUNTIME_BASE_VERSION)
+        pointer = records.type_pointer(method.result.name, field)
+        return '{"result", nullptr, %s, 0x%x, %s}' % (pointer, method.result.flags,
+                                                      c_string_or_null(self.b.lib.result_version(method)))
+
+    def _print_property_index(self, p, decl):
+        p.print("int $symbol$_propertyIndex(const char* name, size_t length) {")
+        with p.indented():
+            for j, prop in enumerate(decl.props):
+                p.print("if (length == $length$ && std::memcmp(name, $text$, $length$) == 0) return $position$;",
+                        length=len(prop.name.encode()), text=names.c_string(prop.name), position=j)
+            p.print("return -1;")
         p.print("}")
 
-    def emit_invoke(self, p, decl, fn, unit_path):
-        cls = self.b.cpp_class(decl)
+    def _print_invoke(self, p, decl):
+        class_name = self.b.cpp_class(decl)
         members = sorted(self.members(decl), key=lambda m: m.slot)
-        p.print("void $fn$(Lumo::ManagedObject* object, int index, std::vector<Kestrum::Ref<Lumo::Any>>& args,",
-                fn=fn)
-        p.print("       Kestrum::Ref<Lumo::Any>& result) {")
-        p.indent()
-        p.print("result.Reset();")
-        p.print("$C$* self = Lumo::Binding::ImplementationAs<$C$>(object);", C=cls)
-        if not members:
-            p.print("(void)self;")
-            p.print("(void)index;")
-            p.print("(void)args;")
-            p.print('KESTRUM_NOT_REACHED_AT($u$, __LINE__);', u=names.c_string(unit_path))
-            p.outdent()
-            p.print("}")
-            return
-        if not any(member.params for member in members):
-            p.print("(void)args;")
-        p.print("switch (index) {")
-        for member in members:
-            p.print("  case $i$: {", i=member.slot)
-            p.indent()
-            p.indent()
-            self._emit_unpack_and_call(p, member)
-            p.print("return;")
-            p.outdent()
-            p.outdent()
-            p.print("  }")
-        p.print("  default:")
-        p.print('    KESTRUM_NOT_REACHED_AT($u$, __LINE__);', u=names.c_string(unit_path))
-        p.print("}")
-        p.outdent()
-        p.print("}")
-
-    def _emit_unpack_and_call(self, p, member):
-        call_args = []
-        for k, param in enumerate(member.params):
-            kind = self.b.kind(param.type)
-            ident = "a%d" % k
-            pname = names.c_string(param.name)
-            if kind.name == "value" and kind.primitive == "string":
-                p.print("const std::string $v$ = Lumo::Binding::StringArgument(args, $k$, $n$);", v=ident, k=k, n=pname)
-            elif kind.name == "optional" and kind.primitive == "string":
-                p.print("const Kestrum::Optional<std::string> $v$ = Lumo::Binding::OptionalStringArgument(args, $k$);",
-                        v=ident, k=k)
-            elif kind.name == "value" and kind.primitive == "boolean":
-                p.print("const bool $v$ = Lumo::Binding::BoolArgument(args, $k$, $n$);", v=ident, k=k, n=pname)
-            elif kind.name == "optional" and kind.primitive == "boolean":
-                p.print("const Kestrum::Optional<bool> $v$ = Lumo::Binding::OptionalBoolArgument(args, $k$);",
-                        v=ident, k=k)
-            elif kind.name == "value":
-                p.print("const $T$ $v$ = Lumo::Binding::ValueArgument<$T$>(args, $k$, $n$);", T=kind.cpp, v=ident,
-                        k=k, n=pname)
-            elif kind.name == "optional":
-                p.print("const Kestrum::Optional<$T$> $v$ = Lumo::Binding::OptionalValueArgument<$T$>(args, $k$);",
-                        T=kind.cpp, v=ident, k=k)
+        p.print("""void $symbol$_invokeByIndex(Lumo::ManagedObject* object, int index, std::vector<Kestrum::Ref<Lumo::Any>>& args,
+       Kestrum::Ref<Lumo::Any>& result) {""")
+        with p.indented():
+            p.print("""result.Reset();
+$class_name$* self = Lumo::Binding::ImplementationAs<$class_name$>(object);""", class_name=class_name)
+            if not members:
+                p.print("""(void)self;
+(void)index;
+(void)args;
+KESTRUM_NOT_REACHED_AT($unit$, __LINE__);""")
             else:
-                p.print("$T$* $v$ = Lumo::Binding::Argument<$T$>(args, $k$);", T=kind.cpp, v=ident, k=k)
-            call_args.append(ident)
-        if member.result is None:
-            p.print("self->$f$($a$);", f=member.name, a=", ".join(call_args))
-            return
-        kind = self.b.kind(member.result)
-        if kind.reference_held:
-            p.print("Kestrum::Ref<$T$> value;", T=kind.cpp)
-            p.print("self->$f$($a$);", f=member.name, a=", ".join(call_args + ["value"]))
-            p.print("result = value.Get();")
-        elif kind.name == "value" and kind.primitive == "string":
-            p.print("result = Lumo::Binding::BoxString(self->$f$($a$));", f=member.name, a=", ".join(call_args))
-        elif kind.name == "optional" and kind.primitive == "string":
-            p.print("result = Lumo::Binding::BoxOptionalString(self->$f$($a$));", f=member.name,
-                    a=", ".join(call_args))
-        elif kind.name == "value" and kind.primitive == "boolean":
-            p.print("result = Lumo::BoxBool(self->$f$($a$));", f=member.name, a=", ".join(call_args))
-        else:
-            p.print("result = Lumo::Binding::Box(self->$f$($a$));", f=member.name, a=", ".join(call_args))
-
-    def emit_create_stub(self, p, decl, fn):
-        p.print("Lumo::Stub* $fn$(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context) {",
-                fn=fn)
-        p.print("  return new (std::nothrow) $C$Stub(ref, adapter, context);", C=self.b.cpp_class(decl))
+                if not any(member.params for member in members):
+                    p.print("(void)args;")
+                p.print("switch (index) {")
+                for member in members:
+                    p.print("  case $slot$: {", slot=member.slot)
+                    with p.indented(2):
+                        self._print_unpack_and_call(p, member)
+                        p.print("return;")
+                    p.print("  }")
+                p.print("""  default:
+    KESTRUM_NOT_REACHED_AT($unit$, __LINE__);
+}""")
         p.print("}")
+
+    def _print_unpack_and_call(self, p, member):
+        arguments = []
+        for k, param in enumerate(member.params):
+            variable = "a%d" % k
+            p.print(self.b.kind(param.type).unbox_argument(variable, k, names.c_string(param.name)))
+            arguments.append(variable)
+        if member.result is None:
+            p.print("self->$function$($arguments$);", function=member.name, arguments=", ".join(arguments))
+            return
+        for line in self.b.kind(member.result).invoke_result(member.name, arguments):
+            p.print(line)

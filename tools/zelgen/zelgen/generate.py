@@ -1,6 +1,6 @@
 """Turns a loaded schema library into the generated sources, as {path: text}."""
 
-from . import emit_registration, names
+from . import emit_registration
 from .binding import Binding, BindingError
 from .emit_classes import ClassesEmitter
 from .emit_headers import HeaderEmitter, HeaderError
@@ -62,13 +62,12 @@ def check_include_cycles(binding, headers):
 
 
 def generate(library, header_prefix="Olyx"):
-    names.configure(library.unit_root.replace("\\", "/"), header_prefix)
-    binding = Binding(library)
+    binding = Binding(library, header_prefix)
     headers = HeaderEmitter(binding)
     check_include_cycles(binding, headers)
     units = UnitEmitter(binding, external_array_instantiations(binding))
     classes = ClassesEmitter(binding)
-    root = names.TREE_ROOT
+    root = binding.tree_root
     files = {}
     for package in library.packages:
         source = _source_name(package)

@@ -11,20 +11,6 @@ CPP_KEYWORDS = frozenset(
     typename union unsigned using virtual void volatile wchar_t while xor xor_eq""".split()
 )
 
-# The description units and headers live below this root (the library's unit root).
-TREE_ROOT = "LIBRARIES/olyx/generic/beta"
-
-# Headers of a package live below this folder: `Olyx/Zel/Profile/...`.
-HEADER_PREFIX = "Olyx"
-
-
-def configure(tree_root, header_prefix):
-    """Sets the roots of one library's output (the generator handles one library per run)."""
-    global TREE_ROOT, HEADER_PREFIX
-    TREE_ROOT = tree_root
-    HEADER_PREFIX = header_prefix
-
-
 def cap(name):
     """`queryProfile` -> `QueryProfile`."""
     return name[:1].upper() + name[1:]
@@ -62,10 +48,9 @@ def package_dir(package_name):
     return "/".join(components(package_name))
 
 
-def header_dir(package_name):
-    """`zel.profile.provider` -> `Olyx/Zel/Profile/Provider`."""
-    path = "/".join(cap(c) for c in components(package_name))
-    return HEADER_PREFIX + "/" + path if HEADER_PREFIX else path
+def header_path(package_name):
+    """`zel.profile.provider` -> `Zel/Profile/Provider` (below the header prefix)."""
+    return "/".join(cap(c) for c in components(package_name))
 
 
 def identifier(name):

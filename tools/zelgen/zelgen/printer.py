@@ -1,14 +1,24 @@
-"""A small text printer that fills `$var$` templates and keeps indentation.
+"""A small text printer that fills `$variable$` templates and keeps indentation.
 
-Emitters build their output through one Printer per file: each `print`
-substitutes `$name$` placeholders from keyword arguments (`$$` is a literal
-dollar) and indents every produced line by the current level. Keeping layout
-here lets the emitters read like the code they produce.
+Emitters build their output through one Printer per file:
+
+- `print(template, **values)` substitutes `$name$` placeholders (`$$` is a
+  literal dollar) and indents every produced line by the current level;
+- `with p.variables(name=value, ...):` opens a frame whose values every
+  template printed inside it sees (the innermost frame wins, keyword arguments
+  of `print` win over frames);
+- `with p.indented():` prints its body one level deeper;
+- a template line holding nothing but `$name$` whose value is a callable is a
+  hole: the callable runs there and prints at that line's indentation.
+
+Keeping layout here lets the emitters read like the code they produce.
 """
 
+import contextlib
 import re
 
-_VAR = re.compile(r"\$([A-Za-z_][A-Za-z0-9_]*)?\$")
+_VARIABLE = re.compile(r"\$([A-Za-z_][A-Za-z0-9_]*)?\$")
+_HOLE = re.compile(r"^( *)\$([A-Za-z_][A-Za-z0-9_]*)\$$")
 
 
 class TemplateError(Exception):
@@ -20,20 +30,57 @@ class Printer:
         self._lines = []
         self._level = 0
         self._unit = indent_unit
+        self._frames = []
 
-    def indent(self):
-        self._level += 1
+    @contextlib.contextmanager
+    def indented(self, levels=1):
+        self._level += levels
+        try:
+            yield self
+        finally:
+            self._level -= levels
 
-    def outdent(self):
-        if self._level == 0:
-            raise TemplateError("outdent below zero")
-        self._level -= 1
+    @contextlib.contextmanager
+    def variables(self, **values):
+        self._frames.append(values)
+        try:
+            yield self
+        finally:
+            self._frames.pop()
 
     def print(self, template="", **values):
         """Appends the filled template; a template may span several lines."""
-        text = fill(template, values)
+        for line in template.split("\n"):
+            hole = _HOLE.match(line)
+            if hole is not None:
+                value = self._value(hole.group(2), values, template)
+                if callable(value):
+                    depth, rest = divmod(len(hole.group(1)), len(self._unit))
+                    if rest:
+                        raise TemplateError("hole $%s$ is not at a whole indentation level" % hole.group(2))
+                    with self.indented(depth):
+                        value()
+                    continue
+            self._append(self._fill(line, values, template))
+
+    def _append(self, text):
         for line in text.split("\n"):
             self._lines.append(self._unit * self._level + line if line else "")
+
+    def _value(self, name, values, template):
+        if name in values:
+            return values[name]
+        for frame in reversed(self._frames):
+            if name in frame:
+                return frame[name]
+        raise TemplateError("no value for $%s$ in template %r" % (name, template[:60]))
+
+    def _fill(self, line, values, template):
+        def substitute(match):
+            name = match.group(1)
+            return "$" if name is None else str(self._value(name, values, template))
+
+        return _VARIABLE.sub(substitute, line)
 
     def blank(self):
         if self._lines and self._lines[-1] != "":
@@ -49,15 +96,3 @@ class Printer:
         while lines and lines[-1] == "":
             lines.pop()
         return "\n".join(lines) + "\n"
-
-
-def fill(template, values):
-    def substitute(match):
-        name = match.group(1)
-        if name is None:
-            return "$"
-        if name not in values:
-            raise TemplateError("no value for $%s$ in template %r" % (name, template[:60]))
-        return str(values[name])
-
-    return _VAR.sub(substitute, template)
