@@ -74,9 +74,6 @@ class Binding:
     def package_of(self, decl):
         return decl.package.name
 
-    def package_types(self, decl):
-        return decl.package.types
-
     def header_base(self, decl):
         top = self.top_level(decl)
         return "%s/%s" % (self.header_dir(self.package_of(top)), top.short_name)
@@ -157,6 +154,10 @@ class Binding:
         while self.base_is_own(decl):
             decl = self.base_decl(decl)
         return decl
+
+    def top_level_types(self, package):
+        """The package's types that are not nested in another, in package order."""
+        return [t for t in package.types if t.enclosing is None]
 
     def nested_types(self, decl):
         """Own types nested directly in `decl`, in package (slot) order."""

@@ -23,7 +23,7 @@ class ClassesEmitter:
 #include <utility>
 #include <vector>
 """, source=source)
-        for top in [t for t in package.types if t.enclosing is None]:
+        for top in self.b.top_level_types(package):
             p.print("#include <$header$>", header=self.b.full_header(top))
         for decl in package.types:
             if decl.kind == "enum":

@@ -11,7 +11,6 @@ property's kind comes from the kind (`kinds.py`).
 
 from . import doc_comments, names
 from .emit_faults import FaultEmitter
-from .kinds import getter_name
 
 
 class DataObjectEmitter:
@@ -23,7 +22,7 @@ class DataObjectEmitter:
         """The printer variables a kind's accessor templates read."""
         kind = self.b.kind(prop.type)
         return dict(Property=names.cap(prop.name), member=names.member(prop.name), index=index,
-                    getter=getter_name(kind.primitive, names.cap(prop.name)), class_name=self.b.cpp_class(decl),
+                    getter=kind.getter(names.cap(prop.name)), class_name=self.b.cpp_class(decl),
                     check='KESTRUM_ASSERT_AT(value != nullptr, "%s", __LINE__);' % self.b.assert_path(decl, full))
 
     def _extends_own_data(self, decl):
@@ -193,8 +192,8 @@ Lumo::Any* $symbol$_createArray() { return new Lumo::DataArray<$class_name$>(); 
 
         def print_cases():
             for index, prop, body in cases:
-                with p.variables(Property=names.cap(prop.name), getter=getter_name(
-                        self.b.kind(prop.type).primitive, names.cap(prop.name))):
+                with p.variables(Property=names.cap(prop.name),
+                                 getter=self.b.kind(prop.type).getter(names.cap(prop.name))):
                     p.print("case $index$:", index=index)
                     with p.indented():
                         for line in body:

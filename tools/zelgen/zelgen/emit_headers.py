@@ -26,7 +26,7 @@ class HeaderEmitter:
     # ----- what a header needs -------------------------------------------
     def group(self, top):
         """The top-level type and its nested types, in definition order."""
-        return [top] + [t for t in self.b.package_types(top) if t.enclosing is top]
+        return [top] + self.b.nested_types(top)
 
     def referenced(self, decl):
         """Schema types whose classes appear in `decl`'s members and signatures."""

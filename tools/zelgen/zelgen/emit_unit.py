@@ -48,7 +48,7 @@ class UnitEmitter:
 #include <Lumo/BindingSupport.h>
 #include <Lumo/RuntimeTypeInfos.h>
 #include <Lumo/TypeInfoLoader.h>""", source=source)
-        for top in [t for t in package.types if t.enclosing is None]:
+        for top in self.b.top_level_types(package):
             p.print("#include <$header$>", header=self.b.full_header(top))
         for header in self._external_headers(package):
             p.print("#include <$header$>", header=header)

@@ -41,7 +41,7 @@ def check_include_cycles(binding, headers):
     """Declaration headers may include each other only without cycles."""
     graph = {}
     for package in binding.lib.packages:
-        for top in [t for t in package.types if t.enclosing is None]:
+        for top in binding.top_level_types(package):
             includes, _ = headers.decl_includes(top)
             graph[binding.decl_header(top)] = [h for h in includes if h.endswith("-decl.h")]
     state = {}
@@ -71,7 +71,7 @@ def generate(library, header_prefix="Olyx"):
     files = {}
     for package in library.packages:
         source = _source_name(package)
-        for top in [t for t in package.types if t.enclosing is None]:
+        for top in binding.top_level_types(package):
             files["%s/%s" % (root, binding.decl_header(top))] = headers.emit_decl(top, source)
             files["%s/%s" % (root, binding.full_header(top))] = headers.emit_full(top, source)
         unit_dir = package.unit.replace("\\", "/").rsplit("/", 1)[0]

@@ -17,11 +17,6 @@ assertion of a swap), and `$class_name$` (the qualified class, in the full heade
 _BY_VALUE = ("boolean", "int", "long", "double")
 
 
-def getter_name(primitive, name):
-    """Booleans read as Is<Property>, everything else as Get<Property>."""
-    return ("Is" if primitive == "boolean" else "Get") + name
-
-
 class Kind:
     """The shared defaults; `cpp` is the value type or the held class."""
 
@@ -33,6 +28,10 @@ class Kind:
 
     def __init__(self, cpp):
         self.cpp = cpp
+
+    def getter(self, capitalised_name):
+        """The name of the getter: Get<Property>, Is<Property> for booleans."""
+        return ("Is" if self.primitive == "boolean" else "Get") + capitalised_name
 
     # ----- storage -------------------------------------------------------------
     @property
