@@ -73,7 +73,7 @@ install(FILES ${PROJECT_BINARY_DIR}/zel-typesConfig.cmake
         DESTINATION ${ZEL_INSTALL_CMAKEDIR} COMPONENT development)
 
 # The generator (Python 3, standard library only) and the style it formats with.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/zel-types/generator/zelgen
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/zelgen/zelgen
         DESTINATION ${ZEL_INSTALL_GENERATORDIR} COMPONENT development
         FILES_MATCHING PATTERN "*.py")
 install(FILES ${PROJECT_SOURCE_DIR}/.clang-format RENAME clang-format-style

@@ -1,0 +1,104 @@
+"""Faults: the exception class nested in every fault class, and the fault's
+own virtual operations (a fault is a data object otherwise, see `emit_data.py`).
+
+`Exception` carries the fault; its value constructor takes every property of
+the fault, inherited ones first, and its base is the base fault's exception.
+"""
+
+from . import doc_comments, names
+
+
+class FaultEmitter:
+    def __init__(self, binding):
+        self.b = binding
+
+    def _exception_base(self, decl):
+        if self.b.base_is_own(decl):
+            return "%s::Exception" % self.b.base_class(decl)
+        return "Lumo::MethodFault::Exception"
+
+    def value_constructor_parameters(self, decl):
+        """(C++ parameter, property) pairs of the value constructor, inherited first."""
+        return [("%s %s" % (self.b.kind(prop.type).parameter_type, names.identifier(prop.name)), prop)
+                for prop in self.b.all_props(decl)]
+
+    def _variables(self, decl):
+        parameters = self.value_constructor_parameters(decl)
+        return dict(short=decl.short_name, class_name=self.b.cpp_class(decl), base=self._exception_base(decl),
+                    parameters=", ".join(text for text, _ in parameters))
+
+    # ----- declaration header ------------------------------------------------
+    def print_exception_class(self, p, decl):
+        """The nested `Exception` class, first in the fault class's public part."""
+        for line in doc_comments.exception_comment(decl):
+            p.print(line)
+        parameters = self.value_constructor_parameters(decl)
+        if not parameters:
+            value_constructor = "Exception();"
+        elif len(parameters) == 1:
+            value_constructor = "explicit Exception($parameters$);"
+        else:
+            value_constructor = "Exception($parameters$);"
+        with p.variables(**self._variables(decl)):
+            p.print("""class Exception : public $base$ {
+ public:
+  explicit Exception($short$* fault);
+  """ + value_constructor + """
+  Exception(const Exception& other);
+  ~Exception() override;
+  Kestrum::Exception* Clone() const override;
+  [[noreturn]] void Throw() const override;
+  $short$* GetFault() const {
+    auto* fault = dynamic_cast<$short$*>(_fault.Get());
+    KESTRUM_ASSERT_AT(fault != nullptr && static_cast<Lumo::MethodFault*>(fault) == _fault.Get(),
+                      "$path$", __LINE__);
+    return fault;
+  }
+
+ protected:
+  Exception(std::string&& message, Lumo::MethodFault* fault);
+
+ private:
+  static Kestrum::Ref<$short$> MakeFault($parameters$);
+};
+""", path=self.b.assert_path(decl, False))
+
+    # ----- classes unit ------------------------------------------------------
+    def print_fault_members(self, p):
+        """A fault's own virtual operations, within the data members' variables."""
+        p.print("""$class_name$::Exception* $class_name$::CreateException() { return new Exception(this); }
+
+void $class_name$::ThrowInternal() { throw Exception(this); }""")
+
+    def print_exception_members(self, p, decl):
+        parameters = self.value_constructor_parameters(decl)
+
+        def stores():
+            # Stored directly: the value constructor copies without validation.
+            for _, prop in parameters:
+                p.print("fault->$member$ = $value$;", member=names.member(prop.name), value=names.identifier(prop.name))
+
+        with p.variables(**self._variables(decl)):
+            p.print("""$class_name$::Exception::Exception($short$* fault)
+    : $base$(Lumo::MethodFault::Exception::FormatMessage(fault), fault) {}
+
+$class_name$::Exception::Exception(std::string&& message, Lumo::MethodFault* fault)
+    : $base$(std::move(message), fault) {}
+
+$class_name$::Exception::Exception($parameters$)
+    : Exception(MakeFault($arguments$).Get()) {}
+
+Kestrum::Ref<$class_name$> $class_name$::Exception::MakeFault($parameters$) {
+  Kestrum::Ref<$class_name$> fault(new $class_name$());
+  $stores$
+  return fault;
+}
+
+$class_name$::Exception::Exception(const Exception& other) = default;
+
+$class_name$::Exception::~Exception() = default;
+
+Kestrum::Exception* $class_name$::Exception::Clone() const { return new Exception(*this); }
+
+void $class_name$::Exception::Throw() const { throw Exception(*this); }""",
+                    arguments=", ".join(names.identifier(prop.name) for _, prop in parameters), stores=stores)
