@@ -1,9 +1,11 @@
-// Speed of the wire format on a realistic message: a few hundred
-// capability-based profiles with sub-profiles, capability instances and
-// anyType values, written and read as the response of
-// zel.profile.ProfileManager.retrieveContent; the bare parse of the same bytes
-// by pugixml; and a stub call over the local and the wire adapter. Reading is
-// reported as a ratio of the bare parse at the end of the run.
+// Speed of the object model and the wire format on the profile document
+// (ProfileDocument.h) of 1, 100 and 1,000 profiles: building it with the
+// setters, a deep copy, writing and reading it as the response of
+// zel.profile.ProfileManager.retrieveContent, and the bare parse of the same
+// bytes by pugixml; each with the time per profile, and building, copying
+// and reading with the release of what they made inside the timed loop. Then
+// a stub call over the local and the wire adapter. The run ends with reading
+// as a fraction of the bare parse at each size.
 #include <Kestrum/DateTime.h>
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/Wire.h>
@@ -14,138 +16,21 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "ProfileDocument.h"
 
 namespace {
 
 using Kestrum::Ref;
 using Lumo::Any;
 
-// ---- Building values through the records --------------------------------------------
+// ---- The profile document at 1, 100 and 1,000 profiles ---------------------------------
 
-Ref<Any> New(const char* typeName) {
-  auto* type = dynamic_cast<Lumo::DataObjectType*>(Lumo::FindTypeByName(typeName));
-  if (!type) Kestrum::Panic("no type %s\n", typeName);
-  return Ref<Any>(type->CreateInstance());
-}
+constexpr int kSizes[] = {1, 100, 1000};
 
-// The record and own index of a property, searching the type and its bases.
-std::pair<const Lumo::DataTypeInfo*, int> Find(const Any* object, const char* name) {
-  auto* type = static_cast<const Lumo::DynamicData*>(object)->_GetDataType();
-  for (const Lumo::DataObjectType* t = type; t; t = t->GetBase()) {
-    int index = t->FindProperty(name);
-    if (index >= 0) return {t->GetInfo(), index};
-  }
-  Kestrum::Panic("no property %s in %s\n", name, type->GetName());
-}
-
-template <class T>
-void Set(Any* object, const char* name, const T& value) {
-  auto [info, index] = Find(object, name);
-  info->setProperty(object, index, &value);
-}
-
-void SetRef(Any* object, const char* name, Any* value) {
-  Ref<Any> held(value);
-  Set(object, name, held);
-}
-
-Ref<Any> ArrayOf(const char* typeName, const std::vector<Ref<Any>>& items) {
-  auto* type = dynamic_cast<Lumo::DataObjectType*>(Lumo::FindTypeByName(typeName));
-  Ref<Any> array(type->CreateArray());
-  for (const auto& item : items) static_cast<Lumo::DataArrayBase*>(array.Get())->Append(item.Get());
-  return array;
-}
-
-int gObjects = 0;
-
-Ref<Any> Value(int i) {
-  ++gObjects;
-  switch (i % 4) {
-    case 0:
-      return Ref<Any>(new Lumo::Primitive<int32_t>(i * 17));
-    case 1:
-      return Ref<Any>(new Lumo::Primitive<std::string>("thin <" + std::to_string(i) + ">"));
-    case 2:
-      return Ref<Any>(Lumo::BoxBool(i % 3 == 0));
-    default:
-      return Ref<Any>(new Lumo::Primitive<int64_t>(int64_t{1} << 36 | i));
-  }
-}
-
-Ref<Any> Capability(int p, int s, int c) {
-  std::vector<Ref<Any>> properties;
-  for (int k = 0; k < 2; ++k) {
-    Ref<Any> property = New("zel.capability.PropertyInstance");
-    Set(property.Get(), "id", std::string(k ? "proportionalCapacity" : "hostFailuresToTolerate"));
-    if (k) Set(property.Get(), "operator", std::string("NOT"));
-    SetRef(property.Get(), "value", Value(p + s + c + k).Get());
-    properties.push_back(property);
-    ++gObjects;
-  }
-  Ref<Any> constraint = New("zel.capability.ConstraintInstance");
-  SetRef(constraint.Get(), "propertyInstance",
-         ArrayOf("zel.capability.PropertyInstance", properties).Get());
-  Ref<Any> id = New("zel.capability.CapabilityMetadata.UniqueId");
-  Set(id.Get(), "namespace", std::string("VSAN"));
-  Set(id.Get(), "id", "capability-" + std::to_string(c));
-  Ref<Any> capability = New("zel.capability.CapabilityInstance");
-  SetRef(capability.Get(), "id", id.Get());
-  SetRef(capability.Get(), "constraint",
-         ArrayOf("zel.capability.ConstraintInstance", {constraint}).Get());
-  gObjects += 3;
-  return capability;
-}
-
-Ref<Any> Profile(int p) {
-  Kestrum::System::DateTime when =
-      Kestrum::System::DateTime::FromLocal(2024, 3, 1 + p % 28, 10, 20, 30, 123456, 60);
-  Ref<Any> profile = New("zel.profile.CapabilityBasedProfile");
-  Ref<Any> id = New("zel.profile.ProfileId");
-  Set(id.Get(), "uniqueId", "aa6d5a82-1c88-45da-85d3-" + std::to_string(100000000000 + p));
-  SetRef(profile.Get(), "profileId", id.Get());
-  Set(profile.Get(), "name", "Gold policy & replication #" + std::to_string(p));
-  Set(profile.Get(), "description",
-      std::string("Storage policy for tier-1 databases, "
-                  "FTT=1 with <mirroring>"));
-  Set(profile.Get(), "creationTime", when);
-  Set(profile.Get(), "createdBy", std::string("Temporary user handle"));
-  Set(profile.Get(), "lastUpdatedTime", when);
-  Set(profile.Get(), "lastUpdatedBy", std::string("Temporary user handle"));
-  Set(profile.Get(), "profileCategory", std::string("REQUIREMENT"));
-  Ref<Any> resourceType = New("zel.profile.ResourceType");
-  Set(resourceType.Get(), "resourceType", std::string("STORAGE"));
-  SetRef(profile.Get(), "resourceType", resourceType.Get());
-  std::vector<Ref<Any>> subProfiles;
-  for (int s = 0; s < 2; ++s) {
-    Ref<Any> sub = New("zel.profile.SubProfileCapabilityConstraints.SubProfile");
-    Set(sub.Get(), "name", "Rule-Set " + std::to_string(s + 1));
-    std::vector<Ref<Any>> capabilities;
-    for (int c = 0; c < 3; ++c) capabilities.push_back(Capability(p, s, c));
-    SetRef(sub.Get(), "capability",
-           ArrayOf("zel.capability.CapabilityInstance", capabilities).Get());
-    subProfiles.push_back(sub);
-    ++gObjects;
-  }
-  Ref<Any> constraints = New("zel.profile.SubProfileCapabilityConstraints");
-  SetRef(constraints.Get(), "subProfiles",
-         ArrayOf("zel.profile.SubProfileCapabilityConstraints.SubProfile", subProfiles).Get());
-  SetRef(profile.Get(), "constraints", constraints.Get());
-  Set(profile.Get(), "generationId", int64_t{p});
-  Set(profile.Get(), "isDefault", p % 10 == 0);
-  gObjects += 4;
-  return profile;
-}
-
-constexpr int kProfiles = 300;
-
-struct Fixture {
-  Fixture() {
-    Lumo::StartRuntime();
-    std::vector<Ref<Any>> items;
-    gObjects = 0;
-    for (int p = 0; p < kProfiles; ++p) items.push_back(Profile(p));
-    objects = gObjects;
-    profiles = ArrayOf("zel.profile.Profile", items);
+struct Document {
+  explicit Document(int count) : profiles(ProfileDocument::Build(count)), count(count) {
     method =
         static_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName("zel.profile.ProfileManager"))
             ->FindMethod("retrieveContent");
@@ -155,49 +40,89 @@ struct Fixture {
   Ref<Any> profiles;
   const Lumo::ManagedMethod* method = nullptr;
   std::string message;
-  int objects = 0;
+  int count;
 };
 
-Fixture& TheFixture() {
-  static Fixture* fixture = new Fixture();
-  return *fixture;
+Document& TheDocument(int count) {
+  static std::map<int, Document*>* documents = [] {
+    Lumo::StartRuntime();
+    return new std::map<int, Document*>();
+  }();
+  Document*& document = (*documents)[count];
+  if (!document) document = new Document(count);
+  return *document;
+}
+
+// Time per profile (CPU time / profiles per iteration).
+void CountProfiles(benchmark::State& state, const Document& d) {
+  state.counters["per_profile"] = benchmark::Counter(
+      d.count, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void CountBytes(benchmark::State& state, const Document& d) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(d.message.size()));
+}
+
+// Building the tree with the generated setters, and releasing it.
+void BM_Build(benchmark::State& state) {
+  Document& d = TheDocument(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    Ref<Any> built = ProfileDocument::Build(d.count);
+    benchmark::DoNotOptimize(built.Get());
+  }
+  CountProfiles(state, d);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * d.count *
+                          ProfileDocument::ObjectsPerProfile());
+}
+
+// A deep copy, and its release.
+void BM_Clone(benchmark::State& state) {
+  Document& d = TheDocument(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    Ref<Any> copy(d.profiles->_Clone());
+    benchmark::DoNotOptimize(copy.Get());
+  }
+  CountProfiles(state, d);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * d.count *
+                          ProfileDocument::ObjectsPerProfile());
 }
 
 void BM_Write(benchmark::State& state) {
-  Fixture& f = TheFixture();
+  Document& d = TheDocument(static_cast<int>(state.range(0)));
   std::string out;
   for (auto _ : state) {
-    f.codec.EncodeResult(f.method, f.profiles.Get(), out);
+    d.codec.EncodeResult(d.method, d.profiles.Get(), out);
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * out.size());
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * f.objects);
-  state.counters["message_bytes"] = static_cast<double>(out.size());
+  CountBytes(state, d);
+  CountProfiles(state, d);
 }
 
+// Reading the response and releasing what was read, as a caller of the
+// codec pays it.
 void BM_Read(benchmark::State& state) {
-  Fixture& f = TheFixture();
+  Document& d = TheDocument(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    Ref<Any> back = f.codec.DecodeResponse(f.method, f.message);
+    Ref<Any> back = d.codec.DecodeResponse(d.method, d.message);
     benchmark::DoNotOptimize(back.Get());
-    // Releasing what was read is the caller's business, not reading. The C
-    // library defers part of that work (merging freed chunks) to the next
-    // large allocation; a large allocation here keeps it with the release.
-    state.PauseTiming();
-    back.Reset();
-    std::free(std::malloc(64 * 1024));
-    state.ResumeTiming();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * f.message.size());
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * f.objects);
+  CountBytes(state, d);
+  CountProfiles(state, d);
 }
 
 // What reading costs beyond the parser: the same copy of the bytes and the
 // same parser and options (the readers' own), nothing built.
 void BM_BareParse(benchmark::State& state) {
-  Fixture& f = TheFixture();
-  for (auto _ : state) Lumo::Wire::ParseOnly(f.message);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * f.message.size());
+  Document& d = TheDocument(static_cast<int>(state.range(0)));
+  for (auto _ : state) Lumo::Wire::ParseOnly(d.message);
+  CountBytes(state, d);
+  CountProfiles(state, d);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (int size : kSizes) b->Arg(size);
+  b->Unit(benchmark::kMicrosecond);
 }
 
 // ---- Stub calls --------------------------------------------------------------------------
@@ -215,16 +140,35 @@ class Answering : public Lumo::StubAdapter {
   Ref<Any> _result;
 };
 
+// A new data object of the named type, a property set through its record.
+Ref<Any> New(const char* typeName) {
+  auto* type = dynamic_cast<Lumo::DataObjectType*>(Lumo::FindTypeByName(typeName));
+  if (!type) Kestrum::Panic("no type %s\n", typeName);
+  return Ref<Any>(type->CreateInstance());
+}
+
+void SetString(Any* object, const char* name, const std::string& value) {
+  auto* type = static_cast<const Lumo::DynamicData*>(object)->_GetDataType();
+  type->GetInfo()->setProperty(object, type->FindProperty(name), &value);
+}
+
+Ref<Any> ArrayOf(const char* typeName, const std::vector<Ref<Any>>& items) {
+  auto* type = dynamic_cast<Lumo::DataObjectType*>(Lumo::FindTypeByName(typeName));
+  Ref<Any> array(type->CreateArray());
+  for (const auto& item : items) static_cast<Lumo::DataArrayBase*>(array.Get())->Append(item.Get());
+  return array;
+}
+
 struct CallFixture {
   CallFixture() {
-    TheFixture();
+    TheDocument(1);
     type =
         static_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName("zel.profile.ProfileManager"));
     method = type->FindMethod("queryProfile");
     std::vector<Ref<Any>> ids;
     for (int i = 0; i < 3; ++i) {
       Ref<Any> id = New("zel.profile.ProfileId");
-      Set(id.Get(), "uniqueId", "id-" + std::to_string(i));
+      SetString(id.Get(), "uniqueId", "id-" + std::to_string(i));
       ids.push_back(id);
     }
     Ref<Any> answer = ArrayOf("zel.profile.ProfileId", ids);
@@ -240,7 +184,7 @@ struct CallFixture {
     wireStub = type->CreateStub(ref.Get(), wire.Get(), nullptr);
     localStub = type->CreateStub(ref.Get(), local.Get(), nullptr);
     resourceType = New("zel.profile.ResourceType");
-    Set(resourceType.Get(), "resourceType", std::string("STORAGE"));
+    SetString(resourceType.Get(), "resourceType", "STORAGE");
   }
   Lumo::ManagedObjectType* type;
   Lumo::ManagedMethod* method;
@@ -269,13 +213,15 @@ void Call(benchmark::State& state, Lumo::Stub* stub) {
 void BM_StubCallLocal(benchmark::State& state) { Call(state, TheCalls().localStub.Get()); }
 void BM_StubCallWire(benchmark::State& state) { Call(state, TheCalls().wireStub.Get()); }
 
-BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Read)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Build)->Apply(Sizes);
+BENCHMARK(BM_Clone)->Apply(Sizes);
+BENCHMARK(BM_Write)->Apply(Sizes);
+BENCHMARK(BM_Read)->Apply(Sizes);
+BENCHMARK(BM_BareParse)->Apply(Sizes);
 BENCHMARK(BM_StubCallLocal)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StubCallWire)->Unit(benchmark::kMicrosecond);
 
-// Keeps the throughput of the reading and parsing runs for the closing ratio.
+// Keeps the throughput of the reading and parsing runs for the closing table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -292,9 +238,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  Fixture& f = TheFixture();
-  std::printf("message: %d profiles, %d objects, %zu bytes\n", kProfiles, f.objects,
-              f.message.size());
+  for (int size : kSizes) {
+    const Document& d = TheDocument(size);
+    std::printf("document of %d profiles: %d objects, %zu bytes\n", size,
+                size * ProfileDocument::ObjectsPerProfile(), d.message.size());
+  }
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   // With repetitions, the medians; else the single runs.
@@ -304,11 +252,20 @@ int main(int argc, char** argv) {
     auto single = reporter.rates.find(name);
     return single != reporter.rates.end() ? single->second : 0.0;
   };
-  double read = rate("BM_Read");
-  double parse = rate("BM_BareParse");
-  if (read > 0 && parse > 0) {
-    std::printf("reading: %.0f MB/s = %.2f of the bare parse (%.0f MB/s)\n", read / 1e6,
-                read / parse, parse / 1e6);
+  std::map<int, double> readRates;
+  for (int size : kSizes) {
+    std::string arg = "/" + std::to_string(size);
+    double read = rate("BM_Read" + arg);
+    double parse = rate("BM_BareParse" + arg);
+    if (read > 0 && parse > 0) {
+      readRates[size] = read;
+      std::printf("reading %4d profiles: %4.0f MB/s = %.2f of the bare parse (%.0f MB/s)\n", size,
+                  read / 1e6, read / parse, parse / 1e6);
+    }
+  }
+  if (readRates.count(100) && readRates.count(1000)) {
+    std::printf("reading time per byte at 1000 profiles: %.2fx that at 100\n",
+                readRates[100] / readRates[1000]);
   }
   benchmark::Shutdown();
   return 0;
