@@ -6,7 +6,8 @@ set -euo pipefail
 # libxml2-dev and python3-zeep are for the tests only: libxml2's schema
 # validator and a stock SOAP client check the service description.
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-          dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep)
+          dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep
+          libmimalloc-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -6,6 +6,7 @@
 #include <Kestrum/Panic.h>
 #include <Kestrum/Ref.h>
 #include <Lumo/Fwd.h>
+#include <Lumo/ValueMemory.h>
 
 #include <atomic>
 #include <string>
@@ -21,6 +22,12 @@ class Any {
     if (previous == 1) delete this;
   }
   int GetRefCount() const { return _refCount.load(std::memory_order_acquire); }
+
+  // Every value's memory comes from the runtime's value allocator
+  // (ValueMemory.h). The sized delete gets the size of the object's own class
+  // from its deleting destructor.
+  static void* operator new(size_t size) { return AllocateValue(size); }
+  static void operator delete(void* pointer, size_t size) noexcept { FreeValue(pointer, size); }
 
   // Virtual order: destructor, ToString, _GetType, _Clone, _IsEqual,
   // _DiffProperties.

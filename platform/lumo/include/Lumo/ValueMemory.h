@@ -1,0 +1,20 @@
+// The memory of runtime values (every Any: data objects, faults, arrays,
+// boxed values, references). Values are made and released in great numbers,
+// one at a time, on every thread; the allocator behind them is chosen when
+// the runtime is built (see ValueMemory.cpp) and is the C++ heap in
+// sanitizer builds, so that the sanitizers see every value.
+#pragma once
+
+#include <cstddef>
+
+namespace Lumo {
+
+// Memory for an object of size bytes, aligned as operator new aligns it.
+// Throws std::bad_alloc when there is none.
+void* AllocateValue(size_t size);
+// Gives back memory from AllocateValue(size), on any thread.
+void FreeValue(void* pointer, size_t size) noexcept;
+// The name of the allocator in use ("mimalloc" or "heap").
+const char* ValueAllocatorName();
+
+}  // namespace Lumo

@@ -1,0 +1,33 @@
+// The allocator behind runtime values, chosen when the runtime is built
+// (CMake option LUMO_VALUE_MEMORY):
+//  - mimalloc: Debian's libmimalloc, called by name (mi_new, mi_free_size);
+//    it does not replace malloc for the rest of the process. Measured on the
+//    profile document it builds and copies values 1.4x and 2x as fast as
+//    the C++ heap, and faster than size-class pools cached per thread.
+//  - heap: the C++ heap (operator new and delete); the choice when mimalloc
+//    is not installed, and always in sanitizer builds.
+#include <Lumo/ValueMemory.h>
+
+#include <new>
+
+#if defined(LUMO_VALUE_MEMORY_MIMALLOC)
+#include <mimalloc.h>
+#endif
+
+namespace Lumo {
+
+#if defined(LUMO_VALUE_MEMORY_MIMALLOC)
+
+void* AllocateValue(size_t size) { return mi_new(size); }
+void FreeValue(void* pointer, size_t size) noexcept { mi_free_size(pointer, size); }
+const char* ValueAllocatorName() { return "mimalloc"; }
+
+#else
+
+void* AllocateValue(size_t size) { return ::operator new(size); }
+void FreeValue(void* pointer, size_t size) noexcept { ::operator delete(pointer, size); }
+const char* ValueAllocatorName() { return "heap"; }
+
+#endif
+
+}  // namespace Lumo
