@@ -53,6 +53,8 @@ void DataArrayBase::_DiffProperties(const Any* other, const std::string& prefix,
 
 void DataArrayBase::CheckElement(const Any* item) const {
   KESTRUM_ASSERT_AT(item, "lumo/array", 138);
+  // An item of exactly the element class needs no cast.
+  if (typeid(*item) == *_elementClass) return;
   if (!_IsValidElement(item)) Kestrum::ThrowTypeMismatchException(*_elementClass, typeid(*item));
 }
 

@@ -6,7 +6,9 @@
 #include <Lumo/Type.h>
 #include <Lumo/Validate.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <typeinfo>
 #include <vector>
 
@@ -76,6 +78,17 @@ size_t FindInvalidXmlText(const std::string& text, std::string* reason) {
   };
   size_t i = 0;
   while (i < size) {
+    // Eight bytes of printable ASCII at a time.
+    if (i + 8 <= size) {
+      uint64_t word;
+      std::memcpy(&word, bytes + i, 8);
+      constexpr uint64_t kHigh = 0x8080808080808080u;
+      bool below20 = ((word - 0x2020202020202020u) & ~word & kHigh) != 0;
+      if (!below20 && !(word & kHigh)) {
+        i += 8;
+        continue;
+      }
+    }
     unsigned c = bytes[i];
     if (c < 0x80) {
       if (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) {
