@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Namespaces.h"
+#include "ReaderMemory.h"
 #include "TypeTable.h"
 #include "ValueReader.h"
 #include "ValueWriter.h"
@@ -56,42 +57,6 @@ bool IsApiUri(std::string_view uri) {
   constexpr std::string_view kUrn = "urn:";
   return uri.substr(0, kUrn.size()) == kUrn && IsApiNamespace(uri.substr(kUrn.size()));
 }
-
-// The copy a read parses in place: kept per thread between messages so that
-// large messages do not take fresh memory from the system every time.
-class ScratchCopy {
- public:
-  explicit ScratchCopy(std::string_view message) {
-    std::string& buffer = Buffer();
-    if (!_inUse) {
-      _inUse = true;
-      _shared = true;
-      buffer.assign(message.data(), message.size());
-    } else {
-      _own.assign(message.data(), message.size());
-    }
-  }
-  ~ScratchCopy() {
-    if (!_shared) return;
-    _inUse = false;
-    if (Buffer().capacity() > kKeptBytes) std::string().swap(Buffer());
-  }
-  ScratchCopy(const ScratchCopy&) = delete;
-  ScratchCopy& operator=(const ScratchCopy&) = delete;
-  std::string& Get() { return _shared ? Buffer() : _own; }
-
- private:
-  static constexpr size_t kKeptBytes = 16u * 1024u * 1024u;
-  static std::string& Buffer() {
-    thread_local std::string buffer;
-    return buffer;
-  }
-  static thread_local bool _inUse;
-  bool _shared = false;
-  std::string _own;
-};
-
-thread_local bool ScratchCopy::_inUse = false;
 
 // "namespace 'urn:x'" or "no namespace": for faults.
 std::string NamespaceText(const NamespaceScope& scope, int ns) {
@@ -305,9 +270,11 @@ const char* FaultCodeText(FaultCode code) {
 }  // namespace
 
 void ParseOnly(std::string_view message, const Limits& limits) {
-  ScratchCopy copy(message);
+  MessageCopy copy(message);
   ParsedXml xml(copy.Get().data(), copy.Get().size(), limits);
 }
+
+size_t ReaderBytesKept() { return KeptReaderBytes(); }
 
 Codec::Codec(const Options& options)
     : _options(options), _filter(std::make_unique<VersionFilter>(options.version)) {
@@ -355,7 +322,7 @@ void Codec::EncodeValue(const Any* value, std::string& out) const {
 }
 
 Kestrum::Ref<Any> Codec::DecodeValue(std::string_view message) const {
-  ScratchCopy copy(message);
+  MessageCopy copy(message);
   return DecodeValueInPlace(copy.Get());
 }
 
@@ -456,7 +423,7 @@ void Codec::EncodeRequest(const ManagedMethod* method, const MoRef* target,
 }
 
 DecodedRequest Codec::DecodeRequest(std::string_view message) const {
-  ScratchCopy copy(message);
+  MessageCopy copy(message);
   return DecodeRequestInPlace(copy.Get());
 }
 
@@ -510,8 +477,8 @@ DecodedRequest Codec::DecodeRequestInPlace(std::string& message) const {
   if (envelope.header) ReadHeader(reader, envelope.header, &request.context, _options.limits);
   BodyContent(reader, envelope.body);
   scope.Declare(operation);
-  reader.ReadSlots(operation, self.next_sibling(), m.params.data(), m.params.size(), request.args,
-                   0);
+  reader.ReadSlots(operation, self.next_sibling(), m.params.data(), m.params.size(), m.paramIndex,
+                   request.args, 0);
   return request;
 }
 
@@ -582,7 +549,7 @@ void Codec::EncodeFault(const MethodFault* fault, std::string& out, FaultCode co
 
 Kestrum::Ref<Any> Codec::DecodeResponse(const ManagedMethod* method,
                                         std::string_view message) const {
-  ScratchCopy copy(message);
+  MessageCopy copy(message);
   return DecodeResponseInPlace(method, copy.Get());
 }
 
@@ -605,8 +572,8 @@ Kestrum::Ref<Any> Codec::DecodeResponseInPlace(const ManagedMethod* method,
   }
   reader.CheckInService(content, name);
   std::vector<Kestrum::Ref<Any>> values;
-  reader.ReadSlots(content, content.first_child(), &m.result, m.hasResult ? 1 : 0, values, 0,
-                   false);
+  reader.ReadSlots(content, content.first_child(), &m.result, m.hasResult ? 1 : 0, m.resultIndex,
+                   values, 0, false);
   if (!m.hasResult) return Kestrum::Ref<Any>();
   if (!values[0] && m.result.array) {
     return reader.ReadSlotValue(m.result, pugi::xml_node(), pugi::xml_node(), 0, 0);

@@ -183,6 +183,13 @@ class Builder {
         plan.props.push_back(std::move(slot));
       }
     }
+    plan.propIndex = IndexOf(plan.props);
+  }
+
+  static NameIndex IndexOf(const std::vector<Slot>& slots) {
+    std::vector<std::string_view> names;
+    for (const Slot& slot : slots) names.emplace_back(slot.name);
+    return NameIndex(names);
   }
 
   void FillMethods(TypePlan& plan) {
@@ -214,6 +221,8 @@ class Builder {
         FillSlot(m.result, "returnval", p->type, p->flags, p->version);
       }
       (void)info;
+      m.paramIndex = IndexOf(m.params);
+      if (m.hasResult) m.resultIndex = NameIndex({m.result.name});
       m.requestOpen = "<" + m.wsdl;
       m.requestClose = "</" + m.wsdl + ">";
       m.responseName = m.wsdl + "Response";

@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "NameIndex.h"
+
 namespace Lumo {
 namespace Wire {
 namespace Detail {
@@ -86,8 +88,10 @@ struct MethodPlan {
   std::string requestOpen, requestClose;
   std::string responseName, responseOpen, responseClose;
   std::vector<Slot> params;
+  NameIndex paramIndex;  // params by element name
   bool hasResult = false;
   Slot result;  // element "returnval"
+  NameIndex resultIndex;
   // The namespace of calls of the method when the codec has no version:
   // that of the declaring type ("urn:zel").
   std::string uri;
@@ -118,6 +122,7 @@ struct TypePlan {
   // Data objects and faults: every property, bases first, each level in
   // record order.
   std::vector<Slot> props;
+  NameIndex propIndex;  // props by element name
   // Managed types: indexed like the method-object array (own methods, then
   // own properties); by request element name including the bases'.
   std::vector<MethodPlan> methods;

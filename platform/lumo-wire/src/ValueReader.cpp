@@ -42,25 +42,21 @@ class SeenSet {
   std::vector<char> _more;
 };
 
-// The slot whose name the raw element name is (so without a prefix).
-size_t FindSlotRaw(const Slot* slots, size_t count, size_t cursor, const char* name) {
-  for (size_t i = cursor; i < count; ++i) {
-    if (slots[i].MatchesRaw(name)) return i;
-  }
-  for (size_t i = 0; i < cursor && i < count; ++i) {
-    if (slots[i].MatchesRaw(name)) return i;
-  }
-  return kNone;
+// The slot an element name (raw: NUL-terminated and so without a prefix, or
+// a local name) names: the one after the last found when the elements come
+// in record order, else by the index.
+size_t FindSlotRaw(const Slot* slots, size_t count, const NameIndex& names, size_t cursor,
+                   const char* name) {
+  if (cursor < count && slots[cursor].MatchesRaw(name)) return cursor;
+  int found = names.Find(name);
+  return found == NameIndex::kNone ? kNone : static_cast<size_t>(found);
 }
 
-size_t FindSlot(const Slot* slots, size_t count, size_t cursor, std::string_view name) {
-  for (size_t i = cursor; i < count; ++i) {
-    if (slots[i].Matches(name)) return i;
-  }
-  for (size_t i = 0; i < cursor && i < count; ++i) {
-    if (slots[i].Matches(name)) return i;
-  }
-  return kNone;
+size_t FindSlot(const Slot* slots, size_t count, const NameIndex& names, size_t cursor,
+                std::string_view name) {
+  if (cursor < count && slots[cursor].Matches(name)) return cursor;
+  int found = names.Find(name);
+  return found == NameIndex::kNone ? kNone : static_cast<size_t>(found);
 }
 
 template <class T>
@@ -241,7 +237,8 @@ int ValueReader::EnumOrdinal(pugi::xml_node node, const TypePlan* plan, std::str
 
 template <class Sink>
 void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, const Slot* slots,
-                                size_t count, bool checkRequired, Sink&& sink) {
+                                size_t count, const NameIndex& names, bool checkRequired,
+                                Sink&& sink) {
   SeenSet seen(count);
   size_t cursor = 0;
   pugi::xml_node child = ElementFrom(first);
@@ -254,11 +251,11 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
     // namespace the default one.
     if (_scope.DefaultNamespace() == _serviceNs) {
       if (!attributes.first) {
-        index = FindSlotRaw(slots, count, cursor, child.name());
+        index = FindSlotRaw(slots, count, names, cursor, child.name());
       } else {
         attributes.Scan(_scope);
         if (!attributes.scan.declares) {
-          index = FindSlotRaw(slots, count, cursor, child.name());
+          index = FindSlotRaw(slots, count, names, cursor, child.name());
           const char* nilValue = attributes.scan.xsi.nil;
           nil = index != kNone && nilValue && IsNilValue(child, nilValue);
           if (nil) CheckNilEmpty(child);
@@ -276,7 +273,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
         child = NextElement(child);
         continue;
       }
-      index = FindSlot(slots, count, cursor, name.local);
+      index = FindSlot(slots, count, names, cursor, name.local);
       nil = attributes.first && index != kNone && IsNilHere(child, attributes.first);
     }
     if (index == kNone || !_filter.Accepts(slots[index].versionId)) {
@@ -341,11 +338,11 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
 }
 
 void ValueReader::ReadSlots(pugi::xml_node parent, pugi::xml_node first, const Slot* slots,
-                            size_t count, std::vector<Kestrum::Ref<Any>>& values, int depth,
-                            bool checkRequired) {
+                            size_t count, const NameIndex& names,
+                            std::vector<Kestrum::Ref<Any>>& values, int depth, bool checkRequired) {
   values.clear();
   values.resize(count);
-  MatchChildren(parent, first, slots, count, checkRequired,
+  MatchChildren(parent, first, slots, count, names, checkRequired,
                 [&](size_t index, pugi::xml_node from, const Attributes& attributes,
                     pugi::xml_node end, size_t n) {
                   const Slot& slot = slots[index];
@@ -630,24 +627,24 @@ Kestrum::Ref<Any> ValueReader::ReadObjectAt(pugi::xml_node node, const Attribute
 
 void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any* object,
                                  int depth) {
-  MatchChildren(node, node.first_child(), plan.props.data(), plan.props.size(), true,
-                [&](size_t index, pugi::xml_node first, const Attributes& attributes,
-                    pugi::xml_node end, size_t n) {
-                  const Slot& slot = plan.props[index];
-                  if (slot.kind == Kind::kUnresolved) {
-                    Fail(Reason::kUnknownType, first,
-                         std::string("the type of '") + slot.name + "' is not known");
-                  }
-                  if (!slot.array && IsPlain(slot.kind)) {
-                    SetPlainProperty(first, slot, object);
-                    return;
-                  }
-                  Kestrum::Ref<Any> value =
-                      slot.array
-                          ? ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1)
-                          : ReadBoxed(first, attributes, slot.kind, slot.plan, depth + 1);
-                  SetProperty(first, slot, object, &value);
-                });
+  MatchChildren(
+      node, node.first_child(), plan.props.data(), plan.props.size(), plan.propIndex, true,
+      [&](size_t index, pugi::xml_node first, const Attributes& attributes, pugi::xml_node end,
+          size_t n) {
+        const Slot& slot = plan.props[index];
+        if (slot.kind == Kind::kUnresolved) {
+          Fail(Reason::kUnknownType, first,
+               std::string("the type of '") + slot.name + "' is not known");
+        }
+        if (!slot.array && IsPlain(slot.kind)) {
+          SetPlainProperty(first, slot, object);
+          return;
+        }
+        Kestrum::Ref<Any> value =
+            slot.array ? ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1)
+                       : ReadBoxed(first, attributes, slot.kind, slot.plan, depth + 1);
+        SetProperty(first, slot, object, &value);
+      });
 }
 
 void ValueReader::SetProperty(pugi::xml_node node, const Slot& slot, Any* object,

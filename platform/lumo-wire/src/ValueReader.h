@@ -70,11 +70,13 @@ class ValueReader {
   Kestrum::Ref<Any> ReadAny(pugi::xml_node node, int depth);
   // A data object of the declared type or, with xsi:type, of a derived one.
   Kestrum::Ref<Any> ReadObject(pugi::xml_node node, const TypePlan* declared, int depth);
-  // The children of parent from first on, as values of the slots (parameters):
+  // The children of parent from first on, as values of the slots (parameters)
+  // found through names:
   // values[i] receives slot i boxed, null when absent. Refuses unknown,
   // repeated and missing required elements.
   void ReadSlots(pugi::xml_node parent, pugi::xml_node first, const Slot* slots, size_t count,
-                 std::vector<Kestrum::Ref<Any>>& values, int depth, bool checkRequired = true);
+                 const NameIndex& names, std::vector<Kestrum::Ref<Any>>& values, int depth,
+                 bool checkRequired = true);
   // One slot's value from the run of elements [first, end) of n elements:
   // an array for array slots (empty when n is 0), else the single value boxed.
   Kestrum::Ref<Any> ReadSlotValue(const Slot& slot, pugi::xml_node first, pugi::xml_node end,
@@ -88,7 +90,7 @@ class ValueReader {
  private:
   template <class Sink>
   void MatchChildren(pugi::xml_node parent, pugi::xml_node first, const Slot* slots, size_t count,
-                     bool checkRequired, Sink&& sink);
+                     const NameIndex& names, bool checkRequired, Sink&& sink);
   void ReadProperties(pugi::xml_node node, const TypePlan& plan, Any* object, int depth);
   void SetProperty(pugi::xml_node node, const Slot& slot, Any* object, const void* value);
   void SetPlainProperty(pugi::xml_node node, const Slot& slot, Any* object);

@@ -5,70 +5,18 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ReaderMemory.h"
+
 namespace Lumo {
 namespace Wire {
 namespace Detail {
 
 namespace {
 
-// ---- pugixml's memory ---------------------------------------------------------
-//
-// A parse fills pages of about 32 KiB. Taken from and given back to malloc
-// one message at a time, large messages spend most of their time in page
-// faults of fresh memory; a small per-thread cache of freed pages makes the
-// parse several times faster. The functions are the allocation functions of
-// this library's own (static, hidden) copy of pugixml, installed while the
-// library is loaded, before any document exists.
-
-constexpr size_t kHeader = 16;  // keeps the alignment malloc gives
-constexpr size_t kCachedBlock = 32768 + 256;
-constexpr size_t kMaxCachedBlocks = 1024;  // 32 MiB a thread at most
-
-struct PageCache {
-  std::vector<void*> blocks;
-  ~PageCache();
+struct InstallMemory {
+  InstallMemory() { InstallParserMemory(); }
 };
-
-thread_local bool tCacheGone = false;
-thread_local PageCache tCache;
-
-PageCache::~PageCache() {
-  for (void* block : blocks) std::free(block);
-  blocks.clear();
-  tCacheGone = true;
-}
-
-void* Allocate(size_t size) {
-  size_t total = size + kHeader;
-  char* block = nullptr;
-  if (total <= kCachedBlock) {
-    total = kCachedBlock;
-    if (!tCacheGone && !tCache.blocks.empty()) {
-      block = static_cast<char*>(tCache.blocks.back());
-      tCache.blocks.pop_back();
-    }
-  }
-  if (!block) block = static_cast<char*>(std::malloc(total));
-  if (!block) return nullptr;
-  *reinterpret_cast<size_t*>(block) = total;
-  return block + kHeader;
-}
-
-void Deallocate(void* pointer) {
-  if (!pointer) return;
-  char* block = static_cast<char*>(pointer) - kHeader;
-  if (*reinterpret_cast<size_t*>(block) == kCachedBlock && !tCacheGone &&
-      tCache.blocks.size() < kMaxCachedBlocks) {
-    tCache.blocks.push_back(block);
-    return;
-  }
-  std::free(block);
-}
-
-struct InstallAllocator {
-  InstallAllocator() { pugi::set_memory_management_functions(Allocate, Deallocate); }
-};
-const InstallAllocator gInstallAllocator;
+const InstallMemory gInstallMemory;
 
 // Options: no entity or character reference handling by pugixml (Unescape
 // does it strictly), document type declarations kept as nodes so that they
@@ -111,6 +59,8 @@ bool EqualsNoCase(const char* a, const char* b) {
 }
 
 }  // namespace
+
+ParsedXml::Release::~Release() { AfterRead(); }
 
 ParsedXml::ParsedXml(char* buffer, size_t size, const Limits& limits) {
   if (size > limits.maxMessageBytes) {

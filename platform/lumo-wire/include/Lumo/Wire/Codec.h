@@ -143,5 +143,10 @@ class Codec {
 // for measurements. Throws what a reader throws for bytes that do not parse.
 void ParseOnly(std::string_view message, const Limits& limits = Limits());
 
+// Bytes the calling thread keeps between reads to make the next one cheaper
+// (parser pages and the copy of the message): a few MiB at most, whatever
+// the size of the messages it read before.
+size_t ReaderBytesKept();
+
 }  // namespace Wire
 }  // namespace Lumo
