@@ -1,6 +1,7 @@
 #include "ReaderMemory.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <pugixml.hpp>
 #include <vector>
 
@@ -26,9 +27,22 @@ namespace {
 constexpr size_t kHeader = 16;  // keeps the alignment malloc gives
 constexpr size_t kCachedBlock = 32768 + 256;
 
+// Pages and a larger copy no thread keeps, for whichever thread needs them
+// next.
+struct SharedPages {
+  std::mutex mutex;
+  std::vector<void*> pages;
+  std::string copy;
+};
+
+SharedPages& Shared() {
+  static SharedPages* shared = new SharedPages();  // outlives every thread
+  return *shared;
+}
+
 struct ThreadMemory {
   std::vector<void*> pages;
-  // Bytes freed since the last trim: pages beyond the bound, large copies.
+  // Bytes freed since the last trim: pages beyond the bounds, large copies.
   size_t released = 0;
   ~ThreadMemory();
 };
@@ -36,9 +50,39 @@ struct ThreadMemory {
 thread_local bool tGone = false;
 thread_local ThreadMemory tMemory;
 
+// Moves the thread's pages beyond keep to the shared pool, and frees what
+// does not fit there.
+void Spill(std::vector<void*>& pages, size_t keep, size_t& released) {
+  if (pages.size() <= keep) return;
+  {
+    SharedPages& shared = Shared();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    while (pages.size() > keep && shared.pages.size() < kSharedPages) {
+      shared.pages.push_back(pages.back());
+      pages.pop_back();
+    }
+  }
+  while (pages.size() > keep) {
+    std::free(pages.back());
+    pages.pop_back();
+    released += kCachedBlock;
+  }
+}
+
+// Refills the thread's pages from the shared pool; false when it is empty.
+bool Refill(std::vector<void*>& pages) {
+  SharedPages& shared = Shared();
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  while (!shared.pages.empty() && pages.size() < kKeptPages) {
+    pages.push_back(shared.pages.back());
+    shared.pages.pop_back();
+  }
+  return !pages.empty();
+}
+
 ThreadMemory::~ThreadMemory() {
-  for (void* page : pages) std::free(page);
-  pages.clear();
+  size_t ignored = 0;
+  Spill(pages, 0, ignored);
   tGone = true;
 }
 
@@ -47,7 +91,7 @@ void* Allocate(size_t size) {
   char* block = nullptr;
   if (total <= kCachedBlock) {
     total = kCachedBlock;
-    if (!tGone && !tMemory.pages.empty()) {
+    if (!tGone && (!tMemory.pages.empty() || Refill(tMemory.pages))) {
       block = static_cast<char*>(tMemory.pages.back());
       tMemory.pages.pop_back();
     }
@@ -62,15 +106,13 @@ void Deallocate(void* pointer) {
   if (!pointer) return;
   char* block = static_cast<char*>(pointer) - kHeader;
   size_t total = *reinterpret_cast<size_t*>(block);
-  if (!tGone) {
-    if (total == kCachedBlock && tMemory.pages.size() < kKeptPages) {
-      if (tMemory.pages.capacity() == 0) tMemory.pages.reserve(kKeptPages);
-      tMemory.pages.push_back(block);
-      return;
-    }
+  if (tGone) return std::free(block);
+  if (total != kCachedBlock) {
     tMemory.released += total;
+    return std::free(block);
   }
-  std::free(block);
+  tMemory.pages.push_back(block);
+  if (tMemory.pages.size() >= 2 * kKeptPages) Spill(tMemory.pages, kKeptPages, tMemory.released);
 }
 
 thread_local bool tCopyInUse = false;
@@ -83,7 +125,13 @@ MessageCopy::MessageCopy(std::string_view message) {
   if (!tCopyInUse) {
     tCopyInUse = true;
     _shared = true;
-    Buffer().assign(message.data(), message.size());
+    std::string& buffer = Buffer();
+    if (message.size() > buffer.capacity()) {
+      SharedPages& shared = Shared();
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (shared.copy.capacity() >= message.size()) buffer.swap(shared.copy);
+    }
+    buffer.assign(message.data(), message.size());
   } else {
     _own.assign(message.data(), message.size());
   }
@@ -94,8 +142,16 @@ MessageCopy::~MessageCopy() {
   tCopyInUse = false;
   std::string& buffer = Buffer();
   if (buffer.capacity() > kKeptCopyBytes) {
-    if (!tGone) tMemory.released += buffer.capacity();
-    std::string().swap(buffer);
+    // The larger copy goes to the shared slot when that is free.
+    if (buffer.capacity() <= kSharedCopyBytes) {
+      SharedPages& shared = Shared();
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (shared.copy.capacity() <= kKeptCopyBytes) buffer.swap(shared.copy);
+    }
+    if (buffer.capacity() > kKeptCopyBytes) {
+      if (!tGone) tMemory.released += buffer.capacity();
+      std::string().swap(buffer);
+    }
   }
   AfterRead();
 }
@@ -106,11 +162,19 @@ std::string& MessageCopy::Buffer() {
 }
 
 void AfterRead() {
-  if (tGone || tMemory.released < kTrimBytes) return;
+  if (tGone) return;
+  Spill(tMemory.pages, kKeptPages, tMemory.released);
+  if (tMemory.released < kTrimBytes) return;
   tMemory.released = 0;
 #if defined(__GLIBC__)
   malloc_trim(0);
 #endif
+}
+
+size_t SharedReaderBytes() {
+  SharedPages& shared = Shared();
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  return shared.pages.size() * kCachedBlock + shared.copy.capacity();
 }
 
 size_t KeptReaderBytes() {

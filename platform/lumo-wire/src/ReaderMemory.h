@@ -1,9 +1,11 @@
-// What reading keeps per thread between messages, and its bound: the
-// parser's pages and the copy of the message that is parsed in place. Both
-// make the next message cheaper; neither may grow with the largest message a
-// thread ever read. What a large message took beyond the bound is given back
-// when it has been read, and the C library is asked to return free memory to
-// the system once that comes to more than kTrimBytes.
+// What reading keeps between messages, and its bounds: the parser's pages
+// and the copy of the message that is parsed in place. Both make the next
+// message cheaper; neither may grow with the largest message read or with
+// the number of threads that read. Each thread keeps a few pages and a small
+// copy; pages beyond that go to a pool shared by all threads, bounded for the
+// process; what exceeds both is given back when the message has been read,
+// and the C library is asked to return free memory to the system once that
+// comes to more than kTrimBytes.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +16,14 @@ namespace Lumo {
 namespace Wire {
 namespace Detail {
 
-// Parser pages kept per thread; about 2 MiB.
+// Parser pages kept per thread (about 2 MiB) and in the shared pool (about
+// 32 MiB).
 constexpr size_t kKeptPages = 64;
-// Capacity of the message copy kept per thread.
+constexpr size_t kSharedPages = 1024;
+// Capacity of the message copy kept per thread, and of the one larger copy
+// kept for the process.
 constexpr size_t kKeptCopyBytes = 1024 * 1024;
+constexpr size_t kSharedCopyBytes = 16 * 1024 * 1024;
 constexpr size_t kTrimBytes = 8 * 1024 * 1024;
 
 // Installs the parser's memory functions (page cache) when the library loads.
@@ -46,6 +52,8 @@ void AfterRead();
 
 // Bytes this thread keeps for the next read.
 size_t KeptReaderBytes();
+// Bytes in the shared pool (pages and the larger copy).
+size_t SharedReaderBytes();
 
 }  // namespace Detail
 }  // namespace Wire

@@ -1,5 +1,6 @@
-// What a thread keeps for its next read stays bounded after large messages,
-// on every thread that reads, and values read before and after are whole.
+// What a thread keeps for its next read, and what all threads share, stay
+// bounded after large messages, on every thread that reads, and values read
+// before and after are whole.
 #include <Lumo/Array.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@ using Kestrum::Ref;
 using Lumo::Any;
 
 constexpr size_t kBound = 4u * 1024u * 1024u;
+constexpr size_t kSharedBound = 49u * 1024u * 1024u;
 
 // An ArrayOfString value of count texts, written.
 std::string LargeMessage(int count) {
@@ -54,6 +56,7 @@ TEST_F(ReaderMemoryTest, LargeMessagesLeaveABoundedAmountKept) {
   EXPECT_LE(Lumo::Wire::ReaderBytesKept(), kBound);
   ReadAndCheck(large, count);
   EXPECT_LE(Lumo::Wire::ReaderBytesKept(), kBound);
+  EXPECT_LE(Lumo::Wire::ReaderBytesShared(), kSharedBound);
   ReadAndCheck(small, 10);
   EXPECT_LE(Lumo::Wire::ReaderBytesKept(), std::max(afterSmall, kBound));
 }
@@ -74,6 +77,7 @@ TEST_F(ReaderMemoryTest, EveryReadingThreadKeepsItsOwnBoundedAmount) {
     EXPECT_GT(bytes, 0u);  // the thread keeps some pages for its next read
     EXPECT_LE(bytes, kBound);
   }
+  EXPECT_LE(Lumo::Wire::ReaderBytesShared(), kSharedBound);
 }
 
 }  // namespace

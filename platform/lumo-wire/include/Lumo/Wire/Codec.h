@@ -147,6 +147,9 @@ void ParseOnly(std::string_view message, const Limits& limits = Limits());
 // (parser pages and the copy of the message): a few MiB at most, whatever
 // the size of the messages it read before.
 size_t ReaderBytesKept();
+// Parser pages and a message copy kept for whichever thread reads next:
+// 48 MiB at most for the process, however many threads read.
+size_t ReaderBytesShared();
 
 }  // namespace Wire
 }  // namespace Lumo
