@@ -161,3 +161,43 @@ TEST_F(RoundTripTest, TheMessageNamesDerivedTypesOnlyWhereTheyDiffer) {
 }
 
 }  // namespace
+
+namespace {
+
+// Properties are found by name whatever their order; a property given twice
+// or not known is refused however far from its place it stands.
+TEST(ReadingInAnyOrder, PropertiesAreFoundByNameWhereverTheyStand) {
+  WireTest::StartRuntime();
+  const std::string type =
+      WireTest::DataTypeNamed("zel.capability.PropertyInstance")->GetWsdlName();
+  auto message = [&](const std::string& properties) {
+    return "<value xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+           "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"" +
+           type + "\">" + properties + "</value>";
+  };
+  const std::string id = "<id>stripeWidth</id>";
+  const std::string op = "<operator>NOT</operator>";
+  const std::string value = "<value xsi:type=\"xsd:int\">4</value>";
+  Lumo::Wire::Codec codec;
+  Ref<Any> inOrder = codec.DecodeValue(message(id + op + value));
+  for (const std::string& shuffled : {value + op + id, op + value + id, value + id + op}) {
+    Ref<Any> back = codec.DecodeValue(message(shuffled));
+    std::string why;
+    EXPECT_TRUE(WireTest::SameValue(inOrder.Get(), back.Get(), &why)) << shuffled << ": " << why;
+  }
+  auto reasonOf = [&](const std::string& properties) {
+    try {
+      codec.DecodeValue(message(properties));
+    } catch (const Lumo::MethodFault::Exception& e) {
+      return WireTest::ReasonOf(e);
+    }
+    return std::string("read");
+  };
+  EXPECT_EQ(reasonOf(value + op + id + value), "duplicateProperty");
+  EXPECT_EQ(reasonOf(op + id + op), "duplicateProperty");
+  EXPECT_EQ(reasonOf(value + "<ID>x</ID>" + id), "unknownElement");
+  EXPECT_EQ(reasonOf(value + "<i>x</i>" + id), "unknownElement");
+  EXPECT_EQ(reasonOf(op + value), "missingProperty");
+}
+
+}  // namespace

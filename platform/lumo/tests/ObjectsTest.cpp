@@ -55,6 +55,37 @@ TEST(Ownership, ConcurrentHoldersCountAtomically) {
   EXPECT_EQ(shared->GetRefCount(), 1);
 }
 
+// Values made on a thread that has ended, released on another while a third
+// keeps making values: the value allocator gives back memory of threads that
+// are gone.
+TEST(Ownership, ValuesReleasedOnAnotherThreadThanTheirMaker) {
+  constexpr int kRounds = 200;
+  std::vector<Ref<Lumo::Any>> made[kRounds];
+  std::thread maker([&made] {
+    for (auto& batch : made) {
+      for (int i = 0; i < 50; ++i) {
+        Ref<LumoTest::Base> object(new LumoTest::Base);
+        object->child = new LumoTest::Other;
+        batch.emplace_back(object.Get());
+        batch.emplace_back(
+            new Lumo::Primitive<std::string>(std::string(static_cast<size_t>(i), 'x')));
+        batch.emplace_back(new Lumo::Array<int32_t>(static_cast<size_t>(i)));
+      }
+    }
+  });
+  maker.join();
+  std::thread releaser([&made] {
+    for (auto& batch : made) {
+      Ref<Lumo::Any> kept(batch.back()->_Clone());
+      batch.clear();
+      EXPECT_EQ(kept->GetRefCount(), 1);
+    }
+  });
+  std::vector<Ref<Lumo::Any>> mine;
+  for (int i = 0; i < 5000; ++i) mine.emplace_back(new LumoTest::Other);
+  releaser.join();
+}
+
 TEST(Clone, IsDeepThroughObjectsArraysAndAnyValues) {
   Ref<LumoTest::Base> source(new LumoTest::Base);
   source->name = "root";
