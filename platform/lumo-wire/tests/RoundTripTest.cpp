@@ -171,7 +171,7 @@ TEST(ReadingInAnyOrder, PropertiesAreFoundByNameWhereverTheyStand) {
   const std::string type =
       WireTest::DataTypeNamed("zel.capability.PropertyInstance")->GetWsdlName();
   auto message = [&](const std::string& properties) {
-    return "<value xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    return "<value xmlns=\"urn:zel\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
            "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"" +
            type + "\">" + properties + "</value>";
   };
