@@ -8,6 +8,7 @@
 #include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
 #include <Olyx/Zel/Profile/ProfileId.h>
 #include <Olyx/Zel/Profile/ProfileManager.h>
+#include <ZelTest/Barrier.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,40 +23,6 @@
 namespace {
 
 using Kestrum::Ref;
-
-constexpr std::chrono::seconds kDeadline{120};
-
-// Every arriving call waits until `needed` calls are inside at once.
-class Barrier {
- public:
-  explicit Barrier(int needed) : _needed(needed) {}
-  void Arrive() {
-    std::unique_lock<std::mutex> lock(_mutex);
-    ++_inside;
-    _mostInside = std::max(_mostInside, _inside);
-    _changed.notify_all();
-    if (!_changed.wait_for(lock, kDeadline, [this] { return _mostInside >= _needed; })) {
-      _timedOut = true;
-    }
-    --_inside;
-  }
-  int MostInside() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return _mostInside;
-  }
-  bool TimedOut() {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return _timedOut;
-  }
-
- private:
-  std::mutex _mutex;
-  std::condition_variable _changed;
-  const int _needed;
-  int _inside = 0;
-  int _mostInside = 0;
-  bool _timedOut = false;
-};
 
 // A create spec with every required property set.
 Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> CreateSpec() {
@@ -79,7 +46,7 @@ TEST(AsyncCalls, HundredCallsOverOneTransportAreInFlightTogether) {
   Ref<Zel::Profile::ProfileId> answer(new Zel::Profile::ProfileId);
   answer->SetUniqueId("p-1");
   service.recorder->Answer(answer.Get());
-  Barrier barrier(kCalls);
+  ZelTest::Barrier barrier(kCalls);
   service.recorder->Hold([&] { barrier.Arrive(); });
 
   std::mutex mutex;

@@ -1,0 +1,71 @@
+// Asynchronous calls of generated stubs over the real HTTP transport and
+// server: a hundred calls started from one thread return at once, are in
+// flight together over one transport (the server's handler holds each until
+// all of them are inside), and complete on the runtime's pool threads.
+#include <Lumo/CallPool.h>
+#include <ZelTest/Barrier.h>
+
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "ServiceFixture.h"
+
+namespace HttpTesting {
+namespace {
+
+TEST_F(HttpServiceTest, HundredAsynchronousCallsAreInFlightTogetherOverOneTransport) {
+  constexpr int kCalls = 100;
+  ASSERT_GE(Lumo::GetCallPool().GetSettings().maxThreads, static_cast<size_t>(kCalls));
+  ZelTest::Barrier barrier(kCalls);
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.handlerThreads = kCalls;
+  server.reset();
+  server = std::make_unique<ZelHttp::HttpServer>(
+      [&barrier, endpoint = endpoint](const Lumo::Wire::TransportRequest& request,
+                                      Lumo::Wire::TransportResponse& response) {
+        barrier.Arrive();
+        endpoint->Handle(request, response);
+      },
+      settings);
+  server->Start();
+  // The service instance's stub alone: fetching the other managers would be
+  // a call of its own held in the barrier.
+  Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(server->GetUrl()));
+  Ref<Lumo::Wire::WireStubAdapter> adapter(new Lumo::Wire::WireStubAdapter(transport.Get()));
+  Ref<Zel::ServiceInstanceStub> instance(
+      new Zel::ServiceInstanceStub(service->GetServiceInstanceRef().Get(), adapter.Get(), nullptr));
+
+  std::mutex mutex;
+  int answered = 0;
+  int onPool = 0;
+  std::set<std::thread::id> threads;
+  const std::thread::id caller = std::this_thread::get_id();
+  Lumo::CompletionFunctor completion = [&](Kestrum::System::ScheduledItem*, Kestrum::Exception* e,
+                                           Lumo::Any* result) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (e != nullptr) ADD_FAILURE() << e->what();
+    answered += (e == nullptr && dynamic_cast<Zel::ServiceInstanceContent*>(result)) ? 1 : 0;
+    onPool += Lumo::CallPool::OnPoolThread() ? 1 : 0;
+    threads.insert(std::this_thread::get_id());
+  };
+  std::vector<Ref<Kestrum::System::ScheduledItem>> items(kCalls);
+  for (Ref<Kestrum::System::ScheduledItem>& item : items) {
+    // A call run on this thread would wait in the barrier for calls not yet
+    // started, and the barrier's deadline would fail the test.
+    instance->RetrieveContent(completion, item);
+    ASSERT_TRUE(item);
+  }
+  for (Ref<Kestrum::System::ScheduledItem>& item : items) item->Wait();
+
+  EXPECT_FALSE(barrier.TimedOut());
+  EXPECT_GE(barrier.MostInside(), kCalls);
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_EQ(answered, kCalls);
+  EXPECT_EQ(onPool, kCalls);
+  EXPECT_EQ(threads.count(caller), 0u);
+}
+
+}  // namespace
+}  // namespace HttpTesting
