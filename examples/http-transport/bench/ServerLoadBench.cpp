@@ -85,7 +85,7 @@ void SmallCalls(benchmark::State& state, bool keepAlive) {
 void KeepAlive(benchmark::State& state) { SmallCalls(state, true); }
 void NewConnectionPerCall(benchmark::State& state) { SmallCalls(state, false); }
 
-BENCHMARK(KeepAlive)->Threads(1)->Threads(8)->Threads(64)->UseRealTime();
+BENCHMARK(KeepAlive)->Threads(1)->Threads(2)->Threads(8)->Threads(64)->UseRealTime();
 BENCHMARK(NewConnectionPerCall)->Threads(1)->Threads(8)->Threads(64)->UseRealTime();
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace ZelHttp {
 namespace Detail {
@@ -32,23 +33,31 @@ ClientConnection::ClientConnection(const std::string& host, int port, net::ssl::
                                    std::chrono::milliseconds connectTimeout)
     : _buffer(64 * 1024) {
   auto deadline = std::chrono::steady_clock::now() + connectTimeout;
-  tcp::resolver resolver(_io);
   beast::error_code ec;
-  tcp::resolver::results_type endpoints;
-  bool resolved = false;
-  resolver.async_resolve(host, std::to_string(port),
-                         [&](beast::error_code result, tcp::resolver::results_type found) {
-                           ec = result;
-                           endpoints = std::move(found);
-                           resolved = true;
-                         });
-  _io.run_until(deadline);
-  if (!resolved) {
-    resolver.cancel();
-    RunAll(_io);
-    throw std::runtime_error("cannot resolve " + host + ": timed out");
+  std::vector<tcp::endpoint> endpoints;
+  // An address needs no resolver: Asio resolves on a thread of its own per
+  // context, which costs a new connection milliseconds.
+  const net::ip::address address = net::ip::make_address(host, ec);
+  const bool isAddress = !ec;
+  if (isAddress) {
+    endpoints.emplace_back(address, static_cast<unsigned short>(port));
+  } else {
+    tcp::resolver resolver(_io);
+    bool resolved = false;
+    resolver.async_resolve(host, std::to_string(port),
+                           [&](beast::error_code result, tcp::resolver::results_type found) {
+                             ec = result;
+                             for (const auto& entry : found) endpoints.push_back(entry.endpoint());
+                             resolved = true;
+                           });
+    _io.run_until(deadline);
+    if (!resolved) {
+      resolver.cancel();
+      RunAll(_io);
+      throw std::runtime_error("cannot resolve " + host + ": timed out");
+    }
+    if (ec) throw std::runtime_error("cannot resolve " + host + ": " + ec.message());
   }
-  if (ec) throw std::runtime_error("cannot resolve " + host + ": " + ec.message());
 
   _plain = std::make_unique<beast::tcp_stream>(_io);
   beast::tcp_stream& stream = *_plain;
@@ -62,9 +71,6 @@ ClientConnection::ClientConnection(const std::string& host, int port, net::ssl::
   if (tls != nullptr) {
     _tls = std::make_unique<beast::ssl_stream<beast::tcp_stream>>(std::move(*_plain), *tls);
     _plain.reset();
-    beast::error_code ignored;
-    net::ip::make_address(host, ignored);
-    bool isAddress = !ignored;
     // Name the server for virtual hosting, and check that the certificate
     // is for the host that was asked for.
     if (!isAddress) SSL_set_tlsext_host_name(_tls->native_handle(), host.c_str());
