@@ -2,6 +2,7 @@
 #include <Lumo/Lumo.h>
 #include <Lumo/Primitive.h>
 #include <Lumo/TypeInfoLoader.h>
+#include <Lumo/Wire/Wsdl.h>
 #include <Olyx/Zel/AboutInfo.h>
 #include <Olyx/Zel/Auth/SessionManager.h>
 #include <Olyx/Zel/Capability/CapabilityInstance.h>
@@ -62,27 +63,9 @@ namespace {
 
 // ---- versions ------------------------------------------------------------------------------
 
-const Lumo::OlyxVersions* Versions() { return Lumo::GetVersionInfo("zel"); }
-
-// Whether a call of version `spoken` carries an element of version `element`:
-// the element's version is the spoken one or one of its ancestors.
+// Whether a call of version `spoken` carries an element of version `element`.
 bool Carries(const std::string& spoken, const char* element) {
-  if (element == nullptr || spoken.empty()) return true;
-  const Lumo::OlyxVersions* versions = Versions();
-  std::set<std::string> reached{spoken};
-  std::vector<std::string> pending{spoken};
-  while (!pending.empty()) {
-    std::string current = pending.back();
-    pending.pop_back();
-    for (uint32_t i = 0; versions != nullptr && i < versions->relationCount; ++i) {
-      if (current == versions->relations[i].version &&
-          reached.insert(versions->relations[i].parent).second) {
-        pending.push_back(versions->relations[i].parent);
-      }
-    }
-  }
-  // The runtime's own versions come with every call.
-  return reached.count(element) != 0 || std::strncmp(element, "olyx.", 5) == 0;
+  return Lumo::Wire::ApiVersionCarries(spoken, element);
 }
 
 const char* MethodVersion(Lumo::ManagedObjectType* type, const char* method) {
@@ -246,27 +229,17 @@ Kestrum::Ref<Lumo::MoRef> ServiceInstanceRef() {
 
 std::vector<std::pair<std::string, std::string>> KnownVersions() {
   std::vector<std::pair<std::string, std::string>> all;
-  const Lumo::OlyxVersions* versions = Versions();
-  for (uint32_t i = 0; versions != nullptr && i < versions->versionCount; ++i) {
-    all.emplace_back(versions->versions[i].name, versions->versions[i].versionId);
+  for (const Lumo::Wire::ApiVersion& version : Lumo::Wire::ListApiVersions()) {
+    if (version.ns == "zel") all.emplace_back(version.name, version.versionId);
   }
   return all;
 }
 
 std::string ResolveVersion(const std::string& text) {
-  for (const auto& [name, id] : KnownVersions()) {
-    if (text == name || text == id || "zel.version." + text == name) return name;
-  }
-  return std::string();
+  return Lumo::Wire::ResolveApiVersion("zel", text);
 }
 
-std::string DefaultVersion() {
-  const Lumo::OlyxVersions* versions = Versions();
-  if (versions != nullptr && versions->designatedVersions != nullptr) {
-    return versions->designatedVersions[0];
-  }
-  return std::string();
-}
+std::string DefaultVersion() { return Lumo::Wire::DefaultApiVersion("zel"); }
 
 // ---- the conversation ------------------------------------------------------------------------
 

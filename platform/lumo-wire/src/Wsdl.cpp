@@ -206,5 +206,9 @@ std::string ResolveApiVersion(const std::string& ns, const std::string& text) {
   return std::string();
 }
 
+bool ApiVersionCarries(const std::string& version, const char* elementVersion) {
+  return Detail::VersionFilter(version).Accepts(elementVersion);
+}
+
 }  // namespace Wire
 }  // namespace Lumo

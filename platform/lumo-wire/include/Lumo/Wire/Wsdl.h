@@ -73,6 +73,12 @@ std::string DefaultApiVersion(const std::string& ns);
 // ("version2") or a version identifier ("2.0") within a namespace; empty when
 // none matches.
 std::string ResolveApiVersion(const std::string& ns, const std::string& text);
+// Whether a call made for `version` carries an element (a type, property or
+// method) of version `elementVersion`: the version itself, its ancestors
+// through every registered version record, the runtime's base version, and
+// elements of no version. An empty `version` carries every element. Throws a
+// WireFormatFault (reason "version") for a version no record declares.
+bool ApiVersionCarries(const std::string& version, const char* elementVersion);
 
 }  // namespace Wire
 }  // namespace Lumo
