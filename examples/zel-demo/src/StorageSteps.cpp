@@ -1,7 +1,5 @@
 // The demo steps about where storage goes: the placement of a new disk, a
 // default profile for a datastore, and compliance rolled up per machine.
-#include "StorageSteps.h"
-
 #include <Olyx/Zel/Compliance/ComplianceManager.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Compliance/RollupComplianceResult.h>
@@ -12,6 +10,8 @@
 #include <Olyx/Zel/Profile/ProfileManager.h>
 #include <Olyx/Zel/ServerObjectRef.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>
+
+#include "Conversing.h"
 
 namespace ZelDemo {
 namespace Detail {
@@ -25,16 +25,13 @@ Ref<Zel::Placement::PlacementHub> Datastore(const char* id) {
   return hub;
 }
 
-Ref<Zel::Profile::ProfileId> Id(const std::string& uniqueId) {
-  Ref<Zel::Profile::ProfileId> id(new Zel::Profile::ProfileId);
-  id->SetUniqueId(uniqueId);
-  return id;
-}
-
 }  // namespace
 
-void RunStorageSteps(Transcript& t, Lumo::StubAdapter* adapter,
-                     const Zel::ServiceInstanceContent& content, const std::string& gold) {
+void RunStorageSteps(Conversing& demo) {
+  Transcript& t = demo.t;
+  Lumo::StubAdapter* adapter = demo.adapter;
+  const Zel::ServiceInstanceContent& content = *demo.content;
+  const std::string& gold = demo.gold;
   Ref<Zel::Placement::PlacementSolverStub> solver(
       new Zel::Placement::PlacementSolverStub(content.GetPlacementSolver(), adapter, nullptr));
   Ref<Zel::Profile::ProfileManagerStub> profiles(
