@@ -2,6 +2,8 @@
 // geometrically, and escapes text for element content and attribute values.
 #pragma once
 
+#include <Lumo/XmlChar.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -31,35 +33,6 @@ struct EscapeTables {
   }
 };
 inline constexpr EscapeTables kEscapes{};
-
-// The length of the UTF-8 sequence at p when it is well-formed and encodes a
-// character XML 1.0 allows (no overlong forms, surrogates, U+FFFE, U+FFFF or
-// code points beyond U+10FFFF); 0 otherwise.
-inline size_t XmlCharLength(const unsigned char* p, const unsigned char* end) {
-  unsigned c = p[0];
-  size_t length;
-  uint32_t cp;
-  if (c >= 0xC2 && c <= 0xDF) {
-    length = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (static_cast<size_t>(end - p) < length) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((p[k] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[k] & 0x3F);
-  }
-  if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
-  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) return 0;
-  return length;
-}
 
 class XmlOut {
  public:
@@ -106,8 +79,9 @@ class XmlOut {
       Put(run, static_cast<size_t>(p - run));
       if (p == end) return true;
       if (table[static_cast<uint8_t>(*p)] == 2) {
-        size_t length = XmlCharLength(reinterpret_cast<const unsigned char*>(p),
-                                      reinterpret_cast<const unsigned char*>(end));
+        size_t length = DecodeXmlChar(reinterpret_cast<const unsigned char*>(p),
+                                      reinterpret_cast<const unsigned char*>(end))
+                            .length;
         if (length == 0) return false;
         Put(p, length);
         p += length;

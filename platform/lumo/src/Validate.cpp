@@ -5,6 +5,7 @@
 #include <Lumo/Fault/InvalidArgument.h>
 #include <Lumo/Type.h>
 #include <Lumo/Validate.h>
+#include <Lumo/XmlChar.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -97,35 +98,26 @@ size_t FindInvalidXmlText(const std::string& text, std::string* reason) {
       ++i;
       continue;
     }
-    size_t length;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-      cp = c & 0x07;
-    } else {
-      return refuse(i, "invalid UTF-8 lead byte 0x" + Hex(c, 2));
+    const XmlChar decoded = DecodeXmlChar(bytes + i, bytes + size);
+    switch (decoded.fault) {
+      case XmlCharFault::kNone:
+        break;
+      case XmlCharFault::kLeadByte:
+        return refuse(i, "invalid UTF-8 lead byte 0x" + Hex(c, 2));
+      case XmlCharFault::kTruncated:
+        return refuse(i, "truncated UTF-8 sequence");
+      case XmlCharFault::kContinuation:
+        return refuse(i, "invalid UTF-8 continuation byte");
+      case XmlCharFault::kOverlong:
+        return refuse(i, "overlong UTF-8 sequence");
+      case XmlCharFault::kBeyondRange:
+        return refuse(i, "code point beyond U+10FFFF");
+      case XmlCharFault::kSurrogate:
+        return refuse(i, "UTF-8 encoded surrogate U+" + Hex(decoded.codePoint, 4));
+      case XmlCharFault::kNotAllowed:
+        return refuse(i, "character U+" + Hex(decoded.codePoint, 4) + " is not allowed in XML 1.0");
     }
-    if (i + length > size) return refuse(i, "truncated UTF-8 sequence");
-    for (size_t k = 1; k < length; ++k) {
-      unsigned next = bytes[i + k];
-      if ((next & 0xC0) != 0x80) return refuse(i, "invalid UTF-8 continuation byte");
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000)) {
-      return refuse(i, "overlong UTF-8 sequence");
-    }
-    if (cp > 0x10FFFF) return refuse(i, "code point beyond U+10FFFF");
-    if (cp >= 0xD800 && cp <= 0xDFFF) return refuse(i, "UTF-8 encoded surrogate U+" + Hex(cp, 4));
-    if (cp == 0xFFFE || cp == 0xFFFF) {
-      return refuse(i, "character U+" + Hex(cp, 4) + " is not allowed in XML 1.0");
-    }
-    i += length;
+    i += decoded.length;
   }
   return std::string::npos;
 }
