@@ -2,22 +2,16 @@
 // profiles stored, in memory and in an SQLite data file. Calls go through
 // the service's entry (privilege check, invokeByIndex), without a wire.
 #include <Lumo/Lumo.h>
-#include <Lumo/Primitive.h>
 #include <Olyx/Zel/Auth/SessionManager.h>
-#include <Olyx/Zel/Capability/CapabilityInstance.h>
-#include <Olyx/Zel/Capability/ConstraintInstance.h>
-#include <Olyx/Zel/Capability/PropertyInstance.h>
 #include <Olyx/Zel/Compliance/ComplianceManager.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
 #include <Olyx/Zel/Profile/ProfileManager.h>
 #include <Olyx/Zel/Profile/ProfileOperationOutcome.h>
-#include <Olyx/Zel/Profile/ResourceType.h>
-#include <Olyx/Zel/Profile/ResourceTypeEnum.h>
-#include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
 #include <Olyx/Zel/ServiceInstance.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>
 #include <ZelSample/DirectAdapter.h>
+#include <ZelSample/ProfileSpecs.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/Token.h>
 #include <benchmark/benchmark.h>
@@ -32,34 +26,11 @@ namespace {
 
 using Kestrum::Ref;
 
-Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> Spec(const std::string& name) {
-  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
-  property->SetId("replicaCount");
-  property->SetValue(new Lumo::Primitive<int32_t>(2));
-  Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
-  constraint->GetPropertyInstance()->Append(property.Get());
-  Ref<Zel::Capability::CapabilityMetadata::UniqueId> id(
-      new Zel::Capability::CapabilityMetadata::UniqueId);
-  id->SetNamespace("sample.storage");
-  id->SetId("replicaCount");
-  Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
-  capability->SetId(id.Get());
-  capability->GetConstraint()->Append(constraint.Get());
-  Ref<Zel::Profile::SubProfileCapabilityConstraints::SubProfile> sub(
-      new Zel::Profile::SubProfileCapabilityConstraints::SubProfile);
-  sub->SetName("replicated");
-  sub->GetCapability()->Append(capability.Get());
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
-      new Zel::Profile::SubProfileCapabilityConstraints);
-  constraints->GetSubProfiles()->Append(sub.Get());
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
-  storage->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
-  spec->SetName(name);
-  spec->SetResourceType(storage.Get());
-  spec->SetConstraints(constraints.Get());
-  return spec;
+using namespace ZelSample::Build;
+
+// A profile of one constraint: two replicas.
+Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> OneRuleSpec(const std::string& name) {
+  return Spec(name, {Sub("replicated", {Capability("replicaCount", Int(2))})});
 }
 
 // A service holding a number of profiles, one of them associated with vm-42,
@@ -97,13 +68,10 @@ struct Fixture {
                                                             adapter.Get(), nullptr);
     for (int i = 0; i < count; ++i) {
       Ref<Zel::Profile::ProfileId> id;
-      profiles->Create(Spec("stored-" + std::to_string(i)).Get(), id);
+      profiles->Create(OneRuleSpec("stored-" + std::to_string(i)).Get(), id);
       if (i == 0) associated = id;
     }
-    Ref<Zel::ServerObjectRef> vm(new Zel::ServerObjectRef);
-    vm->SetObjectType("virtualMachine");
-    vm->SetKey("vm-42");
-    profiles->Associate(vm.Get(), associated.Get(), nullptr);
+    profiles->Associate(Vm("vm-42").Get(), associated.Get(), nullptr);
   }
   ~Fixture() {
     service.reset();
@@ -131,7 +99,7 @@ void BM_Create(benchmark::State& state) {
   Fixture& f = FixtureFor(static_cast<int>(state.range(0)), state.range(1) != 0);
   for (auto _ : state) {
     Ref<Zel::Profile::ProfileId> id;
-    f.profiles->Create(Spec("new-" + std::to_string(f.created++)).Get(), id);
+    f.profiles->Create(OneRuleSpec("new-" + std::to_string(f.created++)).Get(), id);
     state.PauseTiming();
     Ref<Lumo::DataArray<Zel::Profile::ProfileId>> ids(new Lumo::DataArray<Zel::Profile::ProfileId>);
     ids->Append(id.Get());
@@ -145,8 +113,7 @@ void BM_Create(benchmark::State& state) {
 // Lists every profile.
 void BM_QueryProfile(benchmark::State& state) {
   Fixture& f = FixtureFor(static_cast<int>(state.range(0)), state.range(1) != 0);
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
-  storage->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
+  Ref<Zel::Profile::ResourceType> storage = Storage();
   for (auto _ : state) {
     Ref<Lumo::DataArray<Zel::Profile::ProfileId>> ids;
     f.profiles->QueryProfile(storage.Get(), Kestrum::Optional<std::string>(), ids);
@@ -158,11 +125,8 @@ void BM_QueryProfile(benchmark::State& state) {
 // Checks one machine against its associated profile and stores the result.
 void BM_CheckCompliance(benchmark::State& state) {
   Fixture& f = FixtureFor(static_cast<int>(state.range(0)), state.range(1) != 0);
-  Ref<Zel::ServerObjectRef> vm(new Zel::ServerObjectRef);
-  vm->SetObjectType("virtualMachine");
-  vm->SetKey("vm-42");
-  Ref<Lumo::DataArray<Zel::ServerObjectRef>> entities(new Lumo::DataArray<Zel::ServerObjectRef>);
-  entities->Append(vm.Get());
+  Ref<Lumo::DataArray<Zel::ServerObjectRef>> entities =
+      ArrayOf<Zel::ServerObjectRef>({Vm("vm-42")});
   for (auto _ : state) {
     Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> results;
     f.compliance->CheckCompliance(entities.Get(), nullptr, results);

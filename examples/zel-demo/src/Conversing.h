@@ -10,14 +10,16 @@
 #include <Olyx/Zel/ServiceInstance-decl.h>
 #include <Olyx/Zel/ServiceInstanceContent-decl.h>
 #include <ZelDemo/Conversation.h>
+#include <ZelSample/ProfileSpecs.h>
 
 #include <string>
 
-#include "DemoValues.h"
 #include "Transcript.h"
 
 namespace ZelDemo {
 namespace Detail {
+
+using namespace ZelSample::Build;
 
 struct Conversing {
   Conversing(Transcript& transcript, Lumo::StubAdapter* adapter, Lumo::MoRef* serviceInstance,

@@ -77,7 +77,7 @@ void RunProfileSteps(Conversing& demo) {
       }
     }
     for (const char* needed : {"replicaCount", "encryption", "performanceTier", "stripeWidth"}) {
-      t.Check(found.count(std::string(kNamespace) + "." + needed) != 0,
+      t.Check(found.count(std::string(kSampleNamespace) + "." + needed) != 0,
               std::string("the capability ") + needed + " in the metadata");
     }
   });

@@ -4,9 +4,6 @@
 #include <Lumo/Primitive.h>
 #include <Lumo/Wire/StubAdapters.h>
 #include <Olyx/Zel/Auth/SessionManager.h>
-#include <Olyx/Zel/Capability/CapabilityInstance.h>
-#include <Olyx/Zel/Capability/ConstraintInstance.h>
-#include <Olyx/Zel/Capability/PropertyInstance.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
 #include <Olyx/Zel/Profile/ProfileId.h>
 #include <Olyx/Zel/Profile/ProfileManager.h>
@@ -16,6 +13,7 @@
 #include <ZelHttp/HttpServer.h>
 #include <ZelHttp/HttpTransport.h>
 #include <ZelSample/DirectAdapter.h>
+#include <ZelSample/ProfileSpecs.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/Token.h>
 #include <ZelSample/WireEndpoint.h>
@@ -118,32 +116,8 @@ TEST_F(ConversationTest, AProfileLeftOverMakesTheCreationStepFail) {
   Ref<Zel::Profile::ProfileManagerStub> profiles(new Zel::Profile::ProfileManagerStub(
       new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager"), direct.Get(), nullptr));
 
-  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
-  property->SetId("encryption");
-  property->SetValue(Lumo::BoxBool(true));
-  Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
-  constraint->GetPropertyInstance()->Append(property.Get());
-  Ref<Zel::Capability::CapabilityMetadata::UniqueId> uid(
-      new Zel::Capability::CapabilityMetadata::UniqueId);
-  uid->SetNamespace("sample.storage");
-  uid->SetId("encryption");
-  Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
-  capability->SetId(uid.Get());
-  capability->GetConstraint()->Append(constraint.Get());
-  Ref<Zel::Profile::SubProfileCapabilityConstraints::SubProfile> sub(
-      new Zel::Profile::SubProfileCapabilityConstraints::SubProfile);
-  sub->SetName("encrypted");
-  sub->GetCapability()->Append(capability.Get());
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
-      new Zel::Profile::SubProfileCapabilityConstraints);
-  constraints->GetSubProfiles()->Append(sub.Get());
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
-  storage->SetResourceType("STORAGE");
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
-  spec->SetName("Gold");
-  spec->SetResourceType(storage.Get());
-  spec->SetConstraints(constraints.Get());
+  using namespace ZelSample::Build;
+  auto spec = Spec("Gold", {Sub("encrypted", {Capability("encryption", Bool(true))})});
   Ref<Zel::Profile::ProfileId> id;
   profiles->Create(spec.Get(), id);
 

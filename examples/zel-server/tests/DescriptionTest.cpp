@@ -33,6 +33,7 @@
 #include <ZelDemo/Conversation.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelHttp/HttpTransport.h>
+#include <ZelSample/ProfileSpecs.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/WireEndpoint.h>
 #include <gtest/gtest.h>
@@ -318,21 +319,7 @@ Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> SpecCarrying(
   Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
   capability->SetId(uid.Get());
   capability->GetConstraint()->Append(constraint.Get());
-  using SubProfile = Zel::Profile::SubProfileCapabilityConstraints::SubProfile;
-  Ref<SubProfile> sub(new SubProfile);
-  sub->SetName("all kinds");
-  sub->GetCapability()->Append(capability.Get());
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
-      new Zel::Profile::SubProfileCapabilityConstraints);
-  constraints->GetSubProfiles()->Append(sub.Get());
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
-  storage->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
-  spec->SetName("Everything");
-  spec->SetResourceType(storage.Get());
-  spec->SetConstraints(constraints.Get());
-  return spec;
+  return ZelSample::Build::Spec("Everything", {ZelSample::Build::Sub("all kinds", {capability})});
 }
 
 Lumo::ManagedMethod* ProfileManagerMethod(const char* name) {

@@ -4,17 +4,14 @@
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/StubAdapters.h>
 #include <Olyx/Zel/Auth/SessionManager.h>
-#include <Olyx/Zel/Capability/CapabilityInstance.h>
-#include <Olyx/Zel/Capability/ConstraintInstance.h>
-#include <Olyx/Zel/Capability/PropertyInstance.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfileUpdateSpec.h>
 #include <Olyx/Zel/Profile/ProfileManager.h>
 #include <Olyx/Zel/Profile/ResourceType.h>
-#include <Olyx/Zel/Profile/ResourceTypeEnum.h>
 #include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
 #include <ZelHttp/HttpTransport.h>
+#include <ZelSample/ProfileSpecs.h>
 #include <ZelSample/Token.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -106,43 +103,13 @@ struct Client {
   }
 };
 
-Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> Spec(const std::string& name) {
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
-      new Zel::Profile::SubProfileCapabilityConstraints);
-  for (int replicas : {1, 2}) {
-    Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
-    property->SetId("replicaCount");
-    property->SetValue(new Lumo::Primitive<int32_t>(replicas));
-    Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
-    constraint->GetPropertyInstance()->Append(property.Get());
-    Ref<Zel::Capability::CapabilityMetadata::UniqueId> id(
-        new Zel::Capability::CapabilityMetadata::UniqueId);
-    id->SetNamespace("sample.storage");
-    id->SetId("replicaCount");
-    Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
-    capability->SetId(id.Get());
-    capability->GetConstraint()->Append(constraint.Get());
-    Ref<Zel::Profile::SubProfileCapabilityConstraints::SubProfile> sub(
-        new Zel::Profile::SubProfileCapabilityConstraints::SubProfile);
-    sub->SetName("replicas-" + std::to_string(replicas));
-    sub->GetCapability()->Append(capability.Get());
-    constraints->GetSubProfiles()->Append(sub.Get());
-  }
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
-  storage->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
-  spec->SetName(name);
-  spec->SetResourceType(storage.Get());
-  spec->SetConstraints(constraints.Get());
-  return spec;
-}
+using ZelSample::Build::Vm;
 
-Ref<Zel::ServerObjectRef> Vm(const std::string& key) {
-  Ref<Zel::ServerObjectRef> vm(new Zel::ServerObjectRef);
-  vm->SetObjectType("virtualMachine");
-  vm->SetKey(key);
-  return vm;
+// A profile of two sub-profiles: one replica, or two.
+Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> TwoRuleSpec(const std::string& name) {
+  using namespace ZelSample::Build;
+  return Spec(name, {Sub("replicas-1", {Capability("replicaCount", Int(1))}),
+                     Sub("replicas-2", {Capability("replicaCount", Int(2))})});
 }
 
 // What the load was answered.
@@ -172,7 +139,7 @@ TEST(RestartTest, EveryAnsweredChangeSurvivesAKillInTheMiddleOfALoad) {
           for (int n = 0; !stop; ++n) {
             const std::string name = "load-" + std::to_string(t) + "-" + std::to_string(n);
             Ref<Zel::Profile::ProfileId> id;
-            client.profiles->Create(Spec(name).Get(), id);
+            client.profiles->Create(TwoRuleSpec(name).Get(), id);
             {
               std::lock_guard<std::mutex> lock(answered.mutex);
               answered.profiles[name] = id->GetUniqueId();
@@ -224,9 +191,8 @@ TEST(RestartTest, EveryAnsweredChangeSurvivesAKillInTheMiddleOfALoad) {
   Client client(again.Url());
   // Every profile there is whole: its name, its two sub-profiles.
   Ref<Lumo::DataArray<Zel::Profile::ProfileId>> ids;
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
-  storage->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
-  client.profiles->QueryProfile(storage.Get(), Kestrum::Optional<std::string>(), ids);
+  client.profiles->QueryProfile(ZelSample::Build::Storage().Get(), Kestrum::Optional<std::string>(),
+                                ids);
   ASSERT_GE(static_cast<size_t>(ids->GetLength()), answered.profiles.size());
   Ref<Lumo::DataArray<Zel::Profile::Profile>> all;
   client.profiles->RetrieveContent(ids.Get(), all);

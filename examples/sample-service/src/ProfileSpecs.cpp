@@ -1,5 +1,3 @@
-#include "DemoValues.h"
-
 #include <Lumo/Primitive.h>
 #include <Olyx/Zel/Capability/CapabilityInstance.h>
 #include <Olyx/Zel/Capability/CapabilityMetadata.h>
@@ -13,13 +11,18 @@
 #include <Olyx/Zel/Profile/ResourceTypeEnum.h>
 #include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
 #include <Olyx/Zel/ServerObjectRef.h>
+#include <ZelSample/ProfileSpecs.h>
 
-namespace ZelDemo {
-namespace Detail {
+namespace ZelSample {
+namespace Build {
 
-Ref<Lumo::Any> Int(int32_t v) { return Ref<Lumo::Any>(new Lumo::Primitive<int32_t>(v)); }
-Ref<Lumo::Any> Bool(bool v) { return Ref<Lumo::Any>(Lumo::BoxBool(v)); }
-Ref<Lumo::Any> Text(const char* v) { return Ref<Lumo::Any>(new Lumo::Primitive<std::string>(v)); }
+Ref<Lumo::Any> Int(int32_t value) { return Ref<Lumo::Any>(new Lumo::Primitive<int32_t>(value)); }
+
+Ref<Lumo::Any> Text(const std::string& value) {
+  return Ref<Lumo::Any>(new Lumo::Primitive<std::string>(value));
+}
+
+Ref<Lumo::Any> Bool(bool value) { return Ref<Lumo::Any>(Lumo::BoxBool(value)); }
 
 Ref<Lumo::Any> IntRange(int32_t lo, int32_t hi) {
   Ref<Zel::Capability::Types::Range> range(new Zel::Capability::Types::Range);
@@ -30,19 +33,21 @@ Ref<Lumo::Any> IntRange(int32_t lo, int32_t hi) {
 
 Ref<Lumo::Any> TextSet(std::initializer_list<const char*> values) {
   Ref<Zel::Capability::Types::DiscreteSet> set(new Zel::Capability::Types::DiscreteSet);
-  for (const char* v : values) set->GetValues()->Append(Text(v).Get());
+  for (const char* value : values) set->GetValues()->Append(Text(value).Get());
   return Ref<Lumo::Any>(set.Get());
 }
 
-Ref<Zel::Capability::CapabilityInstance> Capability(const char* id, Ref<Lumo::Any> value) {
-  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
-  property->SetId(id);
-  property->SetValue(value.Get());
+Ref<Zel::Capability::CapabilityInstance> Capability(const std::string& id, Ref<Lumo::Any> value,
+                                                    const std::string& ns,
+                                                    const std::string& property) {
+  Ref<Zel::Capability::PropertyInstance> instance(new Zel::Capability::PropertyInstance);
+  instance->SetId(property.empty() ? id : property);
+  instance->SetValue(value.Get());
   Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
-  constraint->GetPropertyInstance()->Append(property.Get());
+  constraint->GetPropertyInstance()->Append(instance.Get());
   Ref<Zel::Capability::CapabilityMetadata::UniqueId> uid(
       new Zel::Capability::CapabilityMetadata::UniqueId);
-  uid->SetNamespace(kNamespace);
+  uid->SetNamespace(ns);
   uid->SetId(id);
   Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
   capability->SetId(uid.Get());
@@ -50,12 +55,19 @@ Ref<Zel::Capability::CapabilityInstance> Capability(const char* id, Ref<Lumo::An
   return capability;
 }
 
-Ref<SubProfile> Sub(const char* name,
+Ref<SubProfile> Sub(const std::string& name,
                     std::vector<Ref<Zel::Capability::CapabilityInstance>> capabilities) {
   Ref<SubProfile> sub(new SubProfile);
   sub->SetName(name);
   for (auto& capability : capabilities) sub->GetCapability()->Append(capability.Get());
   return sub;
+}
+
+Ref<Zel::Profile::SubProfileCapabilityConstraints> Constraints(std::vector<Ref<SubProfile>> subs) {
+  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
+      new Zel::Profile::SubProfileCapabilityConstraints);
+  for (auto& sub : subs) constraints->GetSubProfiles()->Append(sub.Get());
+  return constraints;
 }
 
 Ref<Zel::Profile::ResourceType> Storage() {
@@ -64,25 +76,38 @@ Ref<Zel::Profile::ResourceType> Storage() {
   return type;
 }
 
-Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> Spec(const char* name, const char* description,
-                                                         std::vector<Ref<SubProfile>> subs) {
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
-      new Zel::Profile::SubProfileCapabilityConstraints);
-  for (auto& sub : subs) constraints->GetSubProfiles()->Append(sub.Get());
+Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> Spec(
+    const std::string& name, std::vector<Ref<SubProfile>> subs,
+    const Kestrum::Optional<std::string>& description) {
   Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec(
       new Zel::Profile::CapabilityBasedProfileCreateSpec);
   spec->SetName(name);
-  spec->SetDescription(Kestrum::Optional<std::string>(description));
+  if (description.IsSet()) spec->SetDescription(description);
   spec->SetResourceType(Storage().Get());
-  spec->SetConstraints(constraints.Get());
+  spec->SetConstraints(Constraints(std::move(subs)).Get());
   return spec;
 }
 
-Ref<Zel::ServerObjectRef> Entity(const char* type, const char* key) {
+Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> GoldSpec(const std::string& name) {
+  return Spec(name, {Sub("replicated", {Capability("replicaCount", Int(2)),
+                                        Capability("encryption", Bool(true))}),
+                     Sub("fast", {Capability("performanceTier", TextSet({"gold"})),
+                                  Capability("stripeWidth", IntRange(2, 8))})});
+}
+
+Ref<Zel::ServerObjectRef> Entity(const char* type, const std::string& key) {
   Ref<Zel::ServerObjectRef> entity(new Zel::ServerObjectRef);
   entity->SetObjectType(type);
   entity->SetKey(key);
   return entity;
+}
+
+Ref<Zel::ServerObjectRef> Vm(const std::string& key) {
+  return Entity(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE, key);
+}
+
+Ref<Zel::ServerObjectRef> Disk(const std::string& key) {
+  return Entity(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID, key);
 }
 
 Ref<Zel::Profile::ProfileId> Id(const std::string& uniqueId) {
@@ -91,5 +116,5 @@ Ref<Zel::Profile::ProfileId> Id(const std::string& uniqueId) {
   return id;
 }
 
-}  // namespace Detail
-}  // namespace ZelDemo
+}  // namespace Build
+}  // namespace ZelSample
