@@ -12,6 +12,7 @@
 #include <Olyx/Zel/Capability/Types/TimeUnitEnum.h>
 #include <Olyx/Zel/ExtendedElementDescription.h>
 #include <Olyx/Zel/Profile/ResourceTypeEnum.h>
+#include <ZelSample/ProfileSpecs.h>
 
 #include <optional>
 
@@ -19,6 +20,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Capability::CapabilityInstance;
 using Zel::Capability::CapabilityMetadata;
@@ -67,7 +69,7 @@ std::optional<int64_t> SpanSeconds(const Lumo::Any* value) {
 }
 
 Ref<Lumo::Any> Span(int32_t value, const char* unit) {
-  Ref<TimeSpan> span(new TimeSpan);
+  auto span = MakeRef<TimeSpan>();
   span->SetValue(value);
   span->SetUnit(unit);
   return Ref<Lumo::Any>(span.Get());
@@ -91,30 +93,17 @@ bool SameValue(const Lumo::Any* a, const Lumo::Any* b) {
 
 namespace {
 
-Ref<Lumo::Any> Int(int32_t value) { return Ref<Lumo::Any>(new Lumo::Primitive<int32_t>(value)); }
-Ref<Lumo::Any> Text(const char* value) {
-  return Ref<Lumo::Any>(new Lumo::Primitive<std::string>(value));
-}
-Ref<Lumo::Any> Bool(bool value) { return Ref<Lumo::Any>(Lumo::BoxBool(value)); }
-
-Ref<Lumo::Any> MakeRange(int32_t min, int32_t max) {
-  Ref<Range> range(new Range);
-  range->SetMin(Int(min).Get());
-  range->SetMax(Int(max).Get());
-  return Ref<Lumo::Any>(range.Get());
-}
-
-Ref<Lumo::Any> MakeTextSet(std::initializer_list<const char*> values) {
-  Ref<DiscreteSet> set(new DiscreteSet);
-  for (const char* value : values) set->GetValues()->Append(Text(value).Get());
-  return Ref<Lumo::Any>(set.Get());
-}
+using Build::Bool;
+using Build::Int;
+using Build::IntRange;
+using Build::Text;
+using Build::TextSet;
 
 // ---- the built-in schema ----------------------------------------------------------
 
 Ref<Zel::ExtendedElementDescription> Describe(const std::string& key, const char* label,
                                               const char* summary) {
-  Ref<Zel::ExtendedElementDescription> description(new Zel::ExtendedElementDescription);
+  auto description = MakeRef<Zel::ExtendedElementDescription>();
   description->SetLabel(label);
   description->SetSummary(summary);
   description->SetKey(key);
@@ -136,7 +125,7 @@ const BuiltInCapability kBuiltIn[] = {
     {"availability", "replicaCount", "Number of replicas",
      "How many copies of each block the storage keeps (1 to 3).",
      Zel::Capability::Types::BUILTINTYPESENUM_XSD_INT, [] { return Int(1); },
-     [] { return MakeRange(1, 3); }},
+     [] { return IntRange(1, 3); }},
     {"security", "encryption", "Encryption at rest",
      "Whether the storage encrypts the data it keeps.",
      Zel::Capability::Types::BUILTINTYPESENUM_XSD_BOOLEAN, [] { return Bool(false); },
@@ -145,12 +134,12 @@ const BuiltInCapability kBuiltIn[] = {
      "The class of media behind the storage: gold, silver or bronze.",
      Zel::Capability::Types::BUILTINTYPESENUM_XSD_STRING, [] { return Text("silver"); },
      [] {
-       return MakeTextSet({"gold", "silver", "bronze"});
+       return TextSet({"gold", "silver", "bronze"});
      }},
     {"performance", "stripeWidth", "Stripe width",
      "Over how many devices each object is striped (1 to 12).",
      Zel::Capability::Types::BUILTINTYPESENUM_XSD_INT, [] { return Int(1); },
-     [] { return MakeRange(1, 12); }},
+     [] { return IntRange(1, 12); }},
     {"availability", "snapshotInterval", "Snapshot interval",
      "At most how long the storage waits between two snapshots of the data.",
      Zel::Capability::Types::BUILTINTYPESENUM_KXT_TIMESPAN,
@@ -160,13 +149,13 @@ const BuiltInCapability kBuiltIn[] = {
 
 Ref<CapabilityMetadata> MakeCapability(const BuiltInCapability& entry) {
   std::string key = std::string(Catalogue::kNamespace) + "." + entry.id;
-  Ref<CapabilityMetadata::UniqueId> id(new CapabilityMetadata::UniqueId);
+  auto id = MakeRef<CapabilityMetadata::UniqueId>();
   id->SetNamespace(Catalogue::kNamespace);
   id->SetId(entry.id);
 
-  Ref<Zel::Capability::TypeInfo> type(new Zel::Capability::TypeInfo);
+  auto type = MakeRef<Zel::Capability::TypeInfo>();
   type->SetTypeName(entry.typeName);
-  Ref<PropertyMetadata> property(new PropertyMetadata);
+  auto property = MakeRef<PropertyMetadata>();
   property->SetId(entry.id);
   property->SetSummary(Describe(key + ".value", entry.label, entry.summary).Get());
   property->SetMandatory(true);
@@ -175,7 +164,7 @@ Ref<CapabilityMetadata> MakeCapability(const BuiltInCapability& entry) {
   Ref<Lumo::Any> allowed = entry.allowedValue();
   if (allowed) property->SetAllowedValue(allowed.Get());
 
-  Ref<CapabilityMetadata> capability(new CapabilityMetadata);
+  auto capability = MakeRef<CapabilityMetadata>();
   capability->SetId(id.Get());
   capability->SetSummary(Describe(key, entry.label, entry.summary).Get());
   capability->SetMandatory(Kestrum::Optional<bool>(false));
@@ -185,19 +174,19 @@ Ref<CapabilityMetadata> MakeCapability(const BuiltInCapability& entry) {
 }
 
 Ref<CapabilityObjectSchema> MakeBuiltInSchema() {
-  Ref<CapabilityObjectSchema::VendorInfo> vendor(new CapabilityObjectSchema::VendorInfo);
+  auto vendor = MakeRef<CapabilityObjectSchema::VendorInfo>();
   vendor->SetVendorUuid(Catalogue::kVendorUuid);
   vendor->SetInfo(
       Describe("sample.vendor", "Sample storage", "The storage of the sample service's inventory.")
           .Get());
-  Ref<CapabilityObjectSchema::NamespaceInfo> ns(new CapabilityObjectSchema::NamespaceInfo);
+  auto ns = MakeRef<CapabilityObjectSchema::NamespaceInfo>();
   ns->SetVersion("1.0");
   ns->SetNamespace(Catalogue::kNamespace);
   ns->SetInfo(Describe("sample.namespace", "Sample storage capabilities",
                        "Availability, security and performance of the sample storage.")
                   .Get());
 
-  Ref<CapabilityObjectSchema> schema(new CapabilityObjectSchema);
+  auto schema = MakeRef<CapabilityObjectSchema>();
   schema->SetVendorInfo(vendor.Get());
   schema->SetNamespaceInfo(ns.Get());
   auto* categories = schema->GetCapabilityMetadataPerCategory();
@@ -207,7 +196,7 @@ Ref<CapabilityObjectSchema> MakeBuiltInSchema() {
       if (categories->Get(i)->GetSubCategory() == entry.category) category = categories->Get(i);
     }
     if (category == nullptr) {
-      Ref<CapabilityObjectMetadataPerCategory> created(new CapabilityObjectMetadataPerCategory);
+      auto created = MakeRef<CapabilityObjectMetadataPerCategory>();
       created->SetSubCategory(entry.category);
       categories->Append(created.Get());
       category = created.Get();
