@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 namespace {
@@ -34,9 +35,10 @@ void Check(bool condition, const char* what) {
 
 void References() {
   // snippet: references
-  // A new object starts with no owner; the first Ref takes it. The object is
-  // deleted when the last Ref lets go: never delete a runtime value yourself.
-  Ref<Zel::ServerObjectRef> vm(new Zel::ServerObjectRef);
+  // MakeRef<T>(args...) makes an object and takes the first reference to it.
+  // The object is deleted when the last Ref lets go: never delete a runtime
+  // value yourself.
+  auto vm = MakeRef<Zel::ServerObjectRef>();
   Ref<Zel::ServerObjectRef> same = vm;  // two owners, one object
   vm.Reset();                           // one owner left: `same`
   // _Clone() makes a deep copy, owned by the Ref it is given to.
@@ -49,10 +51,9 @@ Ref<Zel::ServiceInstanceStub> Connect(Lumo::Wire::Transport* transport) {
   // snippet: stubs
   // A stub is the client side of a managed object: a reference (type and id),
   // an adapter that carries the calls, and an optional request context.
-  Ref<Lumo::Wire::WireStubAdapter> adapter(new Lumo::Wire::WireStubAdapter(transport));
-  Ref<Lumo::MoRef> root(new Lumo::MoRef("zel.ServiceInstance", "ServiceInstance"));
-  Ref<Zel::ServiceInstanceStub> service(
-      new Zel::ServiceInstanceStub(root.Get(), adapter.Get(), nullptr));
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport);
+  auto root = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "ServiceInstance");
+  auto service = MakeRef<Zel::ServiceInstanceStub>(root.Get(), adapter.Get(), nullptr);
   // end snippet
   return service;
 }
@@ -61,14 +62,14 @@ void Http() {
   // snippet: transport
   // HTTP to a zel-server on this machine; the transport keeps the session
   // cookie that a login sets.
-  Ref<Lumo::Wire::Transport> http(new ZelHttp::HttpTransport("http://127.0.0.1:8080/zel"));
+  Ref<Lumo::Wire::Transport> http = MakeRef<ZelHttp::HttpTransport>("http://127.0.0.1:8080/zel");
   // end snippet
   Check(http.Get() != nullptr, "transport");
 }
 
 void Accessors() {
   // snippet: accessors
-  Ref<Zel::ServerObjectRef> vm(new Zel::ServerObjectRef);
+  auto vm = MakeRef<Zel::ServerObjectRef>();
   vm->SetObjectType(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE);  // Set<P>: copies in
   vm->SetKey("vm-42");
   const std::string& key = vm->GetKey();      // Get<P>: a reference to the stored value
@@ -80,7 +81,7 @@ void Accessors() {
   bool present = vm->GetServerUuid(uuid);  // ... read only if set (false otherwise)
   vm->UnsetServerUuid();                   // Unset<P>: unset again
 
-  Ref<Zel::ExtendedElementDescription> text(new Zel::ExtendedElementDescription);
+  auto text = MakeRef<Zel::ExtendedElementDescription>();
   bool any = text->IsSetMessageArg();  // IsSet<P>: an array with elements?
   Lumo::DataArray<Lumo::KeyAnyValue>* none = text->GetPtrMessageArg();  // GetPtr<P>: may be null
   text->GetMessageArg()->Append(new Lumo::KeyAnyValue);  // Get<P>: creates an empty array
@@ -92,7 +93,7 @@ void Accessors() {
 
 void RequiredAndOptional() {
   // snippet: presence
-  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
+  auto property = MakeRef<Zel::Capability::PropertyInstance>();
   property->SetId("replicaCount");  // required: a plain value, always present
   // optional: Kestrum::Optional<T>; unset until a value is given
   if (!property->GetOperator().IsSet()) property->SetOperator(std::string("atLeast"));
@@ -102,16 +103,16 @@ void RequiredAndOptional() {
 
 void Arrays() {
   // snippet: arrays
-  Ref<Lumo::DataArray<Zel::ServerObjectRef>> disks(new Lumo::DataArray<Zel::ServerObjectRef>);
+  auto disks = MakeRef<Lumo::DataArray<Zel::ServerObjectRef>>();
   for (const char* key : {"vm-42:2000", "vm-42:2001"}) {
-    Ref<Zel::ServerObjectRef> disk(new Zel::ServerObjectRef);
+    auto disk = MakeRef<Zel::ServerObjectRef>();
     disk->SetObjectType(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID);
     disk->SetKey(key);
     disks->Append(disk.Get());  // the array takes its own reference
   }
   for (int i = 0; i < disks->GetLength(); ++i) std::cout << disks->Get(i)->GetKey() << "\n";
   // Strings and enumeration values live in Lumo::Array<T>, by value.
-  Ref<Lumo::Array<std::string>> words(new Lumo::Array<std::string>);
+  auto words = MakeRef<Lumo::Array<std::string>>();
   words->Append("gold");
   // end snippet
   Check(disks->GetLength() == 2 && words->GetLength() == 1, "arrays");
@@ -121,7 +122,7 @@ void AnyType() {
   // snippet: any
   // An anyType property holds any runtime value: a data object, an array or a
   // boxed primitive. Box on the way in, dynamic_cast on the way out.
-  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
+  auto property = MakeRef<Zel::Capability::PropertyInstance>();
   property->SetValue(new Lumo::Primitive<int32_t>(2));
   if (auto* number = dynamic_cast<const Lumo::Primitive<int32_t>*>(property->GetValue())) {
     std::cout << "replicaCount = " << number->GetValue() << "\n";
@@ -135,8 +136,8 @@ void Conversation(Lumo::Wire::Transport* transport) {
   Ref<Zel::ServiceInstanceStub> service = Connect(transport);
   Ref<Zel::ServiceInstanceContent> content;
   service->RetrieveContent(content);
-  Ref<Zel::Auth::SessionManagerStub> sessions(new Zel::Auth::SessionManagerStub(
-      content->GetSessionManager(), service->_GetStubAdapter(), nullptr));
+  auto sessions = MakeRef<Zel::Auth::SessionManagerStub>(content->GetSessionManager(),
+                                                         service->_GetStubAdapter(), nullptr);
   // snippet: faults
   // A fault arrives as the exception class of its type; GetFault() gives the
   // fault object. Every fault's exception derives from Lumo::MethodFault::Exception.
@@ -156,7 +157,7 @@ void Versions(Lumo::Wire::Transport* transport) {
   // reader refuses what is newer. Empty (the default) speaks every version.
   Lumo::Wire::Options options;
   options.version = "zel.version.version11";
-  Ref<Lumo::Wire::WireStubAdapter> adapter(new Lumo::Wire::WireStubAdapter(transport, options));
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport, options);
   // What a type, property or method appeared in comes from its record:
   const char* since =
       Lumo::GetMoType<Zel::Profile::ProfileManager>()->FindMethod("queryProfile")->GetVersion();
@@ -196,8 +197,8 @@ int main() {
     Arrays();
     AnyType();
     ZelSample::SampleService sample;
-    Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(sample));
-    Ref<Lumo::Wire::Transport> transport(new ZelSample::InProcessTransport(endpoint.Get()));
+    auto endpoint = MakeRef<ZelSample::WireEndpoint>(sample);
+    Ref<Lumo::Wire::Transport> transport = MakeRef<ZelSample::InProcessTransport>(endpoint.Get());
     Conversation(transport.Get());
     Versions(transport.Get());
     Threads(Connect(transport.Get()).Get());

@@ -30,6 +30,7 @@
 #include <stdexcept>
 #include <string>
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 namespace Profile = Zel::Profile;
 
@@ -47,29 +48,25 @@ std::string ReadToken(const char* path) {
 
 // A profile that asks for two replicas of everything it holds.
 Ref<Profile::CapabilityBasedProfileCreateSpec> TwoReplicas(const std::string& name) {
-  Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
+  auto property = MakeRef<Zel::Capability::PropertyInstance>();
   property->SetId("replicaCount");
   property->SetValue(new Lumo::Primitive<int32_t>(2));
-  Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
+  auto constraint = MakeRef<Zel::Capability::ConstraintInstance>();
   constraint->GetPropertyInstance()->Append(property.Get());
-  Ref<Zel::Capability::CapabilityMetadata::UniqueId> id(
-      new Zel::Capability::CapabilityMetadata::UniqueId);
+  auto id = MakeRef<Zel::Capability::CapabilityMetadata::UniqueId>();
   id->SetNamespace("sample.storage");
   id->SetId("replicaCount");
-  Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
+  auto capability = MakeRef<Zel::Capability::CapabilityInstance>();
   capability->SetId(id.Get());
   capability->GetConstraint()->Append(constraint.Get());
-  Ref<Profile::SubProfileCapabilityConstraints::SubProfile> sub(
-      new Profile::SubProfileCapabilityConstraints::SubProfile);
+  auto sub = MakeRef<Profile::SubProfileCapabilityConstraints::SubProfile>();
   sub->SetName("replicated");
   sub->GetCapability()->Append(capability.Get());
-  Ref<Profile::SubProfileCapabilityConstraints> constraints(
-      new Profile::SubProfileCapabilityConstraints);
+  auto constraints = MakeRef<Profile::SubProfileCapabilityConstraints>();
   constraints->GetSubProfiles()->Append(sub.Get());
-  Ref<Profile::CapabilityBasedProfileCreateSpec> spec(
-      new Profile::CapabilityBasedProfileCreateSpec);
+  auto spec = MakeRef<Profile::CapabilityBasedProfileCreateSpec>();
   spec->SetName(name);
-  Ref<Profile::ResourceType> storage(new Profile::ResourceType);
+  auto storage = MakeRef<Profile::ResourceType>();
   storage->SetResourceType(Profile::RESOURCETYPEENUM_STORAGE);
   spec->SetResourceType(storage.Get());
   spec->SetConstraints(constraints.Get());
@@ -83,21 +80,20 @@ int main(int argc, char** argv) {
   }
   Lumo::StartRuntime();  // before the first stub or type is used
   try {
-    Ref<Lumo::Wire::Transport> http(new ZelHttp::HttpTransport(argv[1]));
-    Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(http.Get()));
-    Ref<Lumo::MoRef> root(new Lumo::MoRef("zel.ServiceInstance", "ServiceInstance"));
-    Ref<Zel::ServiceInstanceStub> service(
-        new Zel::ServiceInstanceStub(root.Get(), adapter.Get(), nullptr));
+    Ref<Lumo::Wire::Transport> http = MakeRef<ZelHttp::HttpTransport>(argv[1]);
+    Ref<Lumo::StubAdapter> adapter = MakeRef<Lumo::Wire::WireStubAdapter>(http.Get());
+    auto root = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "ServiceInstance");
+    auto service = MakeRef<Zel::ServiceInstanceStub>(root.Get(), adapter.Get(), nullptr);
     Ref<Zel::ServiceInstanceContent> content;
     service->RetrieveContent(content);
 
-    Ref<Zel::Auth::SessionManagerStub> sessions(
-        new Zel::Auth::SessionManagerStub(content->GetSessionManager(), adapter.Get(), nullptr));
+    auto sessions = MakeRef<Zel::Auth::SessionManagerStub>(content->GetSessionManager(),
+                                                           adapter.Get(), nullptr);
     sessions->LoginByToken(ReadToken(argv[2]));
     std::cout << "logged in\n";
 
-    Ref<Profile::ProfileManagerStub> profiles(
-        new Profile::ProfileManagerStub(content->GetProfileManager(), adapter.Get(), nullptr));
+    auto profiles =
+        MakeRef<Profile::ProfileManagerStub>(content->GetProfileManager(), adapter.Get(), nullptr);
     Ref<Profile::ProfileId> id;
     profiles->Create(TwoReplicas("hello").Get(), id);
     std::cout << "created hello: " << id->GetUniqueId() << "\n";
@@ -109,7 +105,7 @@ int main(int argc, char** argv) {
     }
 
     Ref<Lumo::DataArray<Profile::ProfileId>> ids;
-    Ref<Profile::ResourceType> storage(new Profile::ResourceType);
+    auto storage = MakeRef<Profile::ResourceType>();
     storage->SetResourceType(Profile::RESOURCETYPEENUM_STORAGE);
     profiles->QueryProfile(storage.Get(), Kestrum::Optional<std::string>(), ids);
     Ref<Lumo::DataArray<Profile::Profile>> found;
@@ -119,7 +115,7 @@ int main(int argc, char** argv) {
     }
 
     Ref<Lumo::DataArray<Profile::ProfileOperationOutcome>> deleted;
-    Ref<Lumo::DataArray<Profile::ProfileId>> mine(new Lumo::DataArray<Profile::ProfileId>);
+    auto mine = MakeRef<Lumo::DataArray<Profile::ProfileId>>();
     mine->Append(id.Get());
     profiles->Delete(mine.Get(), deleted);
     sessions->Logout();

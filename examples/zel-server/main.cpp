@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   Lumo::Wire::DispatcherSettings dispatcher;
   dispatcher.limits = options.limits;
   dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
-  Kestrum::Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service, dispatcher));
+  auto endpoint = Kestrum::MakeRef<ZelSample::WireEndpoint>(service, dispatcher);
   ZelServer::RequestLog log(service, options.logLevel, std::cout);
   options.http.requestLog = [&log](const ZelHttp::RequestRecord& record) { log.Write(record); };
   auto description = std::make_shared<ZelServer::ServiceDescription>("zel");

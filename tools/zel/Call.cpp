@@ -14,6 +14,7 @@ namespace ZelCli {
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 constexpr size_t kMaxTokenFileBytes = 64 * 1024;
@@ -51,7 +52,7 @@ std::string ReadTokenFile(const std::string& path) {
 Ref<Lumo::Any> Invoke(Lumo::Wire::WireStubAdapter* adapter, Lumo::ManagedObjectType* type,
                       const std::string& id, Lumo::ManagedMethod* method,
                       std::vector<Ref<Lumo::Any>>& args) {
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef(type->GetName(), id));
+  auto ref = MakeRef<Lumo::MoRef>(type->GetName(), id);
   Ref<Lumo::Stub> stub(type->CreateStub(ref.Get(), adapter, nullptr));
   if (!stub) throw std::runtime_error(std::string(type->GetName()) + " has no client stub");
   Ref<Lumo::Any> result;
@@ -145,10 +146,9 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
   }
 
   try {
-    Ref<Lumo::Wire::Transport> transport(new ZelHttp::HttpTransport(options.url));
+    Ref<Lumo::Wire::Transport> transport = MakeRef<ZelHttp::HttpTransport>(options.url);
     if (options.wire) transport = new TracingTransport(transport.Get(), out);
-    Ref<Lumo::Wire::WireStubAdapter> adapter(
-        new Lumo::Wire::WireStubAdapter(transport.Get(), wireOptions));
+    auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport.Get(), wireOptions);
     if (!options.tokenFile.empty()) Login(adapter.Get(), options);
     Ref<Lumo::Any> result = Invoke(adapter.Get(), type, id, method, args);
     if (!result) {

@@ -10,6 +10,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using LodeType = Zel::ServerObjectRef::LodeType;
 using ObjectType = Zel::ServerObjectRef::ObjectType;
@@ -17,11 +18,11 @@ using ObjectType = Zel::ServerObjectRef::ObjectType;
 class ArrayTest : public ZelRules::RulesTest {};
 
 TEST_F(ArrayTest, DataArrayAcceptsItsClassAndDerivedClassesOnly) {
-  Ref<Lumo::DataArray<Zel::Profile::Profile>> profiles(new Lumo::DataArray<Zel::Profile::Profile>);
+  auto profiles = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   EXPECT_EQ(profiles->_GetType(), Lumo::GetDoType<Zel::Profile::Profile>()->GetArrayType());
   EXPECT_EQ(profiles->_GetElementType(), Lumo::GetDoType<Zel::Profile::Profile>());
-  Ref<Zel::Profile::CapabilityBasedProfile> derived(new Zel::Profile::CapabilityBasedProfile);
-  Ref<Zel::AboutInfo> unrelated(new Zel::AboutInfo);
+  auto derived = MakeRef<Zel::Profile::CapabilityBasedProfile>();
+  auto unrelated = MakeRef<Zel::AboutInfo>();
   EXPECT_TRUE(profiles->_IsValidElement(derived.Get()));
   EXPECT_FALSE(profiles->_IsValidElement(unrelated.Get()));
   profiles->Append(derived.Get());
@@ -33,7 +34,7 @@ TEST_F(ArrayTest, DataArrayAcceptsItsClassAndDerivedClassesOnly) {
   EXPECT_NE(copy->Get(0), derived.Get());
   EXPECT_EQ(typeid(*copy->Get(0)), typeid(Zel::Profile::CapabilityBasedProfile));
 
-  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
+  auto anys = MakeRef<Lumo::DataArray<Lumo::Any>>();
   EXPECT_TRUE(anys->_IsValidElement(unrelated.Get()));
   EXPECT_EQ(anys->_GetElementType(), Lumo::GetNoType<Lumo::Any>());
 }
@@ -48,22 +49,22 @@ TEST_F(ArrayTest, ValueArraysCompareInOrderAndDiffAsAWhole) {
   EXPECT_EQ(diffs.GetChanged()[0].ToString(), "p.lodeType");
   EXPECT_EQ(ab->_GetType(), Lumo::GetNoType<std::string>()->GetArrayType());
 
-  Ref<Lumo::Array<LodeType>> empty(new Lumo::Array<LodeType>);
-  Ref<Lumo::Array<LodeType>> alsoEmpty(new Lumo::Array<LodeType>);
-  Ref<Lumo::Array<ObjectType>> otherEnum(new Lumo::Array<ObjectType>);
-  Ref<Lumo::Array<std::string>> strings(new Lumo::Array<std::string>);
+  auto empty = MakeRef<Lumo::Array<LodeType>>();
+  auto alsoEmpty = MakeRef<Lumo::Array<LodeType>>();
+  auto otherEnum = MakeRef<Lumo::Array<ObjectType>>();
+  auto strings = MakeRef<Lumo::Array<std::string>>();
   EXPECT_TRUE(empty->_IsEqual(alsoEmpty.Get()));
   EXPECT_FALSE(empty->_IsEqual(otherEnum.Get()));
   EXPECT_FALSE(empty->_IsEqual(strings.Get()));
 }
 
 TEST_F(ArrayTest, BoxedEnumerationValuesAreSharedAndRefuseOtherClasses) {
-  Ref<Lumo::Primitive<LodeType>> swap(new Lumo::Primitive<LodeType>(LodeType::Swap));
+  auto swap = MakeRef<Lumo::Primitive<LodeType>>(LodeType::Swap);
   EXPECT_EQ(swap->_Clone(), swap.Get());
   EXPECT_EQ(swap->_GetType(), Lumo::GetEnumType<LodeType>());
-  Ref<Lumo::Primitive<LodeType>> same(new Lumo::Primitive<LodeType>(LodeType::Swap));
+  auto same = MakeRef<Lumo::Primitive<LodeType>>(LodeType::Swap);
   EXPECT_TRUE(swap->_IsEqual(same.Get()));
-  Ref<Lumo::Primitive<ObjectType>> other(new Lumo::Primitive<ObjectType>(ObjectType(2)));
+  auto other = MakeRef<Lumo::Primitive<ObjectType>>(ObjectType(2));
   EXPECT_THROW(swap->_IsEqual(other.Get()), Kestrum::TypeMismatchException);
 }
 

@@ -19,6 +19,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Optional;
 using Kestrum::Ref;
 using Kestrum::System::DateTime;
@@ -33,7 +34,7 @@ std::vector<std::string> Paths(const Lumo::PropertyDiffSet& diffs) {
 }
 
 TEST_F(DataObjectTest, RequiredStringValidatesBeforeAssignmentUnlessGivenRawText) {
-  Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = MakeRef<Zel::AboutInfo>();
   EXPECT_EQ(about->GetName(), "");
   EXPECT_EQ(about->PeekName(), &about->GetName());
 
@@ -58,7 +59,7 @@ TEST_F(DataObjectTest, RequiredStringValidatesBeforeAssignmentUnlessGivenRawText
 }
 
 TEST_F(DataObjectTest, OptionalStringIsAbsentUntilSetAndRefusesInvalidText) {
-  Ref<Zel::ServerObjectRef> ref(new Zel::ServerObjectRef);
+  auto ref = MakeRef<Zel::ServerObjectRef>();
   std::string out = "untouched";
   EXPECT_FALSE(ref->GetServerUuid(out));
   EXPECT_EQ(out, "untouched");
@@ -85,7 +86,7 @@ TEST_F(DataObjectTest, OptionalStringIsAbsentUntilSetAndRefusesInvalidText) {
 }
 
 TEST_F(DataObjectTest, ValueKindsOfInheritedAndOwnProperties) {
-  Ref<Zel::Profile::CapabilityBasedProfile> profile(new Zel::Profile::CapabilityBasedProfile);
+  auto profile = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   int64_t generation = -1;
   EXPECT_FALSE(profile->GetGenerationId(generation));
   profile->SetGenerationId(Optional<int64_t>(7));
@@ -114,7 +115,7 @@ TEST_F(DataObjectTest, ValueKindsOfInheritedAndOwnProperties) {
   EXPECT_EQ(profile->PeekLineOfService(), nullptr);
 
   // Optional booleans: false is a set value, not an absent one.
-  Ref<Zel::Compliance::OperationalStatus> status(new Zel::Compliance::OperationalStatus);
+  auto status = MakeRef<Zel::Compliance::OperationalStatus>();
   bool healthy = true;
   EXPECT_FALSE(status->IsHealthy(healthy));
   status->SetHealthy(Optional<bool>(false));
@@ -125,15 +126,15 @@ TEST_F(DataObjectTest, ValueKindsOfInheritedAndOwnProperties) {
 }
 
 TEST_F(DataObjectTest, ReferenceHeldPropertiesCountTheirHolders) {
-  Ref<Zel::ServiceInstanceContent> content(new Zel::ServiceInstanceContent);
+  auto content = MakeRef<Zel::ServiceInstanceContent>();
   EXPECT_EQ(content->GetReplicationManager(), nullptr);
 
-  Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = MakeRef<Zel::AboutInfo>();
   content->SetAboutInfo(about.Get());
   EXPECT_EQ(about->GetRefCount(), 2);
   EXPECT_EQ(content->PeekAboutInfo(), about.Get());
 
-  Ref<Zel::AboutInfo> other(new Zel::AboutInfo);
+  auto other = MakeRef<Zel::AboutInfo>();
   content->SwapAboutInfo(&other);
   EXPECT_EQ(other.Get(), about.Get());
   EXPECT_EQ(about->GetRefCount(), 2);
@@ -141,7 +142,7 @@ TEST_F(DataObjectTest, ReferenceHeldPropertiesCountTheirHolders) {
   EXPECT_NE(content->GetAboutInfo(), about.Get());
   EXPECT_EQ(content->GetAboutInfo()->GetRefCount(), 1);
 
-  Ref<Lumo::MoRef> manager(new Lumo::MoRef("zel.replication.ReplicationManager", "rm-1"));
+  auto manager = MakeRef<Lumo::MoRef>("zel.replication.ReplicationManager", "rm-1");
   content->SetReplicationManager(manager.Get());
   EXPECT_EQ(content->GetReplicationManager(), manager.Get());
   EXPECT_EQ(manager->GetRefCount(), 2);
@@ -150,7 +151,7 @@ TEST_F(DataObjectTest, ReferenceHeldPropertiesCountTheirHolders) {
 }
 
 TEST_F(DataObjectTest, ArrayIsCreatedOnceByGetNeverByGetPtrAndEmptyCountsAsAbsent) {
-  Ref<Zel::ExtendedElementDescription> text(new Zel::ExtendedElementDescription);
+  auto text = MakeRef<Zel::ExtendedElementDescription>();
   EXPECT_EQ(text->GetPtrMessageArg(), nullptr);
   EXPECT_FALSE(text->IsSetMessageArg());
   EXPECT_EQ(text->PeekMessageArg(), nullptr);
@@ -178,7 +179,7 @@ TEST_F(DataObjectTest, ConcurrentReadersOfAnAbsentArrayAllGetTheOneInstalled) {
   constexpr int kRounds = 20;
   constexpr int kThreads = 8;
   for (int round = 0; round < kRounds; ++round) {
-    Ref<Zel::ExtendedElementDescription> text(new Zel::ExtendedElementDescription);
+    auto text = MakeRef<Zel::ExtendedElementDescription>();
     const Zel::ExtendedElementDescription* shared = text.Get();
     std::vector<const Lumo::DataArray<Lumo::KeyAnyValue>*> seen(kThreads, nullptr);
     std::atomic<int> ready{0};
@@ -201,11 +202,11 @@ TEST_F(DataObjectTest, ConcurrentReadersOfAnAbsentArrayAllGetTheOneInstalled) {
 
 TEST_F(DataObjectTest, SwapWithoutDestinationAssertsInTheHeaderThatDefinesTheAccessor) {
   using ZelRules::HeaderAssert;
-  Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = MakeRef<Zel::AboutInfo>();
   EXPECT_DEATH(about->SwapName(nullptr), HeaderAssert("AboutInfo-decl"));
-  Ref<Zel::ServiceInstanceContent> content(new Zel::ServiceInstanceContent);
+  auto content = MakeRef<Zel::ServiceInstanceContent>();
   EXPECT_DEATH(content->SwapAboutInfo(nullptr), HeaderAssert("ServiceInstanceContent"));
-  Ref<Zel::Profile::CapabilityBasedProfile> profile(new Zel::Profile::CapabilityBasedProfile);
+  auto profile = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   EXPECT_DEATH(profile->SwapGenerationId(nullptr),
                HeaderAssert("Profile/CapabilityBasedProfile-decl"));
   EXPECT_DEATH(profile->SwapConstraints(nullptr), HeaderAssert("Profile/CapabilityBasedProfile"));
@@ -213,7 +214,7 @@ TEST_F(DataObjectTest, SwapWithoutDestinationAssertsInTheHeaderThatDefinesTheAcc
 }
 
 TEST_F(DataObjectTest, CloneSharesNothingWithItsSource) {
-  Ref<Zel::ServiceInstanceContent> content(new Zel::ServiceInstanceContent);
+  auto content = MakeRef<Zel::ServiceInstanceContent>();
   content->SetAboutInfo(new Zel::AboutInfo);
   content->GetAboutInfo()->SetName("service");
   content->SetSessionManager(new Lumo::MoRef("zel.auth.SessionManager", "sm"));
@@ -226,7 +227,7 @@ TEST_F(DataObjectTest, CloneSharesNothingWithItsSource) {
   copy->GetAboutInfo()->SetName("changed");
   EXPECT_EQ(content->GetAboutInfo()->GetName(), "service");
 
-  Ref<Zel::ExtendedElementDescription> text(new Zel::ExtendedElementDescription);
+  auto text = MakeRef<Zel::ExtendedElementDescription>();
   text->GetMessageArg()->Append(new Lumo::KeyAnyValue("k", new Zel::AboutInfo));
   Ref<Zel::ExtendedElementDescription> textCopy(text->_Clone());
   ASSERT_NE(textCopy->GetPtrMessageArg(), nullptr);
@@ -234,7 +235,7 @@ TEST_F(DataObjectTest, CloneSharesNothingWithItsSource) {
   textCopy->GetMessageArg()->Append(new Lumo::KeyAnyValue("k2", nullptr));
   EXPECT_EQ(text->GetPtrMessageArg()->GetLength(), 1);
 
-  Ref<Zel::Capability::PropertyInstance> instance(new Zel::Capability::PropertyInstance);
+  auto instance = MakeRef<Zel::Capability::PropertyInstance>();
   instance->SetValue(new Zel::AboutInfo);
   Ref<Zel::Capability::PropertyInstance> instanceCopy(instance->_Clone());
   ASSERT_NE(instanceCopy->GetValue(), nullptr);
@@ -244,7 +245,7 @@ TEST_F(DataObjectTest, CloneSharesNothingWithItsSource) {
 }
 
 TEST_F(DataObjectTest, LooseMatchIgnoresOnlyOptionalsUnsetOnTheOtherSide) {
-  Ref<Zel::ServerObjectRef> full(new Zel::ServerObjectRef);
+  auto full = MakeRef<Zel::ServerObjectRef>();
   full->SetObjectType(Zel::ServerObjectRef::OBJECTTYPE_DATASTORE);
   full->SetKey("ds-1");
   full->SetServerUuid(Optional<std::string>("uuid"));
@@ -254,7 +255,7 @@ TEST_F(DataObjectTest, LooseMatchIgnoresOnlyOptionalsUnsetOnTheOtherSide) {
   EXPECT_FALSE(full->_IsEqual(partial.Get(), false));
   EXPECT_FALSE(partial->_IsEqual(full.Get(), true));
 
-  Ref<Zel::ServiceInstanceContent> content(new Zel::ServiceInstanceContent);
+  auto content = MakeRef<Zel::ServiceInstanceContent>();
   content->SetAboutInfo(new Zel::AboutInfo);
   content->SetReplicationManager(new Lumo::MoRef("zel.replication.ReplicationManager", "rm"));
   Ref<Zel::ServiceInstanceContent> older(content->_Clone());
@@ -265,17 +266,17 @@ TEST_F(DataObjectTest, LooseMatchIgnoresOnlyOptionalsUnsetOnTheOtherSide) {
   EXPECT_FALSE(content->_IsEqual(older.Get(), true));
 
   // An inherited optional is matched loosely too.
-  Ref<Zel::Profile::CapabilityBasedProfile> profile(new Zel::Profile::CapabilityBasedProfile);
+  auto profile = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   profile->SetDescription(Optional<std::string>("gold"));
   profile->SetLineOfService(Optional<std::string>("REPLICATION"));
-  Ref<Zel::Profile::CapabilityBasedProfile> bare(new Zel::Profile::CapabilityBasedProfile);
+  auto bare = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   EXPECT_TRUE(profile->_IsEqual(bare.Get(), true));
   EXPECT_FALSE(bare->_IsEqual(profile.Get(), true));
 }
 
 TEST_F(DataObjectTest, DateTimesOfTheSameInstantInOtherZonesAreEqualAndDoNotDiffer) {
   const int64_t instant = 1717171717000000;
-  Ref<Zel::Profile::CapabilityBasedProfile> utc(new Zel::Profile::CapabilityBasedProfile);
+  auto utc = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   utc->SetCreationTime(DateTime(instant, 0));
   Ref<Zel::Profile::CapabilityBasedProfile> shifted(utc->_Clone());
   shifted->SetCreationTime(DateTime(instant, 330));
@@ -290,8 +291,8 @@ TEST_F(DataObjectTest, DateTimesOfTheSameInstantInOtherZonesAreEqualAndDoNotDiff
   utc->_DiffProperties(shifted.Get(), "p", one);
   EXPECT_EQ(Paths(one), std::vector<std::string>{"p.creationTime"});
 
-  Ref<Zel::Compliance::OperationalStatus> a(new Zel::Compliance::OperationalStatus);
-  Ref<Zel::Compliance::OperationalStatus> b(new Zel::Compliance::OperationalStatus);
+  auto a = MakeRef<Zel::Compliance::OperationalStatus>();
+  auto b = MakeRef<Zel::Compliance::OperationalStatus>();
   a->SetOperationETA(Optional<DateTime>(DateTime(instant, -480)));
   b->SetOperationETA(Optional<DateTime>(DateTime(instant, 60)));
   EXPECT_TRUE(a->_IsEqual(b.Get()));
@@ -301,7 +302,7 @@ TEST_F(DataObjectTest, DateTimesOfTheSameInstantInOtherZonesAreEqualAndDoNotDiff
 }
 
 TEST_F(DataObjectTest, DiffPathsFollowPropertyOrderWithParentPropertiesFirst) {
-  Ref<Zel::AboutInfo> a(new Zel::AboutInfo);
+  auto a = MakeRef<Zel::AboutInfo>();
   a->SetName("a");
   a->SetVersion("1");
   Ref<Zel::AboutInfo> b(a->_Clone());
@@ -310,7 +311,7 @@ TEST_F(DataObjectTest, DiffPathsFollowPropertyOrderWithParentPropertiesFirst) {
   a->_DiffProperties(b.Get(), "about", nameOnly);
   EXPECT_EQ(Paths(nameOnly), std::vector<std::string>{"about.name"});
 
-  Ref<Zel::Profile::CapabilityBasedProfile> p(new Zel::Profile::CapabilityBasedProfile);
+  auto p = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   p->SetName("gold");
   p->SetProfileCategory("REQUIREMENT");
   p->SetIsDefault(false);
@@ -325,9 +326,9 @@ TEST_F(DataObjectTest, DiffPathsFollowPropertyOrderWithParentPropertiesFirst) {
                                                     "profile.generationId", "profile.isDefault"}));
 
   // Reference-held properties recurse with the property name appended.
-  Ref<Zel::ServiceInstanceContent> c(new Zel::ServiceInstanceContent);
+  auto c = MakeRef<Zel::ServiceInstanceContent>();
   c->SetAboutInfo(a.Get());
-  Ref<Zel::ServiceInstanceContent> d(new Zel::ServiceInstanceContent);
+  auto d = MakeRef<Zel::ServiceInstanceContent>();
   d->SetAboutInfo(b.Get());
   d->SetProfileManager(new Lumo::MoRef("zel.profile.ProfileManager", "pm"));
   Lumo::PropertyDiffSet nested;

@@ -12,6 +12,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 using LodeType = Zel::ServerObjectRef::LodeType;
@@ -34,7 +35,7 @@ TEST_F(EnumTest, BoxAndUnboxKeepTheOrdinalAndTheEnumerationsType) {
   ASSERT_NE(typed, nullptr);
   EXPECT_EQ(typed->GetValue(), LodeType::Swap);
 
-  Ref<Any> text(new Lumo::Primitive<std::string>("Swap"));
+  Ref<Any> text = MakeRef<Lumo::Primitive<std::string>>("Swap");
   EXPECT_THROW(Lode().unboxValue(text.Get()), Kestrum::TypeMismatchException);
   Ref<Any> otherEnum(Lumo::GetEnumType<Zel::ServerObjectRef::ObjectType>()->GetFuncs().boxValue(2));
   EXPECT_THROW(Lode().unboxValue(otherEnum.Get()), Kestrum::TypeMismatchException);

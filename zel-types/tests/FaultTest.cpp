@@ -16,6 +16,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using namespace Zel::Fault;
 
@@ -56,7 +57,7 @@ TEST_F(FaultTest, MessageHasThreeLinesComposedOnceAtConstruction) {
                        0),
             0u);
 
-  Ref<NotFound> fault(new NotFound);
+  auto fault = MakeRef<NotFound>();
   fault->GetFaultMessage();  // present but empty
   fault->SetMsg("no such profile");
   NotFound::Exception empty(fault.Get());
@@ -80,11 +81,10 @@ TEST_F(FaultTest, ValueConstructorsStoreWithoutValidationAndTakeOneReferenceEach
   EXPECT_EQ(duplicate.GetFault()->GetName(), "gold\x01");
   EXPECT_EQ(duplicate.GetFault()->_GetType(), Lumo::GetDoType<DuplicateName>());
 
-  Ref<Zel::Placement::PlacementHub> hub(new Zel::Placement::PlacementHub);
-  Ref<Zel::Capability::CapabilityMetadata::UniqueId> id(
-      new Zel::Capability::CapabilityMetadata::UniqueId);
-  Ref<Zel::Capability::PropertyInstance> requirement(new Zel::Capability::PropertyInstance);
-  Ref<Zel::Capability::PropertyInstance> resource(new Zel::Capability::PropertyInstance);
+  auto hub = MakeRef<Zel::Placement::PlacementHub>();
+  auto id = MakeRef<Zel::Capability::CapabilityMetadata::UniqueId>();
+  auto requirement = MakeRef<Zel::Capability::PropertyInstance>();
+  auto resource = MakeRef<Zel::Capability::PropertyInstance>();
   {
     IncompatibleVendorSpecificRuleSet::Exception e(hub.Get(), id.Get(), requirement.Get(),
                                                    resource.Get());
@@ -111,7 +111,7 @@ TEST_F(FaultTest, ValueConstructorsStoreWithoutValidationAndTakeOneReferenceEach
 }
 
 TEST_F(FaultTest, CopiesAndClonesShareTheFault) {
-  Ref<DuplicateName> fault(new DuplicateName);
+  auto fault = MakeRef<DuplicateName>();
   {
     DuplicateName::Exception original(fault.Get());
     DuplicateName::Exception copy(original);
@@ -136,7 +136,7 @@ TEST_F(FaultTest, RethrowFollowsTheDynamicClass) {
   }
 
   // The runtime's Throw of a fault ends in the fault's own ThrowInternal.
-  Ref<Lumo::MethodFault> fault(new DuplicateName);
+  Ref<Lumo::MethodFault> fault = MakeRef<DuplicateName>();
   try {
     fault->Throw();
   } catch (const Lumo::MethodFault::Exception& e) {
@@ -144,7 +144,7 @@ TEST_F(FaultTest, RethrowFollowsTheDynamicClass) {
     EXPECT_EQ(e.GetFault(), fault.Get());
   }
 
-  Ref<Lumo::MethodFault> rules(new IncompatibleVendorSpecificRuleSet);
+  Ref<Lumo::MethodFault> rules = MakeRef<IncompatibleVendorSpecificRuleSet>();
   std::unique_ptr<Lumo::MethodFault::Exception> created(rules->CreateException());
   ASSERT_TRUE(created);
   EXPECT_EQ(typeid(*created), typeid(IncompatibleVendorSpecificRuleSet::Exception));
@@ -160,7 +160,7 @@ class ForgedDuplicate : public DuplicateName::Exception {
 };
 
 TEST_F(FaultTest, FaultOfAnotherClassAssertsInTheDeclarationHeader) {
-  Ref<NotFound> other(new NotFound);
+  auto other = MakeRef<NotFound>();
   ForgedDuplicate forged(other.Get());
   EXPECT_DEATH(forged.GetFault(), ZelRules::HeaderAssert("Fault/DuplicateName-decl"));
 }

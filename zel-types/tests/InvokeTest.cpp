@@ -19,6 +19,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Optional;
 using Kestrum::Ref;
 using Lumo::Any;
@@ -125,7 +126,7 @@ class InvokeTest : public ZelRules::RulesTest {
 };
 
 TEST_F(InvokeTest, MethodsInListOrderThenThePropertyOfTheServiceInstance) {
-  Ref<LocalServiceInstance> local(new LocalServiceInstance);
+  auto local = MakeRef<LocalServiceInstance>();
   using SI = Zel::ServiceInstance;
   EXPECT_EQ(Invoke<SI>(local.Get(), 0, {}).Get(), local->content.Get());
   EXPECT_EQ(Invoke<SI>(local.Get(), 1, {Boxed("kind")}).Get(), local->ids.Get());
@@ -150,7 +151,7 @@ TEST_F(InvokeTest, MethodsInListOrderThenThePropertyOfTheServiceInstance) {
 
 TEST_F(InvokeTest, ArgumentsAreUnpackedInParameterOrderAndResultsPacked) {
   using PM = Zel::Profile::ProfileManager;
-  Ref<LocalProfileManager> local(new LocalProfileManager);
+  auto local = MakeRef<LocalProfileManager>();
   Ref<Any> none =
       Invoke<PM>(local.Get(), 23,
                  {Ref<Any>(Lumo::Primitive<bool>::Factory::sTrue), nullptr, Boxed("")}, Marker());
@@ -160,11 +161,11 @@ TEST_F(InvokeTest, ArgumentsAreUnpackedInParameterOrderAndResultsPacked) {
   ASSERT_TRUE(local->fault.IsSet());
   EXPECT_EQ(local->fault.GetValue(), "");
 
-  Ref<Any> createSpec(new Zel::Profile::CapabilityBasedProfileCreateSpec);
+  Ref<Any> createSpec = MakeRef<Zel::Profile::CapabilityBasedProfileCreateSpec>();
   EXPECT_EQ(Invoke<PM>(local.Get(), 4, {createSpec}).Get(), local->created.Get());
   EXPECT_EQ(local->received, createSpec.Get());
 
-  Ref<Any> entities(new Lumo::DataArray<Zel::ServerObjectRef>);
+  Ref<Any> entities = MakeRef<Lumo::DataArray<Zel::ServerObjectRef>>();
   Invoke<PM>(local.Get(), 19, {entities, Ref<Any>(Lumo::Primitive<bool>::Factory::sFalse)});
   EXPECT_EQ(local->received, entities.Get());
   ASSERT_TRUE(local->applyOnChildren.IsSet());
@@ -182,7 +183,7 @@ TEST_F(InvokeTest, ArgumentsAreUnpackedInParameterOrderAndResultsPacked) {
   EXPECT_EQ(local->calls, 6);
 
   using CMM = Zel::Capability::CapabilityMetadataManager;
-  Ref<LocalMetadataManager> metadata(new LocalMetadataManager);
+  auto metadata = MakeRef<LocalMetadataManager>();
   metadata->answer = true;
   EXPECT_EQ(Invoke<CMM>(metadata.Get(), 3, {}).Get(), Lumo::Primitive<bool>::Factory::sTrue);
   metadata->answer = false;
@@ -190,7 +191,7 @@ TEST_F(InvokeTest, ArgumentsAreUnpackedInParameterOrderAndResultsPacked) {
 }
 
 TEST_F(InvokeTest, ArgumentsOfTheWrongClassAreRefusedBeforeTheImplementationRuns) {
-  Ref<LocalProfileManager> local(new LocalProfileManager);
+  auto local = MakeRef<LocalProfileManager>();
   Ref<Any> yes(Lumo::Primitive<bool>::Factory::sTrue);
   auto refused = [&](Lumo::ManagedObjectType* type, Lumo::ManagedObject* object, int index,
                      Args args) {
@@ -209,7 +210,7 @@ TEST_F(InvokeTest, ArgumentsOfTheWrongClassAreRefusedBeforeTheImplementationRuns
   refused(pm, local.Get(), 16, {Marker(), nullptr, nullptr});
   EXPECT_EQ(local->calls, 0);
 
-  Ref<LocalServiceInstance> root(new LocalServiceInstance);
+  auto root = MakeRef<LocalServiceInstance>();
   Lumo::ManagedObjectType* si = Lumo::GetMoType<Zel::ServiceInstance>();
   refused(si, root.Get(), 1, {yes});
   EXPECT_EQ(root->calls, 0);
@@ -221,7 +222,7 @@ TEST_F(InvokeTest, ArgumentsOfTheWrongClassAreRefusedBeforeTheImplementationRuns
 }
 
 TEST_F(InvokeTest, ExceptionOfTheImplementationPassesUnchangedWithTheResultCleared) {
-  Ref<LocalServiceInstance> root(new LocalServiceInstance);
+  auto root = MakeRef<LocalServiceInstance>();
   root->fail = true;
   Ref<Any> result = Marker();
   try {
@@ -236,13 +237,13 @@ TEST_F(InvokeTest, ExceptionOfTheImplementationPassesUnchangedWithTheResultClear
 }
 
 TEST_F(InvokeTest, IndexBeyondMethodsAndPropertiesIsNotReached) {
-  Ref<LocalServiceInstance> root(new LocalServiceInstance);
+  auto root = MakeRef<LocalServiceInstance>();
   EXPECT_DEATH(Invoke<Zel::ServiceInstance>(root.Get(), 4, {}),
                std::string("NOT_REACHED ") + ZelRules::kRootUnit);
-  Ref<LocalProfileManager> local(new LocalProfileManager);
+  auto local = MakeRef<LocalProfileManager>();
   EXPECT_DEATH(Invoke<Zel::Profile::ProfileManager>(local.Get(), 38, {}),
                std::string("NOT_REACHED ") + ZelRules::kProfileUnit);
-  Ref<LocalTask> task(new LocalTask);
+  auto task = MakeRef<LocalTask>();
   EXPECT_DEATH(Invoke<Zel::Task>(task.Get(), 0, {}),
                std::string("NOT_REACHED ") + ZelRules::kRootUnit);
 }

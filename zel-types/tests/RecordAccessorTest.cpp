@@ -13,6 +13,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Kestrum::System::DateTime;
 using Lumo::Any;
@@ -351,9 +352,9 @@ TEST_F(RecordAccessorTest, RefusedStringNamesItsPropertyAtEveryLevelOfTheHierarc
     }
     return "accepted";
   };
-  Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = MakeRef<Zel::AboutInfo>();
   EXPECT_EQ(refusedAs([&] { about->SetName(std::string("\x01")); }), "name");
-  Ref<Zel::Profile::CapabilityBasedProfile> profile(new Zel::Profile::CapabilityBasedProfile);
+  auto profile = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   EXPECT_EQ(refusedAs([&] { profile->SetLastUpdatedBy(std::string("\x01")); }),
             "lastUpdatedBy or lineOfService");
 }

@@ -18,6 +18,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Optional;
 using Kestrum::Ref;
 using Kestrum::System::ScheduledItem;
@@ -115,14 +116,13 @@ TEST_F(StubTest, ArgumentsArePackedOneSlotPerParameter) {
   EXPECT_EQ(adapter->Last().args[0].Get(), nullptr) << "a null array is not an empty one";
   EXPECT_EQ(adapter->Last().args[1].Get(), nullptr);
 
-  Ref<Lumo::DataArray<Zel::ServerObjectRef>> entities(new Lumo::DataArray<Zel::ServerObjectRef>);
+  auto entities = MakeRef<Lumo::DataArray<Zel::ServerObjectRef>>();
   stub->ApplyAssociated(entities.Get(), Optional<bool>(false), outcomes);
   EXPECT_EQ(adapter->Last().args[0].Get(), entities.Get());
   EXPECT_EQ(adapter->Last().countsDuringCall[0], 2);
   EXPECT_EQ(adapter->Last().args[1].Get(), Lumo::Primitive<bool>::Factory::sFalse);
 
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> createSpec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
+  auto createSpec = MakeRef<Zel::Profile::CapabilityBasedProfileCreateSpec>();
   Ref<ProfileId> id;
   stub->Create(createSpec.Get(), id);
   EXPECT_EQ(adapter->Last().method, Slot(ProfileManagerType(), 4));
@@ -134,8 +134,8 @@ TEST_F(StubTest, ArgumentsArePackedOneSlotPerParameter) {
 }
 
 TEST_F(StubTest, EachMemberNamesItsMethodObjectSlot) {
-  Ref<Lumo::RequestContext> context(new Lumo::RequestContext);
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("zel.ServiceInstance", "ServiceInstance"));
+  auto context = MakeRef<Lumo::RequestContext>();
+  auto ref = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "ServiceInstance");
   Lumo::ManagedObjectType* type = Lumo::GetMoType<Zel::ServiceInstance>();
   Ref<Lumo::Stub> created(type->GetInfo()->createStub(ref.Get(), adapter.Get(), context.Get()));
   auto* stub = dynamic_cast<Zel::ServiceInstanceStub*>(created.Get());
@@ -167,12 +167,12 @@ TEST_F(StubTest, EachMemberNamesItsMethodObjectSlot) {
 
 TEST_F(StubTest, ResultsAreUnpackedByTheirKind) {
   auto stub = ProfileManager();
-  Ref<ProfileId> id(new ProfileId);
+  auto id = MakeRef<ProfileId>();
   adapter->reply = nullptr;
   stub->Create(nullptr, id);
   EXPECT_FALSE(id) << "no value replaces the old result with null";
 
-  Ref<ProfileId> created(new ProfileId);
+  auto created = MakeRef<ProfileId>();
   adapter->reply = created.Get();
   stub->Create(nullptr, id);
   EXPECT_EQ(id.Get(), created.Get());
@@ -184,8 +184,8 @@ TEST_F(StubTest, ResultsAreUnpackedByTheirKind) {
   ASSERT_TRUE(text.IsSet());
   EXPECT_EQ(text.GetValue(), "<profile/>");
 
-  Ref<Zel::ServiceInstanceStub> root(new Zel::ServiceInstanceStub(
-      new Lumo::MoRef("zel.ServiceInstance", "si"), adapter.Get(), nullptr));
+  auto root = MakeRef<Zel::ServiceInstanceStub>(new Lumo::MoRef("zel.ServiceInstance", "si"),
+                                                adapter.Get(), nullptr);
   adapter->reply = nullptr;
   Ref<Lumo::Array<std::string>> ids;
   root->QueryAtomFeedQsProviderIds("kind", ids);
@@ -196,15 +196,13 @@ TEST_F(StubTest, ResultsAreUnpackedByTheirKind) {
   root->QueryAtomFeedQsProviderIds("kind", ids);
   EXPECT_EQ(ids.Get(), some.Get());
 
-  Ref<Lumo::MoRef> debug(new Lumo::MoRef("zel.ZelDebugManager", "old"));
+  auto debug = MakeRef<Lumo::MoRef>("zel.ZelDebugManager", "old");
   adapter->reply = nullptr;
   root->GetZelDebugManager(debug);
   EXPECT_FALSE(debug);
 
-  Ref<Zel::Capability::CapabilityMetadataManagerStub> metadata(
-      new Zel::Capability::CapabilityMetadataManagerStub(
-          new Lumo::MoRef("zel.capability.CapabilityMetadataManager", "cm"), adapter.Get(),
-          nullptr));
+  auto metadata = MakeRef<Zel::Capability::CapabilityMetadataManagerStub>(
+      new Lumo::MoRef("zel.capability.CapabilityMetadataManager", "cm"), adapter.Get(), nullptr);
   adapter->reply = Lumo::Primitive<bool>::Factory::sTrue;
   EXPECT_TRUE(metadata->RemoveAllCapabilityMetadataDocuments());
   adapter->reply = Lumo::Primitive<bool>::Factory::sFalse;
@@ -213,14 +211,13 @@ TEST_F(StubTest, ResultsAreUnpackedByTheirKind) {
 
 TEST_F(StubTest, ResultOfAnotherClassIsRefusedAndTheOldResultKept) {
   auto stub = ProfileManager();
-  Ref<ProfileId> id(new ProfileId);
+  auto id = MakeRef<ProfileId>();
   ProfileId* before = id.Get();
   adapter->reply = new Lumo::Primitive<std::string>("not an id");
   EXPECT_THROW(stub->Create(nullptr, id), Kestrum::TypeMismatchException);
   EXPECT_EQ(id.Get(), before);
 
-  Ref<Lumo::DataArray<Zel::Profile::ReconfigOutcome>> outcomes(
-      new Lumo::DataArray<Zel::Profile::ReconfigOutcome>);
+  auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ReconfigOutcome>>();
   auto* previous = outcomes.Get();
   adapter->reply = new Lumo::DataArray<ProfileId>;
   EXPECT_THROW(stub->ApplyAssociated(nullptr, Optional<bool>(), outcomes),
@@ -235,9 +232,8 @@ TEST_F(StubTest, ResultOfAnotherClassIsRefusedAndTheOldResultKept) {
 TEST_F(StubTest, ExceptionsOfTheCallPassThroughUnchanged) {
   auto stub = ProfileManager();
   adapter->failure.reset(new Zel::Fault::DuplicateName::Exception("gold"));
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> createSpec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
-  Ref<ProfileId> id(new ProfileId);
+  auto createSpec = MakeRef<Zel::Profile::CapabilityBasedProfileCreateSpec>();
+  auto id = MakeRef<ProfileId>();
   ProfileId* before = id.Get();
   try {
     stub->Create(createSpec.Get(), id);
@@ -256,8 +252,7 @@ TEST_F(StubTest, ExceptionsOfTheCallPassThroughUnchanged) {
 
 TEST_F(StubTest, AsynchronousMembersStartTheCallAndLeaveTheResultToTheCompletion) {
   auto stub = ProfileManager();
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> createSpec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
+  auto createSpec = MakeRef<Zel::Profile::CapabilityBasedProfileCreateSpec>();
   adapter->reply = new Lumo::Primitive<std::string>("raw");  // not a ProfileId: not checked
   int completions = 0;
   ScheduledItem* completedItem = nullptr;
@@ -282,8 +277,8 @@ TEST_F(StubTest, AsynchronousMembersStartTheCallAndLeaveTheResultToTheCompletion
   EXPECT_EQ(item.Get(), adapter->startedItem.Get());
   EXPECT_EQ(completedItem, item.Get());
 
-  Ref<Zel::ServiceInstanceStub> root(new Zel::ServiceInstanceStub(
-      new Lumo::MoRef("zel.ServiceInstance", "si"), adapter.Get(), nullptr));
+  auto root = MakeRef<Zel::ServiceInstanceStub>(new Lumo::MoRef("zel.ServiceInstance", "si"),
+                                                adapter.Get(), nullptr);
   adapter->reply = nullptr;
   delivered = reinterpret_cast<Any*>(&completions);
   root->QueryAtomFeedQsProviderIds("kind", completion, item);

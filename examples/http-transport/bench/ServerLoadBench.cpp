@@ -60,7 +60,7 @@ void SmallCalls(benchmark::State& state, bool keepAlive) {
   std::string url = Server().server->GetUrl();
   ZelHttp::HttpTransportSettings settings;
   settings.keepAlive = keepAlive;
-  Kestrum::Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(url, settings));
+  auto transport = Kestrum::MakeRef<ZelHttp::HttpTransport>(url, settings);
   Lumo::Wire::TransportRequest request;
   request.action = "urn:zel/6.7.2";
   request.body = kRetrieveContent;

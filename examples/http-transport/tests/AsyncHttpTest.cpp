@@ -32,10 +32,10 @@ TEST_F(HttpServiceTest, HundredAsynchronousCallsAreInFlightTogetherOverOneTransp
   server->Start();
   // The service instance's stub alone: fetching the other managers would be
   // a call of its own held in the barrier.
-  Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(server->GetUrl()));
-  Ref<Lumo::Wire::WireStubAdapter> adapter(new Lumo::Wire::WireStubAdapter(transport.Get()));
-  Ref<Zel::ServiceInstanceStub> instance(
-      new Zel::ServiceInstanceStub(service->GetServiceInstanceRef().Get(), adapter.Get(), nullptr));
+  auto transport = MakeRef<ZelHttp::HttpTransport>(server->GetUrl());
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport.Get());
+  auto instance = MakeRef<Zel::ServiceInstanceStub>(service->GetServiceInstanceRef().Get(),
+                                                    adapter.Get(), nullptr);
 
   std::mutex mutex;
   int answered = 0;

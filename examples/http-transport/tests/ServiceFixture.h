@@ -21,6 +21,7 @@
 
 namespace HttpTesting {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 inline const std::string kEnvelopeStart =

@@ -38,7 +38,7 @@ TEST(UrlTest, ParsesHttpAndHttpsUrls) {
 
 TEST(UrlTest, AnyHostIsAcceptedAndBadAddressesAreRefused) {
   EXPECT_THROW(new ZelHttp::HttpTransport("ftp://127.0.0.1/zel"), std::invalid_argument);
-  Ref<ZelHttp::HttpTransport> remote(new ZelHttp::HttpTransport("http://192.0.2.1:80/zel"));
+  auto remote = MakeRef<ZelHttp::HttpTransport>("http://192.0.2.1:80/zel");
   ZelHttp::HttpServerSettings settings;
   settings.host = "not an address";
   ZelHttp::HttpServer server([](auto&, auto&) {}, settings);
@@ -54,8 +54,8 @@ TEST(TransportTest, NoServerIsATransportFault) {
         io, boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
     port = probe.local_endpoint().port();
   }
-  Ref<ZelHttp::HttpTransport> transport(
-      new ZelHttp::HttpTransport("http://127.0.0.1:" + std::to_string(port) + "/zel"));
+  auto transport =
+      MakeRef<ZelHttp::HttpTransport>("http://127.0.0.1:" + std::to_string(port) + "/zel");
   Lumo::Wire::TransportRequest request;
   Lumo::Wire::TransportResponse response;
   try {
@@ -207,7 +207,7 @@ TEST_F(HttpServiceTest, SeveralClientsAtOnceAllGetCorrectAnswers) {
         std::string user = "user" + std::to_string(t);
         client.sessions->LoginByToken(ZelSample::MakeDelegatedToken(user));
         for (int r = 0; r < kRounds; ++r) {
-          Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
+          auto storage = MakeRef<Zel::Profile::ResourceType>();
           storage->SetResourceType("STORAGE");
           Ref<Lumo::DataArray<Zel::Profile::ResourceType>> types;
           client.profiles->FetchResourceType(types);
@@ -238,7 +238,7 @@ TEST_F(HttpServiceTest, StopIsIdempotentAndAStoppedServerAnswersNothing) {
   std::string url = server->GetUrl();
   server->Stop();
   server->Stop();
-  Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(url));
+  auto transport = MakeRef<ZelHttp::HttpTransport>(url);
   Lumo::Wire::TransportRequest request;
   Lumo::Wire::TransportResponse response;
   EXPECT_THROW(transport->Send(request, response), Lumo::Wire::WireFormatFault::Exception);

@@ -86,7 +86,7 @@ TEST_F(HttpServiceTest, ACallThatTakesTooLongIsATransportFault) {
   server->Start();
   ZelHttp::HttpTransportSettings settings;
   settings.readTimeout = std::chrono::milliseconds(300);
-  Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(server->GetUrl(), settings));
+  auto transport = MakeRef<ZelHttp::HttpTransport>(server->GetUrl(), settings);
   Lumo::Wire::TransportRequest request;
   request.body = kRetrieveContent;
   Lumo::Wire::TransportResponse response;
@@ -153,7 +153,7 @@ TEST_F(TlsTest, AnUntrustedCertificateOrAnotherHostNameIsRefused) {
   request.body = kRetrieveContent;
   Lumo::Wire::TransportResponse response;
   auto expectRefused = [&](const std::string& url, const ZelHttp::HttpTransportSettings& settings) {
-    Ref<ZelHttp::HttpTransport> transport(new ZelHttp::HttpTransport(url, settings));
+    auto transport = MakeRef<ZelHttp::HttpTransport>(url, settings);
     try {
       transport->Send(request, response);
       ADD_FAILURE() << "an untrusted server was talked to at " << url;

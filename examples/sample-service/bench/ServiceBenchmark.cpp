@@ -24,6 +24,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 using namespace ZelSample::Build;
@@ -55,12 +56,12 @@ struct Fixture {
     }
     service = std::make_unique<ZelSample::SampleService>(settings);
     adapter = new ZelSample::DirectAdapter(*service);
-    Ref<Zel::ServiceInstanceStub> instance(new Zel::ServiceInstanceStub(
-        service->GetServiceInstanceRef().Get(), adapter.Get(), nullptr));
+    auto instance = MakeRef<Zel::ServiceInstanceStub>(service->GetServiceInstanceRef().Get(),
+                                                      adapter.Get(), nullptr);
     Ref<Zel::ServiceInstanceContent> content;
     instance->RetrieveContent(content);
-    Ref<Zel::Auth::SessionManagerStub> sessions(
-        new Zel::Auth::SessionManagerStub(content->GetSessionManager(), adapter.Get(), nullptr));
+    auto sessions = MakeRef<Zel::Auth::SessionManagerStub>(content->GetSessionManager(),
+                                                           adapter.Get(), nullptr);
     sessions->LoginByToken(ZelSample::MakeDelegatedToken("bench@sample.test"));
     profiles =
         new Zel::Profile::ProfileManagerStub(content->GetProfileManager(), adapter.Get(), nullptr);
@@ -101,7 +102,7 @@ void BM_Create(benchmark::State& state) {
     Ref<Zel::Profile::ProfileId> id;
     f.profiles->Create(OneRuleSpec("new-" + std::to_string(f.created++)).Get(), id);
     state.PauseTiming();
-    Ref<Lumo::DataArray<Zel::Profile::ProfileId>> ids(new Lumo::DataArray<Zel::Profile::ProfileId>);
+    auto ids = MakeRef<Lumo::DataArray<Zel::Profile::ProfileId>>();
     ids->Append(id.Get());
     Ref<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>> outcomes;
     f.profiles->Delete(ids.Get(), outcomes);

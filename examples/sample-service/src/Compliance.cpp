@@ -11,6 +11,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Compliance::ComplianceResult;
 using EntityArray = Lumo::DataArray<Zel::ServerObjectRef>;
@@ -20,7 +21,7 @@ namespace {
 
 Ref<ComplianceResult> NewResult(const Zel::ServerObjectRef& entity, const std::string* profileId,
                                 const char* status) {
-  Ref<ComplianceResult> result(new ComplianceResult);
+  auto result = MakeRef<ComplianceResult>();
   result->SetEntity(entity._Clone());
   if (profileId != nullptr) result->SetProfile(MakeId(*profileId).Get());
   result->SetMismatch(false);
@@ -85,7 +86,7 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
   }
   for (const auto& [group, members] : groups) {
     const auto& [profileId, entityType] = group;
-    Ref<EntityArray> asked(new EntityArray);
+    auto asked = MakeRef<EntityArray>();
     for (int i : members) asked->Append(const_cast<Zel::ServerObjectRef*>(entities.Get(i)));
     Ref<ResultArray> answered;
     Ref<Lumo::MethodFault> cause;
@@ -129,14 +130,14 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
                                    Ref<ComplianceResult>(one.result->_Clone())});
   }
   CommitChanges(core, changes, adds, &Faults::ZelFault);
-  Ref<ResultArray> results(new ResultArray);
+  auto results = MakeRef<ResultArray>();
   for (const Planned& one : plan) results->Append(one.result.Get());
   return results;
 }
 
 Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entities,
                                    const Zel::Profile::ProfileId* profile) {
-  Ref<ResultArray> results(new ResultArray);
+  auto results = MakeRef<ResultArray>();
   std::lock_guard<std::mutex> lock(core.state.mutex);
   RequireKnownProfile(core.state, profile);
   for (int i = 0; i < entities.GetLength(); ++i) {

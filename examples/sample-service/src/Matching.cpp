@@ -12,6 +12,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Capability::CapabilityInstance;
 using Zel::Capability::ConstraintInstance;
@@ -77,7 +78,7 @@ bool Satisfies(const InventoryHub& hub, const CapabilityInstance& capability) {
 Ref<CapabilityInstance> OfferedInstance(const InventoryHub& hub, const CapabilityInstance& wanted) {
   const auto* uid = wanted.GetId();
   if (uid == nullptr) return Ref<CapabilityInstance>();
-  Ref<ConstraintInstance> constraint(new ConstraintInstance);
+  auto constraint = MakeRef<ConstraintInstance>();
   std::vector<std::string> seen;
   const auto* constraints = wanted.GetPtrConstraint();
   for (int c = 0; constraints != nullptr && c < constraints->GetLength(); ++c) {
@@ -90,14 +91,14 @@ Ref<CapabilityInstance> OfferedInstance(const InventoryHub& hub, const Capabilit
       seen.push_back(id);
       Ref<Lumo::Any> offered = OfferedValue(hub, uid->GetNamespace(), uid->GetId(), id);
       if (!offered) continue;
-      Ref<PropertyInstance> property(new PropertyInstance);
+      auto property = MakeRef<PropertyInstance>();
       property->SetId(id);
       property->SetValue(offered.Get());
       constraint->GetPropertyInstance()->Append(property.Get());
     }
   }
   if (constraint->GetPropertyInstance()->IsEmpty()) return Ref<CapabilityInstance>();
-  Ref<CapabilityInstance> instance(new CapabilityInstance);
+  auto instance = MakeRef<CapabilityInstance>();
   instance->SetId(uid->_Clone());
   instance->GetConstraint()->Append(constraint.Get());
   return instance;
@@ -112,12 +113,11 @@ Evaluation Evaluate(const InventoryHub& hub,
   int fewest = INT_MAX;
   for (int s = 0; subProfiles != nullptr && s < subProfiles->GetLength(); ++s) {
     const auto* capabilities = subProfiles->Get(s)->GetPtrCapability();
-    Ref<Lumo::DataArray<Zel::Compliance::PolicyStatus>> violated(
-        new Lumo::DataArray<Zel::Compliance::PolicyStatus>);
+    auto violated = MakeRef<Lumo::DataArray<Zel::Compliance::PolicyStatus>>();
     for (int c = 0; capabilities != nullptr && c < capabilities->GetLength(); ++c) {
       const CapabilityInstance* wanted = capabilities->Get(c);
       if (Satisfies(hub, *wanted)) continue;
-      Ref<Zel::Compliance::PolicyStatus> status(new Zel::Compliance::PolicyStatus);
+      auto status = MakeRef<Zel::Compliance::PolicyStatus>();
       status->SetExpectedValue(wanted->_Clone());
       Ref<CapabilityInstance> offered = OfferedInstance(hub, *wanted);
       if (offered) status->SetCurrentValue(offered.Get());

@@ -20,6 +20,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Placement::CompatibilityResult;
 using Zel::Placement::PlacementHub;
@@ -32,13 +33,13 @@ namespace {
 constexpr int64_t kLowSpacePercent = 10;
 
 Ref<Lumo::MethodFault> ZelFault(const std::string& message) {
-  Ref<Zel::Fault::ZELFault> fault(new Zel::Fault::ZELFault);
+  auto fault = MakeRef<Zel::Fault::ZELFault>();
   fault->SetMsg(message);
   return Ref<Lumo::MethodFault>(fault.Get());
 }
 
 Ref<Zel::ExtendedElementDescription> Text(const std::string& key, const std::string& label) {
-  Ref<Zel::ExtendedElementDescription> text(new Zel::ExtendedElementDescription);
+  auto text = MakeRef<Zel::ExtendedElementDescription>();
   text->SetLabel(label);
   text->SetSummary(label);
   text->SetKey(key);
@@ -62,7 +63,7 @@ void AddHubState(const InventoryHub& hub, CompatibilityResult& result) {
                                          " MB free of " + std::to_string(hub.totalMB) + " MB")
                                     .Get());
   }
-  Ref<Zel::Placement::ResourceUtilization> space(new Zel::Placement::ResourceUtilization);
+  auto space = MakeRef<Zel::Placement::ResourceUtilization>();
   space->SetName(Text("space", "Space").Get());
   space->SetDescription(Text("space.megabytes", "Space in megabytes").Get());
   space->SetAvailableBefore(Kestrum::Optional<int64_t>(hub.freeMB));
@@ -95,8 +96,7 @@ void AddConstraintErrors(const InventoryHub& hub,
         if (offers->Get(o)->GetId() == wanted->GetId()) has = offers->Get(o);
       }
       if (has != nullptr && Satisfies(has->GetValue(), *wanted)) continue;
-      Ref<Zel::Fault::CapabilityProfilePropertyMismatchFault> fault(
-          new Zel::Fault::CapabilityProfilePropertyMismatchFault);
+      auto fault = MakeRef<Zel::Fault::CapabilityProfilePropertyMismatchFault>();
       fault->SetHub(MakeHub(hub).Get());
       fault->SetCapabilityInstanceId(expected->GetId()->_Clone());
       fault->SetRequirementPropertyInstance(wanted->_Clone());
@@ -109,7 +109,7 @@ void AddConstraintErrors(const InventoryHub& hub,
         fault->SetResourcePropertyInstance(has->_Clone());
         message += ", offered " + DescribeValue(has->GetValue());
       } else {
-        Ref<Zel::Capability::PropertyInstance> none(new Zel::Capability::PropertyInstance);
+        auto none = MakeRef<Zel::Capability::PropertyInstance>();
         none->SetId(wanted->GetId());
         fault->SetResourcePropertyInstance(none.Get());
         message += ", offered nothing";
@@ -121,19 +121,19 @@ void AddConstraintErrors(const InventoryHub& hub,
 }
 
 Ref<CompatibilityResult> NewResult(const PlacementHub& hub) {
-  Ref<CompatibilityResult> result(new CompatibilityResult);
+  auto result = MakeRef<CompatibilityResult>();
   result->SetHub(hub._Clone());
   return result;
 }
 
 Ref<HubArray> AllHubs(const Inventory& inventory) {
-  Ref<HubArray> all(new HubArray);
+  auto all = MakeRef<HubArray>();
   for (const InventoryHub& hub : inventory.GetHubs()) all->Append(MakeHub(hub).Get());
   return all;
 }
 
 Ref<HubArray> MatchingHubs(const ResultArray& results) {
-  Ref<HubArray> hubs(new HubArray);
+  auto hubs = MakeRef<HubArray>();
   for (int i = 0; i < results.GetLength(); ++i) {
     const auto* errors = results.Get(i)->GetPtrError();
     if (errors == nullptr || errors->IsEmpty()) hubs->Append(results.Get(i)->GetHub()->_Clone());
@@ -157,13 +157,13 @@ Ref<ResultArray> CompatibilityThroughFinders(
   Ref<const HubArray> hubs(hubsToSearch);
   if (!hubs) hubs = AllHubs(core.inventory);
   core.quotas.CheckEntityCount(static_cast<size_t>(hubs->GetLength()), "hubsToSearch");
-  Ref<ResultArray> results(new ResultArray);
+  auto results = MakeRef<ResultArray>();
   for (int i = 0; i < hubs->GetLength(); ++i) {
     const PlacementHub* hub = hubs->Get(i);
     if (hub == nullptr) Faults::InvalidArgument(Indexed("hubsToSearch", i), "no hub given");
     if (FindHub(core.inventory, *hub) == nullptr) {
       Ref<CompatibilityResult> missing = NewResult(*hub);
-      Ref<Zel::Fault::NonExistentHubs> fault(new Zel::Fault::NonExistentHubs);
+      auto fault = MakeRef<Zel::Fault::NonExistentHubs>();
       fault->GetHubs()->Append(hub->_Clone());
       fault->SetMsg("the inventory has no hub " + hub->GetHubType() + ":" + hub->GetHubId());
       missing->GetError()->Append(fault.Get());
@@ -178,7 +178,7 @@ Ref<ResultArray> CompatibilityThroughFinders(
       results->Append(unserved.Get());
       continue;
     }
-    Ref<HubArray> one(new HubArray);
+    auto one = MakeRef<HubArray>();
     one->Append(hub->_Clone());
     Ref<ResultArray> answer =
         profile != nullptr

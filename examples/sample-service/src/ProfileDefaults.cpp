@@ -9,6 +9,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Profile::CapabilityBasedProfile;
 using Zel::Profile::ProfileId;
@@ -27,7 +28,7 @@ Lumo::ManagedObject* RequireProfileProvider(ServiceCore& core) {
 void ProfileManagerImpl::QueryDefaultRequirementProfile(Zel::Placement::PlacementHub* hub,
                                                         Ref<ProfileId>& result) {
   if (hub == nullptr) Faults::InvalidArgument("hub", "no hub given");
-  Ref<HubArray> one(new HubArray);
+  auto one = MakeRef<HubArray>();
   one->Append(hub);
   RequireHubs(_core.inventory, one.Get(), "hub", false);
   std::lock_guard<std::mutex> lock(_state.mutex);
@@ -77,8 +78,7 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, Hub
 void ProfileManagerImpl::FindApplicableDefaultProfile(
     HubArray* datastores, Ref<Lumo::DataArray<Zel::Profile::Profile>>& result) {
   RequireHubs(_core.inventory, datastores, "datastores", true);
-  Ref<Lumo::DataArray<Zel::Profile::Profile>> candidates(
-      new Lumo::DataArray<Zel::Profile::Profile>);
+  auto candidates = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   {
     std::lock_guard<std::mutex> lock(_state.mutex);
     for (const auto& [sequence, id] : _state.ProfilesInOrder()) {
@@ -89,10 +89,9 @@ void ProfileManagerImpl::FindApplicableDefaultProfile(
       }
     }
   }
-  Ref<Lumo::DataArray<Zel::Placement::PlacementHubInfo>> hubInfo(
-      new Lumo::DataArray<Zel::Placement::PlacementHubInfo>);
+  auto hubInfo = MakeRef<Lumo::DataArray<Zel::Placement::PlacementHubInfo>>();
   for (int i = 0; i < datastores->GetLength(); ++i) {
-    Ref<Zel::Placement::PlacementHubInfo> info(new Zel::Placement::PlacementHubInfo);
+    auto info = MakeRef<Zel::Placement::PlacementHubInfo>();
     info->SetHub(datastores->Get(i)->_Clone());
     info->SetHubType(datastores->Get(i)->GetHubType());
     hubInfo->Append(info.Get());

@@ -24,6 +24,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Capability::Provider::CapabilityObjectMetadataPerCategory;
 using Zel::Capability::Provider::CapabilityObjectSchema;
@@ -69,7 +70,7 @@ ProfileManagerImpl::ProfileManagerImpl(const char* id, ServiceCore& core)
 void ProfileManagerImpl::FetchResourceType(
     Ref<Lumo::DataArray<Zel::Profile::ResourceType>>& result) {
   result = new Lumo::DataArray<Zel::Profile::ResourceType>;
-  Ref<Zel::Profile::ResourceType> storage(new Zel::Profile::ResourceType);
+  auto storage = MakeRef<Zel::Profile::ResourceType>();
   storage->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
   result->Append(storage.Get());
 }
@@ -79,12 +80,10 @@ void ProfileManagerImpl::FetchVendorInfo(
     Ref<Lumo::DataArray<CapabilityObjectSchema::VendorResourceTypeInfo>>& result) {
   result = new Lumo::DataArray<CapabilityObjectSchema::VendorResourceTypeInfo>;
   if (resourceType != nullptr && !IsStorage(resourceType)) return;
-  Ref<CapabilityObjectSchema::VendorResourceTypeInfo> info(
-      new CapabilityObjectSchema::VendorResourceTypeInfo);
+  auto info = MakeRef<CapabilityObjectSchema::VendorResourceTypeInfo>();
   info->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
   for (const auto& schema : _catalogue.GetSchemas()) {
-    Ref<CapabilityObjectSchema::VendorNamespaceInfo> pair(
-        new CapabilityObjectSchema::VendorNamespaceInfo);
+    auto pair = MakeRef<CapabilityObjectSchema::VendorNamespaceInfo>();
     pair->SetVendorInfo(schema->GetVendorInfo()->_Clone());
     pair->SetNamespaceInfo(schema->GetNamespaceInfo()->_Clone());
     info->GetVendorNamespaceInfo()->Append(pair.Get());
@@ -218,7 +217,7 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
 
   const std::string user = CurrentUser(_sessions);
   const auto now = Now();
-  Ref<CapabilityBasedProfile> profile(new CapabilityBasedProfile);
+  auto profile = MakeRef<CapabilityBasedProfile>();
   profile->SetProfileId(MakeId(RandomUuid()).Get());
   profile->SetName(createSpec->GetName());
   profile->SetDescription(createSpec->GetDescription());
@@ -292,15 +291,14 @@ void ProfileManagerImpl::Delete(
     Lumo::DataArray<ProfileId>* profileId,
     Ref<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>>& result) {
   if (profileId == nullptr) Faults::InvalidArgument("profileId", "no profiles given");
-  Ref<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>> outcomes(
-      new Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>);
+  auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>>();
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileId->GetLength()), "profileId");
   ChangeSet changes;
   std::set<std::string> dropped;
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < profileId->GetLength(); ++i) {
     const std::string& id = profileId->Get(i)->GetUniqueId();
-    Ref<Zel::Profile::ProfileOperationOutcome> outcome(new Zel::Profile::ProfileOperationOutcome);
+    auto outcome = MakeRef<Zel::Profile::ProfileOperationOutcome>();
     outcome->SetProfileId(MakeId(id).Get());
     if (_state.FindProfile(id) == nullptr || dropped.count(id) != 0) {
       outcome->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
@@ -320,7 +318,7 @@ void ProfileManagerImpl::QueryProfile(Zel::Profile::ResourceType* resourceType,
   if (!IsStorage(resourceType)) {
     Faults::InvalidArgument("resourceType", "the resource type must be STORAGE");
   }
-  Ref<Lumo::DataArray<ProfileId>> ids(new Lumo::DataArray<ProfileId>);
+  auto ids = MakeRef<Lumo::DataArray<ProfileId>>();
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (const auto& [sequence, id] : _state.ProfilesInOrder()) {
     if (profileCategory.IsSet() &&
@@ -335,7 +333,7 @@ void ProfileManagerImpl::QueryProfile(Zel::Profile::ResourceType* resourceType,
 void ProfileManagerImpl::RetrieveContent(Lumo::DataArray<ProfileId>* profileIds,
                                          Ref<Lumo::DataArray<Zel::Profile::Profile>>& result) {
   if (profileIds == nullptr) Faults::InvalidArgument("profileIds", "no profiles given");
-  Ref<Lumo::DataArray<Zel::Profile::Profile>> profiles(new Lumo::DataArray<Zel::Profile::Profile>);
+  auto profiles = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileIds->GetLength()), "profileIds");
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < profileIds->GetLength(); ++i) {
@@ -356,7 +354,7 @@ void ProfileManagerImpl::Associate(Zel::ServerObjectRef* entity, ProfileId* prof
   CheckEntity(entity, "entity");
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
   if (replSpec != nullptr) {
-    Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+    auto fault = Kestrum::MakeRef<Lumo::Fault::NotSupported>();
     fault->SetMsg("the sample service does not replicate: associate without replSpec");
     fault->Throw();
   }
@@ -435,13 +433,12 @@ void ProfileManagerImpl::ApplyAssociated(
   if (entities == nullptr) Faults::InvalidArgument("entities", "no entities given");
   _core.quotas.CheckEntityCount(static_cast<size_t>(entities->GetLength()), "entities");
   const bool children = applyOnChildren.IsSet() && applyOnChildren.GetValue();
-  Ref<Lumo::DataArray<Zel::Profile::ReconfigOutcome>> outcomes(
-      new Lumo::DataArray<Zel::Profile::ReconfigOutcome>);
+  auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ReconfigOutcome>>();
   std::lock_guard<std::mutex> lock(_state.mutex);
   auto apply = [&](const Zel::ServerObjectRef& entity, bool required) {
     const bool associated = _state.FindAssociation(EntityKey(entity)) != nullptr;
     if (!associated && !required) return;
-    Ref<Zel::Profile::ReconfigOutcome> outcome(new Zel::Profile::ReconfigOutcome);
+    auto outcome = MakeRef<Zel::Profile::ReconfigOutcome>();
     outcome->SetEntity(entity._Clone());
     if (!associated) {
       outcome->SetFault(
@@ -462,7 +459,7 @@ void ProfileManagerImpl::ApplyAssociated(
       continue;
     }
     for (const std::string& key : vm->disks) {
-      Ref<Zel::ServerObjectRef> disk(new Zel::ServerObjectRef);
+      auto disk = MakeRef<Zel::ServerObjectRef>();
       disk->SetObjectType(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID);
       disk->SetKey(key);
       apply(*disk, false);
@@ -475,18 +472,17 @@ void ProfileManagerImpl::ApplyProfile(
     Lumo::DataArray<ProfileId>* profiles,
     Ref<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>>& result) {
   if (profiles == nullptr) Faults::InvalidArgument("profiles", "no profiles given");
-  Ref<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>> outcomes(
-      new Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>);
+  auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>>();
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < profiles->GetLength(); ++i) {
     const std::string& id = profiles->Get(i)->GetUniqueId();
-    Ref<Zel::Profile::ApplyProfileOutcome> outcome(new Zel::Profile::ApplyProfileOutcome);
+    auto outcome = MakeRef<Zel::Profile::ApplyProfileOutcome>();
     outcome->SetProfileId(MakeId(id).Get());
     if (_state.FindProfile(id) == nullptr) {
       outcome->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
     } else if (const std::set<std::string>* keys = _state.EntitiesOf(id)) {
       for (const std::string& key : *keys) {
-        Ref<Zel::Profile::ReconfigOutcome> reconfig(new Zel::Profile::ReconfigOutcome);
+        auto reconfig = MakeRef<Zel::Profile::ReconfigOutcome>();
         reconfig->SetEntity(_state.FindAssociation(key)->entity->_Clone());
         reconfig->SetTaskMoid(std::string("task-") + std::to_string(_state.NextTask()));
         outcome->GetReconfigOutcome()->Append(reconfig.Get());

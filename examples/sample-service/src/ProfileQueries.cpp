@@ -30,6 +30,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Profile::CapabilityBasedProfile;
 using Zel::Profile::ProfileId;
@@ -57,11 +58,9 @@ Ref<CapabilityBasedProfile> NarrowedForHub(const CapabilityBasedProfile& profile
   const auto* constraints =
       dynamic_cast<const Zel::Profile::SubProfileCapabilityConstraints*>(profile.GetConstraints());
   const auto* subs = constraints ? constraints->GetPtrSubProfiles() : nullptr;
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> kept(
-      new Zel::Profile::SubProfileCapabilityConstraints);
+  auto kept = MakeRef<Zel::Profile::SubProfileCapabilityConstraints>();
   for (int s = 0; subs != nullptr && s < subs->GetLength(); ++s) {
-    Ref<Zel::Profile::SubProfileCapabilityConstraints> one(
-        new Zel::Profile::SubProfileCapabilityConstraints);
+    auto one = MakeRef<Zel::Profile::SubProfileCapabilityConstraints>();
     one->GetSubProfiles()->Append(subs->Get(s)->_Clone());
     if (Evaluate(hub, one.Get()).meets) kept->GetSubProfiles()->Append(subs->Get(s)->_Clone());
   }
@@ -73,8 +72,7 @@ Ref<CapabilityBasedProfile> NarrowedForHub(const CapabilityBasedProfile& profile
 
 const InventoryHub* RequireHub(const Inventory& inventory, Zel::Placement::PlacementHub* hub) {
   if (hub == nullptr) Faults::InvalidArgument("hub", "no hub given");
-  Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> one(
-      new Lumo::DataArray<Zel::Placement::PlacementHub>);
+  auto one = MakeRef<Lumo::DataArray<Zel::Placement::PlacementHub>>();
   one->Append(hub);
   return RequireHubs(inventory, one.Get(), "hub", false).front();
 }
@@ -199,7 +197,7 @@ Kestrum::Optional<std::string> ProfileManagerImpl::RetrieveContentAsStringBySpec
   if (profileSpec == nullptr) Faults::InvalidArgument("profileSpec", "no create spec given");
   CheckConstraints(_catalogue, profileSpec->GetConstraints(), "profileSpec.constraints");
   const InventoryHub* found = RequireHub(_core.inventory, hub);
-  Ref<CapabilityBasedProfile> draft(new CapabilityBasedProfile);
+  auto draft = MakeRef<CapabilityBasedProfile>();
   draft->SetProfileId(MakeId("").Get());
   draft->SetName(profileSpec->GetName());
   draft->SetDescription(profileSpec->GetDescription());
@@ -240,7 +238,7 @@ void ProfileManagerImpl::QueryIOFiltersFromProfileId(
   result = new Lumo::DataArray<Zel::Profile::ProfileToIofilterMap>;
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < profileIds->GetLength(); ++i) {
-    Ref<Zel::Profile::ProfileToIofilterMap> one(new Zel::Profile::ProfileToIofilterMap);
+    auto one = MakeRef<Zel::Profile::ProfileToIofilterMap>();
     one->SetKey(profileIds->Get(i)->_Clone());
     if (_state.FindProfile(profileIds->Get(i)->GetUniqueId()) == nullptr) {
       one->SetFault(
@@ -259,7 +257,7 @@ void ProfileManagerImpl::QueryIOFilterInfo(
     const std::string* type = _core.inventory.FindIoFilter(kitIds->Get(i));
     if (type == nullptr)
       Faults::NotFound("no I/O filter of the kit " + kitIds->Get(i) + " is installed");
-    Ref<Zel::Profile::IofilterInfo> info(new Zel::Profile::IofilterInfo);
+    auto info = MakeRef<Zel::Profile::IofilterInfo>();
     info->SetKitId(kitIds->Get(i));
     info->SetFilterType(Kestrum::Optional<std::string>(*type));
     result->Append(info.Get());
@@ -278,7 +276,7 @@ void ProfileManagerImpl::QueryAssociatedEntities(
     const std::set<std::string>* keys = _state.EntitiesOf(id);
     for (auto it = keys ? keys->begin() : std::set<std::string>::const_iterator();
          keys != nullptr && it != keys->end(); ++it) {
-      Ref<Zel::Profile::QueryProfileResult> one(new Zel::Profile::QueryProfileResult);
+      auto one = MakeRef<Zel::Profile::QueryProfileResult>();
       one->SetObject(_state.FindAssociation(*it)->entity->_Clone());
       one->GetProfileId()->Append(MakeId(id).Get());
       result->Append(one.Get());
@@ -298,7 +296,7 @@ void ProfileManagerImpl::QueryParentStoragePolicies(
         stored != nullptr && stored->profile->GetProfileCategory() ==
                                  CapabilityBasedProfile::PROFILECATEGORYENUM_DATA_SERVICE_POLICY;
     if (policy == nullptr && !dataService) continue;
-    Ref<Zel::Profile::DataServiceToPoliciesMap> one(new Zel::Profile::DataServiceToPoliciesMap);
+    auto one = MakeRef<Zel::Profile::DataServiceToPoliciesMap>();
     one->SetDataServicePolicy(MakeId(id).Get());
     if (stored == nullptr) {
       one->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
@@ -321,7 +319,7 @@ void ProfileManagerImpl::QueryOrinPolicies(
   result = new Lumo::DataArray<Zel::Profile::QueryOrinPolicyResult>;
   std::lock_guard<std::mutex> lock(_state.mutex);
   auto answer = [&](const Zel::ServerObjectRef& entity) {
-    Ref<Zel::Profile::QueryOrinPolicyResult> one(new Zel::Profile::QueryOrinPolicyResult);
+    auto one = MakeRef<Zel::Profile::QueryOrinPolicyResult>();
     one->SetObject(entity._Clone());
     if (const auto* association = _state.FindAssociation(EntityKey(entity))) {
       one->SetPolicy(_state.FindProfile(association->profileId)->profile->_Clone());
@@ -345,7 +343,7 @@ void ProfileManagerImpl::QueryPolicySummary(
   result = new Lumo::DataArray<Zel::Profile::PolicySummaryResult>;
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (const std::string& id : IdsOrAll(_state, policy, _core.quotas, "policy")) {
-    Ref<Zel::Profile::PolicySummaryResult> one(new Zel::Profile::PolicySummaryResult);
+    auto one = MakeRef<Zel::Profile::PolicySummaryResult>();
     one->SetProfile(MakeId(id).Get());
     int32_t counts[5] = {0, 0, 0, 0,
                          0};  // compliant, nonCompliant, notApplicable, outOfDate, unknown
@@ -414,7 +412,7 @@ void ProfileManagerImpl::PreProvisionProcess(Zel::Profile::EntityAssociations* e
     }
     const std::string* id = _state.DefaultOf(one->GetHub()->GetHubId());
     if (id == nullptr) continue;
-    Ref<Hox::Vm::ProfileSpec> spec(new Hox::Vm::ProfileSpec);
+    auto spec = MakeRef<Hox::Vm::ProfileSpec>();
     spec->SetProfileId(*id);
     spec->SetProfileGenerationId(Kestrum::Optional<int64_t>(_state.GenerationOf(*id)));
     one->SetPolicySpec(spec.Get());
@@ -438,8 +436,7 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < associatedPolicyCapabilities->GetLength(); ++i) {
     Ref<AssociatedPolicyCapabilities> one(associatedPolicyCapabilities->Get(i)->_Clone());
-    Ref<AssociatedPolicyCapabilities::AssociatedPolicyCapabilitiesResult> answer(
-        new AssociatedPolicyCapabilities::AssociatedPolicyCapabilitiesResult);
+    auto answer = MakeRef<AssociatedPolicyCapabilities::AssociatedPolicyCapabilitiesResult>();
     const std::string& profileId = one->GetPolicySpec()->GetProfileId();
     const auto* stored = _state.FindProfile(profileId);
     if (stored == nullptr) {
@@ -455,8 +452,7 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
     const InventoryHub* hub = one->GetHub() ? FindHub(_core.inventory, *one->GetHub()) : nullptr;
     int chosen = -1;
     for (int s = 0; hub != nullptr && subs != nullptr && s < subs->GetLength() && chosen < 0; ++s) {
-      Ref<Zel::Profile::SubProfileCapabilityConstraints> single(
-          new Zel::Profile::SubProfileCapabilityConstraints);
+      auto single = MakeRef<Zel::Profile::SubProfileCapabilityConstraints>();
       single->GetSubProfiles()->Append(subs->Get(s)->_Clone());
       if (Evaluate(*hub, single.Get()).meets) chosen = s;
     }
@@ -502,10 +498,8 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
       }
     }
     for (const std::string& distinguished : wanted) {
-      Ref<AssociatedPolicyCapabilities::CanonicalPropertyValue> value(
-          new AssociatedPolicyCapabilities::CanonicalPropertyValue);
-      Ref<AssociatedPolicyCapabilities::CanonicalPropertyId> canonical(
-          new AssociatedPolicyCapabilities::CanonicalPropertyId);
+      auto value = MakeRef<AssociatedPolicyCapabilities::CanonicalPropertyValue>();
+      auto canonical = MakeRef<AssociatedPolicyCapabilities::CanonicalPropertyId>();
       canonical->SetDistinguishedId(distinguished);
       value->SetCanonicalId(canonical.Get());
       size_t last = distinguished.rfind('.');
@@ -546,7 +540,7 @@ void ProfileManagerImpl::QueryPmemPolicyInfo(
   result = new Lumo::DataArray<Zel::Profile::PmemPolicyInfo>;
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (const std::string& id : IdsOrAll(_state, profileIds, _core.quotas, "profileIds")) {
-    Ref<Zel::Profile::PmemPolicyInfo> one(new Zel::Profile::PmemPolicyInfo);
+    auto one = MakeRef<Zel::Profile::PmemPolicyInfo>();
     one->SetProfileId(MakeId(id).Get());
     one->SetPmemPolicy(false);
     if (_state.FindProfile(id) == nullptr) {

@@ -25,14 +25,14 @@ Ref<Lumo::Any> Text(const std::string& value) {
 Ref<Lumo::Any> Bool(bool value) { return Ref<Lumo::Any>(Lumo::BoxBool(value)); }
 
 Ref<Lumo::Any> IntRange(int32_t lo, int32_t hi) {
-  Ref<Zel::Capability::Types::Range> range(new Zel::Capability::Types::Range);
+  auto range = MakeRef<Zel::Capability::Types::Range>();
   range->SetMin(Int(lo).Get());
   range->SetMax(Int(hi).Get());
   return Ref<Lumo::Any>(range.Get());
 }
 
 Ref<Lumo::Any> TextSet(std::initializer_list<const char*> values) {
-  Ref<Zel::Capability::Types::DiscreteSet> set(new Zel::Capability::Types::DiscreteSet);
+  auto set = MakeRef<Zel::Capability::Types::DiscreteSet>();
   for (const char* value : values) set->GetValues()->Append(Text(value).Get());
   return Ref<Lumo::Any>(set.Get());
 }
@@ -40,16 +40,15 @@ Ref<Lumo::Any> TextSet(std::initializer_list<const char*> values) {
 Ref<Zel::Capability::CapabilityInstance> Capability(const std::string& id, Ref<Lumo::Any> value,
                                                     const std::string& ns,
                                                     const std::string& property) {
-  Ref<Zel::Capability::PropertyInstance> instance(new Zel::Capability::PropertyInstance);
+  auto instance = MakeRef<Zel::Capability::PropertyInstance>();
   instance->SetId(property.empty() ? id : property);
   instance->SetValue(value.Get());
-  Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
+  auto constraint = MakeRef<Zel::Capability::ConstraintInstance>();
   constraint->GetPropertyInstance()->Append(instance.Get());
-  Ref<Zel::Capability::CapabilityMetadata::UniqueId> uid(
-      new Zel::Capability::CapabilityMetadata::UniqueId);
+  auto uid = MakeRef<Zel::Capability::CapabilityMetadata::UniqueId>();
   uid->SetNamespace(ns);
   uid->SetId(id);
-  Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
+  auto capability = MakeRef<Zel::Capability::CapabilityInstance>();
   capability->SetId(uid.Get());
   capability->GetConstraint()->Append(constraint.Get());
   return capability;
@@ -57,21 +56,20 @@ Ref<Zel::Capability::CapabilityInstance> Capability(const std::string& id, Ref<L
 
 Ref<SubProfile> Sub(const std::string& name,
                     std::vector<Ref<Zel::Capability::CapabilityInstance>> capabilities) {
-  Ref<SubProfile> sub(new SubProfile);
+  auto sub = MakeRef<SubProfile>();
   sub->SetName(name);
   for (auto& capability : capabilities) sub->GetCapability()->Append(capability.Get());
   return sub;
 }
 
 Ref<Zel::Profile::SubProfileCapabilityConstraints> Constraints(std::vector<Ref<SubProfile>> subs) {
-  Ref<Zel::Profile::SubProfileCapabilityConstraints> constraints(
-      new Zel::Profile::SubProfileCapabilityConstraints);
+  auto constraints = MakeRef<Zel::Profile::SubProfileCapabilityConstraints>();
   for (auto& sub : subs) constraints->GetSubProfiles()->Append(sub.Get());
   return constraints;
 }
 
 Ref<Zel::Profile::ResourceType> Storage() {
-  Ref<Zel::Profile::ResourceType> type(new Zel::Profile::ResourceType);
+  auto type = MakeRef<Zel::Profile::ResourceType>();
   type->SetResourceType(Zel::Profile::RESOURCETYPEENUM_STORAGE);
   return type;
 }
@@ -79,8 +77,7 @@ Ref<Zel::Profile::ResourceType> Storage() {
 Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> Spec(
     const std::string& name, std::vector<Ref<SubProfile>> subs,
     const Kestrum::Optional<std::string>& description) {
-  Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec(
-      new Zel::Profile::CapabilityBasedProfileCreateSpec);
+  auto spec = MakeRef<Zel::Profile::CapabilityBasedProfileCreateSpec>();
   spec->SetName(name);
   if (description.IsSet()) spec->SetDescription(description);
   spec->SetResourceType(Storage().Get());
@@ -96,7 +93,7 @@ Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> GoldSpec(const std::string& 
 }
 
 Ref<Zel::ServerObjectRef> Entity(const char* type, const std::string& key) {
-  Ref<Zel::ServerObjectRef> entity(new Zel::ServerObjectRef);
+  auto entity = MakeRef<Zel::ServerObjectRef>();
   entity->SetObjectType(type);
   entity->SetKey(key);
   return entity;
@@ -111,7 +108,7 @@ Ref<Zel::ServerObjectRef> Disk(const std::string& key) {
 }
 
 Ref<Zel::Profile::ProfileId> Id(const std::string& uniqueId) {
-  Ref<Zel::Profile::ProfileId> id(new Zel::Profile::ProfileId);
+  auto id = MakeRef<Zel::Profile::ProfileId>();
   id->SetUniqueId(uniqueId);
   return id;
 }

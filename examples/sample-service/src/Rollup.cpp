@@ -10,6 +10,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Zel::Compliance::ComplianceResult;
 using Zel::Compliance::RollupComplianceResult;
@@ -24,7 +25,7 @@ bool IsVm(const Zel::ServerObjectRef& entity) {
 }
 
 Ref<Zel::ServerObjectRef> Entity(const char* type, const std::string& key) {
-  Ref<Zel::ServerObjectRef> entity(new Zel::ServerObjectRef);
+  auto entity = MakeRef<Zel::ServerObjectRef>();
   entity->SetObjectType(type);
   entity->SetKey(key);
   return entity;
@@ -44,7 +45,7 @@ void CheckStatus(const std::string& status) {
 // The virtual machines, each followed by its disks the inventory lists.
 Ref<EntityArray> WithDisks(const Inventory& inventory, const EntityArray& vms,
                            std::vector<int>& firstOf) {
-  Ref<EntityArray> all(new EntityArray);
+  auto all = MakeRef<EntityArray>();
   for (int i = 0; i < vms.GetLength(); ++i) {
     firstOf.push_back(all->GetLength());
     all->Append(const_cast<Zel::ServerObjectRef*>(vms.Get(i)));
@@ -70,7 +71,7 @@ int Rank(const std::string& status) {
 Ref<RollupComplianceResult> RollUp(const Zel::ServerObjectRef& vm,
                                    const Lumo::DataArray<ComplianceResult>& results, int first,
                                    int end) {
-  Ref<RollupComplianceResult> rollup(new RollupComplianceResult);
+  auto rollup = MakeRef<RollupComplianceResult>();
   rollup->SetEntity(vm._Clone());
   std::string overall = ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE;
   int64_t oldest = 0;
@@ -101,7 +102,7 @@ Ref<RollupComplianceResult> RollUp(const Zel::ServerObjectRef& vm,
 
 Ref<RollupArray> RollUpAll(const EntityArray& vms, const Lumo::DataArray<ComplianceResult>& results,
                            const std::vector<int>& firstOf) {
-  Ref<RollupArray> rollups(new RollupArray);
+  auto rollups = MakeRef<RollupArray>();
   for (int i = 0; i < vms.GetLength(); ++i) {
     rollups->Append(RollUp(*vms.Get(i), results, firstOf[static_cast<size_t>(i)],
                            firstOf[static_cast<size_t>(i) + 1])
@@ -125,7 +126,7 @@ void CheckVms(const EntityArray* entities, const QuotaTable& quotas) {
 // with an association or a stored result. The caller holds the mutex.
 Ref<EntityArray> KnownVms(const Inventory& inventory, const ProfileState& state) {
   std::set<std::string> seen;
-  Ref<EntityArray> vms(new EntityArray);
+  auto vms = MakeRef<EntityArray>();
   auto add = [&](const Zel::ServerObjectRef& entity) {
     if (IsVm(entity) && seen.insert(EntityKey(entity)).second) vms->Append(entity._Clone());
   };
@@ -172,7 +173,7 @@ void ComplianceManagerImpl::QueryByRollupComplianceStatusEx(const std::string& s
                                                             Ref<RollupArray>& result) {
   CheckStatus(status);
   Ref<EntityArray> vms;
-  Ref<Lumo::DataArray<ComplianceResult>> results(new Lumo::DataArray<ComplianceResult>);
+  auto results = MakeRef<Lumo::DataArray<ComplianceResult>>();
   std::vector<int> firstOf;
   {
     std::lock_guard<std::mutex> lock(_state.mutex);
@@ -235,7 +236,7 @@ void ComplianceManagerImpl::FetchEntityHealthStatus(
   std::lock_guard<std::mutex> lock(_state.mutex);
   for (int i = 0; i < asked->GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *asked->Get(i);
-    Ref<EntityHealthStatus> health(new EntityHealthStatus);
+    auto health = MakeRef<EntityHealthStatus>();
     if (_state.FindAssociation(EntityKey(entity)) != nullptr) {
       health->SetCompliance(StoredCompliance(_state, entity, nullptr).Get());
     }

@@ -23,6 +23,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 namespace {
@@ -92,8 +93,7 @@ class SampleHubFinder : public Served<Zel::Placement::PlacementHubFinder> {
   Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>> Find(
       const Lumo::DataArray<Zel::Placement::PlacementHub>* hubsToSearch,
       const Zel::Profile::CapabilityConstraints* constraints) {
-    Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>> results(
-        new Lumo::DataArray<Zel::Placement::CompatibilityResult>);
+    auto results = MakeRef<Lumo::DataArray<Zel::Placement::CompatibilityResult>>();
     if (hubsToSearch == nullptr) {
       for (const InventoryHub& hub : _core.inventory.GetHubs()) {
         results->Append(Compatibility(hub, constraints).Get());
@@ -124,7 +124,7 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
     std::lock_guard<std::mutex> lock(_core.state.mutex);
     for (int i = 0; i < entities->GetLength(); ++i) {
       const Zel::ServerObjectRef* entity = entities->Get(i);
-      Ref<Zel::Profile::QueryProfileResult> one(new Zel::Profile::QueryProfileResult);
+      auto one = MakeRef<Zel::Profile::QueryProfileResult>();
       if (entity != nullptr) one->SetObject(entity->_Clone());
       try {
         CheckEntity(entity, Indexed("entities", i));
@@ -210,7 +210,7 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
     const InventoryHub* hub = _core.inventory.FindHub(datastore->GetKey());
     if (hub == nullptr) Faults::NotFound("the inventory has no datastore " + datastore->GetKey());
     auto stats = [&](const std::string* profileId) {
-      Ref<DatastoreSpaceStatistics> one(new DatastoreSpaceStatistics);
+      auto one = MakeRef<DatastoreSpaceStatistics>();
       if (profileId != nullptr) one->SetProfileId(Kestrum::Optional<std::string>(*profileId));
       one->SetPhysicalTotalInMB(hub->totalMB);
       one->SetPhysicalFreeInMB(hub->freeMB);
@@ -243,8 +243,7 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
     if (hubInfo == nullptr || hubInfo->IsEmpty()) {
       Faults::InvalidArgument("hubInfo", "no hubs given");
     }
-    Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> hubs(
-        new Lumo::DataArray<Zel::Placement::PlacementHub>);
+    auto hubs = MakeRef<Lumo::DataArray<Zel::Placement::PlacementHub>>();
     for (int i = 0; i < hubInfo->GetLength(); ++i) hubs->Append(hubInfo->Get(i)->GetHub());
     std::vector<const InventoryHub*> found =
         RequireHubs(_core.inventory, hubs.Get(), "hubInfo", true);
@@ -301,7 +300,7 @@ T* Keep(ServiceCore& core, T* provider) {
 }
 
 Ref<Zel::Association::AssociationMetadata> Metadata(const char* entityType) {
-  Ref<Zel::Association::AssociationMetadata> metadata(new Zel::Association::AssociationMetadata);
+  auto metadata = MakeRef<Zel::Association::AssociationMetadata>();
   metadata->SetAssociableEntityType(entityType);
   metadata->SetAssociableProfileType("CapabilityBasedProfile");
   return metadata;
@@ -317,8 +316,7 @@ void RegisterSampleProviders(ServiceCore& core) {
                            Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID,
                            Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKUUID,
                            Zel::ServerObjectRef::OBJECTTYPE_DATASTORE}) {
-    Ref<Zel::Compliance::Provider::ComplianceProviderInfo> info(
-        new Zel::Compliance::Provider::ComplianceProviderInfo);
+    auto info = MakeRef<Zel::Compliance::Provider::ComplianceProviderInfo>();
     info->SetUniqueId(std::string("sample-compliance-") + type);
     info->SetLocation(location);
     info->SetMetadata(Metadata(type).Get());
@@ -330,8 +328,7 @@ void RegisterSampleProviders(ServiceCore& core) {
   std::set<std::string> hubTypes;
   for (const InventoryHub& hub : core.inventory.GetHubs()) hubTypes.insert(hub.type);
   for (const std::string& type : hubTypes) {
-    Ref<Zel::Placement::PlacementHubFinder::Info> info(
-        new Zel::Placement::PlacementHubFinder::Info);
+    auto info = MakeRef<Zel::Placement::PlacementHubFinder::Info>();
     info->SetUniqueId("sample-hub-finder-" + type);
     info->SetLocation(location);
     info->SetFinderType("sample");
@@ -341,19 +338,17 @@ void RegisterSampleProviders(ServiceCore& core) {
   }
 
   auto* associations = Keep(core, new SampleAssociationProvider("SampleAssociationProvider", core));
-  Ref<Zel::Association::Provider::AssociationProviderInfo> associationInfo(
-      new Zel::Association::Provider::AssociationProviderInfo);
+  auto associationInfo = MakeRef<Zel::Association::Provider::AssociationProviderInfo>();
   associationInfo->SetUniqueId("sample-association-provider");
   associationInfo->SetLocation(location);
   associationInfo->SetProvider(associations->_GetRef()->_Clone());
   core.providers.associations.Add(associationInfo->GetUniqueId(), *associationInfo);
 
   auto* profiles = Keep(core, new SampleProfileProvider("SampleProfileProvider", core));
-  Ref<Zel::Profile::Provider::ProfileProviderInfo> profileInfo(
-      new Zel::Profile::Provider::ProfileProviderInfo);
+  auto profileInfo = MakeRef<Zel::Profile::Provider::ProfileProviderInfo>();
   profileInfo->SetUniqueId("sample-profile-provider");
   profileInfo->SetLocation(location);
-  Ref<Zel::Profile::ProfileType> type(new Zel::Profile::ProfileType);
+  auto type = MakeRef<Zel::Profile::ProfileType>();
   type->SetUniqueId("CapabilityBasedProfile");
   profileInfo->GetProfileType()->Append(type.Get());
   profileInfo->SetProvider(profiles->_GetRef()->_Clone());

@@ -11,6 +11,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 std::string EntityKey(const Zel::ServerObjectRef& entity) {
@@ -67,7 +68,7 @@ std::string Indexed(const std::string& path, int index) {
 }
 
 Ref<Zel::Profile::ProfileId> MakeId(const std::string& uniqueId) {
-  Ref<Zel::Profile::ProfileId> id(new Zel::Profile::ProfileId);
+  auto id = MakeRef<Zel::Profile::ProfileId>();
   id->SetUniqueId(uniqueId);
   return id;
 }
@@ -96,10 +97,8 @@ std::vector<const InventoryHub*> RequireHubs(
     const std::string& path, bool refuseLegacy) {
   if (hubs == nullptr || hubs->IsEmpty()) Faults::InvalidArgument(path, "no hubs given");
   std::vector<const InventoryHub*> found;
-  Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> missing(
-      new Lumo::DataArray<Zel::Placement::PlacementHub>);
-  Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> legacy(
-      new Lumo::DataArray<Zel::Placement::PlacementHub>);
+  auto missing = MakeRef<Lumo::DataArray<Zel::Placement::PlacementHub>>();
+  auto legacy = MakeRef<Lumo::DataArray<Zel::Placement::PlacementHub>>();
   std::string names;
   for (int i = 0; i < hubs->GetLength(); ++i) {
     const Zel::Placement::PlacementHub* hub = hubs->Get(i);
@@ -114,13 +113,13 @@ std::vector<const InventoryHub*> RequireHubs(
     found.push_back(one);
   }
   if (!missing->IsEmpty()) {
-    Ref<Zel::Fault::NonExistentHubs> fault(new Zel::Fault::NonExistentHubs);
+    auto fault = MakeRef<Zel::Fault::NonExistentHubs>();
     fault->SetHubs(missing.Get());
     fault->SetMsg("the inventory has no hub " + names);
     throw Zel::Fault::NonExistentHubs::Exception(fault.Get());
   }
   if (!legacy->IsEmpty()) {
-    Ref<Zel::Fault::LegacyHubsNotSupported> fault(new Zel::Fault::LegacyHubsNotSupported);
+    auto fault = MakeRef<Zel::Fault::LegacyHubsNotSupported>();
     fault->SetHubs(legacy.Get());
     fault->SetMsg("legacy hubs take no default profile");
     throw Zel::Fault::LegacyHubsNotSupported::Exception(fault.Get());
@@ -129,7 +128,7 @@ std::vector<const InventoryHub*> RequireHubs(
 }
 
 Ref<Zel::Placement::PlacementHub> MakeHub(const InventoryHub& hub) {
-  Ref<Zel::Placement::PlacementHub> made(new Zel::Placement::PlacementHub);
+  auto made = MakeRef<Zel::Placement::PlacementHub>();
   made->SetHubType(hub.type);
   made->SetHubId(hub.id);
   return made;
@@ -139,7 +138,7 @@ Ref<Zel::Compliance::ComplianceResult> ComputeCompliance(
     const Inventory& inventory, const Zel::ServerObjectRef& entity,
     const Zel::Profile::CapabilityBasedProfile& profile) {
   using Zel::Compliance::ComplianceResult;
-  Ref<ComplianceResult> result(new ComplianceResult);
+  auto result = MakeRef<ComplianceResult>();
   result->SetEntity(entity._Clone());
   result->SetProfile(profile.GetProfileId()->_Clone());
   result->SetMismatch(false);
@@ -159,7 +158,7 @@ Ref<Zel::Compliance::ComplianceResult> ComputeCompliance(
   if (!evaluation.meets) result->SetViolatedPolicies(evaluation.violated.Get());
   result->SetComplianceTaskStatus(
       Kestrum::Optional<std::string>(ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS));
-  Ref<Zel::Compliance::OperationalStatus> operational(new Zel::Compliance::OperationalStatus);
+  auto operational = MakeRef<Zel::Compliance::OperationalStatus>();
   operational->SetHealthy(Kestrum::Optional<bool>(hub->accessibility == "accessible"));
   result->SetOperationalStatus(operational.Get());
   return result;

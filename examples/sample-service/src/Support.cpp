@@ -19,70 +19,70 @@ namespace ZelSample {
 namespace Faults {
 
 void NotServed(const char* qualifiedMethod) {
-  Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+  auto fault = Kestrum::MakeRef<Lumo::Fault::NotSupported>();
   fault->SetMsg(std::string(qualifiedMethod) + " is not served by the sample service");
   throw Lumo::Fault::NotSupported::Exception(fault.Get());
 }
 
 void NotSupported(const std::string& message) {
-  Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+  auto fault = Kestrum::MakeRef<Lumo::Fault::NotSupported>();
   fault->SetMsg(message);
   throw Lumo::Fault::NotSupported::Exception(fault.Get());
 }
 
 void InvalidArgument(const std::string& property, const std::string& message) {
-  Kestrum::Ref<Lumo::Fault::InvalidArgument> fault(new Lumo::Fault::InvalidArgument);
+  auto fault = Kestrum::MakeRef<Lumo::Fault::InvalidArgument>();
   fault->SetInvalidProperty(property);
   fault->SetMsg(message);
   throw Lumo::Fault::InvalidArgument::Exception(fault.Get());
 }
 
 Kestrum::Ref<Lumo::MethodFault> MakeNotFound(const std::string& message) {
-  Kestrum::Ref<Zel::Fault::NotFound> fault(new Zel::Fault::NotFound);
+  auto fault = Kestrum::MakeRef<Zel::Fault::NotFound>();
   fault->SetMsg(message);
   return Kestrum::Ref<Lumo::MethodFault>(fault.Get());
 }
 
 void NotFound(const std::string& message) {
-  Kestrum::Ref<Zel::Fault::NotFound> fault(new Zel::Fault::NotFound);
+  auto fault = Kestrum::MakeRef<Zel::Fault::NotFound>();
   fault->SetMsg(message);
   throw Zel::Fault::NotFound::Exception(fault.Get());
 }
 
 void DuplicateName(const std::string& name) {
-  Kestrum::Ref<Zel::Fault::DuplicateName> fault(new Zel::Fault::DuplicateName);
+  auto fault = Kestrum::MakeRef<Zel::Fault::DuplicateName>();
   fault->SetName(name);
   fault->SetMsg("a profile named \"" + name + "\" already exists");
   throw Zel::Fault::DuplicateName::Exception(fault.Get());
 }
 
 void AlreadyExists(const std::string& name) {
-  Kestrum::Ref<Zel::Fault::AlreadyExists> fault(new Zel::Fault::AlreadyExists);
+  auto fault = Kestrum::MakeRef<Zel::Fault::AlreadyExists>();
   fault->SetName(Kestrum::Optional<std::string>(name));
   fault->SetMsg("\"" + name + "\" is already registered");
   throw Zel::Fault::AlreadyExists::Exception(fault.Get());
 }
 
 void ZelFault(const std::string& message) {
-  Kestrum::Ref<Zel::Fault::ZELFault> fault(new Zel::Fault::ZELFault);
+  auto fault = Kestrum::MakeRef<Zel::Fault::ZELFault>();
   fault->SetMsg(message);
   throw Zel::Fault::ZELFault::Exception(fault.Get());
 }
 
 void ProfileStorage(const std::string& message) {
-  Kestrum::Ref<Zel::Fault::ProfileStorageFault> fault(new Zel::Fault::ProfileStorageFault);
+  auto fault = Kestrum::MakeRef<Zel::Fault::ProfileStorageFault>();
   fault->SetMsg(message);
   throw Zel::Fault::ProfileStorageFault::Exception(fault.Get());
 }
 
 void InvalidLogin(const std::string& message) {
-  Kestrum::Ref<Zel::Fault::InvalidLogin> fault(new Zel::Fault::InvalidLogin);
+  auto fault = Kestrum::MakeRef<Zel::Fault::InvalidLogin>();
   fault->SetMsg(message);
   throw Zel::Fault::InvalidLogin::Exception(fault.Get());
 }
 
 void NotAuthorized(const std::string& message) {
-  Kestrum::Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  auto fault = Kestrum::MakeRef<Lumo::MethodFault>();
   fault->SetMsg(message);
   throw Lumo::MethodFault::Exception(fault.Get());
 }

@@ -85,7 +85,7 @@ TEST_F(ComplianceTest, TheNotOperatorTurnsAConstraint) {
 
 TEST_F(ComplianceTest, ASnapshotIntervalIsMetByStorageThatSnapshotsAtLeastAsOften) {
   auto every = [](int32_t value, const char* unit) {
-    Ref<Zel::Capability::Types::TimeSpan> span(new Zel::Capability::Types::TimeSpan);
+    auto span = MakeRef<Zel::Capability::Types::TimeSpan>();
     span->SetValue(value);
     span->SetUnit(unit);
     return Capability("snapshotInterval", Ref<Lumo::Any>(span.Get()));
@@ -134,8 +134,7 @@ TEST_F(ComplianceTest, FetchAnswersFromStoredResultsAndTellsWhenTheyAreOutOfDate
   auto fetched = Fetch({Vm("vm-42")});
   EXPECT_TRUE(fetched->Get(0)->_IsEqual(checked->Get(0)));
 
-  Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
-      new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+  auto update = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
   update->SetDescription(Kestrum::Optional<std::string>("changed"));
   client->profiles->Update(Id(gold).Get(), update.Get());
   EXPECT_EQ(Fetch({Vm("vm-42")})->Get(0)->GetComplianceStatus(), "outOfDate");

@@ -77,9 +77,9 @@ TEST_F(ServiceTest, NewMethodsOnSeveralThreadsStayCoherent) {
     threads.emplace_back([&, t] {
       Client mine(*service);
       mine.Login("user" + std::to_string(t));
-      Ref<Zel::Placement::PlacementSolverStub> solver(new Zel::Placement::PlacementSolverStub(
+      auto solver = MakeRef<Zel::Placement::PlacementSolverStub>(
           RefOf("zel.placement.PlacementSolver", "PlacementSolver").Get(), mine.adapter.Get(),
-          nullptr));
+          nullptr);
       for (int r = 0; r < kRounds; ++r) {
         Ref<Zel::Profile::ProfileId> id;
         mine.profiles->Create(GoldSpec("c" + std::to_string(t) + "-" + std::to_string(r)).Get(),
@@ -89,7 +89,7 @@ TEST_F(ServiceTest, NewMethodsOnSeveralThreadsStayCoherent) {
         if (hubs->GetLength() != 1 || hubs->Get(0)->GetHubId() != "ds-fast") ++wrong;
         // Every thread assigns its profile as the default of ds-fast: the
         // last one wins, and the answer is always one of the profiles.
-        Ref<Zel::Placement::PlacementHub> fast(new Zel::Placement::PlacementHub);
+        auto fast = MakeRef<Zel::Placement::PlacementHub>();
         fast->SetHubType("datastore");
         fast->SetHubId("ds-fast");
         mine.profiles->AssignDefaultRequirementProfile(

@@ -118,8 +118,8 @@ TEST_F(ServiceTest, SessionsOfTwoClientsAreApart) {
 
 TEST_F(ServiceTest, CallsToUnknownObjectsOrForeignMethodsAreRefused) {
   client->Login();
-  Ref<Zel::Profile::ProfileManagerStub> ghost(new Zel::Profile::ProfileManagerStub(
-      RefOf("zel.profile.ProfileManager", "NoSuchObject").Get(), client->adapter.Get(), nullptr));
+  auto ghost = MakeRef<Zel::Profile::ProfileManagerStub>(
+      RefOf("zel.profile.ProfileManager", "NoSuchObject").Get(), client->adapter.Get(), nullptr);
   Ref<Lumo::DataArray<Zel::Profile::ResourceType>> types;
   auto fault =
       CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { ghost->FetchResourceType(types); });
@@ -127,9 +127,9 @@ TEST_F(ServiceTest, CallsToUnknownObjectsOrForeignMethodsAreRefused) {
   EXPECT_NE(fault->GetMsg().find("NoSuchObject"), std::string::npos);
 
   // A reference that names the session manager as a profile manager.
-  Ref<Zel::Profile::ProfileManagerStub> wrongType(new Zel::Profile::ProfileManagerStub(
+  auto wrongType = MakeRef<Zel::Profile::ProfileManagerStub>(
       RefOf("zel.profile.ProfileManager", ZelSample::ObjectIds::kSessionManager).Get(),
-      client->adapter.Get(), nullptr));
+      client->adapter.Get(), nullptr);
   CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { wrongType->FetchResourceType(types); });
 }
 

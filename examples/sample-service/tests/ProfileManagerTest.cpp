@@ -91,7 +91,7 @@ TEST_F(ProfileManagerTest, TheCatalogueHasOneResourceTypeVendorAndFourCapabiliti
   client->profiles->FetchCapabilityMetadata(
       nullptr, Kestrum::Optional<std::string>(std::string("other-vendor")), metadata);
   EXPECT_EQ(metadata->GetLength(), 0);
-  Ref<Zel::Profile::ResourceType> other(new Zel::Profile::ResourceType);
+  auto other = MakeRef<Zel::Profile::ResourceType>();
   other->SetResourceType("NETWORK");
   client->profiles->FetchVendorInfo(other.Get(), vendors);
   EXPECT_EQ(vendors->GetLength(), 0);
@@ -232,8 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ProfileManagerTest, UpdateChangesWhatTheSpecificationGivesAndCountsGenerations) {
   std::string id = Create(GoldSpec());
-  Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
-      new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+  auto update = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
   update->SetName(Kestrum::Optional<std::string>("Platinum"));
   client->profiles->Update(Id(id).Get(), update.Get());
   auto profile = Retrieve(id);
@@ -254,19 +253,16 @@ TEST_F(ProfileManagerTest, UpdateChangesWhatTheSpecificationGivesAndCountsGenera
 TEST_F(ProfileManagerTest, UpdateRefusesUnknownProfilesTakenNamesAndBadConstraints) {
   std::string gold = Create(GoldSpec());
   Create(GoldSpec("Silver"));
-  Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
-      new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+  auto update = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
   update->SetName(Kestrum::Optional<std::string>("Silver"));
   CatchFault<Lumo::Fault::InvalidArgument::Exception>(
       [&] { client->profiles->Update(Id(gold).Get(), update.Get()); });
   CatchFault<Lumo::Fault::InvalidArgument::Exception>(
       [&] { client->profiles->Update(Id("no-such-id").Get(), update.Get()); });
-  Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> empty(
-      new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+  auto empty = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
   CatchFault<Lumo::Fault::InvalidArgument::Exception>(
       [&] { client->profiles->Update(Id(gold).Get(), empty.Get()); });
-  Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> bad(
-      new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+  auto bad = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
   bad->SetConstraints(Constraints({Sub("a", {Capability("encryption", Int(3))})}).Get());
   CatchFault<Lumo::Fault::InvalidArgument::Exception>(
       [&] { client->profiles->Update(Id(gold).Get(), bad.Get()); });
@@ -301,7 +297,7 @@ TEST_F(ProfileManagerTest, QueryListsProfilesInCreationOrderAndByCategory) {
   EXPECT_EQ(Query(Kestrum::Optional<std::string>("REQUIREMENT")),
             (std::vector<std::string>{first, third}));
   Ref<Lumo::DataArray<ProfileId>> ids;
-  Ref<Zel::Profile::ResourceType> other(new Zel::Profile::ResourceType);
+  auto other = MakeRef<Zel::Profile::ResourceType>();
   other->SetResourceType("NETWORK");
   CatchFault<Lumo::Fault::InvalidArgument::Exception>(
       [&] { client->profiles->QueryProfile(other.Get(), Kestrum::Optional<std::string>(), ids); });

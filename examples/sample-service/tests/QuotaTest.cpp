@@ -21,7 +21,7 @@ class QuotaTest : public ::testing::Test {
   }
 
   Ref<Lumo::DataArray<Zel::ServerObjectRef>> Vms(int first, int count) {
-    Ref<Lumo::DataArray<Zel::ServerObjectRef>> vms(new Lumo::DataArray<Zel::ServerObjectRef>);
+    auto vms = MakeRef<Lumo::DataArray<Zel::ServerObjectRef>>();
     for (int i = first; i < first + count; ++i) vms->Append(Vm("q-" + std::to_string(i)).Get());
     return vms;
   }

@@ -65,7 +65,7 @@ void ExerciseRegistry(Register reg, Unregister unreg) {
 
 template <class Info>
 Ref<Info> Record(const std::string& id) {
-  Ref<Info> info(new Info);
+  auto info = MakeRef<Info>();
   info->SetUniqueId(id);
   info->SetLocation("https://127.0.0.1/provider");
   return info;
@@ -93,8 +93,7 @@ TEST_F(RegistryTest, ComplianceProviders) {
       [&](const std::string& id) {
         auto info = Record<Zel::Compliance::Provider::ComplianceProviderInfo>(id);
         info->SetProvider(RefOf("zel.compliance.provider.ComplianceProvider", "cp").Get());
-        Ref<Zel::Association::AssociationMetadata> metadata(
-            new Zel::Association::AssociationMetadata);
+        auto metadata = MakeRef<Zel::Association::AssociationMetadata>();
         metadata->SetAssociableEntityType("virtualMachine");
         metadata->SetAssociableProfileType("CapabilityBasedProfile");
         info->SetMetadata(metadata.Get());
@@ -128,7 +127,7 @@ TEST_F(RegistryTest, AssociationProviders) {
 }
 
 Ref<Zel::ExtendedElementDescription> Text_(const char* label) {
-  Ref<Zel::ExtendedElementDescription> d(new Zel::ExtendedElementDescription);
+  auto d = MakeRef<Zel::ExtendedElementDescription>();
   d->SetLabel(label);
   d->SetSummary(label);
   d->SetKey(label);
@@ -139,36 +138,33 @@ Ref<Zel::ExtendedElementDescription> Text_(const char* label) {
 // A schema of namespace ns with one boolean capability "dedup".
 Ref<Zel::Capability::Provider::CapabilityObjectMetadataInfo> Metadata(const std::string& ns) {
   using namespace Zel::Capability;
-  Ref<TypeInfo> type(new TypeInfo);
+  auto type = MakeRef<TypeInfo>();
   type->SetTypeName("XSD_BOOLEAN");
-  Ref<PropertyMetadata> property(new PropertyMetadata);
+  auto property = MakeRef<PropertyMetadata>();
   property->SetId("dedup");
   property->SetSummary(Text_("Deduplication").Get());
   property->SetType(type.Get());
-  Ref<CapabilityMetadata::UniqueId> uid(new CapabilityMetadata::UniqueId);
+  auto uid = MakeRef<CapabilityMetadata::UniqueId>();
   uid->SetNamespace(ns);
   uid->SetId("dedup");
-  Ref<CapabilityMetadata> capability(new CapabilityMetadata);
+  auto capability = MakeRef<CapabilityMetadata>();
   capability->SetId(uid.Get());
   capability->SetSummary(Text_("Deduplication").Get());
   capability->GetPropertyMetadata()->Append(property.Get());
-  Ref<Provider::CapabilityObjectMetadataPerCategory> category(
-      new Provider::CapabilityObjectMetadataPerCategory);
+  auto category = MakeRef<Provider::CapabilityObjectMetadataPerCategory>();
   category->SetSubCategory("efficiency");
   category->GetCapabilityMetadata()->Append(capability.Get());
-  Ref<Provider::CapabilityObjectSchema::VendorInfo> vendor(
-      new Provider::CapabilityObjectSchema::VendorInfo);
+  auto vendor = MakeRef<Provider::CapabilityObjectSchema::VendorInfo>();
   vendor->SetVendorUuid("vendor-2");
   vendor->SetInfo(Text_("Second vendor").Get());
-  Ref<Provider::CapabilityObjectSchema::NamespaceInfo> nsInfo(
-      new Provider::CapabilityObjectSchema::NamespaceInfo);
+  auto nsInfo = MakeRef<Provider::CapabilityObjectSchema::NamespaceInfo>();
   nsInfo->SetVersion("1");
   nsInfo->SetNamespace(ns);
-  Ref<Provider::CapabilityObjectSchema> schema(new Provider::CapabilityObjectSchema);
+  auto schema = MakeRef<Provider::CapabilityObjectSchema>();
   schema->SetVendorInfo(vendor.Get());
   schema->SetNamespaceInfo(nsInfo.Get());
   schema->GetCapabilityMetadataPerCategory()->Append(category.Get());
-  Ref<Provider::CapabilityObjectMetadataInfo> info(new Provider::CapabilityObjectMetadataInfo);
+  auto info = MakeRef<Provider::CapabilityObjectMetadataInfo>();
   info->SetResourceType("STORAGE");
   info->GetCapabilitySchema()->Append(schema.Get());
   return info;
@@ -177,11 +173,9 @@ Ref<Zel::Capability::Provider::CapabilityObjectMetadataInfo> Metadata(const std:
 TEST_F(RegistryTest, RegisteredCapabilityMetadataJoinsTheCatalogueUntilUnregistered) {
   Ref<Zel::ServiceInstanceContent> content;
   client->instance->RetrieveContent(content);
-  Ref<Zel::Capability::CapabilityMetadataManagerStub> manager(
-      new Zel::Capability::CapabilityMetadataManagerStub(content->GetCapabilityMetadataManager(),
-                                                         client->adapter.Get(), nullptr));
-  Ref<Zel::Capability::Provider::CapabilityProviderInfo> provider(
-      new Zel::Capability::Provider::CapabilityProviderInfo);
+  auto manager = MakeRef<Zel::Capability::CapabilityMetadataManagerStub>(
+      content->GetCapabilityMetadataManager(), client->adapter.Get(), nullptr);
+  auto provider = MakeRef<Zel::Capability::Provider::CapabilityProviderInfo>();
   provider->SetProviderUuid("provider-2");
   provider->SetSchemaId("schema-1");
   manager->RegisterCapabilityMetadata(provider.Get(), Metadata("acme.efficiency").Get());

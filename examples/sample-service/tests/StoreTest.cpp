@@ -34,7 +34,7 @@ class StoreTest : public ::testing::Test {
   }
 
   static Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> Hubs(const char* id) {
-    Ref<Zel::Placement::PlacementHub> hub(new Zel::Placement::PlacementHub);
+    auto hub = MakeRef<Zel::Placement::PlacementHub>();
     hub->SetHubType("datastore");
     hub->SetHubId(id);
     return ArrayOf<Zel::Placement::PlacementHub>({hub});
@@ -65,8 +65,7 @@ TEST_F(StoreTest, EverythingStoredIsServedAgainAfterARestart) {
     client.compliance->CheckCompliance(ArrayOf<Zel::ServerObjectRef>({Vm("vm-42")}).Get(), nullptr,
                                        results);
     client.profiles->AssignDefaultRequirementProfile(Id(gold).Get(), Hubs("ds-fast").Get());
-    Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
-        new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+    auto update = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
     update->SetDescription(Kestrum::Optional<std::string>("changed"));
     client.profiles->Update(Id(gold).Get(), update.Get());
   }
@@ -138,7 +137,7 @@ class BrokenStore : public ZelSample::Store {
 TEST(ProfileStateTest, AChangeTheStoreRefusesChangesNothingInMemory) {
   Lumo::StartRuntime();
   ZelSample::ProfileState state(std::make_unique<BrokenStore>());
-  Ref<Zel::Profile::CapabilityBasedProfile> profile(new Zel::Profile::CapabilityBasedProfile);
+  auto profile = MakeRef<Zel::Profile::CapabilityBasedProfile>();
   profile->SetProfileId(Id("p").Get());
   profile->SetName("P");
   EXPECT_THROW(state.Commit({ZelSample::ProfileRecord{"p", 1, profile}}), ZelSample::StoreError);

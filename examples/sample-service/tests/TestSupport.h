@@ -33,6 +33,7 @@
 
 namespace ZelSampleTest {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 // The request builders the demo and benchmarks use too.

@@ -53,14 +53,14 @@ using Zel::Placement::PlacementHub;
 namespace Ids = ZelSample::ObjectIds;
 
 Ref<PlacementHub> Hub(const char* id, const char* type = "datastore") {
-  Ref<PlacementHub> hub(new PlacementHub);
+  auto hub = MakeRef<PlacementHub>();
   hub->SetHubType(type);
   hub->SetHubId(id);
   return hub;
 }
 
 Ref<Lumo::DataArray<PlacementHub>> Hubs(std::initializer_list<const char*> ids) {
-  Ref<Lumo::DataArray<PlacementHub>> hubs(new Lumo::DataArray<PlacementHub>);
+  auto hubs = MakeRef<Lumo::DataArray<PlacementHub>>();
   for (const char* id : ids) hubs->Append(Hub(id).Get());
   return hubs;
 }
@@ -71,7 +71,7 @@ Ref<Lumo::DataArray<Zel::ServerObjectRef>> Entities(
 }
 
 Ref<Lumo::Array<std::string>> Strings(std::initializer_list<const char*> values) {
-  Ref<Lumo::Array<std::string>> array(new Lumo::Array<std::string>);
+  auto array = MakeRef<Lumo::Array<std::string>>();
   for (const char* v : values) array->Append(v);
   return array;
 }
@@ -170,14 +170,12 @@ TEST_F(WireMethodsTest, ThePlacementSolverMatchesHubsAndExplainsEveryMismatch) {
       [&] { solver->QueryMatchingHub(nullptr, Id("nope").Get(), matching); });
 
   // Requirements: the profile, and more space than ds-silver has free.
-  Ref<Zel::Placement::CapabilityProfileRequirement> byProfile(
-      new Zel::Placement::CapabilityProfileRequirement);
+  auto byProfile = MakeRef<Zel::Placement::CapabilityProfileRequirement>();
   byProfile->SetProfileId(Id(gold).Get());
-  Ref<Zel::Placement::CapacityRequirement> space(new Zel::Placement::CapacityRequirement);
+  auto space = MakeRef<Zel::Placement::CapacityRequirement>();
   space->SetCapacityInMB(Kestrum::Optional<int64_t>(300000));
   space->SetProvisioningType("thin");
-  Ref<Lumo::DataArray<Zel::Placement::Requirement>> requirements(
-      new Lumo::DataArray<Zel::Placement::Requirement>);
+  auto requirements = MakeRef<Lumo::DataArray<Zel::Placement::Requirement>>();
   requirements->Append(byProfile.Get());
   requirements->Append(space.Get());
   solver->CheckRequirements(Hubs({"ds-fast", "ds-silver"}).Get(), nullptr, requirements.Get(),
@@ -275,8 +273,7 @@ TEST_F(WireMethodsTest, ComplianceRollsUpPerVirtualMachineAndIsQueriedByStatus) 
   // A changed profile leaves its results out of date.
   compliance->QueryOutOfDateEntities(entities);
   EXPECT_EQ(entities->GetLength(), 0);
-  Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
-      new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+  auto update = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
   update->SetDescription(Kestrum::Optional<std::string>("changed"));
   profiles->Update(Id(gold).Get(), update.Get());
   compliance->QueryOutOfDateEntities(entities);
@@ -309,12 +306,11 @@ TEST_F(WireMethodsTest, ComplianceIsCheckedThroughTheRegisteredProviders) {
   EXPECT_NE(results->Get(0)->GetPtrErrorCause()->Get(0)->GetMsg().find("no compliance provider"),
             std::string::npos);
   // A registration whose provider lives elsewhere is kept but cannot be called.
-  Ref<Zel::Compliance::Provider::ComplianceProviderInfo> remote(
-      new Zel::Compliance::Provider::ComplianceProviderInfo);
+  auto remote = MakeRef<Zel::Compliance::Provider::ComplianceProviderInfo>();
   remote->SetUniqueId("remote");
   remote->SetLocation("https://elsewhere.test/provider");
   remote->SetProvider(RefOf("zel.compliance.provider.ComplianceProvider", "remote-cp").Get());
-  Ref<Zel::Association::AssociationMetadata> metadata(new Zel::Association::AssociationMetadata);
+  auto metadata = MakeRef<Zel::Association::AssociationMetadata>();
   metadata->SetAssociableEntityType("virtualMachine");
   metadata->SetAssociableProfileType("CapabilityBasedProfile");
   remote->SetMetadata(metadata.Get());
@@ -349,8 +345,7 @@ TEST_F(WireMethodsTest, TheDebugManagerKeepsTagsOnDatastores) {
   Ref<Lumo::MoRef> ref;
   instance->GetZelDebugManager(ref);
   ASSERT_TRUE(ref);
-  Ref<Zel::ZelDebugManagerStub> debug(
-      new Zel::ZelDebugManagerStub(ref.Get(), adapter.Get(), nullptr));
+  auto debug = MakeRef<Zel::ZelDebugManagerStub>(ref.Get(), adapter.Get(), nullptr);
   debug->AddTagCategory("tier");
   CatchFault<Zel::Fault::AlreadyExists::Exception>([&] { debug->AddTagCategory("tier"); });
   debug->AddTag("hot", "tier");
@@ -381,14 +376,13 @@ TEST_F(WireMethodsTest, TheDebugManagerKeepsTagsOnDatastores) {
 // ---- the profile manager's other methods --------------------------------------------------
 
 TEST_F(WireMethodsTest, AssociationsChangeInBulkAllOrNothing) {
-  Ref<Zel::Profile::AssociateOp> add(new Zel::Profile::AssociateOp);
+  auto add = MakeRef<Zel::Profile::AssociateOp>();
   add->SetEntity(Vm("vm-42").Get());
   add->SetProfile(Id(gold).Get());
   add->GetDiskEntity()->Append(Disk("vm-42:2000").Get());
-  Ref<Zel::Profile::DissociateOp> remove(new Zel::Profile::DissociateOp);
+  auto remove = MakeRef<Zel::Profile::DissociateOp>();
   remove->SetEntity(Vm("vm-7").Get());
-  Ref<Lumo::DataArray<Zel::Profile::ChangeAssociationOp>> ops(
-      new Lumo::DataArray<Zel::Profile::ChangeAssociationOp>);
+  auto ops = MakeRef<Lumo::DataArray<Zel::Profile::ChangeAssociationOp>>();
   ops->Append(add.Get());
   ops->Append(remove.Get());  // vm-7 has no profile: the whole call is refused
   CatchFault<Lumo::Fault::InvalidArgument::Exception>(
@@ -477,9 +471,8 @@ TEST_F(WireMethodsTest, SpaceFiltersPoliciesAndCapabilityValuesAreAnswered) {
   EXPECT_FALSE(pmem->Get(0)->IsPmemPolicy());
 
   // The value a profile asks for a property, in the sub-profile the hub meets.
-  Ref<Zel::Capability::AssociatedPolicyCapabilities> asked(
-      new Zel::Capability::AssociatedPolicyCapabilities);
-  Ref<Hox::Vm::ProfileSpec> spec(new Hox::Vm::ProfileSpec);
+  auto asked = MakeRef<Zel::Capability::AssociatedPolicyCapabilities>();
+  auto spec = MakeRef<Hox::Vm::ProfileSpec>();
   spec->SetProfileId(gold);
   asked->SetPolicySpec(spec.Get());
   asked->SetHub(Hub("ds-fast").Get());
@@ -494,9 +487,9 @@ TEST_F(WireMethodsTest, SpaceFiltersPoliciesAndCapabilityValuesAreAnswered) {
 
   // Provisioning: a planned association without a policy takes the hub's default.
   profiles->AssignDefaultRequirementProfile(Id(gold).Get(), Hubs({"ds-fast"}).Get());
-  Ref<Zel::Profile::EntityAssociations> plan(new Zel::Profile::EntityAssociations);
+  auto plan = MakeRef<Zel::Profile::EntityAssociations>();
   plan->SetOperation("CREATE");
-  Ref<Zel::Profile::PolicyAssociation> one(new Zel::Profile::PolicyAssociation);
+  auto one = MakeRef<Zel::Profile::PolicyAssociation>();
   one->SetEntity(Vm("vm-new").Get());
   one->SetHub(Hub("ds-fast").Get());
   one->SetDefaultPolicy(false);

@@ -114,11 +114,11 @@ TEST_F(WireTest, AForgedOrForeignCookieOpensNothing) {
 
   // A request that names a session the service never opened.
   Ref<Lumo::DataArray<Zel::Profile::ResourceType>> types;
-  Ref<ZelSample::InProcessTransport> plain(new ZelSample::InProcessTransport(endpoint.Get()));
-  Ref<Lumo::Wire::WireStubAdapter> forged(new Lumo::Wire::WireStubAdapter(plain.Get()));
+  auto plain = MakeRef<ZelSample::InProcessTransport>(endpoint.Get());
+  auto forged = MakeRef<Lumo::Wire::WireStubAdapter>(plain.Get());
   forged->SetHeader("Cookie", "zel_session=00000000000000000000000000000000");
-  Ref<Zel::Profile::ProfileManagerStub> stub(new Zel::Profile::ProfileManagerStub(
-      RefOf("zel.profile.ProfileManager", "ProfileManager").Get(), forged.Get(), nullptr));
+  auto stub = MakeRef<Zel::Profile::ProfileManagerStub>(
+      RefOf("zel.profile.ProfileManager", "ProfileManager").Get(), forged.Get(), nullptr);
   auto fault = CatchFault<Lumo::MethodFault::Exception>([&] { stub->FetchResourceType(types); });
   ASSERT_TRUE(IsExactly<Lumo::MethodFault>(fault.Get()));
   EXPECT_NE(fault->GetMsg().find("ended or expired"), std::string::npos);
@@ -132,8 +132,8 @@ TEST_F(WireTest, AForgedOrForeignCookieOpensNothing) {
 TEST_F(WireTest, AnOlderVersionIsServedInItsOwnTerms) {
   WireClient old(endpoint.Get(), "zel.version.version2");
   old.sessions->LoginByToken(ZelSample::MakeDelegatedToken("old"));
-  Ref<Zel::ServiceInstanceStub> instance(new Zel::ServiceInstanceStub(
-      service->GetServiceInstanceRef().Get(), old.adapter.Get(), nullptr));
+  auto instance = MakeRef<Zel::ServiceInstanceStub>(service->GetServiceInstanceRef().Get(),
+                                                    old.adapter.Get(), nullptr);
   Ref<Zel::ServiceInstanceContent> content;
   instance->RetrieveContent(content);
   EXPECT_NE(content->GetProfileManager(), nullptr);

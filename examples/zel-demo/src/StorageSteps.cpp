@@ -19,7 +19,7 @@ namespace Detail {
 namespace {
 
 Ref<Zel::Placement::PlacementHub> Datastore(const char* id) {
-  Ref<Zel::Placement::PlacementHub> hub(new Zel::Placement::PlacementHub);
+  auto hub = MakeRef<Zel::Placement::PlacementHub>();
   hub->SetHubType("datastore");
   hub->SetHubId(id);
   return hub;
@@ -32,12 +32,12 @@ void RunStorageSteps(Conversing& demo) {
   Lumo::StubAdapter* adapter = demo.adapter;
   const Zel::ServiceInstanceContent& content = *demo.content;
   const std::string& gold = demo.gold;
-  Ref<Zel::Placement::PlacementSolverStub> solver(
-      new Zel::Placement::PlacementSolverStub(content.GetPlacementSolver(), adapter, nullptr));
-  Ref<Zel::Profile::ProfileManagerStub> profiles(
-      new Zel::Profile::ProfileManagerStub(content.GetProfileManager(), adapter, nullptr));
-  Ref<Zel::Compliance::ComplianceManagerStub> compliance(
-      new Zel::Compliance::ComplianceManagerStub(content.GetComplianceManager(), adapter, nullptr));
+  auto solver =
+      MakeRef<Zel::Placement::PlacementSolverStub>(content.GetPlacementSolver(), adapter, nullptr);
+  auto profiles =
+      MakeRef<Zel::Profile::ProfileManagerStub>(content.GetProfileManager(), adapter, nullptr);
+  auto compliance = MakeRef<Zel::Compliance::ComplianceManagerStub>(content.GetComplianceManager(),
+                                                                    adapter, nullptr);
 
   t.Step("Place a new disk that must meet \"Gold\": check every datastore", [&] {
     Ref<Lumo::DataArray<Zel::Placement::CompatibilityResult>> results;
@@ -69,8 +69,7 @@ void RunStorageSteps(Conversing& demo) {
   });
 
   t.Step("Make \"Gold\" the default profile of ds-fast", [&] {
-    Ref<Lumo::DataArray<Zel::Placement::PlacementHub>> hubs(
-        new Lumo::DataArray<Zel::Placement::PlacementHub>);
+    auto hubs = MakeRef<Lumo::DataArray<Zel::Placement::PlacementHub>>();
     hubs->Append(Datastore("ds-fast").Get());
     profiles->AssignDefaultRequirementProfile(Id(gold).Get(), hubs.Get());
     Ref<Zel::Profile::ProfileId> byDefault;
@@ -84,10 +83,10 @@ void RunStorageSteps(Conversing& demo) {
   });
 
   t.Step("Roll compliance up for vm-42 and its disks", [&] {
-    Ref<Zel::ServerObjectRef> vm(new Zel::ServerObjectRef);
+    auto vm = MakeRef<Zel::ServerObjectRef>();
     vm->SetObjectType(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE);
     vm->SetKey("vm-42");
-    Ref<Lumo::DataArray<Zel::ServerObjectRef>> vms(new Lumo::DataArray<Zel::ServerObjectRef>);
+    auto vms = MakeRef<Lumo::DataArray<Zel::ServerObjectRef>>();
     vms->Append(vm.Get());
     Ref<Lumo::DataArray<Zel::Compliance::RollupComplianceResult>> rollups;
     compliance->CheckRollupCompliance(vms.Get(), rollups);

@@ -16,6 +16,7 @@
 namespace ZelDemo {
 namespace Detail {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 inline std::string FaultName(const Lumo::MethodFault* fault) {

@@ -24,6 +24,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 class ConversationTest : public ::testing::Test {
@@ -42,7 +43,7 @@ class ConversationTest : public ::testing::Test {
                                   const std::string& version = ZelDemo::DefaultVersion()) {
     Lumo::Wire::Options options;
     options.version = version;
-    Ref<Lumo::Wire::WireStubAdapter> adapter(new Lumo::Wire::WireStubAdapter(transport, options));
+    auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport, options);
     ZelDemo::ConversationOptions conversation;
     conversation.version = version;
     return ZelDemo::RunConversation(adapter.Get(), ZelDemo::ServiceInstanceRef().Get(),
@@ -83,7 +84,7 @@ TEST_F(ConversationTest, EveryStepAnswersAsExpectedOverHttpOnLoopback) {
     endpoint->Handle(request, response);
   });
   server.Start();
-  Ref<Lumo::Wire::Transport> transport(new ZelHttp::HttpTransport(server.GetUrl()));
+  Ref<Lumo::Wire::Transport> transport = MakeRef<ZelHttp::HttpTransport>(server.GetUrl());
   ZelDemo::ConversationResult result = Run(transport.Get());
   EXPECT_TRUE(result.Succeeded()) << transcript.str();
   EXPECT_EQ(result.steps, 19);
@@ -109,12 +110,12 @@ TEST_F(ConversationTest, Version1CannotHoldTheConversation) {
 
 TEST_F(ConversationTest, AProfileLeftOverMakesTheCreationStepFail) {
   // Someone else already holds the name "Gold".
-  Ref<ZelSample::DirectAdapter> direct(new ZelSample::DirectAdapter(*service));
-  Ref<Zel::Auth::SessionManagerStub> sessions(new Zel::Auth::SessionManagerStub(
-      new Lumo::MoRef("zel.auth.SessionManager", "SessionManager"), direct.Get(), nullptr));
+  auto direct = MakeRef<ZelSample::DirectAdapter>(*service);
+  auto sessions = MakeRef<Zel::Auth::SessionManagerStub>(
+      new Lumo::MoRef("zel.auth.SessionManager", "SessionManager"), direct.Get(), nullptr);
   sessions->LoginByToken(ZelSample::MakeDelegatedToken("someone"));
-  Ref<Zel::Profile::ProfileManagerStub> profiles(new Zel::Profile::ProfileManagerStub(
-      new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager"), direct.Get(), nullptr));
+  auto profiles = MakeRef<Zel::Profile::ProfileManagerStub>(
+      new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager"), direct.Get(), nullptr);
 
   using namespace ZelSample::Build;
   auto spec = Spec("Gold", {Sub("encrypted", {Capability("encryption", Bool(true))})});
@@ -149,8 +150,8 @@ class TamperingTransport : public Lumo::Wire::Transport {
 };
 
 TEST_F(ConversationTest, WrongAnswersAreReportedAsFailedSteps) {
-  Ref<Lumo::Wire::Transport> tampering(new TamperingTransport(
-      InProcess().Get(), "<complianceStatus>compliant<", "<complianceStatus>unknown<"));
+  Ref<Lumo::Wire::Transport> tampering = MakeRef<TamperingTransport>(
+      InProcess().Get(), "<complianceStatus>compliant<", "<complianceStatus>unknown<");
   ZelDemo::ConversationResult result = Run(tampering.Get());
   EXPECT_FALSE(result.Succeeded());
   ASSERT_EQ(result.failed.size(), 1u) << transcript.str();
@@ -160,7 +161,7 @@ TEST_F(ConversationTest, WrongAnswersAreReportedAsFailedSteps) {
 }
 
 TEST_F(ConversationTest, AnUnreachableServiceFailsTheFirstStepAndStops) {
-  Ref<Lumo::Wire::Transport> nowhere(new ZelHttp::HttpTransport("http://127.0.0.1:1/zel"));
+  Ref<Lumo::Wire::Transport> nowhere = MakeRef<ZelHttp::HttpTransport>("http://127.0.0.1:1/zel");
   ZelDemo::ConversationResult result = Run(nowhere.Get());
   EXPECT_FALSE(result.Succeeded());
   EXPECT_EQ(result.steps, 1);
@@ -169,7 +170,7 @@ TEST_F(ConversationTest, AnUnreachableServiceFailsTheFirstStepAndStops) {
 
 TEST_F(ConversationTest, TheWireTraceShowsEveryMessage) {
   std::ostringstream wire;
-  Ref<Lumo::Wire::Transport> traced(new ZelDemo::TracingTransport(InProcess().Get(), wire));
+  Ref<Lumo::Wire::Transport> traced = MakeRef<ZelDemo::TracingTransport>(InProcess().Get(), wire);
   EXPECT_TRUE(Run(traced.Get()).Succeeded());
   const std::string text = wire.str();
   EXPECT_NE(text.find(">>> request (SOAPAction urn:zel/6.7.2)"), std::string::npos);

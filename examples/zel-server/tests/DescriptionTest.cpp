@@ -53,6 +53,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using ZelServerTest::SchemaValidator;
 using ZelServerTest::XPathValues;
@@ -204,12 +205,10 @@ TEST_P(ConversationMessagesTest, EveryRequestResponseAndFaultValidatesAgainstThe
   std::unique_ptr<SchemaValidator> validator = ServedValidator(version);
   ASSERT_TRUE(validator->IsValid());
 
-  Ref<RecordingTransport> recorder(
-      new RecordingTransport(new ZelHttp::HttpTransport(server->GetUrl())));
+  auto recorder = MakeRef<RecordingTransport>(new ZelHttp::HttpTransport(server->GetUrl()));
   Lumo::Wire::Options options;
   options.version = version;
-  Ref<Lumo::Wire::WireStubAdapter> adapter(
-      new Lumo::Wire::WireStubAdapter(recorder.Get(), options));
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(recorder.Get(), options);
   ZelDemo::ConversationOptions conversation;
   conversation.version = version;
   std::ostringstream transcript;
@@ -241,7 +240,7 @@ Ref<Lumo::Any> Boxed(Lumo::Any* value) { return Ref<Lumo::Any>(value); }
 
 template <class T>
 Ref<Lumo::Any> ArrayOf(std::initializer_list<T> items) {
-  Ref<Lumo::Array<T>> array(new Lumo::Array<T>);
+  auto array = MakeRef<Lumo::Array<T>>();
   for (const T& item : items) array->Append(item);
   return Ref<Lumo::Any>(array.Get());
 }
@@ -254,26 +253,26 @@ Ref<Lumo::Any> TimeUnit(int ordinal) {
 // Every kind of value an anyType property carries on the wire.
 std::vector<Ref<Lumo::Any>> ValuesOfEveryKind() {
   using namespace Zel::Capability::Types;
-  Ref<Range> range(new Range);
+  auto range = MakeRef<Range>();
   range->SetMin(Boxed(new Lumo::Primitive<int64_t>(1)).Get());
   range->SetMax(Boxed(new Lumo::Primitive<int64_t>(1LL << 40)).Get());
-  Ref<DiscreteSet> set(new DiscreteSet);
+  auto set = MakeRef<DiscreteSet>();
   set->GetValues()->Append(Boxed(new Lumo::Primitive<std::string>("gold")).Get());
   set->GetValues()->Append(Boxed(new Lumo::Primitive<double>(2.5)).Get());
   set->GetValues()->Append(range.Get());
-  Ref<TimeSpan> span(new TimeSpan);
+  auto span = MakeRef<TimeSpan>();
   span->SetValue(3);
   span->SetUnit(TIMEUNITENUM_HOURS);
-  Ref<Lumo::DataArray<Lumo::Any>> mixed(new Lumo::DataArray<Lumo::Any>);
+  auto mixed = MakeRef<Lumo::DataArray<Lumo::Any>>();
   mixed->Append(Boxed(new Lumo::Primitive<int32_t>(7)).Get());
   mixed->Append(span.Get());
-  Ref<Lumo::DataArray<Zel::Profile::ProfileId>> ids(new Lumo::DataArray<Zel::Profile::ProfileId>);
-  Ref<Zel::Profile::ProfileId> id(new Zel::Profile::ProfileId);
+  auto ids = MakeRef<Lumo::DataArray<Zel::Profile::ProfileId>>();
+  auto id = MakeRef<Zel::Profile::ProfileId>();
   id->SetUniqueId("p-1");
   ids->Append(id.Get());
-  Ref<Lumo::DataArray<Lumo::MoRef>> refs(new Lumo::DataArray<Lumo::MoRef>);
+  auto refs = MakeRef<Lumo::DataArray<Lumo::MoRef>>();
   refs->Append(new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager"));
-  Ref<Lumo::Array<std::string>> unitNames(new Lumo::Array<std::string>);
+  auto unitNames = MakeRef<Lumo::Array<std::string>>();
   unitNames->Append(TIMEUNITENUM_DAYS);
   auto* enumType = Lumo::GetEnumType<TimeUnitEnum>();
   Ref<Lumo::Any> units(enumType->GetFuncs().fromStringArray(unitNames.Get(), enumType));
@@ -305,18 +304,17 @@ std::vector<Ref<Lumo::Any>> ValuesOfEveryKind() {
 
 Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> SpecCarrying(
     const std::vector<Ref<Lumo::Any>>& values) {
-  Ref<Zel::Capability::ConstraintInstance> constraint(new Zel::Capability::ConstraintInstance);
+  auto constraint = MakeRef<Zel::Capability::ConstraintInstance>();
   for (size_t i = 0; i < values.size(); ++i) {
-    Ref<Zel::Capability::PropertyInstance> property(new Zel::Capability::PropertyInstance);
+    auto property = MakeRef<Zel::Capability::PropertyInstance>();
     property->SetId("p" + std::to_string(i));
     property->SetValue(values[i].Get());
     constraint->GetPropertyInstance()->Append(property.Get());
   }
-  Ref<Zel::Capability::CapabilityMetadata::UniqueId> uid(
-      new Zel::Capability::CapabilityMetadata::UniqueId);
+  auto uid = MakeRef<Zel::Capability::CapabilityMetadata::UniqueId>();
   uid->SetNamespace("sample.storage");
   uid->SetId("everything");
-  Ref<Zel::Capability::CapabilityInstance> capability(new Zel::Capability::CapabilityInstance);
+  auto capability = MakeRef<Zel::Capability::CapabilityInstance>();
   capability->SetId(uid.Get());
   capability->GetConstraint()->Append(constraint.Get());
   return ZelSample::Build::Spec("Everything", {ZelSample::Build::Sub("all kinds", {capability})});
@@ -333,8 +331,8 @@ TEST_F(DescribedServerTest, AnyTypeValuesOfEveryKindAndEveryFaultOfTheRuntimeVal
   Lumo::Wire::Options options;
   options.version = version;
   Lumo::Wire::Codec codec(options);
-  Ref<Lumo::MoRef> target(new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager"));
-  Ref<Lumo::RequestContext> context(new Lumo::RequestContext);
+  auto target = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "ProfileManager");
+  auto context = MakeRef<Lumo::RequestContext>();
   context->Set("operationID", "op-7");
 
   std::string message;
@@ -342,10 +340,10 @@ TEST_F(DescribedServerTest, AnyTypeValuesOfEveryKindAndEveryFaultOfTheRuntimeVal
   codec.EncodeRequest(ProfileManagerMethod("create"), target.Get(), args, message, context.Get());
   EXPECT_EQ(validator->Validate(message), "") << message;
 
-  Ref<Zel::Fault::DuplicateName> duplicate(new Zel::Fault::DuplicateName);
+  auto duplicate = MakeRef<Zel::Fault::DuplicateName>();
   duplicate->SetName("Gold");
   duplicate->SetMsg("the name is in use");
-  Ref<Lumo::Wire::WireFormatFault> wire(new Lumo::Wire::WireFormatFault);
+  auto wire = MakeRef<Lumo::Wire::WireFormatFault>();
   wire->SetReason(Kestrum::Optional<std::string>("badValue"));
   wire->SetInvalidProperty(Kestrum::Optional<std::string>("/Envelope/Body"));
   for (Lumo::MethodFault* fault : std::initializer_list<Lumo::MethodFault*>{
@@ -374,7 +372,7 @@ TEST_F(DescribedServerTest, MessagesTheSchemaDoesNotDescribeAreRefused) {
   Lumo::Wire::Options options;
   options.version = "zel.version.version14";
   Lumo::Wire::Codec codec(options);
-  Ref<Lumo::MoRef> target(new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager"));
+  auto target = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "ProfileManager");
   std::string create;
   std::vector<Ref<Lumo::Any>> args{Ref<Lumo::Any>(SpecCarrying({TimeUnit(2)}).Get())};
   codec.EncodeRequest(ProfileManagerMethod("create"), target.Get(), args, create);
@@ -491,7 +489,7 @@ TEST(OtherLibraryTest, TheSisterLibraryGetsADescriptionOfItsOwn) {
   Lumo::Wire::Options codecOptions;
   codecOptions.version = options.version;
   Lumo::Wire::Codec codec(codecOptions);
-  Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+  auto fault = MakeRef<Lumo::Fault::NotSupported>();
   std::string message;
   codec.EncodeFault(fault.Get(), message);
   EXPECT_EQ(validator->Validate(message), "") << message;

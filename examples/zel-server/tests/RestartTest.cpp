@@ -32,6 +32,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 // A zel-server child process.
@@ -91,11 +92,11 @@ struct Client {
   Ref<Zel::Profile::ProfileManagerStub> profiles;
 
   explicit Client(const std::string& url) {
-    Ref<Lumo::Wire::Transport> transport(new ZelHttp::HttpTransport(url));
+    Ref<Lumo::Wire::Transport> transport = MakeRef<ZelHttp::HttpTransport>(url);
     adapter = new Lumo::Wire::WireStubAdapter(transport.Get());
-    Ref<Zel::Auth::SessionManagerStub> sessions(new Zel::Auth::SessionManagerStub(
+    auto sessions = MakeRef<Zel::Auth::SessionManagerStub>(
         Ref<Lumo::MoRef>(new Lumo::MoRef("zel.auth.SessionManager", "SessionManager")).Get(),
-        adapter.Get(), nullptr));
+        adapter.Get(), nullptr);
     sessions->LoginByToken(ZelSample::MakeDelegatedToken("loader@sample.test"));
     profiles = new Zel::Profile::ProfileManagerStub(
         Ref<Lumo::MoRef>(new Lumo::MoRef("zel.profile.ProfileManager", "ProfileManager")).Get(),
@@ -150,8 +151,7 @@ TEST(RestartTest, EveryAnsweredChangeSurvivesAKillInTheMiddleOfALoad) {
               std::lock_guard<std::mutex> lock(answered.mutex);
               answered.associations["vm-" + name] = id->GetUniqueId();
             }
-            Ref<Zel::Profile::CapabilityBasedProfileUpdateSpec> update(
-                new Zel::Profile::CapabilityBasedProfileUpdateSpec);
+            auto update = MakeRef<Zel::Profile::CapabilityBasedProfileUpdateSpec>();
             update->SetDescription(Kestrum::Optional<std::string>("updated " + name));
             client.profiles->Update(id.Get(), update.Get());
             {

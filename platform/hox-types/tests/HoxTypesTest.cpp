@@ -13,6 +13,7 @@ namespace {
 using Hox::Vm::ProfileSpec;
 using Hox::Vm::Replication::ReplicationGroupId;
 using Hox::Vm::Replication::ReplicationSpec;
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 class HoxTypes : public ::testing::Test {
@@ -20,7 +21,7 @@ class HoxTypes : public ::testing::Test {
   void SetUp() override { Lumo::StartRuntime(); }
 
   static Ref<ReplicationGroupId> Group(const std::string& domain, const std::string& device) {
-    Ref<ReplicationGroupId> g(new ReplicationGroupId);
+    auto g = MakeRef<ReplicationGroupId>();
     g->SetFaultDomainId(domain);
     g->SetDeviceGroupId(device);
     return g;
@@ -75,7 +76,7 @@ TEST_F(HoxTypes, LoadersAreNamedHoxAndTheRootOneCarriesTheVersions) {
 }
 
 TEST_F(HoxTypes, CloneIsDeepAndEqualityLooseOnOptionals) {
-  Ref<ProfileSpec> spec(new ProfileSpec);
+  auto spec = MakeRef<ProfileSpec>();
   spec->SetProfileId("p-1");
   spec->SetProfileData(Kestrum::Optional<std::string>("<xml/>"));
   spec->SetReplicationSpec(new ReplicationSpec);
@@ -91,7 +92,7 @@ TEST_F(HoxTypes, CloneIsDeepAndEqualityLooseOnOptionals) {
   EXPECT_EQ(spec->GetReplicationSpec()->GetReplicationGroupId()->GetDeviceGroupId(), "dg");
   EXPECT_FALSE(spec->_IsEqual(copy.Get()));
 
-  Ref<ProfileSpec> sparse(new ProfileSpec);
+  auto sparse = MakeRef<ProfileSpec>();
   sparse->SetProfileId("p-1");
   EXPECT_TRUE(spec->_IsEqual(sparse.Get(), true));
   EXPECT_FALSE(spec->_IsEqual(sparse.Get(), false));
@@ -99,7 +100,7 @@ TEST_F(HoxTypes, CloneIsDeepAndEqualityLooseOnOptionals) {
 }
 
 TEST_F(HoxTypes, DiffRecursesIntoNestedObjects) {
-  Ref<ProfileSpec> a(new ProfileSpec);
+  auto a = MakeRef<ProfileSpec>();
   a->SetReplicationSpec(new ReplicationSpec);
   a->GetReplicationSpec()->SetReplicationGroupId(Group("fd", "dg").Get());
   Ref<ProfileSpec> b(a->_Clone());
@@ -140,7 +141,7 @@ TEST_F(HoxTypes, RecordAccessorsReadAndWriteProperties) {
   info->setProperty(object.Get(), 2, &generation);
   EXPECT_EQ(*static_cast<const int64_t*>(info->peekProperty(object.Get(), 2)), 3);
 
-  Ref<Lumo::Any> replication(new ReplicationSpec);
+  Ref<Lumo::Any> replication = MakeRef<ReplicationSpec>();
   info->setProperty(object.Get(), 3, &replication);
   EXPECT_EQ(spec->GetReplicationSpec(), replication.Get());
   EXPECT_EQ(info->peekProperty(object.Get(), 3), static_cast<const void*>(replication.Get()));
@@ -149,12 +150,12 @@ TEST_F(HoxTypes, RecordAccessorsReadAndWriteProperties) {
   EXPECT_EQ(out.Get(), replication.Get());
 
   // A reference of another class is refused and nothing changes.
-  Ref<Lumo::Any> wrong(new ReplicationGroupId);
+  Ref<Lumo::Any> wrong = MakeRef<ReplicationGroupId>();
   EXPECT_THROW(info->setProperty(object.Get(), 3, &wrong), Kestrum::TypeMismatchException);
   EXPECT_EQ(spec->GetReplicationSpec(), replication.Get());
 
   // Swaps exchange without copying.
-  Ref<Lumo::Any> incoming(new ReplicationSpec);
+  Ref<Lumo::Any> incoming = MakeRef<ReplicationSpec>();
   Lumo::Any* incomingRaw = incoming.Get();
   info->swapProperty(object.Get(), 3, &incoming);
   EXPECT_EQ(spec->GetReplicationSpec(), incomingRaw);
@@ -177,24 +178,24 @@ TEST_F(HoxTypes, StringSettersValidate) {
         << e.what();
   }
   EXPECT_EQ(group->GetDeviceGroupId(), "dg");
-  Ref<ReplicationSpec> spec(new ReplicationSpec);
+  auto spec = MakeRef<ReplicationSpec>();
   EXPECT_THROW(spec->SetReplicationTarget(Kestrum::Optional<std::string>("\x01")),
                Lumo::Fault::InvalidArgument::Exception);
   EXPECT_FALSE(spec->GetReplicationTarget().IsSet());
 }
 
 TEST_F(HoxTypes, ArrayOfGroupIdsUsesTheTypeAccessor) {
-  Ref<Lumo::DataArray<ReplicationGroupId>> groups(new Lumo::DataArray<ReplicationGroupId>);
+  auto groups = MakeRef<Lumo::DataArray<ReplicationGroupId>>();
   EXPECT_EQ(groups->_GetElementType(), Lumo::GetDoType<ReplicationGroupId>());
   EXPECT_EQ(groups->_GetType(), Lumo::GetDoType<ReplicationGroupId>()->GetArrayType());
-  Ref<ReplicationSpec> notAGroup(new ReplicationSpec);
+  auto notAGroup = MakeRef<ReplicationSpec>();
   EXPECT_FALSE(groups->_IsValidElement(notAGroup.Get()));
   groups->Append(Group("a", "b").Get());
   EXPECT_EQ(groups->Get(0)->GetFaultDomainId(), "a");
 }
 
 TEST_F(HoxTypes, SwapWithNullAsserts) {
-  Ref<ProfileSpec> spec(new ProfileSpec);
+  auto spec = MakeRef<ProfileSpec>();
   // Value-typed accessors live in the declaration header, reference-held ones in the full header.
   EXPECT_DEATH(spec->SwapProfileId(nullptr),
                "ASSERT LIBRARIES/hox/generic/beta/Hox/Vm/ProfileSpec-decl:[0-9]+\n");
@@ -203,8 +204,10 @@ TEST_F(HoxTypes, SwapWithNullAsserts) {
 }
 
 TEST(HoxBeforeStartDeathTest, TypeAccessorAssertsBeforeTheStart) {
-  EXPECT_DEATH(Lumo::GetDoType<ReplicationGroupId>(),
-               "ASSERT LIBRARIES\\\\hox\\\\generic\\\\beta\\\\hox\\\\vm\\\\replication\\\\typeinfo:[0-9]+\n");
+  EXPECT_DEATH(
+      Lumo::GetDoType<ReplicationGroupId>(),
+      "ASSERT "
+      "LIBRARIES\\\\hox\\\\generic\\\\beta\\\\hox\\\\vm\\\\replication\\\\typeinfo:[0-9]+\n");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 // A create spec with every required property set.
@@ -37,13 +38,12 @@ TEST(AsyncCalls, HundredCallsOverOneTransportAreInFlightTogether) {
   constexpr int kCalls = 100;
   ASSERT_GE(Lumo::GetCallPool().GetSettings().maxThreads, static_cast<size_t>(kCalls));
   WireTest::Service service;
-  Ref<Lumo::Wire::WireStubAdapter> adapter(
-      new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(service.transport.Get());
   Ref<Lumo::Stub> stub =
       service.ClientStub(WireTest::ManagedTypeNamed("zel.profile.ProfileManager"), adapter.Get());
   auto* manager = dynamic_cast<Zel::Profile::ProfileManagerStub*>(stub.Get());
   ASSERT_TRUE(manager);
-  Ref<Zel::Profile::ProfileId> answer(new Zel::Profile::ProfileId);
+  auto answer = MakeRef<Zel::Profile::ProfileId>();
   answer->SetUniqueId("p-1");
   service.recorder->Answer(answer.Get());
   ZelTest::Barrier barrier(kCalls);
@@ -87,12 +87,11 @@ TEST(AsyncCalls, HundredCallsOverOneTransportAreInFlightTogether) {
 
 TEST(AsyncCalls, FaultsOfStartedCallsReachTheCompletionTyped) {
   WireTest::Service service;
-  Ref<Lumo::Wire::WireStubAdapter> adapter(
-      new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(service.transport.Get());
   Ref<Lumo::Stub> stub =
       service.ClientStub(WireTest::ManagedTypeNamed("zel.profile.ProfileManager"), adapter.Get());
   auto* manager = dynamic_cast<Zel::Profile::ProfileManagerStub*>(stub.Get());
-  Ref<Zel::Fault::NotFound> fault(new Zel::Fault::NotFound);
+  auto fault = MakeRef<Zel::Fault::NotFound>();
   fault->SetMsg("gone");
   service.recorder->Fail(fault.Get());
   std::string message;

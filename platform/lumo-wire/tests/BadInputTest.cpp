@@ -10,6 +10,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -415,9 +416,8 @@ TEST(BadRequestsOverTheWire, TheCallerGetsTheWireFaultTyped) {
     EXPECT_EQ(WireTest::ReasonOf(e), "unknownType");
   }
 
-  Ref<Lumo::Wire::WireStubAdapter> adapter(
-      new Lumo::Wire::WireStubAdapter(service.transport.Get()));
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("zel.ServiceInstance", "nobody"));
+  auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(service.transport.Get());
+  auto ref = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "nobody");
   Ref<Lumo::Stub> stub(WireTest::ManagedTypeNamed("zel.ServiceInstance")
                            ->CreateStub(ref.Get(), adapter.Get(), nullptr));
   std::vector<Ref<Any>> args;

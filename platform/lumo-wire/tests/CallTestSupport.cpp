@@ -11,7 +11,7 @@ Service::Service()
     if (!t->IsManagedObject()) continue;
     auto* type = static_cast<const Lumo::ManagedObjectType*>(t);
     types.push_back(type);
-    Kestrum::Ref<Lumo::MoRef> ref(new Lumo::MoRef(type->GetName(), IdOf(type)));
+    auto ref = Kestrum::MakeRef<Lumo::MoRef>(type->GetName(), IdOf(type));
     Kestrum::Ref<Lumo::Stub> server(type->CreateStub(ref.Get(), recorder.Get(), nullptr));
     registry->Register(IdOf(type), server.Get());
   }
@@ -20,7 +20,7 @@ Service::Service()
 Kestrum::Ref<Lumo::Stub> Service::ClientStub(const Lumo::ManagedObjectType* type,
                                              Lumo::StubAdapter* adapter,
                                              Lumo::RequestContext* context) const {
-  Kestrum::Ref<Lumo::MoRef> ref(new Lumo::MoRef(type->GetName(), IdOf(type)));
+  auto ref = Kestrum::MakeRef<Lumo::MoRef>(type->GetName(), IdOf(type));
   return Kestrum::Ref<Lumo::Stub>(type->CreateStub(ref.Get(), adapter, context));
 }
 

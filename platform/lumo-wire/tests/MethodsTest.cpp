@@ -16,6 +16,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -189,7 +190,7 @@ TEST_F(TypedCallsTest, QueryProfileGivesAnEmptyArrayForNoValue) {
   auto* manager = dynamic_cast<Zel::Profile::ProfileManager*>(stub.Get());
   ASSERT_TRUE(manager);
   service.recorder->Answer(nullptr);
-  Ref<Zel::Profile::ResourceType> resourceType(new Zel::Profile::ResourceType());
+  auto resourceType = MakeRef<Zel::Profile::ResourceType>();
   resourceType->SetResourceType("STORAGE");
   Ref<Lumo::DataArray<Zel::Profile::ProfileId>> result;
   manager->QueryProfile(resourceType.Get(), Kestrum::Optional<std::string>("REQUIREMENT"), result);
@@ -282,7 +283,7 @@ TEST_F(TypedCallsTest, AsynchronousCallsCompleteWithResultOrException) {
   EXPECT_FALSE(failed);
   EXPECT_TRUE(WireTest::SameValue(id.Get(), got.Get()));
 
-  Ref<Zel::Fault::NotFound> fault(new Zel::Fault::NotFound());
+  auto fault = MakeRef<Zel::Fault::NotFound>();
   fault->SetMsg("no such profile");
   service.recorder->Fail(fault.Get());
   std::string caught;
@@ -299,7 +300,7 @@ TEST_F(TypedCallsTest, AsynchronousCallsCompleteWithResultOrException) {
 }
 
 TEST_F(TypedCallsTest, RequestContextTravelsAndTheCallKnowsItsVersion) {
-  Ref<Lumo::RequestContext> context(new Lumo::RequestContext());
+  auto context = MakeRef<Lumo::RequestContext>();
   context->Set("operationID", "op <7> & \"x\"");
   Lumo::Wire::Options options;
   options.version = "zel.version.version2";
@@ -327,7 +328,7 @@ TEST(ConcurrentCallsTest, ThreadsShareAdapterTransportAndDispatcher) {
   WireTest::Filler filler(51);
   Ref<Any> answer = filler.Boxed(&gZelProfileProfileIdTypeInfo, Lumo::kFlagArray);
   service.recorder->Answer(answer.Get());
-  Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  Ref<Lumo::StubAdapter> adapter = MakeRef<Lumo::Wire::WireStubAdapter>(service.transport.Get());
   Ref<Lumo::Stub> stub = service.ClientStub(type, adapter.Get());
   Lumo::ManagedMethod* method = type->FindMethod("queryProfile");
   Ref<Any> resourceType = filler.Object(WireTest::DataTypeNamed("zel.profile.ResourceType"));
@@ -356,7 +357,7 @@ TEST(RuntimeFailuresTest, PlainExceptionsAndTypeMismatchesArriveAsRuntimeFaults)
   WireTest::StartRuntime();
   WireTest::Service service;
   auto* type = WireTest::ManagedTypeNamed("zel.profile.ProfileManager");
-  Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+  Ref<Lumo::StubAdapter> adapter = MakeRef<Lumo::Wire::WireStubAdapter>(service.transport.Get());
   Ref<Lumo::Stub> stub = service.ClientStub(type, adapter.Get());
   Lumo::ManagedMethod* method = type->FindMethod("resetKoruDefaultProfile");
   std::vector<Ref<Any>> args;

@@ -8,6 +8,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -109,7 +110,7 @@ class MutationTest : public ::testing::Test {
       codec.EncodeValue(filler.Object(WireTest::DataTypeNamed(name)).Get(), bytes);
       seeds.push_back({Kind::kValue, bytes, nullptr});
     }
-    Ref<Lumo::KeyAnyValue> pair(new Lumo::KeyAnyValue("k", filler.AnyValue(0).Get()));
+    auto pair = MakeRef<Lumo::KeyAnyValue>("k", filler.AnyValue(0).Get());
     std::string bytes;
     codec.EncodeValue(pair.Get(), bytes);
     seeds.push_back({Kind::kValue, bytes, nullptr});
@@ -120,7 +121,7 @@ class MutationTest : public ::testing::Test {
       for (const Lumo::ParamInfo* p = WireTest::ParametersOf(m); p->name; ++p) {
         args.push_back(filler.Boxed(p->type, p->flags));
       }
-      Ref<Lumo::MoRef> target(new Lumo::MoRef(manager->GetName(), "zel.profile.ProfileManager-1"));
+      auto target = MakeRef<Lumo::MoRef>(manager->GetName(), "zel.profile.ProfileManager-1");
       codec.EncodeRequest(m, target.Get(), args, bytes);
       seeds.push_back({Kind::kRequest, bytes, m});
       const Lumo::TypeInfo* type;

@@ -11,6 +11,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -19,7 +20,7 @@ constexpr size_t kSharedBound = 49u * 1024u * 1024u;
 
 // An ArrayOfString value of count texts, written.
 std::string LargeMessage(int count) {
-  Ref<Lumo::Array<std::string>> texts(new Lumo::Array<std::string>());
+  auto texts = MakeRef<Lumo::Array<std::string>>();
   for (int i = 0; i < count; ++i) {
     texts->Append("replication rule " + std::to_string(i) + " of the gold policy, <mirrored>");
   }

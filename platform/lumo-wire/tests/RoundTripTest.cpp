@@ -9,6 +9,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -86,7 +87,7 @@ TEST_F(RoundTripTest, EveryEnumerationBoxedAndAsArray) {
       Ref<Any> boxed(e->GetFuncs().boxValue(ordinal));
       ExpectRoundTrip(boxed.Get(), std::string(type->GetName()) + " #" + std::to_string(ordinal));
     }
-    Ref<Lumo::Array<std::string>> strings(new Lumo::Array<std::string>());
+    auto strings = MakeRef<Lumo::Array<std::string>>();
     for (int ordinal = e->GetValueCount() - 1; ordinal >= 0; --ordinal) {
       strings->Append(e->ToWireString(ordinal));
     }
@@ -103,9 +104,9 @@ TEST_F(RoundTripTest, ReferencesToEveryManagedType) {
   int count = 0;
   for (const Lumo::Type* type : WireTest::ZelTypes()) {
     if (!type->IsManagedObject()) continue;
-    Ref<Any> ref(new Lumo::MoRef(type->GetName(), "id <1> & \"2\""));
+    Ref<Any> ref = MakeRef<Lumo::MoRef>(type->GetName(), "id <1> & \"2\"");
     ExpectRoundTrip(ref.Get(), type->GetName());
-    Ref<Lumo::DataArray<Lumo::MoRef>> refs(new Lumo::DataArray<Lumo::MoRef>());
+    auto refs = MakeRef<Lumo::DataArray<Lumo::MoRef>>();
     refs->Append(new Lumo::MoRef(type->GetName(), "a"));
     refs->Append(new Lumo::MoRef("zel.ServiceInstance", "b"));
     ExpectRoundTrip(refs.Get(), std::string(type->GetName()) + "[]");
@@ -142,7 +143,7 @@ TEST_F(RoundTripTest, ValuesOfSeveralKindsInAnyTypeProperties) {
   // KeyAnyValue holds an anyType value: rotate through every kind the filler makes.
   WireTest::Filler filler(100);
   for (int i = 0; i < 60; ++i) {
-    Ref<Lumo::KeyAnyValue> pair(new Lumo::KeyAnyValue("k" + std::to_string(i), nullptr));
+    auto pair = MakeRef<Lumo::KeyAnyValue>("k" + std::to_string(i), nullptr);
     pair->SetValue(filler.AnyValue(0).Get());
     ExpectRoundTrip(pair.Get(), pair->ToString());
   }

@@ -13,6 +13,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -232,12 +233,12 @@ TEST_F(SpellingTest, EverySpellingIsTheSameCallWithTheSameAnswer) {
   ASSERT_EQ(reference.context.size(), 1u);
   // The usual spelling is what the library writes for the same call.
   {
-    Ref<Lumo::RequestContext> context(new Lumo::RequestContext());
+    auto context = MakeRef<Lumo::RequestContext>();
     context->Set("operationID", "op-7");
     const Lumo::ManagedMethod* method =
         WireTest::ManagedTypeNamed("zel.profile.ProfileManager")->FindMethod("create");
-    Ref<Lumo::MoRef> target(
-        new Lumo::MoRef("zel.profile.ProfileManager", "zel.profile.ProfileManager-1"));
+    auto target =
+        MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "zel.profile.ProfileManager-1");
     std::string written;
     Lumo::Wire::Codec().EncodeRequest(method, target.Get(), reference.args, written, context.Get());
     Lumo::Wire::TransportResponse again = Serve(written);
@@ -443,13 +444,13 @@ TEST_F(SpellingTest, FaultCodesTellTheCallersFaultFromTheServices) {
   EXPECT_EQ(FaultCodeOf(response.body), "soapenv:Client") << response.body;
   EXPECT_EQ(ReasonAndMessage(response.body).first, "unknownObject");
 
-  Ref<Lumo::Fault::InvalidArgument> invalid(new Lumo::Fault::InvalidArgument());
+  auto invalid = MakeRef<Lumo::Fault::InvalidArgument>();
   invalid->SetMsg("no such resource type");
   service.recorder->Fail(invalid.Get());
   response = Serve(usual);
   EXPECT_EQ(FaultCodeOf(response.body), "soapenv:Client") << response.body;
 
-  Ref<Lumo::MethodFault> failure(new Lumo::MethodFault());
+  auto failure = MakeRef<Lumo::MethodFault>();
   failure->SetMsg("the store is down");
   service.recorder->Fail(failure.Get());
   response = Serve(usual);

@@ -10,6 +10,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -104,7 +105,7 @@ TEST_F(VersionTest, AValueOfAVersion11TypeIsRefusedForVersion2) {
     EXPECT_EQ(WireTest::ReasonOf(e), "version");
     EXPECT_NE(std::string(e.what()).find(newer->GetName()), std::string::npos) << e.what();
   }
-  Ref<Lumo::KeyAnyValue> pair(new Lumo::KeyAnyValue("k", value.Get()));
+  auto pair = MakeRef<Lumo::KeyAnyValue>("k", value.Get());
   EXPECT_THROW(codec.EncodeValue(pair.Get(), bytes), Lumo::Wire::WireFormatFault::Exception);
 
   // In a call: a method of version 11 called for version 2 is refused
@@ -143,8 +144,7 @@ TEST_F(VersionTest, AReaderRefusesElementsNewerThanItsVersionUnlessLenient) {
   Lumo::ManagedMethod* associate =
       WireTest::ManagedTypeNamed("zel.profile.ProfileManager")->FindMethod("associate");
   Lumo::Wire::Codec newer(ForVersion("zel.version.version11"));
-  Ref<Lumo::MoRef> target(
-      new Lumo::MoRef("zel.profile.ProfileManager", "zel.profile.ProfileManager-1"));
+  auto target = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "zel.profile.ProfileManager-1");
   std::string bytes;
   newer.EncodeRequest(associate, target.Get(), {entity, profile, spec}, bytes);
 

@@ -16,6 +16,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -42,7 +43,7 @@ class WellFormedTest : public ::testing::Test {
   // Calls method on the profile manager through the wire adapter.
   Ref<Any> Call(const char* name, std::vector<Ref<Any>> args,
                 Lumo::RequestContext* context = nullptr) {
-    Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::WireStubAdapter(service.transport.Get()));
+    Ref<Lumo::StubAdapter> adapter = MakeRef<Lumo::Wire::WireStubAdapter>(service.transport.Get());
     Ref<Lumo::Stub> stub = service.ClientStub(Manager(), adapter.Get(), context);
     Ref<Any> result;
     stub->_Invoke_Task(Method(name), args, result);
@@ -59,7 +60,7 @@ class WellFormedTest : public ::testing::Test {
   }
 
   static Ref<Zel::Profile::ProfileId> IdWith(const char* text) {
-    Ref<Zel::Profile::ProfileId> id(new Zel::Profile::ProfileId());
+    auto id = MakeRef<Zel::Profile::ProfileId>();
     id->SetUniqueId(text);  // stored as is: this setter does not validate
     return id;
   }
@@ -79,14 +80,14 @@ TEST_F(WellFormedTest, AClientRefusesTextXmlCannotCarryBeforeSending) {
     EXPECT_TRUE(service.transport->lastRequest.body.empty()) << "something was sent";
   }
   // The request context and the target's id are checked the same way.
-  Ref<Lumo::RequestContext> context(new Lumo::RequestContext());
+  auto context = MakeRef<Lumo::RequestContext>();
   context->Set("operationID", "op \xff");
   EXPECT_EQ(Reason([&] {
               Call("queryAssociatedEntity", {Ref<Any>(IdWith("ok").Get())}, context.Get());
             }).substr(0, 9),
             "badValue:");
   std::string out;
-  Ref<Lumo::MoRef> target(new Lumo::MoRef("zel.profile.ProfileManager", "pm \xc3"));
+  auto target = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "pm \xc3");
   std::vector<Ref<Any>> args{Ref<Any>(IdWith("ok").Get())};
   EXPECT_EQ(Reason([&] {
               Lumo::Wire::Codec().EncodeRequest(Method("queryAssociatedEntity"), target.Get(), args,
@@ -109,8 +110,7 @@ TEST_F(WellFormedTest, AServerAnswersAFaultInsteadOfABrokenResultOrFault) {
     service.recorder->Answer(IdWith(bad).Get());
     std::string createRequest;
     {
-      Ref<Lumo::MoRef> target(
-          new Lumo::MoRef("zel.profile.ProfileManager", service.IdOf(Manager())));
+      auto target = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", service.IdOf(Manager()));
       Ref<Any> spec(WireTest::Filler(3).Object(
           WireTest::DataTypeNamed("zel.profile.CapabilityBasedProfileCreateSpec")));
       Lumo::Wire::Codec().EncodeRequest(Method("create"), target.Get(), {spec}, createRequest);
@@ -127,7 +127,7 @@ TEST_F(WellFormedTest, AServerAnswersAFaultInsteadOfABrokenResultOrFault) {
     EXPECT_NE(why.find("create.result"), std::string::npos) << why;
 
     // A fault: a typed fault whose name cannot be written.
-    Ref<Zel::Fault::DuplicateName> duplicate(new Zel::Fault::DuplicateName());
+    auto duplicate = MakeRef<Zel::Fault::DuplicateName>();
     duplicate->SetName(bad);
     service.recorder->Fail(duplicate.Get());
     service.dispatcher->Handle({"", createRequest, {}}, response);

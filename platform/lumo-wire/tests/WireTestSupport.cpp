@@ -106,7 +106,7 @@ Kestrum::Ref<Lumo::Any> Filler::AnyValue(int depth) {
     case 9:
       return Kestrum::Ref<Any>(new Array<int32_t>({1, -2, 2147483647}));
     case 10: {
-      Kestrum::Ref<DataArray<Any>> mixed(new DataArray<Any>());
+      auto mixed = Kestrum::MakeRef<DataArray<Any>>();
       mixed->Append(AnyValue(depth + 1).Get());
       mixed->Append(AnyValue(depth + 1).Get());
       return Kestrum::Ref<Any>(mixed.Get());
@@ -128,7 +128,7 @@ Kestrum::Ref<Lumo::Any> Filler::AnyValue(int depth) {
     case 13: {
       auto enums = Enums();
       const EnumType* e = enums[Next() % enums.size()];
-      Kestrum::Ref<Array<std::string>> strings(new Array<std::string>());
+      auto strings = Kestrum::MakeRef<Array<std::string>>();
       strings->Append(e->ToWireString(e->GetValueCount() - 1));
       strings->Append(e->ToWireString(0));
       return Kestrum::Ref<Any>(e->GetFuncs().fromStringArray(strings.Get(), e));
@@ -147,7 +147,7 @@ Kestrum::Ref<Lumo::Any> Filler::AnyValue(int depth) {
     case 17:
       return Kestrum::Ref<Any>(new Array<double>({1.5, -0.25, 1e300}));
     default: {
-      Kestrum::Ref<DataArray<MoRef>> refs(new DataArray<MoRef>());
+      auto refs = Kestrum::MakeRef<DataArray<MoRef>>();
       refs->Append(static_cast<MoRef*>(Reference(TypeNamed("zel.ServiceInstance")).Get()));
       return Kestrum::Ref<Any>(refs.Get());
     }
@@ -180,14 +180,14 @@ Kestrum::Ref<Lumo::Any> Filler::Boxed(const Lumo::TypeInfo* info, uint32_t flags
   }
   if (info == &gAnyTypeInfo) {
     if (!array) return AnyValue(depth + 1);
-    Kestrum::Ref<DataArray<Any>> values(new DataArray<Any>());
+    auto values = Kestrum::MakeRef<DataArray<Any>>();
     values->Append(AnyValue(depth + 1).Get());
     values->Append(AnyValue(depth + 1).Get());
     return Kestrum::Ref<Any>(values.Get());
   }
   if (type && type->IsManagedObject()) {
     if (!array) return Reference(type);
-    Kestrum::Ref<DataArray<MoRef>> refs(new DataArray<MoRef>());
+    auto refs = Kestrum::MakeRef<DataArray<MoRef>>();
     refs->Append(static_cast<MoRef*>(Reference(type).Get()));
     refs->Append(static_cast<MoRef*>(Reference(type).Get()));
     return Kestrum::Ref<Any>(refs.Get());

@@ -43,18 +43,18 @@ int main() {
   Expect(Lumo::FindTypeByWsdlName("GreetTone") == Lumo::GetEnumType<Greet::Tone>(),
          "the enumeration by its wsdl name");
 
-  Kestrum::Ref<Lumo::Wire::ObjectRegistry> registry(new Lumo::Wire::ObjectRegistry);
-  Kestrum::Ref<Greeter> served(new Greeter);
+  auto registry = Kestrum::MakeRef<Lumo::Wire::ObjectRegistry>();
+  auto served = Kestrum::MakeRef<Greeter>();
   Kestrum::Ref<Lumo::MoRef> ref = registry->Register("greeter", served.Get());
-  Kestrum::Ref<Lumo::StubAdapter> adapter(new Lumo::Wire::LocalStubAdapter(registry.Get()));
-  Kestrum::Ref<Greet::GreeterStub> greeter(
-      new Greet::GreeterStub(ref.Get(), adapter.Get(), nullptr));
+  Kestrum::Ref<Lumo::StubAdapter> adapter =
+      Kestrum::MakeRef<Lumo::Wire::LocalStubAdapter>(registry.Get());
+  auto greeter = Kestrum::MakeRef<Greet::GreeterStub>(ref.Get(), adapter.Get(), nullptr);
   Kestrum::Ref<Greet::Greeting> greeting;
   greeter->Greet("consumer", greeting);
   Expect(greeting && greeting->GetText() == "Hello, consumer", "the greeting through the stub");
   Expect(greeting && greeting->GetTone().IsSet(), "the tone of the greeting");
 
-  Kestrum::Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = Kestrum::MakeRef<Zel::AboutInfo>();
   about->SetName("zel");
   Expect(std::string(about->_GetType()->GetName()) == "zel.AboutInfo", "a type of zel-types");
 

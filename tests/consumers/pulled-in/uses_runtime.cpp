@@ -7,7 +7,7 @@
 
 int main() {
   Lumo::StartRuntime();
-  Kestrum::Ref<Lumo::MoRef> ref(new Lumo::MoRef("zel.ServiceInstance", "ServiceInstance"));
+  auto ref = Kestrum::MakeRef<Lumo::MoRef>("zel.ServiceInstance", "ServiceInstance");
   if (std::string(Lumo::GetNoType<std::string>()->GetName()) != "string") return 1;
   std::cout << "uses-runtime: ok (" << ref->GetTypeName() << ")\n";
   return 0;

@@ -7,7 +7,7 @@
 
 int main() {
   Lumo::StartRuntime();
-  Kestrum::Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = Kestrum::MakeRef<Zel::AboutInfo>();
   about->SetName("zel");
   if (std::string(Lumo::GetDoType<Zel::AboutInfo>()->GetName()) != "zel.AboutInfo") return 1;
   std::cout << "uses-types: ok\n";

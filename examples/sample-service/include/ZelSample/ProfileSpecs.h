@@ -23,6 +23,7 @@
 namespace ZelSample {
 namespace Build {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using SubProfile = Zel::Profile::SubProfileCapabilityConstraints::SubProfile;
 
@@ -58,7 +59,7 @@ Ref<Zel::Profile::ProfileId> Id(const std::string& uniqueId);
 
 template <class T>
 Ref<Lumo::DataArray<T>> ArrayOf(std::vector<Ref<T>> items) {
-  Ref<Lumo::DataArray<T>> array(new Lumo::DataArray<T>);
+  auto array = MakeRef<Lumo::DataArray<T>>();
   for (auto& item : items) array->Append(item.Get());
   return array;
 }

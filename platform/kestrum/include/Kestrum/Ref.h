@@ -124,4 +124,11 @@ void swap(Ref<T>& a, Ref<T>& b) noexcept {
   a.Swap(b);
 }
 
+// Makes a T and takes the first reference to it: Ref<T>(new T(args...))
+// without spelling the type twice.
+template <class T, class... Args>
+Ref<T> MakeRef(Args&&... args) {
+  return Ref<T>(new T(std::forward<Args>(args)...));
+}
+
 }  // namespace Kestrum
