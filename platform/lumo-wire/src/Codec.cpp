@@ -338,7 +338,10 @@ Kestrum::Ref<Any> Codec::DecodeValueInPlace(std::string& message) const {
   if (!_serviceUri.empty()) {
     reader.SetServiceNamespace(scope.Intern(_serviceUri));
     reader.CheckInService(root, name);
-  } else if (name.ns != kNoNamespace && IsApiUri(scope.UriOf(name.ns))) {
+  } else if (name.ns != kNoNamespace &&
+             (IsApiUri(scope.UriOf(name.ns)) || scope.UriOf(name.ns) == _primaryUri)) {
+    // A service's namespace, or the one this codec writes values of the
+    // runtime's own types in (the only one without a type library).
     reader.SetServiceNamespace(name.ns);
   } else {
     Fail(Reason::kUnknownElement, root,

@@ -102,7 +102,7 @@ std::string PrimaryNamespace() {
   for (const OlyxVersions* record : records) {
     if (record->versionCount > 0 && record->versions[0].ns) return record->versions[0].ns;
   }
-  return std::string();
+  return NamespaceOfVersion(kBaseVersion);
 }
 
 bool IsApiNamespace(std::string_view ns) {

@@ -31,8 +31,9 @@ const OlyxVersion* FindVersionById(const std::string& ns, const std::string& ver
 std::string NamespaceOfVersion(const char* versionName);
 // The namespace a message of no particular version and type speaks: that of
 // a registered version record on which no other record depends (the type
-// library on top), the first registered when several qualify; "" without
-// records.
+// library on top), the first registered when several qualify; the runtime's
+// own ("olyx", that of its base version) in a program that loads no type
+// library.
 std::string PrimaryNamespace();
 // True when a registered version record declares the namespace.
 bool IsApiNamespace(std::string_view ns);
