@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "NodeAccess.h"
 #include "Xml.h"
 
 namespace Lumo {
@@ -53,8 +54,8 @@ std::string_view NamespaceScope::UriOf(int id) const {
 }
 
 void NamespaceScope::Declare(pugi::xml_node element, pugi::xml_attribute first) {
-  for (pugi::xml_attribute a = first; a; a = a.next_attribute()) {
-    const char* name = a.name();
+  for (pugi::xml_attribute a = first; Node::Is(a); a = Node::Next(a)) {
+    const char* name = Node::Name(a);
     if (name[0] != 'x' || std::strncmp(name, "xmlns", 5) != 0) continue;
     std::string_view prefix;
     if (name[5] == ':') {
@@ -63,7 +64,7 @@ void NamespaceScope::Declare(pugi::xml_node element, pugi::xml_attribute first) 
     } else if (name[5] != '\0') {
       continue;  // an attribute that merely starts with "xmlns"
     }
-    const char* value = a.value();
+    const char* value = Node::Value(a);
     std::string_view uri(value);
     if (std::memchr(value, '&', uri.size())) {
       auto owned = std::make_unique<std::string>();
@@ -119,7 +120,7 @@ int NamespaceScope::Lookup(std::string_view prefix) const {
 }
 
 ResolvedName NamespaceScope::Element(pugi::xml_node element) const {
-  const char* name = element.name();
+  const char* name = Node::Name(element);
   const char* colon = std::strchr(name, ':');
   ResolvedName resolved;
   if (!colon) {
@@ -170,8 +171,8 @@ std::string NamespaceScope::Describe(int ns, std::string_view local) const {
 
 XsiAttributes XsiOf(const NamespaceScope& scope, pugi::xml_attribute first) {
   XsiAttributes found;
-  for (pugi::xml_attribute a = first; a; a = a.next_attribute()) {
-    const char* name = a.name();
+  for (pugi::xml_attribute a = first; Node::Is(a); a = Node::Next(a)) {
+    const char* name = Node::Name(a);
     const char* colon = std::strchr(name, ':');
     if (!colon) continue;
     const char* local = colon + 1;
@@ -179,15 +180,15 @@ XsiAttributes XsiOf(const NamespaceScope& scope, pugi::xml_attribute first) {
     if (!isType && std::strcmp(local, "nil") != 0) continue;
     std::string_view prefix(name, static_cast<size_t>(colon - name));
     if (prefix == "xmlns" || scope.Lookup(prefix) != kXsiNs) continue;
-    (isType ? found.type : found.nil) = a.value();
+    (isType ? found.type : found.nil) = Node::Value(a);
   }
   return found;
 }
 
 AttributeScan ScanAttributes(const NamespaceScope& scope, pugi::xml_attribute first) {
   AttributeScan scan;
-  for (pugi::xml_attribute a = first; a; a = a.next_attribute()) {
-    const char* name = a.name();
+  for (pugi::xml_attribute a = first; Node::Is(a); a = Node::Next(a)) {
+    const char* name = Node::Name(a);
     const char* colon = name;
     while (*colon && *colon != ':') ++colon;
     size_t prefixLength = static_cast<size_t>(colon - name);
@@ -200,7 +201,7 @@ AttributeScan ScanAttributes(const NamespaceScope& scope, pugi::xml_attribute fi
     bool isType = local[0] == 't' && std::strcmp(local, "type") == 0;
     if (!isType && !(local[0] == 'n' && std::strcmp(local, "nil") == 0)) continue;
     if (scope.Lookup(std::string_view(name, prefixLength)) != kXsiNs) continue;
-    (isType ? scan.xsi.type : scan.xsi.nil) = a.value();
+    (isType ? scan.xsi.type : scan.xsi.nil) = Node::Value(a);
   }
   return scan;
 }

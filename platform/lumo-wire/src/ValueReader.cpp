@@ -12,6 +12,7 @@
 
 #include <cstring>
 
+#include "NodeAccess.h"
 #include "Text.h"
 
 namespace Lumo {
@@ -73,13 +74,15 @@ ValueReader::ValueReader(const VersionFilter& filter, const Options& options)
                                                                 : Limits::kHardMaxDepth) {}
 
 pugi::xml_node ValueReader::ElementFrom(pugi::xml_node node) {
-  for (; node; node = node.next_sibling()) {
-    switch (node.type()) {
+  for (; Node::Is(node); node = Node::NextSibling(node)) {
+    switch (Node::Type(node)) {
       case pugi::node_element:
         return node;
       case pugi::node_pcdata:
       case pugi::node_cdata:
-        if (!IsBlank(node.value())) Fail(Reason::kMalformed, node.parent(), "text among elements");
+        if (!IsBlank(Node::Value(node))) {
+          Fail(Reason::kMalformed, node.parent(), "text among elements");
+        }
         break;
       default:
         break;
@@ -89,7 +92,7 @@ pugi::xml_node ValueReader::ElementFrom(pugi::xml_node node) {
 }
 
 pugi::xml_node ValueReader::NextElement(pugi::xml_node node) {
-  return ElementFrom(node.next_sibling());
+  return ElementFrom(Node::NextSibling(node));
 }
 
 ResolvedName ValueReader::NameOf(pugi::xml_node node) {
@@ -107,8 +110,8 @@ void ValueReader::CheckInService(pugi::xml_node node, const ResolvedName& name) 
 }
 
 bool ValueReader::IsNil(pugi::xml_node node) {
-  pugi::xml_attribute first = node.first_attribute();
-  if (!first) return false;
+  pugi::xml_attribute first = Node::FirstAttribute(node);
+  if (!Node::Is(first)) return false;
   ElementScope scope(_scope, node, first);
   return IsNilHere(node, first);
 }
@@ -121,17 +124,19 @@ bool ValueReader::IsNilHere(pugi::xml_node node, pugi::xml_attribute first) {
 }
 
 void ValueReader::CheckNilEmpty(pugi::xml_node node) {
-  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-    bool content = child.type() == pugi::node_element ||
-                   ((child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
-                    !IsBlank(child.value()));
+  for (pugi::xml_node child = Node::FirstChild(node); Node::Is(child);
+       child = Node::NextSibling(child)) {
+    pugi::xml_node_type type = Node::Type(child);
+    bool content =
+        type == pugi::node_element ||
+        ((type == pugi::node_pcdata || type == pugi::node_cdata) && !IsBlank(Node::Value(child)));
     if (content) Fail(Reason::kMalformed, node, "an element with xsi:nil=\"true\" has content");
   }
 }
 
 XsiAttributes ValueReader::XsiAttributesOf(pugi::xml_node node, const Attributes& attributes,
                                            ElementScope& scope) {
-  if (!attributes.first) return XsiAttributes();
+  if (!Node::Is(attributes.first)) return XsiAttributes();
   AttributeScan scan =
       attributes.scanned ? attributes.scan : ScanAttributes(_scope, attributes.first);
   if (!scan.declares) return scan.xsi;
@@ -242,20 +247,20 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
   SeenSet seen(count);
   size_t cursor = 0;
   pugi::xml_node child = ElementFrom(first);
-  while (child) {
-    Attributes attributes{child.first_attribute()};
+  while (Node::Is(child)) {
+    Attributes attributes{Node::FirstAttribute(child)};
     size_t index = kNone;
     bool nil = false;
     ResolvedName name;
     // The usual spelling: no prefix, no declarations, the service's
     // namespace the default one.
     if (_scope.DefaultNamespace() == _serviceNs) {
-      if (!attributes.first) {
-        index = FindSlotRaw(slots, count, names, cursor, child.name());
+      if (!Node::Is(attributes.first)) {
+        index = FindSlotRaw(slots, count, names, cursor, Node::Name(child));
       } else {
         attributes.Scan(_scope);
         if (!attributes.scan.declares) {
-          index = FindSlotRaw(slots, count, names, cursor, child.name());
+          index = FindSlotRaw(slots, count, names, cursor, Node::Name(child));
           const char* nilValue = attributes.scan.xsi.nil;
           nil = index != kNone && nilValue && IsNilValue(child, nilValue);
           if (nil) CheckNilEmpty(child);
@@ -274,7 +279,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
         continue;
       }
       index = FindSlot(slots, count, names, cursor, name.local);
-      nil = attributes.first && index != kNone && IsNilHere(child, attributes.first);
+      nil = Node::Is(attributes.first) && index != kNone && IsNilHere(child, attributes.first);
     }
     if (index == kNone || !_filter.Accepts(slots[index].versionId)) {
       if (!_options.lenient) {
@@ -301,9 +306,9 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
       // namespace (the raw names agree in the usual case).
       // (Items that redeclare their own namespace are checked one by one
       // when read.)
-      const char* raw = child.name();
-      while (end) {
-        if (std::strcmp(end.name(), raw) != 0) {
+      const char* raw = Node::Name(child);
+      while (Node::Is(end)) {
+        if (std::strcmp(Node::Name(end), raw) != 0) {
           ResolvedName next = NameOf(end);
           if (next.ns != name.ns || !slot.Matches(next.local)) break;
         }
@@ -451,9 +456,9 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
   const TypePlan* plan = shape.plan;
   CheckVersion(node, plan);
   if (shape.array) {
-    pugi::xml_node first = ElementFrom(node.first_child());
+    pugi::xml_node first = ElementFrom(Node::FirstChild(node));
     size_t n = 0;
-    for (pugi::xml_node item = first; item; item = NextElement(item)) {
+    for (pugi::xml_node item = first; Node::Is(item); item = NextElement(item)) {
       if (++n > _options.limits.maxArrayElements) {
         Fail(Reason::kTooManyElements, item,
              "more than " + std::to_string(_options.limits.maxArrayElements) +
@@ -483,11 +488,12 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
                                          int depth) {
   auto each = [&](auto&& read) {
     size_t i = 0;
-    for (pugi::xml_node item = first; item != end && i < n; item = NextElement(item), ++i) {
-      Attributes attributes{item.first_attribute()};
+    for (pugi::xml_node item = first; Node::Raw(item) != Node::Raw(end) && i < n;
+         item = NextElement(item), ++i) {
+      Attributes attributes{Node::FirstAttribute(item)};
       bool usual =
-          _scope.DefaultNamespace() == _serviceNs && std::strcmp(item.name(), itemName) == 0;
-      if (usual && attributes.first) {
+          _scope.DefaultNamespace() == _serviceNs && std::strcmp(Node::Name(item), itemName) == 0;
+      if (usual && Node::Is(attributes.first)) {
         attributes.Scan(_scope);
         usual = !attributes.scan.declares;
         const char* nilValue = attributes.scan.xsi.nil;
@@ -503,7 +509,7 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
                "element '" + std::string(name.local) + "' where '" + itemName + "' was expected");
         }
         CheckInService(item, name);
-        if (n > 1 && attributes.first && IsNilHere(item, attributes.first)) {
+        if (n > 1 && Node::Is(attributes.first) && IsNilHere(item, attributes.first)) {
           Fail(Reason::kBadValue, item, "an array item cannot be nil");
         }
       }
@@ -628,7 +634,7 @@ Kestrum::Ref<Any> ValueReader::ReadObjectAt(pugi::xml_node node, const Attribute
 void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any* object,
                                  int depth) {
   MatchChildren(
-      node, node.first_child(), plan.props.data(), plan.props.size(), plan.propIndex, true,
+      node, Node::FirstChild(node), plan.props.data(), plan.props.size(), plan.propIndex, true,
       [&](size_t index, pugi::xml_node first, const Attributes& attributes, pugi::xml_node end,
           size_t n) {
         const Slot& slot = plan.props[index];

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "NodeAccess.h"
 #include "ReaderMemory.h"
 
 namespace Lumo {
@@ -14,7 +15,10 @@ namespace Detail {
 namespace {
 
 struct InstallMemory {
-  InstallMemory() { InstallParserMemory(); }
+  InstallMemory() {
+    InstallParserMemory();
+    gDirectNodes = CheckNodeLayout();
+  }
 };
 const InstallMemory gInstallMemory;
 
@@ -188,10 +192,11 @@ bool Unescape(const char* text, size_t length, std::string& out) {
 }
 
 std::string_view TextOf(pugi::xml_node node, const Limits& limits, std::string& scratch) {
-  pugi::xml_node first = node.first_child();
+  pugi::xml_node first = Node::FirstChild(node);
   // The usual case: one run of character data without references.
-  if (first && !first.next_sibling() && first.type() == pugi::node_pcdata) {
-    const char* text = first.value();
+  if (Node::Is(first) && !Node::Is(Node::NextSibling(first)) &&
+      Node::Type(first) == pugi::node_pcdata) {
+    const char* text = Node::Value(first);
     size_t length = std::strlen(text);
     if (length > limits.maxStringBytes) {
       Fail(Reason::kStringTooLong, node,
