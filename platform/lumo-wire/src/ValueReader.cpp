@@ -144,19 +144,14 @@ XsiAttributes ValueReader::XsiAttributesOf(pugi::xml_node node, const Attributes
   return XsiOf(_scope, attributes.first);
 }
 
-void ValueReader::CheckDepth(pugi::xml_node node, int depth) {
-  if (depth > _maxDepth) {
-    Fail(Reason::kTooDeep, node,
-         "values nest deeper than " + std::to_string(_maxDepth) + " levels");
-  }
+void ValueReader::TooDeep(pugi::xml_node node) {
+  Fail(Reason::kTooDeep, node, "values nest deeper than " + std::to_string(_maxDepth) + " levels");
 }
 
-void ValueReader::CheckVersion(pugi::xml_node node, const TypePlan* plan) {
-  if (!_filter.Accepts(plan->versionId)) {
-    Fail(Reason::kVersion, node,
-         std::string("type ") + plan->Name() + " of " + plan->version + " is not part of " +
-             _filter.GetVersion());
-  }
+void ValueReader::NotOfVersion(pugi::xml_node node, const TypePlan* plan) {
+  Fail(Reason::kVersion, node,
+       std::string("type ") + plan->Name() + " of " + plan->version + " is not part of " +
+           _filter.GetVersion());
 }
 
 void ValueReader::BadValue(pugi::xml_node node, const char* what, std::string_view text) {

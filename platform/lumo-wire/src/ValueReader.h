@@ -106,8 +106,15 @@ class ValueReader {
   std::string_view Text(pugi::xml_node node);
   std::string StringOf(pugi::xml_node node);
   int EnumOrdinal(pugi::xml_node node, const TypePlan* plan, std::string_view text);
-  void CheckDepth(pugi::xml_node node, int depth);
-  void CheckVersion(pugi::xml_node node, const TypePlan* plan);
+  // Checked for every value: the refusals are out of line.
+  void CheckDepth(pugi::xml_node node, int depth) {
+    if (depth > _maxDepth) TooDeep(node);
+  }
+  void CheckVersion(pugi::xml_node node, const TypePlan* plan) {
+    if (!_filter.Accepts(plan->versionId)) NotOfVersion(node, plan);
+  }
+  [[noreturn]] void TooDeep(pugi::xml_node node);
+  [[noreturn]] void NotOfVersion(pugi::xml_node node, const TypePlan* plan);
   [[noreturn]] void BadValue(pugi::xml_node node, const char* what, std::string_view text);
 
   // The type an xsi:type value names, resolved in the current scope;
