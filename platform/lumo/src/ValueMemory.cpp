@@ -25,7 +25,16 @@ const char* ValueAllocatorName() { return "mimalloc"; }
 #else
 
 void* AllocateValue(size_t size) { return ::operator new(size); }
-void FreeValue(void* pointer, size_t size) noexcept { ::operator delete(pointer, size); }
+void FreeValue(void* pointer, size_t size) noexcept {
+#if defined(__cpp_sized_deallocation)
+  ::operator delete(pointer, size);
+#else
+  // Compilers without sized deallocation (clang before 19 unless
+  // -fsized-deallocation) declare only the plain form.
+  static_cast<void>(size);
+  ::operator delete(pointer);
+#endif
+}
 const char* ValueAllocatorName() { return "heap"; }
 
 #endif
