@@ -9,6 +9,15 @@
 # generated code builds on: the runtime (Zel::Lumo, Zel::Kestrum) and any type
 # library whose types the schema uses.
 #
+# zelgen_generate(<sources-var> SCHEMA <dir> OUT_DIR <dir> [HEADER_PREFIX <prefix>]
+#                 [INCLUDE_ROOT_VAR <var>] [HEADERS_VAR <var>])
+#
+# The generation step alone: runs zelgen over the schema into OUT_DIR at build
+# time and sets <sources-var> to the generated sources (with the stamp that
+# runs the generator), to be compiled into a target of the caller's. The
+# runtime (platform/lumo) generates the records of its own types this way;
+# add_type_library is built on it.
+#
 # install_type_library_headers(<target> DESTINATION <dir> [COMPONENT <component>])
 #
 # Installs the generated headers of <target> below <dir>, in the folders they
@@ -29,16 +38,16 @@ else()
 endif()
 find_program(ZELGEN_CLANG_FORMAT NAMES clang-format clang-format-14)
 
-function(add_type_library target)
-  cmake_parse_arguments(ARG "" "SCHEMA;HEADER_PREFIX;VERSION;SOVERSION" "LINK" ${ARGN})
+function(zelgen_generate sources_var)
+  cmake_parse_arguments(ARG "" "SCHEMA;OUT_DIR;HEADER_PREFIX;INCLUDE_ROOT_VAR;HEADERS_VAR" "" ${ARGN})
   if(NOT DEFINED ARG_HEADER_PREFIX)
     set(ARG_HEADER_PREFIX "")
   endif()
   if(NOT ARG_SCHEMA OR NOT EXISTS ${ARG_SCHEMA}/library.zel)
-    message(FATAL_ERROR "add_type_library(${target}): SCHEMA must name a folder with library.zel")
+    message(FATAL_ERROR "zelgen_generate: SCHEMA must name a folder with library.zel")
   endif()
   get_filename_component(schema ${ARG_SCHEMA} ABSOLUTE)
-  set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/generated)
+  set(out_dir ${ARG_OUT_DIR})
   file(GLOB schema_files CONFIGURE_DEPENDS ${schema}/*.zel)
   file(GLOB generator_files CONFIGURE_DEPENDS ${ZELGEN_DIR}/zelgen/*.py)
   # The generator writes no bytecode beside itself (it may be installed read-only).
@@ -56,7 +65,7 @@ function(add_type_library target)
     ERROR_VARIABLE errors
     RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
-    message(FATAL_ERROR "zelgen refused the schema of ${target}:\n${errors}")
+    message(FATAL_ERROR "zelgen refused the schema ${schema}:\n${errors}")
   endif()
   string(REGEX REPLACE "\n$" "" listed "${listed}")
   string(REPLACE "\n" ";" listed "${listed}")
@@ -67,6 +76,7 @@ function(add_type_library target)
   list(FILTER headers INCLUDE REGEX "\\.h$")
 
   # The generator rewrites only files whose text changed; the stamp records the run.
+  file(RELATIVE_PATH schema_name ${CMAKE_SOURCE_DIR} ${schema})
   set(stamp ${out_dir}/.stamp)
   add_custom_command(
     OUTPUT ${stamp}
@@ -75,15 +85,35 @@ function(add_type_library target)
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
     WORKING_DIRECTORY ${ZELGEN_DIR}
     DEPENDS ${schema_files} ${generator_files}
-    COMMENT "Generating ${target} from its schema"
+    COMMENT "Generating the sources of ${schema_name} with zelgen"
     VERBATIM)
+  set(${sources_var} ${stamp} ${sources} PARENT_SCOPE)
+  if(ARG_HEADERS_VAR)
+    set(${ARG_HEADERS_VAR} ${headers} PARENT_SCOPE)
+  endif()
+  if(ARG_INCLUDE_ROOT_VAR)
+    execute_process(
+      COMMAND ${zelgen} --print-root
+      WORKING_DIRECTORY ${ZELGEN_DIR}
+      OUTPUT_VARIABLE include_root
+      OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(${ARG_INCLUDE_ROOT_VAR} ${include_root} PARENT_SCOPE)
+  endif()
+endfunction()
 
-  add_library(${target} SHARED ${stamp} ${sources})
-  execute_process(
-    COMMAND ${zelgen} --print-root
-    WORKING_DIRECTORY ${ZELGEN_DIR}
-    OUTPUT_VARIABLE include_root
-    OUTPUT_STRIP_TRAILING_WHITESPACE)
+function(add_type_library target)
+  cmake_parse_arguments(ARG "" "SCHEMA;HEADER_PREFIX;VERSION;SOVERSION" "LINK" ${ARGN})
+  if(NOT DEFINED ARG_HEADER_PREFIX)
+    set(ARG_HEADER_PREFIX "")
+  endif()
+  if(NOT ARG_SCHEMA OR NOT EXISTS ${ARG_SCHEMA}/library.zel)
+    message(FATAL_ERROR "add_type_library(${target}): SCHEMA must name a folder with library.zel")
+  endif()
+  set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/generated)
+  zelgen_generate(sources SCHEMA ${ARG_SCHEMA} OUT_DIR ${out_dir} HEADER_PREFIX "${ARG_HEADER_PREFIX}"
+                  INCLUDE_ROOT_VAR include_root HEADERS_VAR headers)
+
+  add_library(${target} SHARED ${sources})
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${out_dir}/${include_root}>)
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
   # The generated headers need C++20, and so do the programs that include them.

@@ -210,3 +210,49 @@ class IncludeCycleTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+RUNTIME = os.path.join(HERE, "..", "..", "..", "platform", "lumo", "schema")
+
+
+class RuntimeLibraryTest(unittest.TestCase):
+    """The runtime's own schema (platform/lumo/schema): records and accessor
+    functions like a type library's, around them what the runtime needs."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.files = generate(load_library(RUNTIME), header_prefix="")
+
+    def test_hand_written_classes_get_records_only(self):
+        self.assertEqual(sorted(self.files), ["lumo/olyx/fault/typeinfo.cpp", "lumo/olyx/typeinfo.cpp"])
+        unit = self.files["lumo/olyx/typeinfo.cpp"]
+        self.assertIn("#include <Lumo/KeyAnyValue.h>", unit)
+        self.assertIn("static_cast<const Lumo::KeyAnyValue*>(object)", unit)
+        # A getter named by the schema where the class departs from the rule.
+        self.assertIn("self->GetMsgOptional().GetValue()", unit)
+
+    def test_records_name_the_runtimes_records_directly_and_stay_writable_as_declared(self):
+        unit = self.files["lumo/olyx/fault/typeinfo.cpp"]
+        self.assertIn("Lumo::TypeInfo gOlyxFaultInvalidArgumentTypeInfo = {17,", unit)
+        self.assertNotIn("const Lumo::TypeInfo gOlyx", unit)
+        self.assertIn("extern Lumo::TypeInfo gOlyxMethodFaultTypeInfo;", unit)
+        self.assertIn("const Lumo::DataTypeInfo kOlyxFaultInvalidArgumentData = {\n"
+                      "    &gOlyxFaultInvalidArgumentTypeInfo, &gOlyxMethodFaultTypeInfo,", unit)
+        self.assertIn('{"invalidProperty", nullptr, nullptr, &gStringTypeInfo, 0x2, "olyx.version.version0"}', unit)
+        self.assertNotIn("CompleteRecords", unit)
+        # A type without own properties shares the always-true accessor.
+        self.assertIn("kNoProps,\n    nullptr, nullptr, nullptr, nullptr,\n    &Lumo::Detail::AlwaysSet, nullptr,",
+                      unit)
+
+    def test_no_loader_the_runtime_creates_the_types_and_its_accessors_ask_for_them(self):
+        unit = self.files["lumo/olyx/fault/typeinfo.cpp"]
+        self.assertNotIn("TypeInfoLoader", unit)
+        self.assertIn("void CreateOlyxFaultTypes() {\n"
+                      "  sTypes[0] = CreateDataObjectTypeNoEnsure(&kOlyxFaultInvalidArgumentData);\n"
+                      "  sTypes[1] = CreateDataObjectTypeNoEnsure(&kOlyxFaultNotSupportedData);\n}", unit)
+        self.assertIn("DataObjectType* GetDoType<Lumo::Fault::NotSupported>() {\n"
+                      "  Lumo::Detail::EnsureRuntimeTypes();", unit)
+        self.assertIn('constexpr const char kUnit[] = "lumo\\\\olyx\\\\fault\\\\typeinfo";', unit)
+        # The runtime instantiates the arrays of its primitives itself.
+        self.assertNotIn("Lumo::Array<std::string>", unit)
+        self.assertIn("template class Lumo::DataArray<Lumo::Fault::InvalidArgument>;", unit)

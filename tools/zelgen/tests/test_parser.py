@@ -833,3 +833,28 @@ class ValidationErrors(SchemaTestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class HandWrittenClassesAndTheRuntime(SchemaTestCase):
+    """A type whose class is written by hand, and the runtime's own library."""
+
+    root_error = SyntaxErrors.root_error
+
+    def test_a_hand_written_class_names_its_header_too(self):
+        self.root_error("data zel.Thing : olyx.DynamicData  wsdl=ZelThing  since=version1",
+                        "data zel.Thing : olyx.DynamicData  wsdl=ZelThing  since=version1  class=Zel::Thing@@",
+                        "needs both class= and header=")
+
+    def test_a_getter_is_an_identifier(self):
+        self.root_error("  prop count       int?", '  prop count       int?  getter="Get Count"@@',
+                        "bad getter name")
+
+    def test_only_the_runtime_has_a_fault_derived_from_a_data_object(self):
+        err = self.root_error("data zel.Thing : olyx.DynamicData  wsdl=ZelThing  since=version1",
+                              "fault zel.Thing : olyx.DynamicData  wsdl=ZelThing  since=version1@@",
+                              "the base of a fault is a fault")
+        self.assertIn("olyx.DynamicData", err.message)
+
+    def test_the_runtime_has_no_version_registry(self):
+        text = mark(LIBRARY.replace("namespace Zel", "namespace Zel\nruntime@@", 1))
+        self.assertSchemaError("library.zel", text, "the runtime's library has no version registry", library=text)

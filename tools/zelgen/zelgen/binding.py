@@ -46,9 +46,14 @@ class Binding:
     def is_own(self, decl):
         return not getattr(decl, "external", False)
 
+    def writes_class(self, decl):
+        """Whether the generator writes the class of `decl` (an own type whose
+        class is not written by hand)."""
+        return self.is_own(decl) and not decl.cpp_class
+
     def cpp_class(self, decl_or_name):
         decl = self.decl(decl_or_name) if isinstance(decl_or_name, str) else decl_or_name
-        if not self.is_own(decl):
+        if decl.cpp_class:
             return decl.cpp_class
         return names.cpp_qualified(decl.name)
 
@@ -63,6 +68,18 @@ class Binding:
         if type_name in PRIMITIVE_RECORDS:
             return True
         return not self.is_own(self.decl(type_name))
+
+    def completed_at_load(self, type_name):
+        """Whether a record field naming `type_name` holds null until the package
+        registers: records of other libraries. The runtime's own library holds
+        every record it names."""
+        return self.is_external_record(type_name) and not self.lib.runtime
+
+    @property
+    def record_const(self):
+        """`const ` before an exported type record; the runtime's records are
+        declared writable (`Lumo/RuntimeTypeInfos.h`)."""
+        return "" if self.lib.runtime else "const "
 
     # ----- nesting and headers ------------------------------------------
     def top_level(self, decl):
@@ -84,12 +101,12 @@ class Binding:
         return self.header_prefix + "/" + path if self.header_prefix else path
 
     def decl_header(self, decl):
-        if not self.is_own(decl):
+        if decl.header:
             return decl.header
         return self.header_base(decl) + "-decl.h"
 
     def full_header(self, decl):
-        if not self.is_own(decl):
+        if decl.header:
             return decl.header
         return self.header_base(decl) + ".h"
 
@@ -121,6 +138,10 @@ class Binding:
         if ref.array:
             return kinds.ArrayKind("Lumo::DataArray<%s>" % held, element=held)
         return kinds.ObjectKind(held)
+
+    def getter(self, prop):
+        """The getter of a property: the kind's rule, or the name the schema gives."""
+        return prop.getter or self.kind(prop.type).getter(names.cap(prop.name))
 
     def held_decl(self, ref):
         """The schema type a reference-held value names (None for primitives/anyType)."""

@@ -22,7 +22,7 @@ class DataObjectEmitter:
         """The printer variables a kind's accessor templates read."""
         kind = self.b.kind(prop.type)
         return dict(Property=names.cap(prop.name), member=names.member(prop.name), index=index,
-                    getter=kind.getter(names.cap(prop.name)), class_name=self.b.cpp_class(decl),
+                    getter=self.b.getter(prop), class_name=self.b.cpp_class(decl),
                     check='KESTRUM_ASSERT_AT(value != nullptr, "%s", __LINE__);' % self.b.assert_path(decl, full))
 
     def _extends_own_data(self, decl):
@@ -193,7 +193,7 @@ Lumo::Any* $symbol$_createArray() { return new Lumo::DataArray<$class_name$>(); 
         def print_cases():
             for index, prop, body in cases:
                 with p.variables(Property=names.cap(prop.name),
-                                 getter=self.b.kind(prop.type).getter(names.cap(prop.name))):
+                                 getter=self.b.getter(prop)):
                     p.print("case $index$:", index=index)
                     with p.indented():
                         for line in body:

@@ -46,8 +46,8 @@ class UnitEmitter:
 #include <vector>
 
 #include <Lumo/BindingSupport.h>
-#include <Lumo/RuntimeTypeInfos.h>
-#include <Lumo/TypeInfoLoader.h>""", source=source)
+#include <Lumo/RuntimeTypeInfos.h>""", source=source)
+        self._print_loader_include(p)
         for top in self.b.top_level_types(package):
             p.print("#include <$header$>", header=self.b.full_header(top))
         for header in self._external_headers(package):
@@ -56,11 +56,9 @@ class UnitEmitter:
         if foreign:
             p.blank()
             for symbol in foreign:
-                p.print("extern const Lumo::TypeInfo $symbol$;", symbol=symbol)
+                p.print("extern $const$Lumo::TypeInfo $symbol$;", symbol=symbol, const=self.b.record_const)
         p.blank()
-        p.print("""namespace $namespace$::Detail {
-bool AlwaysSet(const Lumo::Any* object, int index);
-}  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace)
+        self._print_detail_declarations(p)
         p.blank()
         self._print_exported(p, package)
         slots = package.slot_order()
@@ -68,15 +66,14 @@ bool AlwaysSet(const Lumo::Any* object, int index);
         p.print("""namespace {
 
 constexpr const char kUnit[] = $unit$;
-const Lumo::Type* sTypes[$slots$] = {};
-Lumo::TypeInfoLoader* sLoader = nullptr;
+const Lumo::Type* sTypes[$slots$] = {};$loader$
 
 [[maybe_unused]] const Lumo::PropInfo kNoProps[] = {
     {nullptr, nullptr, nullptr, nullptr, $terminator$, nullptr}};
 [[maybe_unused]] const Lumo::ParamInfo kNoParams[] = {{nullptr, nullptr, nullptr, $terminator$, nullptr}};
 [[maybe_unused]] const Lumo::TypeInfo* const kNoFaults[] = {nullptr};
 [[maybe_unused]] const Lumo::MethodInfo kNoMethods[] = {{}};""", unit=names.c_string(package.unit),
-                slots=max(len(slots), 1), terminator=TERMINATOR_FLAGS)
+                slots=max(len(slots), 1), terminator=TERMINATOR_FLAGS, loader=self._loader_variable())
         for decl in package.data_types():
             p.blank()
             self.data.print_records(p, decl, records)
@@ -89,19 +86,33 @@ Lumo::TypeInfoLoader* sLoader = nullptr;
         if self._holds_versions(package):
             p.blank()
             self._print_versions(p)
-        p.blank()
-        self._print_complete_records(p, records)
-        p.blank()
-        self._print_load_types(p, package, slots)
-        p.blank()
+        self._print_loading(p, package, records, slots)
         p.print("}  // namespace")
         p.blank()
         self._print_type_accessors(p, slots)
         p.blank()
         self._print_instantiations(p, package)
-        p.blank()
         self._print_register(p, package)
         return p.text()
+
+    # ----- what a type library's unit has and the runtime's has not ------------
+    def _print_loader_include(self, p):
+        p.print("#include <Lumo/TypeInfoLoader.h>")
+
+    def _loader_variable(self):
+        return "\nLumo::TypeInfoLoader* sLoader = nullptr;"
+
+    def _print_detail_declarations(self, p):
+        p.print("""namespace $namespace$::Detail {
+bool AlwaysSet(const Lumo::Any* object, int index);
+}  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace)
+
+    def _print_loading(self, p, package, records, slots):
+        p.blank()
+        self._print_complete_records(p, records)
+        p.blank()
+        self._print_load_types(p, package, slots)
+        p.blank()
 
     # ----- what the unit refers to ---------------------------------------------
     def _external_headers(self, package):
@@ -146,8 +157,8 @@ Lumo::TypeInfoLoader* sLoader = nullptr;
     # ----- the exported records ------------------------------------------------
     def _print_exported(self, p, package):
         for decl in package.slot_order():
-            p.print("const Lumo::TypeInfo $symbol$ = {$kind$, $name$, $wsdl$, $since$};",
-                    symbol=names.record_symbol(decl.name), kind=decl.kind_code, name=c_string_or_null(decl.name),
+            p.print("$const$Lumo::TypeInfo $symbol$ = {$kind$, $name$, $wsdl$, $since$};",
+                    const=self.b.record_const, symbol=names.record_symbol(decl.name), kind=decl.kind_code, name=c_string_or_null(decl.name),
                     wsdl=c_string_or_null(decl.wsdl), since=c_string_or_null(decl.since))
         for decl in package.managed():
             p.print("Lumo::ManagedMethod* $symbol$[$count$] = {};", symbol=names.method_objects_symbol(decl.name),
@@ -235,6 +246,7 @@ template class Lumo::Primitive<$class_name$>;""", class_name=self.b.cpp_class(de
 
     def _print_register(self, p, package):
         versions = "&kVersions" if self._holds_versions(package) else "nullptr"
+        p.blank()
         p.print("""namespace $namespace$::Detail {
 
 void Register$package$() {
@@ -244,3 +256,59 @@ void Register$package$() {
 
 }  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace, package=names.joined(package.name),
                 library=c_string_or_null(self.b.lib.name), versions=versions)
+
+
+class RuntimeUnitEmitter(UnitEmitter):
+    """The description unit of a package of the runtime's own library.
+
+    The records and record accessor functions are those of any type library;
+    what differs is around them: the runtime creates its own types when they are
+    first needed, before any loader runs, so the unit has no loader and no
+    registration. It hands the runtime a function that creates the package's
+    types, and its type accessors ask the runtime to create them first.
+    """
+
+    def _print_loader_include(self, p):
+        pass
+
+    def _loader_variable(self):
+        return ""
+
+    def _print_detail_declarations(self, p):
+        p.print("""namespace $namespace$::Detail {
+bool AlwaysSet(const Lumo::Any* object, int index);
+// The runtime's own: creates its types once, whoever asks first.
+void EnsureRuntimeTypes();
+Lumo::DataObjectType* CreateDataObjectTypeNoEnsure(const Lumo::DataTypeInfo* info);
+}  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace)
+
+    def _print_loading(self, p, package, records, slots):
+        p.blank()
+
+    def _print_type_accessors(self, p, slots):
+        p.print("namespace Lumo {")
+        for slot, decl in enumerate(slots):
+            type_class, accessor = _TYPE_ACCESSORS[decl.kind]
+            p.blank()
+            p.print("""template <>
+$type_class$* $accessor$<$class_name$>() {
+  $namespace$::Detail::EnsureRuntimeTypes();
+  return static_cast<$type_class$*>(const_cast<Type*>(sTypes[$slot$]));
+}""", type_class=type_class, accessor=accessor, class_name=self.b.cpp_class(decl), slot=slot,
+                    namespace=self.b.lib.namespace)
+        p.blank()
+        p.print("}  // namespace Lumo")
+
+    def _print_register(self, p, package):
+        p.blank()
+        p.print("""namespace $namespace$::Detail {
+
+// Creates the package's types; EnsureRuntimeTypes calls it once, in package order.
+void Create$package$Types() {""", namespace=self.b.lib.namespace, package=names.joined(package.name))
+        with p.indented():
+            for slot, decl in enumerate(package.slot_order()):
+                p.print("sTypes[$slot$] = CreateDataObjectTypeNoEnsure(&k$symbol$Data);", slot=slot,
+                        symbol=names.joined(decl.name))
+        p.print("""}
+
+}  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace)

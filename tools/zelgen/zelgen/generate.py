@@ -4,7 +4,7 @@ from . import emit_registration
 from .binding import Binding, BindingError
 from .emit_classes import ClassesEmitter
 from .emit_headers import HeaderEmitter, HeaderError
-from .emit_unit import UnitEmitter
+from .emit_unit import RuntimeUnitEmitter, UnitEmitter
 
 
 def _source_name(package):
@@ -61,23 +61,43 @@ def check_include_cycles(binding, headers):
         visit(node, [])
 
 
+def check_runtime(library):
+    """The runtime's own library holds data objects and faults only: its
+    enumerations and managed types (if it had any) are created otherwise."""
+    for package in library.packages:
+        for decl in package.types:
+            if decl.kind not in ("data", "fault"):
+                raise BindingError("%s:%d: the runtime's library holds data objects and faults only, not %s"
+                                   % (decl.file, decl.line, decl.name))
+
+
 def generate(library, header_prefix="Olyx"):
     binding = Binding(library, header_prefix)
     headers = HeaderEmitter(binding)
     check_include_cycles(binding, headers)
-    units = UnitEmitter(binding, external_array_instantiations(binding))
+    if library.runtime:
+        check_runtime(library)
+        # The runtime instantiates the arrays of its primitives itself.
+        units = RuntimeUnitEmitter(binding, {})
+    else:
+        units = UnitEmitter(binding, external_array_instantiations(binding))
     classes = ClassesEmitter(binding)
     root = binding.tree_root
     files = {}
     for package in library.packages:
         source = _source_name(package)
         for top in binding.top_level_types(package):
+            if not binding.writes_class(top):
+                continue
             files["%s/%s" % (root, binding.decl_header(top))] = headers.emit_decl(top, source)
             files["%s/%s" % (root, binding.full_header(top))] = headers.emit_full(top, source)
         unit_dir = package.unit.replace("\\", "/").rsplit("/", 1)[0]
         files["%s/typeinfo.cpp" % unit_dir] = units.emit(package, source)
-        files["%s/classes.cpp" % unit_dir] = classes.emit(package, source)
-    files["%s/%s/registration.cpp" % (root, library.name)] = emit_registration.emit(library)
+        # No classes unit for a package whose classes are all written by hand.
+        if not package.types or any(binding.writes_class(decl) for decl in package.types):
+            files["%s/classes.cpp" % unit_dir] = classes.emit(package, source)
+    if not library.runtime:
+        files["%s/%s/registration.cpp" % (root, library.name)] = emit_registration.emit(library)
     return files
 
 

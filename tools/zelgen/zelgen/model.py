@@ -69,6 +69,8 @@ class Property:
     annotation: Optional[str] = None
     privilege: Optional[str] = None
     extra_flags: int = 0
+    # The getter a hand-written class names otherwise than the kind's rule.
+    getter: Optional[str] = None
     file: str = ""
     line: int = 0
     owner: Optional["TypeDecl"] = field(default=None, repr=False, compare=False)
@@ -147,9 +149,11 @@ class TypeDecl:
     file: str = ""
     line: int = 0
     external: bool = False
-    cpp_class: Optional[str] = None  # external types only
+    # External types, and own types whose class is written by hand (only
+    # their records are generated): the class and its header.
+    cpp_class: Optional[str] = None
     record: Optional[str] = None  # external types only
-    header: Optional[str] = None  # external types only
+    header: Optional[str] = None
     # Resolved by linking: the type this one is nested in, the types nested in
     # this one (declaration order), and the declaration of the base.
     enclosing: Optional["TypeDecl"] = field(default=None, repr=False, compare=False)
@@ -233,6 +237,10 @@ class Library:
     externals: Dict[str, TypeDecl] = field(default_factory=dict)
     types: Dict[str, TypeDecl] = field(default_factory=dict)  # own types, package order
     file: str = ""
+    # The runtime's own library: its records live beside the runtime's other
+    # records (no stores at load), its types are created by the runtime itself
+    # (no loader), and it has no version registry of its own.
+    runtime: bool = False
     # Source lines of the library-level statements, for messages: keyed by
     # keyword ('library', 'packages', ...), 'relation:<i>', 'external-version:<name>'.
     lines: Dict[str, int] = field(default_factory=dict, repr=False, compare=False)

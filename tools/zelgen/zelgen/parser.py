@@ -226,7 +226,7 @@ class _Versions:
 # ---------------------------------------------------------------------------
 # library.zel
 
-_SINGLE = ("library", "namespace", "unit-root", "dependencies", "designated")
+_SINGLE = ("library", "namespace", "unit-root", "dependencies", "designated", "runtime")
 _LIBRARY_KEYWORDS = _SINGLE + ("version", "relation", "external-version", "packages", "external")
 
 
@@ -253,6 +253,9 @@ def parse_library_file(path) -> Library:
         elif kw == "namespace":
             _arity(ln, 1, 1, "namespace <C++ namespace>")
             lib.namespace = _name(ln, ln.words[1], "namespace")
+        elif kw == "runtime":
+            _arity(ln, 0, 0, "runtime")
+            lib.runtime = True
         elif kw == "unit-root":
             _arity(ln, 1, 1, "unit-root <path>")
             lib.unit_root = ln.words[1]
@@ -310,7 +313,10 @@ def parse_library_file(path) -> Library:
 # <package>.zel
 
 _TYPE_ATTRS = ("wsdl", "since")
-_PROP_ATTRS = ("since", "annotation", "privilege", "flags")
+# A type whose class is written by hand names it and its header; only its
+# records are generated.
+_HAND_WRITTEN_ATTRS = ("class", "header")
+_PROP_ATTRS = ("since", "annotation", "privilege", "flags", "getter")
 _METHOD_ATTRS = ("wsdl", "privilege", "since", "flags")
 
 _KIND_WORDS = {"data": "data object", "fault": "fault", "enum": "enumeration", "managed": "managed object"}
@@ -438,13 +444,16 @@ def _parse_type(ln: Line, versions: _Versions) -> TypeDecl:
         if len(ln.words) != 4 or ln.words[2] != ":":
             raise ln.error("malformed %s line, expected: %s" % (kind, usage))
         base = _dotted(ln, ln.words[3], "base type")
-    _check_attrs(ln, _TYPE_ATTRS, _TYPE_ATTRS)
+    _check_attrs(ln, _TYPE_ATTRS + _HAND_WRITTEN_ATTRS, _TYPE_ATTRS)
     name = _dotted(ln, ln.words[1], "type")
     wsdl = ln.attrs["wsdl"]
     if not wsdl:
         raise ln.error("empty wsdl name")
+    given = [key for key in _HAND_WRITTEN_ATTRS if ln.attrs.get(key)]
+    if given and len(given) != len(_HAND_WRITTEN_ATTRS):
+        raise ln.error("a hand-written class needs both class= and header=")
     return TypeDecl(kind=kind, name=name, wsdl=wsdl, since=versions.full(ln, ln.attrs["since"]), base=base,
-                    file=ln.file, line=ln.line)
+                    file=ln.file, line=ln.line, cpp_class=ln.attrs.get("class"), header=ln.attrs.get("header"))
 
 
 def _parse_prop(ln: Line, owner: TypeDecl, versions: _Versions) -> Property:
@@ -458,8 +467,11 @@ def _parse_prop(ln: Line, owner: TypeDecl, versions: _Versions) -> Property:
     privilege = ln.attrs.get("privilege")
     if privilege == "":
         raise ln.error("empty privilege")
+    getter = ln.attrs.get("getter")
+    if getter is not None and not _NAME_RE.match(getter):
+        raise ln.error("bad getter name %r" % getter)
     return Property(name=name, type=tref, since=since, annotation=ln.attrs.get("annotation"),
-                    privilege=privilege, extra_flags=extra, file=ln.file, line=ln.line)
+                    privilege=privilege, extra_flags=extra, getter=getter, file=ln.file, line=ln.line)
 
 
 def _parse_method(ln: Line, versions: _Versions) -> Method:

@@ -23,14 +23,14 @@ class UnitRecords:
     def type_pointer(self, type_name, field):
         """`&gRecord` for a record of this library; null plus a pending store for
         a record of another library (its address is known at load time only)."""
-        if self.b.is_external_record(type_name):
+        if self.b.completed_at_load(type_name):
             self.stores.append((field, self.b.record(type_name)))
             return "nullptr"
         return "&" + self.b.record(type_name)
 
     def constness(self, type_names):
         """`const ` unless a pointer to another library's record is stored later."""
-        return "" if any(self.b.is_external_record(name) for name in type_names) else "const "
+        return "" if any(self.b.completed_at_load(name) for name in type_names) else "const "
 
     def print_property_list(self, p, decl, symbol):
         """The PropInfo rows of `decl` ending in the terminator row; returns the list's name."""

@@ -100,15 +100,20 @@ class _Checker:
             if v.task_type and (task is None or task.kind != "managed" or task.external):
                 self.error(f, v.line, "task type %s of version %s is not a managed object type of the library"
                            % (v.task_type, v.name))
-        if not lib.versions:
+        if lib.runtime:
+            # The runtime's types are of its base versions, listed as external
+            # versions of its own namespace; it has no version registry.
+            if lib.versions or lib.designated or lib.relations:
+                self.error(f, line.get("runtime", 0), "the runtime's library has no version registry")
+        elif not lib.versions:
             self.error(f, line.get("library", 0), "the version registry is empty")
-        if len(lib.designated) != 4:
+        if not lib.runtime and len(lib.designated) != 4:
             self.error(f, line.get("designated", line.get("library", 0)),
                        "designated names four versions, not %d" % len(lib.designated))
         for d in lib.designated:
             if d not in lib.version_names:
                 self.error(f, line.get("designated", 0), "designated version %s is not in the version registry" % d)
-        deps = tuple("%s.version." % d for d in lib.dependencies)
+        deps = tuple("%s.version." % d for d in lib.dependencies + ([lib.name] if lib.runtime else []))
         seen_rel = {}
         for i, (version, parent) in enumerate(lib.relations):
             ln = line.get("relation:%d" % i, 0)
@@ -133,8 +138,10 @@ class _Checker:
             elif not ev.startswith(deps):
                 self.error(f, ln, "external version %s is not a version of a dependency (%s)"
                            % (ev, ", ".join(lib.dependencies)))
+        # The runtime's library names its own hand-written roots as external types.
+        namespaces = lib.dependencies + ([lib.name] if lib.runtime else [])
         for ext in lib.externals.values():
-            if ext.name.split(".", 1)[0] not in lib.dependencies:
+            if ext.name.split(".", 1)[0] not in namespaces:
                 self.error(ext.file, ext.line, "external type %s is not of a dependency namespace (%s)"
                            % (ext.name, ", ".join(lib.dependencies)))
 
@@ -222,7 +229,9 @@ class _Checker:
             self.error(t.file, t.line, "unknown base type %s of %s" % (t.base, t.name))
             return
         want = _BASE_KIND[t.kind]
-        if base.kind != want:
+        # The runtime's root fault derives from its root data object.
+        root_fault = lib.runtime and t.kind == "fault" and base.kind == "data" and base.external
+        if base.kind != want and not root_fault:
             self.error(t.file, t.line, "base %s of %s %s is a %s; the base of a %s is a %s"
                        % (t.base, _KIND_WORDS[t.kind], t.name, _KIND_WORDS[base.kind],
                           _KIND_WORDS[t.kind], _KIND_WORDS[want]))
