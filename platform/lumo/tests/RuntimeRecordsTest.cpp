@@ -180,4 +180,11 @@ TEST(RuntimeRecordsDeathTest, AnIndexBeyondThePropertiesNamesTheSchemasUnit) {
                "NOT_REACHED lumo\\\\olyx\\\\fault\\\\typeinfo:[0-9]+\n");
 }
 
+TEST(RuntimeRecordsDeathTest, SwappingWithoutADestinationIsAnAssertionNotACrash) {
+  const Lumo::DataTypeInfo* info = Lumo::GetDoType<Lumo::MethodFault>()->GetInfo();
+  Kestrum::Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  EXPECT_DEATH(info->swapProperty(fault.Get(), 0, nullptr), "ASSERT lumo/MethodFault:[0-9]+\n");
+  EXPECT_DEATH(info->swapProperty(fault.Get(), 1, nullptr), "ASSERT lumo/MethodFault:[0-9]+\n");
+}
+
 }  // namespace
