@@ -224,7 +224,12 @@ class RuntimeLibraryTest(unittest.TestCase):
         cls.files = generate(load_library(RUNTIME), header_prefix="")
 
     def test_hand_written_classes_get_records_only(self):
-        self.assertEqual(sorted(self.files), ["lumo/olyx/fault/typeinfo.cpp", "lumo/olyx/typeinfo.cpp"])
+        # olyx.KeyAnyValue and olyx.MethodFault are written by hand; the
+        # olyx.fault classes are generated, in the runtime's namespace and folder.
+        self.assertEqual(sorted(self.files), [
+            "lumo/Lumo/Fault/InvalidArgument-decl.h", "lumo/Lumo/Fault/InvalidArgument.h",
+            "lumo/Lumo/Fault/NotSupported-decl.h", "lumo/Lumo/Fault/NotSupported.h",
+            "lumo/olyx/fault/classes.cpp", "lumo/olyx/fault/typeinfo.cpp", "lumo/olyx/typeinfo.cpp"])
         unit = self.files["lumo/olyx/typeinfo.cpp"]
         self.assertIn("#include <Lumo/KeyAnyValue.h>", unit)
         self.assertIn("static_cast<const Lumo::KeyAnyValue*>(object)", unit)
@@ -256,3 +261,17 @@ class RuntimeLibraryTest(unittest.TestCase):
         # The runtime instantiates the arrays of its primitives itself.
         self.assertNotIn("Lumo::Array<std::string>", unit)
         self.assertIn("template class Lumo::DataArray<Lumo::Fault::InvalidArgument>;", unit)
+
+    def test_generated_classes_stay_out_of_the_bindings_helpers_and_keep_hand_written_bases_to_themselves(self):
+        header = self.files["lumo/Lumo/Fault/InvalidArgument-decl.h"]
+        # The bindings' helpers include every runtime header, this one too.
+        self.assertNotIn("BindingSupport.h", header)
+        self.assertIn("#include <Lumo/MethodFault.h>", header)
+        self.assertIn("extern Lumo::TypeInfo gOlyxFaultInvalidArgumentTypeInfo;", header)
+        self.assertIn("namespace Lumo::Fault {", header)
+        self.assertIn("class InvalidArgument : public Lumo::MethodFault {", header)
+        # The value constructor takes the fault's own properties only: the
+        # hand-written base's are set through its own accessors.
+        self.assertIn("explicit Exception(const Kestrum::Optional<std::string>& invalidProperty);", header)
+        self.assertIn("class Exception : public Lumo::MethodFault::Exception {", header)
+        self.assertIn("#include <Lumo/BindingSupport.h>", self.files["lumo/olyx/fault/classes.cpp"])

@@ -55,7 +55,23 @@ class Binding:
         decl = self.decl(decl_or_name) if isinstance(decl_or_name, str) else decl_or_name
         if decl.cpp_class:
             return decl.cpp_class
-        return names.cpp_qualified(decl.name)
+        return self.qualified(decl.name)
+
+    def _scope_names(self, wire_name):
+        """The C++ names of a wire name's components: the library's own first
+        component is the library's namespace (`olyx` is `Lumo` in the runtime's
+        library), the others capitalised."""
+        parts = [names.cap(c) for c in names.components(wire_name)]
+        if names.components(wire_name)[0] == self.lib.name:
+            parts[0] = self.lib.namespace
+        return parts
+
+    def qualified(self, wire_name):
+        """`zel.profile.CapabilityBasedProfile` -> `Zel::Profile::CapabilityBasedProfile`."""
+        return "::".join(self._scope_names(wire_name))
+
+    def package_namespace(self, package_name):
+        return self.qualified(package_name)
 
     def record(self, type_name, moref=False):
         """The record symbol a PropInfo/ParamInfo names for a type reference."""
@@ -97,7 +113,7 @@ class Binding:
 
     def header_dir(self, package_name):
         """`zel.profile.provider` -> `Olyx/Zel/Profile/Provider`."""
-        path = names.header_path(package_name)
+        path = "/".join(self._scope_names(package_name))
         return self.header_prefix + "/" + path if self.header_prefix else path
 
     def decl_header(self, decl):
@@ -163,7 +179,8 @@ class Binding:
     def all_props(self, decl):
         """Inherited properties first (root downwards), then the type's own."""
         chain = []
-        while decl is not None and self.is_own(decl):
+        # A hand-written base class keeps its properties to itself.
+        while decl is not None and self.writes_class(decl):
             chain.append(decl)
             decl = self.base_decl(decl)
         props = []
@@ -188,4 +205,4 @@ class Binding:
         """C++ scope that declares `decl`: its enclosing class or its package namespace."""
         if decl.enclosing is not None:
             return self.cpp_class(decl.enclosing)
-        return names.package_namespace(self.package_of(decl))
+        return self.package_namespace(self.package_of(decl))

@@ -23,6 +23,9 @@ class ClassesEmitter:
 #include <utility>
 #include <vector>
 """, source=source)
+        if self.b.lib.runtime:
+            # The runtime's headers leave the bindings' shared helpers out.
+            p.print("#include <Lumo/BindingSupport.h>")
         for top in self.b.top_level_types(package):
             p.print("#include <$header$>", header=self.b.full_header(top))
         for decl in package.types:

@@ -70,6 +70,15 @@ class HeaderEmitter:
                     forwards.append(held)
         return includes, forwards
 
+    def support_headers(self):
+        """What every declaration header includes: the bindings' shared helpers;
+        in the runtime's own library, which those helpers include, the runtime's
+        headers the classes use."""
+        if self.b.lib.runtime:
+            return ["Kestrum/Optional.h", "Kestrum/Panic.h", "Kestrum/Ref.h", "Lumo/DataArray.h", "Lumo/Type.h",
+                    "Lumo/Validate.h"]
+        return ["Lumo/BindingSupport.h"]
+
     def full_includes(self, top):
         group = self.group(top)
         includes = [self.b.decl_header(top)]
@@ -95,8 +104,9 @@ class HeaderEmitter:
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <Lumo/BindingSupport.h>""", source=source)
+""", source=source)
+        for header in self.support_headers():
+            p.print("#include <$header$>", header=header)
         includes, forwards = self.decl_includes(top)
         for header in includes:
             p.print("#include <$header$>", header=header)
@@ -113,11 +123,12 @@ class HeaderEmitter:
                 p.print("}  // namespace $namespace$", namespace=namespace)
         p.blank()
         for decl in group:
-            p.print("extern const Lumo::TypeInfo $symbol$;", symbol=names.record_symbol(decl.name))
+            p.print("extern $const$Lumo::TypeInfo $symbol$;", symbol=names.record_symbol(decl.name),
+                    const=self.b.record_const)
             if decl.kind == "managed":
                 p.print("extern Lumo::ManagedMethod* $symbol$[$count$];",
                         symbol=names.method_objects_symbol(decl.name), count=len(decl.methods) + len(decl.props) + 1)
-        namespace = names.package_namespace(self.b.package_of(top))
+        namespace = self.b.package_namespace(self.b.package_of(top))
         p.blank()
         p.print("namespace $namespace$ {", namespace=namespace)
         p.blank()
