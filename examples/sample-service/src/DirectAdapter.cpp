@@ -1,4 +1,4 @@
-#include <ZelSample/CallContext.h>
+#include <Lumo/ServedCall.h>
 #include <ZelSample/DirectAdapter.h>
 
 namespace ZelSample {
@@ -10,13 +10,11 @@ DirectAdapter::~DirectAdapter() = default;
 void DirectAdapter::Invoke(Lumo::Stub* stub, Lumo::ManagedMethod* method,
                            std::vector<Kestrum::Ref<Lumo::Any>>& args,
                            Kestrum::Ref<Lumo::Any>& result) {
-  CallContext context;
-  context.sessionId = GetSessionId();
-  {
-    CallScope scope(context);
-    _service.Invoke(stub->_GetRef(), method, args, result);
-  }
-  if (context.sessionChanged) SetSessionId(context.sessionId);
+  Lumo::ServedCall call;
+  call.keepsSessions = true;
+  call.sessionId = GetSessionId();
+  _service.Invoke(call, stub->_GetRef(), method, args, result);
+  if (call.sessionChanged) SetSessionId(call.sessionId);
 }
 
 std::string DirectAdapter::GetSessionId() const {

@@ -2,9 +2,9 @@
 // and the replication manager.
 #include <Hox/Vm/Replication/ReplicationGroupId.h>
 #include <Lumo/Fault/NotSupported.h>
+#include <Lumo/ServedCall.h>
 #include <Olyx/Zel/Provider/AtomFeedQsProviderType.h>
 #include <Olyx/Zel/Replication/QueryReplicationGroupResult.h>
-#include <ZelSample/CallContext.h>
 #include <ZelSample/Token.h>
 
 #include "Managers.h"
@@ -70,32 +70,29 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   if (!VerifyDelegatedToken(delegatedTokenXml, *_trusted, TokenClockNow(), token, reason)) {
     Faults::InvalidLogin("the delegated token was refused: " + reason);
   }
-  CallContext* context = CallScope::Current();
-  if (context == nullptr) {
+  Lumo::ServedCall* call = Lumo::CurrentCall();
+  if (call == nullptr || !call->keepsSessions) {
     Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
     fault->SetMsg("a login needs a transport that keeps sessions");
     fault->Throw();
   }
-  if (!context->sessionId.empty()) {
-    _sessions.Close(context->sessionId);
-    _quotas.Forget(context->sessionId);
-    context->sessionId.clear();
-    context->sessionChanged = true;
+  if (!call->sessionId.empty()) {
+    _sessions.Close(call->sessionId);
+    _quotas.Forget(call->sessionId);
+    call->ReplaceSession(std::string());
   }
   std::string refusal;
   std::string id = _sessions.Open(token.subject, token.privileges, &refusal);
   if (id.empty()) Faults::InvalidLogin("the login was refused: " + refusal);
-  context->sessionId = id;
-  context->sessionChanged = true;
+  call->ReplaceSession(id);
 }
 
 void SessionManagerImpl::Logout() {
-  CallContext* context = CallScope::Current();
-  if (context == nullptr || context->sessionId.empty()) return;
-  _sessions.Close(context->sessionId);
-  _quotas.Forget(context->sessionId);
-  context->sessionId.clear();
-  context->sessionChanged = true;
+  Lumo::ServedCall* call = Lumo::CurrentCall();
+  if (call == nullptr || call->sessionId.empty()) return;
+  _sessions.Close(call->sessionId);
+  _quotas.Forget(call->sessionId);
+  call->ReplaceSession(std::string());
 }
 
 // ---- zel.capability.CapabilityMetadataManager --------------------------------------------

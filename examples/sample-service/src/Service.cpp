@@ -1,11 +1,9 @@
 #include <Lumo/Type.h>
 #include <Olyx/Zel/AboutInfo.h>
-#include <ZelSample/CallContext.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/Token.h>
 
 #include <cstring>
-#include <map>
 
 #include "Managers.h"
 #include "Store.h"
@@ -26,6 +24,19 @@ std::unique_ptr<Store> OpenStore(const ServiceSettings& settings) {
   return OpenSqliteStore(settings.dataFile);
 }
 
+// A direct call naming an object the service has not, or a method its
+// object does not have: an argument the service refuses.
+[[noreturn]] void RefuseDirectCall(Lumo::Refusal why, const Lumo::MoRef* target,
+                                   const Lumo::ManagedMethod& method,
+                                   const Lumo::ManagedObject* object) {
+  if (why == Lumo::Refusal::kWrongType && object != nullptr) {
+    Faults::InvalidArgument("method", std::string(object->_GetType()->GetName()) +
+                                          " has no method " + method.GetQualifiedName());
+  }
+  Faults::InvalidArgument(
+      "_this", "the service has no object " + target->GetTypeName() + ":" + target->GetId());
+}
+
 }  // namespace
 
 struct SampleService::State {
@@ -39,12 +50,9 @@ struct SampleService::State {
   ErrorMode errorMode;
   ServiceCore core;
 
-  struct Entry {
-    Ref<Lumo::MoRef> ref;
-    Lumo::ManagedObject* object;
-    Ref<Kestrum::Object> owner;  // keeps the object alive
-  };
-  std::map<std::string, Entry> objects;  // by id; filled once, then only read
+  // Every object by id; made in the service's constructor, emptied in its
+  // destructor, so that the objects never outlive the state they use.
+  Ref<Lumo::ObjectRegistry> objects;
   Ref<Lumo::MoRef> serviceInstance;
 
   explicit State(ServiceSettings s)
@@ -55,11 +63,12 @@ struct SampleService::State {
         quotas(settings.quotas, settings.sessions.idleTimeout),
         core{inventory, catalogue, profiles, sessions, quotas, providers, errorMode} {}
 
+  // Registers a new object under the id of its reference; the registry
+  // keeps it.
   template <class T>
   T* Add(T* object) {
     Ref<T> held(object);
-    objects[object->_GetRef()->GetId()] =
-        Entry{Ref<Lumo::MoRef>(object->_GetRef()), object, Ref<Kestrum::Object>(object)};
+    objects->Register(object->_GetRef()->GetId(), object);
     return object;
   }
 };
@@ -69,6 +78,10 @@ SampleService::SampleService(ServiceSettings settings)
   State& s = *_state;
   if (s.settings.instanceUuid.empty()) s.settings.instanceUuid = RandomUuid();
   if (!s.settings.trustedIssuers) s.settings.trustedIssuers = DemoTrustedIssuers();
+  s.objects =
+      new Lumo::ObjectRegistry([this](const Lumo::ManagedMethod& method, Lumo::ServedCall& call) {
+        BeforeCall(method, call);
+      });
 
   auto* sessionManager = s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions,
                                                       s.quotas, s.settings.trustedIssuers));
@@ -105,37 +118,25 @@ SampleService::SampleService(ServiceSettings settings)
   s.serviceInstance = instance->_GetRef();
 }
 
-SampleService::~SampleService() = default;
+SampleService::~SampleService() { _state->objects->Clear(); }
 
 Ref<Lumo::MoRef> SampleService::GetServiceInstanceRef() const {
   return Ref<Lumo::MoRef>(_state->serviceInstance->_Clone());
 }
 
-std::vector<SampleService::ServedObject> SampleService::GetObjects() const {
-  std::vector<ServedObject> all;
-  for (const auto& [id, entry] : _state->objects) all.push_back({entry.ref, entry.object});
-  return all;
-}
+Lumo::ObjectRegistry* SampleService::GetObjects() const { return _state->objects.Get(); }
 
-Lumo::ManagedObject* SampleService::Find(const Lumo::MoRef& ref) const {
-  auto it = _state->objects.find(ref.GetId());
-  if (it == _state->objects.end()) return nullptr;
-  Lumo::Type* named = Lumo::FindTypeByName(ref.GetTypeName());
-  if (named == nullptr || !it->second.object->_GetType()->IsA(named)) return nullptr;
-  return it->second.object;
-}
-
-void SampleService::Authorize(const Lumo::ManagedMethod& method) const {
+void SampleService::Authorize(const Lumo::ManagedMethod& method,
+                              const Lumo::ServedCall& call) const {
   const char* privilege = method.GetPrivilege();
   if (privilege != nullptr && std::strcmp(privilege, kPrivilegeAnonymous) == 0) return;
   const std::string needed = privilege != nullptr ? privilege : "(unnamed)";
   const std::string what = method.GetQualifiedName() + " requires the privilege " + needed;
-  CallContext* context = CallScope::Current();
-  if (context == nullptr || context->sessionId.empty()) {
+  if (call.sessionId.empty()) {
     Faults::NotAuthorized("Permission denied: " + what +
                           ", and the call carries no session: log in first");
   }
-  std::optional<SessionInfo> session = _state->sessions.Find(context->sessionId);
+  std::optional<SessionInfo> session = _state->sessions.Find(call.sessionId);
   if (!session) {
     Faults::NotAuthorized("Permission denied: " + what +
                           ", and the call's session has ended or expired: log in again");
@@ -146,25 +147,16 @@ void SampleService::Authorize(const Lumo::ManagedMethod& method) const {
   }
 }
 
-void SampleService::Invoke(Lumo::MoRef* target, Lumo::ManagedMethod* method,
+void SampleService::Invoke(Lumo::ServedCall& call, Lumo::MoRef* target, Lumo::ManagedMethod* method,
                            std::vector<Ref<Lumo::Any>>& args, Ref<Lumo::Any>& result) {
   if (target == nullptr) Faults::InvalidArgument("_this", "the call names no object");
   if (method == nullptr) Faults::InvalidArgument("method", "the call names no method");
-  Lumo::ManagedObject* object = Find(*target);
-  if (object == nullptr) {
-    Faults::InvalidArgument(
-        "_this", "the service has no object " + target->GetTypeName() + ":" + target->GetId());
-  }
-  if (!object->_GetType()->IsA(method->GetOwner())) {
-    Faults::InvalidArgument("method", std::string(object->_GetType()->GetName()) +
-                                          " has no method " + method->GetQualifiedName());
-  }
-  BeforeCall(*method);
-  method->GetOwner()->GetInfo()->invokeByIndex(object, method->GetIndex(), args, result);
+  _state->objects->Invoke(call, target, *method, args, result, RefuseDirectCall);
 }
 
-void SampleService::BeforeCall(const Lumo::ManagedMethod& method) const {
-  Authorize(method);
+void SampleService::BeforeCall(const Lumo::ManagedMethod& method,
+                               const Lumo::ServedCall& call) const {
+  Authorize(method, call);
   _state->errorMode.Check(method);
 }
 

@@ -1,10 +1,10 @@
 // Helpers shared by the managers: entities, hubs, commits, compliance.
+#include <Lumo/ServedCall.h>
 #include <Olyx/Zel/Capability/CapabilityInstance.h>
 #include <Olyx/Zel/Compliance/OperationalStatus.h>
 #include <Olyx/Zel/Fault/LegacyHubsNotSupported.h>
 #include <Olyx/Zel/Fault/NonExistentHubs.h>
 #include <Olyx/Zel/Fault/NotFound.h>
-#include <ZelSample/CallContext.h>
 
 #include "Managers.h"
 #include "Matching.h"
@@ -51,16 +51,15 @@ void CheckEntities(const Lumo::DataArray<Zel::ServerObjectRef>* entities, const 
 }
 
 std::string CurrentUser(SessionTable& sessions) {
-  CallContext* context = CallScope::Current();
-  if (context != nullptr) {
-    if (auto session = sessions.Find(context->sessionId)) return session->user;
+  if (const Lumo::ServedCall* call = Lumo::CurrentCall()) {
+    if (auto session = sessions.Find(call->sessionId)) return session->user;
   }
   return "anonymous";
 }
 
 std::string CurrentSession() {
-  CallContext* context = CallScope::Current();
-  return context != nullptr ? context->sessionId : std::string();
+  const Lumo::ServedCall* call = Lumo::CurrentCall();
+  return call != nullptr ? call->sessionId : std::string();
 }
 
 std::string Indexed(const std::string& path, int index) {

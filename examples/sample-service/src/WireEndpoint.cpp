@@ -1,5 +1,4 @@
 #include <Lumo/Wire/WireFormatFault.h>
-#include <ZelSample/CallContext.h>
 #include <ZelSample/WireEndpoint.h>
 
 namespace ZelSample {
@@ -49,33 +48,20 @@ std::string FindCookie(const std::string& cookieHeader, const std::string& name)
 // ---- WireEndpoint ---------------------------------------------------------------------
 
 WireEndpoint::WireEndpoint(SampleService& service, const Lumo::Wire::DispatcherSettings& settings)
-    : _service(service), _registry(new Lumo::Wire::ObjectRegistry) {
-  for (const SampleService::ServedObject& served : service.GetObjects()) {
-    _registry->Register(served.ref->GetId(), served.object);
-  }
-  Lumo::Wire::DispatcherSettings withCheck = settings;
-  withCheck.beforeInvoke = [this, next = settings.beforeInvoke](const Lumo::ManagedMethod& method,
-                                                                const Lumo::Wire::CallInfo& call) {
-    _service.BeforeCall(method);
-    if (next) next(method, call);
-  };
-  _dispatcher = new Lumo::Wire::Dispatcher(_registry.Get(), withCheck);
-}
+    : _service(service), _dispatcher(new Lumo::Wire::Dispatcher(service.GetObjects(), settings)) {}
 
 WireEndpoint::~WireEndpoint() = default;
 
 void WireEndpoint::Handle(const Lumo::Wire::TransportRequest& request,
                           Lumo::Wire::TransportResponse& response) {
-  CallContext context;
+  Lumo::Wire::CallInfo call;
+  call.keepsSessions = true;
   if (const std::string* cookies = Lumo::Wire::FindHeader(request.headers, "Cookie")) {
-    context.sessionId = FindCookie(*cookies, kSessionCookie);
+    call.sessionId = FindCookie(*cookies, kSessionCookie);
   }
-  {
-    CallScope scope(context);
-    _dispatcher->Handle(request, response);
-  }
-  if (context.sessionChanged) {
-    response.headers.emplace_back("Set-Cookie", SetCookieValue(context.sessionId));
+  _dispatcher->Handle(request, response, call);
+  if (call.sessionChanged) {
+    response.headers.emplace_back("Set-Cookie", SetCookieValue(call.sessionId));
   }
 }
 

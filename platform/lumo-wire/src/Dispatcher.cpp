@@ -10,61 +10,22 @@
 namespace Lumo {
 namespace Wire {
 
-// ---- ObjectRegistry ------------------------------------------------------------------
-
-ObjectRegistry::ObjectRegistry() = default;
-ObjectRegistry::~ObjectRegistry() = default;
-
-Kestrum::Ref<MoRef> ObjectRegistry::Register(const std::string& id, ManagedObject* object) {
-  if (!object) ThrowWireFault(Reason::kNotSet, id, "no object to register");
-  Kestrum::Ref<MoRef> ref(new MoRef(object->_GetType()->GetName(), id));
-  std::unique_lock<std::shared_mutex> lock(_mutex);
-  _objects[id] = object;
-  return ref;
-}
-
-bool ObjectRegistry::Unregister(const std::string& id) {
-  Kestrum::Ref<ManagedObject> removed;
-  {
-    std::unique_lock<std::shared_mutex> lock(_mutex);
-    auto it = _objects.find(id);
-    if (it == _objects.end()) return false;
-    removed = it->second;
-    _objects.erase(it);
-  }
-  return true;  // the object is released outside the lock
-}
-
-Kestrum::Ref<ManagedObject> ObjectRegistry::Find(const MoRef* ref) const {
-  if (!ref) return Kestrum::Ref<ManagedObject>();
-  Kestrum::Ref<ManagedObject> object;
-  {
-    std::shared_lock<std::shared_mutex> lock(_mutex);
-    auto it = _objects.find(ref->GetId());
-    if (it == _objects.end()) return object;
-    object = it->second;
-  }
-  Type* named = FindTypeByName(ref->GetTypeName());
-  if (!named || !object->_GetType()->IsA(named)) return Kestrum::Ref<ManagedObject>();
-  return object;
-}
-
 // ---- Dispatcher --------------------------------------------------------------------------
 
 namespace {
 
-thread_local const CallInfo* tCurrentCall = nullptr;
-
-class CallScope {
- public:
-  explicit CallScope(const CallInfo* call) : _previous(tCurrentCall) { tCurrentCall = call; }
-  ~CallScope() { tCurrentCall = _previous; }
-  CallScope(const CallScope&) = delete;
-  CallScope& operator=(const CallScope&) = delete;
-
- private:
-  const CallInfo* _previous;
-};
+// A request naming an object the registry cannot call: the caller's fault,
+// on the request's _this.
+[[noreturn]] void RefuseRequest(Refusal why, const MoRef* target, const ManagedMethod& method,
+                                const ManagedObject*) {
+  if (why == Refusal::kWrongType) {
+    ThrowWireFault(Reason::kWrongType, "_this",
+                   "the object does not implement " + std::string(method.GetOwner()->GetName()));
+  }
+  ThrowWireFault(
+      Reason::kUnknownObject, "_this",
+      target ? "no " + target->GetTypeName() + " '" + target->GetId() + "'" : "no object named");
+}
 
 // The last resort when not even a fault could be written.
 constexpr const char* kBareFault =
@@ -94,7 +55,9 @@ Dispatcher::Dispatcher(ObjectRegistry* registry, const Settings& settings)
 
 Dispatcher::~Dispatcher() = default;
 
-const CallInfo* Dispatcher::CurrentCall() { return tCurrentCall; }
+const CallInfo* Dispatcher::CurrentCall() {
+  return dynamic_cast<const CallInfo*>(Lumo::CurrentCall());
+}
 
 const Codec& Dispatcher::CodecFor(const std::string& action) {
   constexpr std::string_view kPrefix = "urn:";
@@ -141,6 +104,12 @@ void Dispatcher::WriteFault(const Codec& codec, const MethodFault* fault, FaultC
 }
 
 void Dispatcher::Handle(const TransportRequest& request, TransportResponse& response) {
+  CallInfo call;
+  Handle(request, response, call);
+}
+
+void Dispatcher::Handle(const TransportRequest& request, TransportResponse& response,
+                        CallInfo& info) {
   response.status = 0;
   response.body.clear();
   const Codec* codec = _anyVersion.get();
@@ -173,25 +142,15 @@ void Dispatcher::Handle(const TransportRequest& request, TransportResponse& resp
     codec = &CodecFor(request.action);
     DecodedRequest call = codec->DecodeRequest(request.body);
     method = call.method;
-    Kestrum::Ref<ManagedObject> object =
-        _registry ? _registry->Find(call.target.Get()) : Kestrum::Ref<ManagedObject>();
-    if (!object) {
-      ThrowWireFault(Reason::kUnknownObject, "_this",
-                     "no " + call.target->GetTypeName() + " '" + call.target->GetId() + "'");
-    }
-    if (!object->_GetType()->IsA(method->GetOwner())) {
-      ThrowWireFault(Reason::kWrongType, "_this",
-                     "the object does not implement " + std::string(method->GetOwner()->GetName()));
-    }
-    CallInfo info{&request, &codec->GetVersion(), &call.context};
+    info.request = &request;
+    info.version = &codec->GetVersion();
+    info.context = &call.context;
     Kestrum::Ref<Any> result;
+    // A refusal of the registry (unknown object, wrong type) is an invalid
+    // argument: the caller's fault, as are the arguments the service refuses.
     stage = Stage::kInvoking;
-    {
-      CallScope scope(&info);
-      if (_settings.beforeInvoke) _settings.beforeInvoke(*method, info);
-      method->GetOwner()->GetInfo()->invokeByIndex(object.Get(), method->GetIndex(), call.args,
-                                                   result);
-    }
+    if (!_registry) RefuseRequest(Refusal::kNoObject, call.target.Get(), *method, nullptr);
+    _registry->Invoke(info, call.target.Get(), *method, call.args, result, RefuseRequest);
     stage = Stage::kAnswering;
     codec->EncodeResult(method, result.Get(), response.body);
     response.status = 200;

@@ -1,4 +1,5 @@
 #include <Lumo/ManagedMethod.h>
+#include <Lumo/ServedCall.h>
 #include <Lumo/Type.h>
 #include <Lumo/Wire/StubAdapters.h>
 
@@ -7,19 +8,31 @@ namespace Wire {
 
 // ---- LocalStubAdapter -------------------------------------------------------------------
 
+namespace {
+
+// A stub whose reference names no object the registry can call: the
+// caller's fault, on the method called.
+[[noreturn]] void RefuseLocalCall(Refusal why, const MoRef* ref, const ManagedMethod& method,
+                                  const ManagedObject*) {
+  if (why == Refusal::kWrongType) {
+    ThrowWireFault(Reason::kWrongType, method.GetQualifiedName(),
+                   "the object does not implement " + std::string(method.GetOwner()->GetName()));
+  }
+  ThrowWireFault(Reason::kUnknownObject, method.GetQualifiedName(),
+                 ref ? "no " + ref->GetTypeName() + " '" + ref->GetId() + "'" : "no reference");
+}
+
+}  // namespace
+
 LocalStubAdapter::LocalStubAdapter(ObjectRegistry* registry) : _registry(registry) {}
 LocalStubAdapter::~LocalStubAdapter() = default;
 
 void LocalStubAdapter::Invoke(Stub* stub, ManagedMethod* method,
                               std::vector<Kestrum::Ref<Any>>& args, Kestrum::Ref<Any>& result) {
   MoRef* ref = stub ? stub->_GetRef() : nullptr;
-  Kestrum::Ref<ManagedObject> object =
-      _registry ? _registry->Find(ref) : Kestrum::Ref<ManagedObject>();
-  if (!object) {
-    ThrowWireFault(Reason::kUnknownObject, method ? method->GetQualifiedName() : "",
-                   ref ? "no " + ref->GetTypeName() + " '" + ref->GetId() + "'" : "no reference");
-  }
-  method->GetOwner()->GetInfo()->invokeByIndex(object.Get(), method->GetIndex(), args, result);
+  if (!_registry) RefuseLocalCall(Refusal::kNoObject, ref, *method, nullptr);
+  ServedCall call;
+  _registry->Invoke(call, ref, *method, args, result, RefuseLocalCall);
 }
 
 // ---- WireStubAdapter --------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // A stub adapter that hands each call straight to a SampleService, without a
-// wire: the arguments the stub packed reach the service's entry (look-up,
-// privilege check, invokeByIndex) as they are. It keeps the session of its
-// client as a transport would keep a cookie. Meant for tests and for
+// wire: the arguments the stub packed reach the service's entry (its
+// registry's Invoke: look-up, privilege check, invokeByIndex) as they are.
+// It keeps the session of its client as a transport would keep a cookie. Meant for tests and for
 // in-process use; one adapter is one client.
 #pragma once
 

@@ -17,6 +17,8 @@
 #include <Lumo/ManagedMethod.h>
 #include <Lumo/ManagedObject.h>
 #include <Lumo/MoRef.h>
+#include <Lumo/ObjectRegistry.h>
+#include <Lumo/ServedCall.h>
 #include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
@@ -77,11 +79,6 @@ struct ServiceSettings {
 
 class SampleService {
  public:
-  struct ServedObject {
-    Kestrum::Ref<Lumo::MoRef> ref;
-    Lumo::ManagedObject* object;
-  };
-
   // Throws InventoryError for an inventory file it refuses and StoreError
   // (a std::runtime_error) for a data file it cannot use.
   explicit SampleService(ServiceSettings settings = {});
@@ -91,26 +88,28 @@ class SampleService {
 
   // The reference a client starts from: the service instance.
   Kestrum::Ref<Lumo::MoRef> GetServiceInstanceRef() const;
-  // Every object of the service with its reference, for a dispatcher's
-  // registry. The objects live as long as the service.
-  std::vector<ServedObject> GetObjects() const;
-  // The object a reference names; null when the service has none.
-  Lumo::ManagedObject* Find(const Lumo::MoRef& ref) const;
+  // The registry of every object of the service, through which every call
+  // reaches them (a dispatcher's, a direct adapter's): its before-invoke
+  // hook is BeforeCall. The objects are unregistered when the service ends.
+  Lumo::ObjectRegistry* GetObjects() const;
 
-  // Refuses the call, by throwing a fault exception, when the session of the
-  // current call (CallScope) may not call the method: a method whose
-  // privilege is "System.Anonymous" needs no session; every other needs a
-  // logged-in session that holds the method's privilege.
-  void Authorize(const Lumo::ManagedMethod& method) const;
-  // What runs at the entry of every call: Authorize, then the error mode
-  // (configureErrorMode) that may fail the method on purpose.
-  void BeforeCall(const Lumo::ManagedMethod& method) const;
+  // Refuses the call, by throwing a fault exception, when its session may
+  // not call the method: a method whose privilege is "System.Anonymous"
+  // needs no session; every other needs a logged-in session that holds the
+  // method's privilege.
+  void Authorize(const Lumo::ManagedMethod& method, const Lumo::ServedCall& call) const;
+  // What runs at the entry of every call, once its target is found:
+  // Authorize, then the error mode (configureErrorMode) that may fail the
+  // method on purpose.
+  void BeforeCall(const Lumo::ManagedMethod& method, const Lumo::ServedCall& call) const;
 
-  // The whole entry of a call made without a wire: look-up of the target,
-  // privilege check, invocation through the type record's invokeByIndex.
-  // Arguments and results are shared with the caller, never kept: the
-  // service stores copies and answers with copies.
-  void Invoke(Lumo::MoRef* target, Lumo::ManagedMethod* method,
+  // The entry of a call made without a wire: the registry's Invoke (look-up
+  // of the target, BeforeCall, invocation through the type record's
+  // invokeByIndex) with call current, refusing an unknown target or method
+  // with olyx.fault.InvalidArgument. Arguments and results are shared with
+  // the caller, never kept: the service stores copies and answers with
+  // copies.
+  void Invoke(Lumo::ServedCall& call, Lumo::MoRef* target, Lumo::ManagedMethod* method,
               std::vector<Kestrum::Ref<Lumo::Any>>& args, Kestrum::Ref<Lumo::Any>& result);
 
   SessionTable& GetSessions();

@@ -1,6 +1,7 @@
-// The sample service on the wire: its objects in a registry, a dispatcher
-// whose beforeInvoke hook checks each method's privilege, and sessions
-// carried by a cookie. Transports (HTTP, in process) hand it requests.
+// The sample service on the wire: a dispatcher serving the service's own
+// registry of objects (whose before-invoke hook checks each method's
+// privilege), and sessions carried by a cookie. Transports (HTTP, in
+// process) hand it requests.
 #pragma once
 
 #include <Kestrum/Object.h>
@@ -40,7 +41,6 @@ class WireEndpoint : public Kestrum::ObjectImpl {
 
  private:
   SampleService& _service;
-  Kestrum::Ref<Lumo::Wire::ObjectRegistry> _registry;
   Kestrum::Ref<Lumo::Wire::Dispatcher> _dispatcher;
 };
 

@@ -1,49 +1,38 @@
-// The serving side: managed objects registered by id, and the dispatcher that
-// reads a request, calls the object through its type record's invokeByIndex
-// and writes the result or the fault.
+// The serving side on the wire: the dispatcher reads a request, hands the
+// call to the registry of served objects (Lumo::ObjectRegistry::Invoke: look-up,
+// type check, before-invoke hook, invokeByIndex) and writes the result or the
+// fault.
 #pragma once
 
 #include <Kestrum/Object.h>
 #include <Kestrum/Ref.h>
 #include <Lumo/ManagedObject.h>
 #include <Lumo/MoRef.h>
+#include <Lumo/ObjectRegistry.h>
+#include <Lumo/ServedCall.h>
 #include <Lumo/Wire/Codec.h>
 #include <Lumo/Wire/Options.h>
 #include <Lumo/Wire/Transport.h>
 
-#include <functional>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace Lumo {
 namespace Wire {
 
-class ObjectRegistry : public Kestrum::ObjectImpl {
- public:
-  ObjectRegistry();
+// The served objects and the one way calls reach them live in the runtime
+// (Lumo/ObjectRegistry.h): the dispatcher, the local stub adapter and a
+// service's own adapters share them.
+using ObjectRegistry = Lumo::ObjectRegistry;
 
-  // Registers object under id (replacing what was there) and returns the
-  // reference that names it: its type's wire name and id.
-  Kestrum::Ref<MoRef> Register(const std::string& id, ManagedObject* object);
-  // False when nothing was registered under id.
-  bool Unregister(const std::string& id);
-  // The object a reference names: registered under its id, of its type or a
-  // type derived from it. Null otherwise.
-  Kestrum::Ref<ManagedObject> Find(const MoRef* ref) const;
-
- protected:
-  ~ObjectRegistry() override;
-
- private:
-  mutable std::shared_mutex _mutex;
-  std::unordered_map<std::string, Kestrum::Ref<ManagedObject>> _objects;
-};
-
-// What an implementation may learn about the call it serves.
-struct CallInfo {
+// What an implementation may learn about the call it serves when the call
+// came through a dispatcher: the session its transport carries
+// (ServedCall's members) and what the dispatcher read.
+struct CallInfo : ServedCall {
   const TransportRequest* request = nullptr;
   // The API version of the call; empty for every version.
   const std::string* version = nullptr;
@@ -54,11 +43,6 @@ struct CallInfo {
 struct DispatcherSettings {
   Limits limits;
   bool lenient = false;
-  // Called on the serving thread once a request is read and its target
-  // found, before the invocation (CurrentCall() answers inside). A fault
-  // exception it throws is answered instead of invoking: the place for a
-  // service's privilege check.
-  std::function<void(const ManagedMethod& method, const CallInfo& call)> beforeInvoke;
 };
 
 class Dispatcher : public Kestrum::ObjectImpl {
@@ -77,9 +61,17 @@ class Dispatcher : public Kestrum::ObjectImpl {
   // other failures of the service and for a result that cannot be written,
   // VersionMismatch and MustUnderstand for envelope and header refusals.
   void Handle(const TransportRequest& request, TransportResponse& response);
+  // The same, for a transport that keeps sessions: call comes with the
+  // session of the request (sessionId, keepsSessions) and leaves with the
+  // session as the service left it (sessionChanged after a login or a
+  // logout). The dispatcher fills in request, version and context. The call
+  // goes through the registry's Invoke, whose before-invoke hook (a
+  // privilege check) runs once the target is found.
+  void Handle(const TransportRequest& request, TransportResponse& response, CallInfo& call);
 
   // On the thread running an implementation inside Handle: the call it
-  // serves. Null elsewhere.
+  // serves. Null elsewhere, and inside a call that did not come through a
+  // dispatcher (Lumo::CurrentCall() answers for every call).
   static const CallInfo* CurrentCall();
 
  protected:

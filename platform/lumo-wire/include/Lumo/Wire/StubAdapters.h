@@ -1,7 +1,8 @@
 // Stub adapters: where the calls of client stubs go.
 //
 // LocalStubAdapter calls the object registered under the stub's reference
-// straight through its type record's invokeByIndex: no serialisation.
+// through the registry's Invoke (look-up, type check, before-invoke hook,
+// invokeByIndex): no serialisation. Its calls carry no session.
 // WireStubAdapter writes each call as a request, sends it through a
 // Transport, and reads the response: the result, or the fault thrown as the
 // exception class of its own type.
@@ -29,8 +30,9 @@ class LocalStubAdapter : public StubAdapter {
  public:
   explicit LocalStubAdapter(ObjectRegistry* registry);
   // Throws a WireFormatFault (reason "unknownObject") when the stub's
-  // reference names no registered object; what the implementation throws
-  // passes unchanged.
+  // reference names no registered object, (reason "wrongType") when the
+  // object does not implement the method; what the registry's hook and the
+  // implementation throw passes unchanged.
   void Invoke(Stub* stub, ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
               Kestrum::Ref<Any>& result) override;
 
