@@ -1,6 +1,8 @@
 // The serving path every adapter shares (Lumo/ObjectRegistry.h): look-up,
 // type check, before-invoke hook, invokeByIndex, with the call current from
 // the hook to the end of the implementation, on real generated types.
+#include <Lumo/ObjectRegistry.h>
+#include <Lumo/ServedCall.h>
 #include <Olyx/Zel/Fault/NotFound.h>
 #include <Olyx/Zel/ServiceInstance.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>

@@ -14,11 +14,9 @@
 #include <Lumo/ManagedObject.h>
 #include <Lumo/MethodFault.h>
 #include <Lumo/MoRef.h>
-#include <Lumo/ObjectRegistry.h>
 #include <Lumo/Primitive.h>
 #include <Lumo/RuntimeTypeInfos.h>
 #include <Lumo/SerializeFormatter.h>
-#include <Lumo/ServedCall.h>
 #include <Lumo/Stub.h>
 #include <Lumo/Type.h>
 #include <Lumo/TypeInfo.h>
