@@ -19,6 +19,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 using Args = std::vector<Ref<Any>>;
@@ -61,7 +62,7 @@ class ServingTest : public ZelRules::RulesTest {
           hookSawCurrent = Lumo::CurrentCall() == &call;
           hookSawMethod = &method;
           if (refuseInHook) {
-            Ref<Lumo::Fault::NotSupported> refusal(new Lumo::Fault::NotSupported);
+            auto refusal = MakeRef<Lumo::Fault::NotSupported>();
             refusal->SetMsg("refused by the hook");
             refusal->Throw();
           }
@@ -101,13 +102,13 @@ TEST_F(ServingTest, CallRunsThroughTheHookToTheObjectWithTheCallCurrent) {
   EXPECT_EQ(Lumo::CurrentCall(), nullptr);
 
   // A reference naming a base type of the object finds it too.
-  Ref<Lumo::MoRef> asBase(new Lumo::MoRef("olyx.ManagedObject", "si"));
+  auto asBase = MakeRef<Lumo::MoRef>("olyx.ManagedObject", "si");
   Call(call, asBase.Get());
   EXPECT_EQ(instance->calls, 2);
 }
 
 TEST_F(ServingTest, CallsThatCannotBeMadeAreRefusedBeforeTheHookInTheCallersWords) {
-  Ref<Task> task(new Task);
+  auto task = MakeRef<Task>();
   registry->Register("t", task.Get());
   static std::vector<std::pair<Lumo::Refusal, const Lumo::ManagedObject*>> refusals;
   refusals.clear();
@@ -116,10 +117,10 @@ TEST_F(ServingTest, CallsThatCannotBeMadeAreRefusedBeforeTheHookInTheCallersWord
     refusals.emplace_back(why, object);
     throw std::runtime_error("refused");
   };
-  Ref<Lumo::MoRef> unknownId(new Lumo::MoRef("zel.ServiceInstance", "nobody"));
-  Ref<Lumo::MoRef> otherType(new Lumo::MoRef("zel.Task", "si"));
-  Ref<Lumo::MoRef> unknownType(new Lumo::MoRef("zel.Nope", "si"));
-  Ref<Lumo::MoRef> wrongObject(new Lumo::MoRef("zel.Task", "t"));
+  auto unknownId = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "nobody");
+  auto otherType = MakeRef<Lumo::MoRef>("zel.Task", "si");
+  auto unknownType = MakeRef<Lumo::MoRef>("zel.Nope", "si");
+  auto wrongObject = MakeRef<Lumo::MoRef>("zel.Task", "t");
   Lumo::ServedCall call;
   for (const Lumo::MoRef* target : {unknownId.Get(), otherType.Get(), unknownType.Get(),
                                     static_cast<Lumo::MoRef*>(nullptr), wrongObject.Get()}) {
@@ -202,7 +203,7 @@ TEST_F(ServingTest, CallsOnManyThreadsEachSeeTheirOwnCallWhileObjectsComeAndGo) 
   std::atomic<bool> done{false};
   std::thread churn([&] {
     while (!done) {
-      Ref<Task> task(new Task);
+      auto task = MakeRef<Task>();
       registry->Register("churn", task.Get());
       registry->Unregister("churn");
     }

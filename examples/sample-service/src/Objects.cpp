@@ -11,12 +11,13 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 namespace {
 
 Ref<Lumo::Array<std::string>> StringArray(const std::vector<std::string>& values) {
-  Ref<Lumo::Array<std::string>> array(new Lumo::Array<std::string>);
+  auto array = MakeRef<Lumo::Array<std::string>>();
   for (const std::string& value : values) array->Append(value);
   return array;
 }
@@ -72,7 +73,7 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   }
   Lumo::ServedCall* call = Lumo::CurrentCall();
   if (call == nullptr || !call->keepsSessions) {
-    Kestrum::Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+    auto fault = Kestrum::MakeRef<Lumo::Fault::NotSupported>();
     fault->SetMsg("a login needs a transport that keeps sessions");
     fault->Throw();
   }
@@ -144,7 +145,7 @@ void ReplicationManagerImpl::QueryReplicationGroups(
     asked = new Lumo::DataArray<Zel::ServerObjectRef>;
     for (const InventoryReplicationGroup& group : inventory.GetGroups()) {
       for (const std::string& member : group.members) {
-        Ref<Zel::ServerObjectRef> entity(new Zel::ServerObjectRef);
+        auto entity = MakeRef<Zel::ServerObjectRef>();
         entity->SetObjectType(inventory.FindVm(member) ? "virtualMachine" : "virtualDiskId");
         entity->SetKey(member);
         asked->Append(entity.Get());
@@ -154,7 +155,7 @@ void ReplicationManagerImpl::QueryReplicationGroups(
   result = new Lumo::DataArray<QueryReplicationGroupResult>;
   for (int i = 0; i < asked->GetLength(); ++i) {
     const Zel::ServerObjectRef* entity = asked->Get(i);
-    Ref<QueryReplicationGroupResult> one(new QueryReplicationGroupResult);
+    auto one = MakeRef<QueryReplicationGroupResult>();
     one->SetObject(entity->_Clone());
     try {
       CheckEntity(entity, Indexed("entities", i));
@@ -167,8 +168,7 @@ void ReplicationManagerImpl::QueryReplicationGroups(
         Faults::NotFound("the inventory lists no virtual machine or disk " + EntityKey(*entity));
       }
       if (const InventoryReplicationGroup* group = inventory.GroupOf(entity->GetKey())) {
-        Ref<Hox::Vm::Replication::ReplicationGroupId> id(
-            new Hox::Vm::Replication::ReplicationGroupId);
+        auto id = MakeRef<Hox::Vm::Replication::ReplicationGroupId>();
         id->SetFaultDomainId(group->faultDomainId);
         id->SetDeviceGroupId(group->deviceGroupId);
         one->SetReplicationGroupId(id.Get());

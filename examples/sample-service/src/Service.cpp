@@ -10,6 +10,7 @@
 
 namespace ZelSample {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 namespace {
@@ -101,11 +102,11 @@ SampleService::SampleService(ServiceSettings settings)
   auto* debugManager = s.Add(new DebugManagerImpl(ObjectIds::kDebugManager, s.inventory));
   RegisterSampleProviders(s.core);
 
-  Ref<Zel::AboutInfo> about(new Zel::AboutInfo);
+  auto about = MakeRef<Zel::AboutInfo>();
   about->SetName(s.settings.name);
   about->SetVersion(s.settings.version);
   about->SetInstanceUuid(s.settings.instanceUuid);
-  Ref<Zel::ServiceInstanceContent> content(new Zel::ServiceInstanceContent);
+  auto content = MakeRef<Zel::ServiceInstanceContent>();
   content->SetAboutInfo(about.Get());
   content->SetSessionManager(sessionManager->_GetRef()->_Clone());
   content->SetProfileManager(profileManager->_GetRef()->_Clone());

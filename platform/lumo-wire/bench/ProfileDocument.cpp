@@ -17,6 +17,7 @@ namespace ProfileDocument {
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using namespace Zel;
 
@@ -42,32 +43,30 @@ Ref<Lumo::Any> Value(int i) {
 }
 
 Ref<Capability::ConstraintInstance> Constraint(int seed) {
-  Ref<Lumo::DataArray<Capability::PropertyInstance>> properties(
-      new Lumo::DataArray<Capability::PropertyInstance>());
+  auto properties = MakeRef<Lumo::DataArray<Capability::PropertyInstance>>();
   properties->Reserve(kProperties);
   for (int k = 0; k < kProperties; ++k) {
-    Ref<Capability::PropertyInstance> property(new Capability::PropertyInstance());
+    auto property = MakeRef<Capability::PropertyInstance>();
     property->SetId(std::string(kPropertyIds[k]));
     if (k == 1) property->SetOperator(std::string("NOT"));
     property->SetValue(Value(seed + k).Get());
     properties->Append(property.Get());
   }
-  Ref<Capability::ConstraintInstance> constraint(new Capability::ConstraintInstance());
+  auto constraint = MakeRef<Capability::ConstraintInstance>();
   constraint->SetPropertyInstance(properties.Get());
   return constraint;
 }
 
 Ref<Capability::CapabilityInstance> CapabilityOf(int seed, int c) {
-  Ref<Capability::CapabilityMetadata::UniqueId> id(new Capability::CapabilityMetadata::UniqueId());
+  auto id = MakeRef<Capability::CapabilityMetadata::UniqueId>();
   id->SetNamespace(std::string("VSAN"));
   id->SetId("capability-" + std::to_string(c));
-  Ref<Lumo::DataArray<Capability::ConstraintInstance>> constraints(
-      new Lumo::DataArray<Capability::ConstraintInstance>());
+  auto constraints = MakeRef<Lumo::DataArray<Capability::ConstraintInstance>>();
   constraints->Reserve(kConstraints);
   for (int k = 0; k < kConstraints; ++k) {
     constraints->Append(Constraint(seed + c * kConstraints + k).Get());
   }
-  Ref<Capability::CapabilityInstance> capability(new Capability::CapabilityInstance());
+  auto capability = MakeRef<Capability::CapabilityInstance>();
   capability->SetId(id.Get());
   capability->SetConstraint(constraints.Get());
   return capability;
@@ -77,27 +76,25 @@ Ref<Profile::CapabilityBasedProfile> ProfileOf(int p) {
   using SubProfile = Profile::SubProfileCapabilityConstraints::SubProfile;
   Kestrum::System::DateTime when =
       Kestrum::System::DateTime::FromLocal(2024, 3, 1 + p % 28, 10, 20, 30, 123456, 60);
-  Ref<Profile::ProfileId> id(new Profile::ProfileId());
+  auto id = MakeRef<Profile::ProfileId>();
   id->SetUniqueId("aa6d5a82-1c88-45da-85d3-" + std::to_string(100000000000 + p));
-  Ref<Profile::ResourceType> resourceType(new Profile::ResourceType());
+  auto resourceType = MakeRef<Profile::ResourceType>();
   resourceType->SetResourceType(std::string("STORAGE"));
-  Ref<Lumo::DataArray<SubProfile>> subProfiles(new Lumo::DataArray<SubProfile>());
+  auto subProfiles = MakeRef<Lumo::DataArray<SubProfile>>();
   subProfiles->Reserve(kSubProfiles);
   for (int s = 0; s < kSubProfiles; ++s) {
-    Ref<Lumo::DataArray<Capability::CapabilityInstance>> capabilities(
-        new Lumo::DataArray<Capability::CapabilityInstance>());
+    auto capabilities = MakeRef<Lumo::DataArray<Capability::CapabilityInstance>>();
     capabilities->Reserve(kCapabilities);
     for (int c = 0; c < kCapabilities; ++c) capabilities->Append(CapabilityOf(p + s, c).Get());
-    Ref<SubProfile> sub(new SubProfile());
+    auto sub = MakeRef<SubProfile>();
     sub->SetName("Rule-Set " + std::to_string(s + 1));
     sub->SetCapability(capabilities.Get());
     subProfiles->Append(sub.Get());
   }
-  Ref<Profile::SubProfileCapabilityConstraints> constraints(
-      new Profile::SubProfileCapabilityConstraints());
+  auto constraints = MakeRef<Profile::SubProfileCapabilityConstraints>();
   constraints->SetSubProfiles(subProfiles.Get());
 
-  Ref<Profile::CapabilityBasedProfile> profile(new Profile::CapabilityBasedProfile());
+  auto profile = MakeRef<Profile::CapabilityBasedProfile>();
   profile->SetProfileId(id.Get());
   profile->SetName("Gold policy & replication #" + std::to_string(p));
   profile->SetDescription(
@@ -124,7 +121,7 @@ int ObjectsPerProfile() {
 }
 
 Kestrum::Ref<Lumo::Any> Build(int count) {
-  Ref<Lumo::DataArray<Profile::Profile>> profiles(new Lumo::DataArray<Profile::Profile>());
+  auto profiles = MakeRef<Lumo::DataArray<Profile::Profile>>();
   profiles->Reserve(count);
   for (int p = 0; p < count; ++p) profiles->Append(ProfileOf(p).Get());
   return Kestrum::Ref<Lumo::Any>(profiles.Get());

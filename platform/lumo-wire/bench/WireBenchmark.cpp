@@ -22,6 +22,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -172,15 +173,15 @@ struct CallFixture {
       ids.push_back(id);
     }
     Ref<Any> answer = ArrayOf("zel.profile.ProfileId", ids);
-    Ref<Lumo::StubAdapter> serving(new Answering(answer.Get()));
-    Ref<Lumo::MoRef> ref(new Lumo::MoRef(type->GetName(), "ProfileManager"));
+    Ref<Lumo::StubAdapter> serving = MakeRef<Answering>(answer.Get());
+    auto ref = MakeRef<Lumo::MoRef>(type->GetName(), "ProfileManager");
     Ref<Lumo::Stub> server(type->CreateStub(ref.Get(), serving.Get(), nullptr));
     registry = new Lumo::Wire::ObjectRegistry();
     registry->Register("ProfileManager", server.Get());
-    Ref<Lumo::Wire::Dispatcher> dispatcher(new Lumo::Wire::Dispatcher(registry.Get()));
-    Ref<Lumo::Wire::Transport> loopback(new Lumo::Wire::LoopbackTransport(dispatcher.Get()));
-    Ref<Lumo::StubAdapter> wire(new Lumo::Wire::WireStubAdapter(loopback.Get()));
-    Ref<Lumo::StubAdapter> local(new Lumo::Wire::LocalStubAdapter(registry.Get()));
+    auto dispatcher = MakeRef<Lumo::Wire::Dispatcher>(registry.Get());
+    Ref<Lumo::Wire::Transport> loopback = MakeRef<Lumo::Wire::LoopbackTransport>(dispatcher.Get());
+    Ref<Lumo::StubAdapter> wire = MakeRef<Lumo::Wire::WireStubAdapter>(loopback.Get());
+    Ref<Lumo::StubAdapter> local = MakeRef<Lumo::Wire::LocalStubAdapter>(registry.Get());
     wireStub = type->CreateStub(ref.Get(), wire.Get(), nullptr);
     localStub = type->CreateStub(ref.Get(), local.Get(), nullptr);
     resourceType = New("zel.profile.ResourceType");

@@ -13,6 +13,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 
@@ -47,13 +48,13 @@ int main(int argc, char** argv) {
       static_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName("zel.profile.ProfileManager"));
   const Lumo::ManagedMethod* retrieve = manager->FindMethod("retrieveContent");
   Lumo::ManagedMethod* query = manager->FindMethod("queryProfile");
-  Ref<Lumo::MoRef> target(new Lumo::MoRef(manager->GetName(), "ProfileManager"));
+  auto target = MakeRef<Lumo::MoRef>(manager->GetName(), "ProfileManager");
   std::string bytes;
 
   Ref<Any> profiles = ProfileDocument::Build(2);
   codec.EncodeValue(profiles.Get(), bytes);
   Save(dir, "value-profiles", 0, bytes);
-  Ref<Any> number(new Lumo::Primitive<int64_t>(int64_t{1} << 40));
+  Ref<Any> number = MakeRef<Lumo::Primitive<int64_t>>(int64_t{1} << 40);
   codec.EncodeValue(number.Get(), bytes);
   Save(dir, "value-long", 0, bytes);
 
@@ -62,14 +63,14 @@ int main(int argc, char** argv) {
   std::vector<Ref<Any>> args{resourceType, Ref<Any>(new Lumo::Primitive<std::string>("REQ"))};
   codec.EncodeRequest(query, target.Get(), args, bytes);
   Save(dir, "request-query", 1, bytes);
-  Ref<Lumo::RequestContext> context(new Lumo::RequestContext());
+  auto context = MakeRef<Lumo::RequestContext>();
   context->Set("operationID", "op-7 <&>");
   codec.EncodeRequest(query, target.Get(), args, bytes, context.Get());
   Save(dir, "request-query-context", 1, bytes);
 
   codec.EncodeResult(retrieve, profiles.Get(), bytes);
   Save(dir, "response-profiles", 2, bytes);
-  Ref<Lumo::Wire::WireFormatFault> fault(new Lumo::Wire::WireFormatFault());
+  auto fault = MakeRef<Lumo::Wire::WireFormatFault>();
   fault->SetReason(std::string("malformed"));
   codec.EncodeFault(fault.Get(), bytes, Lumo::Wire::FaultCode::kClient, retrieve);
   Save(dir, "response-fault", 2, bytes);

@@ -247,7 +247,7 @@ void WriteNamespaceAttr(XmlOut& out, const std::string& uri) {
   if (codeNs == kSoapNs && codeName == "MustUnderstand") {
     ThrowWireFault(Reason::kMustUnderstand, PathOf(faultNode), faultString);
   }
-  Kestrum::Ref<MethodFault> fault(new MethodFault());
+  auto fault = Kestrum::MakeRef<MethodFault>();
   fault->SetMsg(faultString);
   fault->Throw();
   throw MethodFault::Exception(fault.Get());  // Throw() does not return

@@ -533,7 +533,7 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
       return held;
     }
     case Kind::kMoRef: {
-      Kestrum::Ref<DataArray<MoRef>> array(new DataArray<MoRef>());
+      auto array = Kestrum::MakeRef<DataArray<MoRef>>();
       array->Reserve(static_cast<int>(n));
       each([&](pugi::xml_node item, const Attributes&) {
         array->DataArrayBase::Append(ReadMoRef(item, plan).Get());
@@ -541,7 +541,7 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kAny: {
-      Kestrum::Ref<DataArray<Any>> array(new DataArray<Any>());
+      auto array = Kestrum::MakeRef<DataArray<Any>>();
       array->Reserve(static_cast<int>(n));
       each([&](pugi::xml_node item, const Attributes& attributes) {
         array->DataArrayBase::Append(ReadAnyAt(item, attributes, depth).Get());
@@ -549,18 +549,18 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kString: {
-      Kestrum::Ref<Array<std::string>> array(new Array<std::string>());
+      auto array = Kestrum::MakeRef<Array<std::string>>();
       each([&](pugi::xml_node item, const Attributes&) { array->Append(StringOf(item)); });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kTypeName: {
-      Kestrum::Ref<Array<TypeName>> array(new Array<TypeName>());
+      auto array = Kestrum::MakeRef<Array<TypeName>>();
       each(
           [&](pugi::xml_node item, const Attributes&) { array->Append(TypeName{StringOf(item)}); });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kEnum: {
-      Kestrum::Ref<Array<std::string>> strings(new Array<std::string>());
+      auto strings = Kestrum::MakeRef<Array<std::string>>();
       each([&](pugi::xml_node item, const Attributes&) {
         std::string_view text = Text(item);
         EnumOrdinal(item, plan, text);

@@ -183,7 +183,7 @@ Kestrum::Exception* WireFormatFault::Exception::Clone() const { return new Excep
 void WireFormatFault::Exception::Throw() const { throw Exception(*this); }
 
 void ThrowWireFault(Reason reason, const std::string& path, const std::string& detail) {
-  Kestrum::Ref<WireFormatFault> fault(new WireFormatFault());
+  auto fault = Kestrum::MakeRef<WireFormatFault>();
   fault->SetReason(Kestrum::Optional<std::string>(ToWireString(reason)));
   fault->SetInvalidProperty(Kestrum::Optional<std::string>(Printable(path)));
   std::string message = ToWireString(reason);

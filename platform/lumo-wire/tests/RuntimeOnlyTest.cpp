@@ -11,6 +11,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::Any;
 using Lumo::Wire::Codec;
@@ -31,14 +32,14 @@ class RuntimeOnly : public ::testing::Test {
 
 TEST_F(RuntimeOnly, ValuesOfTheRuntimeTypesReadBack) {
   std::string message;
-  Ref<Any> number(new Lumo::Primitive<int32_t>(7));
+  Ref<Any> number = MakeRef<Lumo::Primitive<int32_t>>(7);
   Ref<Any> back = RoundTrip(number.Get(), message);
   EXPECT_EQ(message.find("xmlns=\"urn:\""), std::string::npos) << message;
   EXPECT_NE(message.find("xmlns=\"urn:olyx\""), std::string::npos) << message;
   ASSERT_TRUE(back);
   EXPECT_TRUE(back->_IsEqual(number.Get())) << message;
 
-  Ref<Lumo::Array<std::string>> words(new Lumo::Array<std::string>());
+  auto words = MakeRef<Lumo::Array<std::string>>();
   words->Append("one");
   words->Append("two & three");
   back = RoundTrip(words.Get(), message);
@@ -46,7 +47,7 @@ TEST_F(RuntimeOnly, ValuesOfTheRuntimeTypesReadBack) {
   EXPECT_TRUE(back->_IsEqual(words.Get())) << message;
 
   // A data object of the runtime: the wire's own fault.
-  Ref<WireFormatFault> fault(new WireFormatFault());
+  auto fault = MakeRef<WireFormatFault>();
   fault->SetReason(std::string("malformed"));
   back = RoundTrip(fault.Get(), message);
   ASSERT_TRUE(back);

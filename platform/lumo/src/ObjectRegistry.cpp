@@ -9,7 +9,7 @@ namespace Lumo {
 namespace {
 
 [[noreturn]] void ThrowInvalidArgument(const std::string& property, const std::string& message) {
-  Kestrum::Ref<Fault::InvalidArgument> fault(new Fault::InvalidArgument());
+  auto fault = Kestrum::MakeRef<Fault::InvalidArgument>();
   fault->SetInvalidProperty(property);
   fault->SetMsg(message);
   throw Fault::InvalidArgument::Exception(fault.Get());
@@ -42,7 +42,7 @@ ObjectRegistry::~ObjectRegistry() = default;
 
 Kestrum::Ref<MoRef> ObjectRegistry::Register(const std::string& id, ManagedObject* object) {
   if (object == nullptr) ThrowInvalidArgument(id, "no object to register");
-  Kestrum::Ref<MoRef> ref(new MoRef(object->_GetType()->GetName(), id));
+  auto ref = Kestrum::MakeRef<MoRef>(object->_GetType()->GetName(), id);
   std::unique_lock<std::shared_mutex> lock(_mutex);
   _objects[id] = object;
   return ref;

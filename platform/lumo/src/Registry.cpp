@@ -168,7 +168,7 @@ ManagedObjectType* CreateManagedObjectTypeNoEnsure(const ManagedTypeInfo* info) 
   }
   const std::type_info* stubClass = nullptr;
   if (info->createStub) {
-    Kestrum::Ref<MoRef> ref(new MoRef(info->type->name, ""));
+    auto ref = Kestrum::MakeRef<MoRef>(info->type->name, "");
     Kestrum::Ref<Stub> probe(info->createStub(ref.Get(), nullptr, nullptr));
     if (probe) stubClass = &typeid(*probe);
   }

@@ -74,7 +74,7 @@ void RunStartedCall(StubAdapter* adapter, Stub* stub, ManagedMethod* method,
 // A call that the pool shut down before it began.
 void CancelStartedCall(ManagedMethod* method, const CompletionFunctor& completion,
                        Kestrum::System::ScheduledItem* item) {
-  Kestrum::Ref<MethodFault> fault(new MethodFault);
+  auto fault = Kestrum::MakeRef<MethodFault>();
   fault->SetMsg("the call of " + (method ? method->GetQualifiedName() : std::string("a method")) +
                 " was cancelled: the runtime's call pool shut down before it began");
   MethodFault::Exception cancelled(fault.Get());
@@ -88,7 +88,7 @@ void StubAdapter::StartInvoke(Stub* stub, ManagedMethod* method,
                               const std::vector<Kestrum::Ref<Any>>& args,
                               const CompletionFunctor& completion,
                               Kestrum::Ref<Kestrum::System::ScheduledItem>& item) {
-  Kestrum::Ref<Kestrum::System::ScheduledItem> started(new Kestrum::System::ScheduledItem);
+  auto started = Kestrum::MakeRef<Kestrum::System::ScheduledItem>();
   // The call keeps what it uses: the adapter, its own copy of the arguments
   // and, when the stub is held by references, the stub. A stub that nobody
   // holds by reference must outlive its started calls.
@@ -102,7 +102,7 @@ void StubAdapter::StartInvoke(Stub* stub, ManagedMethod* method,
       },
       [method, completion, started] { CancelStartedCall(method, completion, started.Get()); });
   if (!queued) {
-    Kestrum::Ref<MethodFault> fault(new MethodFault);
+    auto fault = Kestrum::MakeRef<MethodFault>();
     fault->SetMsg(GetCallPool().IsShutDown()
                       ? "the runtime's call pool has shut down: no call can be started"
                       : "too many asynchronous calls are waiting (" +

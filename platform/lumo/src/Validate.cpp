@@ -131,7 +131,7 @@ void Validate<std::string>(const std::string* value, const Any* owner, int index
 
   std::string propertyName;
   std::string target = DescribeTarget(owner, index, &propertyName);
-  Kestrum::Ref<Fault::InvalidArgument> fault(new Fault::InvalidArgument);
+  auto fault = Kestrum::MakeRef<Fault::InvalidArgument>();
   // Built from our own ASCII text only; the refused value is not echoed.
   fault->SetMsg("Invalid string for " + target + ": " + reason + " at byte offset " +
                 std::to_string(at));

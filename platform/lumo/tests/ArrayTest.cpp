@@ -6,6 +6,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using StringArray = Lumo::Array<std::string>;
 
@@ -14,7 +15,7 @@ Ref<StringArray> Strings(std::initializer_list<std::string> values) {
 }
 
 Ref<LumoTest::Base> Named(const std::string& name) {
-  Ref<LumoTest::Base> b(new LumoTest::Base);
+  auto b = MakeRef<LumoTest::Base>();
   b->name = name;
   return b;
 }
@@ -38,13 +39,13 @@ TEST(ValueArray, DiffRecordsThePrefixAloneOnce) {
 }
 
 TEST(ValueArray, AnotherClassIsUnequalWithoutException) {
-  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>);
-  Ref<StringArray> strings(new StringArray);
+  auto colors = MakeRef<Lumo::Array<LumoTest::Color>>();
+  auto strings = MakeRef<StringArray>();
   EXPECT_FALSE(colors->_IsEqual(strings.Get()));
   EXPECT_FALSE(strings->_IsEqual(colors.Get()));
-  Ref<Lumo::Array<LumoTest::Color>> otherColors(new Lumo::Array<LumoTest::Color>);
+  auto otherColors = MakeRef<Lumo::Array<LumoTest::Color>>();
   EXPECT_TRUE(colors->_IsEqual(otherColors.Get()));
-  Ref<Lumo::Primitive<std::string>> boxed(new Lumo::Primitive<std::string>("x"));
+  auto boxed = MakeRef<Lumo::Primitive<std::string>>("x");
   EXPECT_FALSE(strings->_IsEqual(boxed.Get()));
 }
 
@@ -59,9 +60,9 @@ TEST(ValueArray, CloneCopiesElements) {
 }
 
 TEST(BoxedValue, ComparesValuesOfTheSameClass) {
-  Ref<Lumo::Primitive<std::string>> a(new Lumo::Primitive<std::string>("x"));
-  Ref<Lumo::Primitive<std::string>> b(new Lumo::Primitive<std::string>("x"));
-  Ref<Lumo::Primitive<std::string>> c(new Lumo::Primitive<std::string>("y"));
+  auto a = MakeRef<Lumo::Primitive<std::string>>("x");
+  auto b = MakeRef<Lumo::Primitive<std::string>>("x");
+  auto c = MakeRef<Lumo::Primitive<std::string>>("y");
   EXPECT_TRUE(a->_IsEqual(b.Get()));
   EXPECT_FALSE(a->_IsEqual(c.Get()));
   Lumo::PropertyDiffSet diffs;
@@ -71,10 +72,9 @@ TEST(BoxedValue, ComparesValuesOfTheSameClass) {
 }
 
 TEST(BoxedValue, AnotherClassThrowsTypeMismatch) {
-  Ref<Lumo::Primitive<LumoTest::Color>> color(
-      new Lumo::Primitive<LumoTest::Color>(LumoTest::COLOR_RED));
-  Ref<Lumo::Primitive<std::string>> text(new Lumo::Primitive<std::string>("red"));
-  Ref<Lumo::Primitive<int32_t>> number(new Lumo::Primitive<int32_t>(0));
+  auto color = MakeRef<Lumo::Primitive<LumoTest::Color>>(LumoTest::COLOR_RED);
+  auto text = MakeRef<Lumo::Primitive<std::string>>("red");
+  auto number = MakeRef<Lumo::Primitive<int32_t>>(0);
   EXPECT_THROW(color->_IsEqual(text.Get()), Kestrum::TypeMismatchException);
   EXPECT_THROW(color->_IsEqual(number.Get()), Kestrum::TypeMismatchException);
   Lumo::PropertyDiffSet diffs;
@@ -100,10 +100,10 @@ TEST(BoxedValue, SharedBooleansExistFromTheStart) {
 }
 
 TEST(DataArray, OrderMattersAndAChangedElementMarksTheWholeArray) {
-  Ref<Lumo::DataArray<LumoTest::Base>> a(new Lumo::DataArray<LumoTest::Base>);
+  auto a = MakeRef<Lumo::DataArray<LumoTest::Base>>();
   a->Append(Named("x").Get());
   a->Append(Named("y").Get());
-  Ref<Lumo::DataArray<LumoTest::Base>> reversed(new Lumo::DataArray<LumoTest::Base>);
+  auto reversed = MakeRef<Lumo::DataArray<LumoTest::Base>>();
   reversed->Append(Named("y").Get());
   reversed->Append(Named("x").Get());
   EXPECT_FALSE(a->_IsEqual(reversed.Get()));
@@ -118,35 +118,35 @@ TEST(DataArray, OrderMattersAndAChangedElementMarksTheWholeArray) {
 }
 
 TEST(DataArray, DifferentElementClassesAreUnequal) {
-  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
-  Ref<Lumo::DataArray<LumoTest::Other>> others(new Lumo::DataArray<LumoTest::Other>);
+  auto bases = MakeRef<Lumo::DataArray<LumoTest::Base>>();
+  auto others = MakeRef<Lumo::DataArray<LumoTest::Other>>();
   EXPECT_FALSE(bases->_IsEqual(others.Get()));
-  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
+  auto anys = MakeRef<Lumo::DataArray<Lumo::Any>>();
   anys->Append(Named("x").Get());
-  Ref<Lumo::DataArray<Lumo::Any>> otherAnys(new Lumo::DataArray<Lumo::Any>);
+  auto otherAnys = MakeRef<Lumo::DataArray<Lumo::Any>>();
   otherAnys->Append(new LumoTest::Other);
   EXPECT_FALSE(anys->_IsEqual(otherAnys.Get()));
 }
 
 TEST(DataArray, ValidElementAcceptsDerivedClassesOnly) {
-  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
-  Ref<LumoTest::Derived> derived(new LumoTest::Derived);
-  Ref<LumoTest::Other> other(new LumoTest::Other);
+  auto bases = MakeRef<Lumo::DataArray<LumoTest::Base>>();
+  auto derived = MakeRef<LumoTest::Derived>();
+  auto other = MakeRef<LumoTest::Other>();
   EXPECT_TRUE(bases->_IsValidElement(derived.Get()));
   EXPECT_FALSE(bases->_IsValidElement(other.Get()));
   bases->Append(derived.Get());
   EXPECT_EQ(bases->Get(0), derived.Get());
   EXPECT_THROW(bases->Append(static_cast<Lumo::Any*>(other.Get())), Kestrum::TypeMismatchException);
   EXPECT_EQ(bases->GetLength(), 1);
-  Ref<Lumo::DataArray<LumoTest::Derived>> derivedOnly(new Lumo::DataArray<LumoTest::Derived>);
-  Ref<LumoTest::Base> base(new LumoTest::Base);
+  auto derivedOnly = MakeRef<Lumo::DataArray<LumoTest::Derived>>();
+  auto base = MakeRef<LumoTest::Base>();
   EXPECT_FALSE(derivedOnly->_IsValidElement(base.Get()));
 }
 
 TEST(DataArray, AnyArrayAcceptsEverything) {
-  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
-  Ref<Lumo::Primitive<int64_t>> number(new Lumo::Primitive<int64_t>(1));
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("t", "i"));
+  auto anys = MakeRef<Lumo::DataArray<Lumo::Any>>();
+  auto number = MakeRef<Lumo::Primitive<int64_t>>(1);
+  auto ref = MakeRef<Lumo::MoRef>("t", "i");
   EXPECT_TRUE(anys->_IsValidElement(number.Get()));
   EXPECT_TRUE(anys->_IsValidElement(ref.Get()));
   anys->Append(number.Get());
@@ -155,11 +155,11 @@ TEST(DataArray, AnyArrayAcceptsEverything) {
 }
 
 TEST(DataArray, SetAndInsertCheckTheElementClass) {
-  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  auto bases = MakeRef<Lumo::DataArray<LumoTest::Base>>();
   bases->Append(Named("a").Get());
   bases->InsertAt(0, Named("first").Get());
   EXPECT_EQ(bases->Get(0)->name, "first");
-  Ref<LumoTest::Other> other(new LumoTest::Other);
+  auto other = MakeRef<LumoTest::Other>();
   EXPECT_THROW(bases->SetAt(1, other.Get()), Kestrum::TypeMismatchException);
   EXPECT_EQ(bases->Get(1)->name, "a");
   bases->Clear();
@@ -167,14 +167,14 @@ TEST(DataArray, SetAndInsertCheckTheElementClass) {
 }
 
 TEST(ArrayDeathTest, NullArgumentsAssertWithTheTemplateHeader) {
-  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  auto bases = MakeRef<Lumo::DataArray<LumoTest::Base>>();
   EXPECT_DEATH(bases->_IsValidElement(nullptr), "ASSERT lumo/array:162\n");
   EXPECT_DEATH(bases->Append(static_cast<LumoTest::Base*>(nullptr)), "ASSERT lumo/array:138\n");
   EXPECT_DEATH(bases->_IsEqual(nullptr), "ASSERT lumo/array:120\n");
-  Ref<StringArray> strings(new StringArray);
+  auto strings = MakeRef<StringArray>();
   EXPECT_DEATH(strings->_IsEqual(nullptr), "ASSERT lumo/array:281\n");
   EXPECT_DEATH((void)strings->Get(0), "ASSERT lumo/array:241\n");
-  Ref<Lumo::Primitive<std::string>> boxed(new Lumo::Primitive<std::string>("x"));
+  auto boxed = MakeRef<Lumo::Primitive<std::string>>("x");
   EXPECT_DEATH(boxed->_IsEqual(nullptr), "ASSERT lumo/Primitive:232\n");
 }
 

@@ -15,6 +15,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 constexpr std::chrono::seconds kDeadline{60};
@@ -135,10 +136,10 @@ class GatedAdapter : public Lumo::StubAdapter {
 };
 
 TEST(AsynchronousStub, ReturnsBeforeTheCallRunsAndCompletesOnAPoolThread) {
-  Ref<GatedAdapter> adapter(new GatedAdapter);
+  auto adapter = MakeRef<GatedAdapter>();
   adapter->answer = new Lumo::Primitive<std::string>("later");
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("test.Widget", "w-1"));
-  Ref<LumoTest::WidgetStub> stub(new LumoTest::WidgetStub(ref.Get(), adapter.Get(), nullptr));
+  auto ref = MakeRef<Lumo::MoRef>("test.Widget", "w-1");
+  auto stub = MakeRef<LumoTest::WidgetStub>(ref.Get(), adapter.Get(), nullptr);
   std::string received;
   std::thread::id completedOn;
   bool onPool = false;

@@ -6,6 +6,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::AreEqualAnysInt;
 using Lumo::DiffAnyPropertiesInt;
@@ -24,7 +25,7 @@ TEST(AreEqualAnys, NullsOnBothSidesAreEqual) {
 }
 
 TEST(AreEqualAnys, LooseMatchAcceptsAMissingValueOnTheOtherSideOfAnOptional) {
-  Ref<LumoTest::Other> value(new LumoTest::Other);
+  auto value = MakeRef<LumoTest::Other>();
   EXPECT_FALSE(AreEqualAnysInt(value.Get(), nullptr, kFlagOptional, false));
   EXPECT_TRUE(AreEqualAnysInt(value.Get(), nullptr, kFlagOptional, true));
   // Only for optional properties, and only for the other side.
@@ -33,20 +34,20 @@ TEST(AreEqualAnys, LooseMatchAcceptsAMissingValueOnTheOtherSideOfAnOptional) {
 }
 
 TEST(AreEqualAnys, DifferentClassesAreUnequal) {
-  Ref<LumoTest::Base> base(new LumoTest::Base);
-  Ref<LumoTest::Derived> derived(new LumoTest::Derived);
-  Ref<Lumo::Primitive<std::string>> text(new Lumo::Primitive<std::string>("x"));
+  auto base = MakeRef<LumoTest::Base>();
+  auto derived = MakeRef<LumoTest::Derived>();
+  auto text = MakeRef<Lumo::Primitive<std::string>>("x");
   EXPECT_FALSE(AreEqualAnysInt(base.Get(), derived.Get(), 0, false));
   EXPECT_FALSE(AreEqualAnysInt(derived.Get(), base.Get(), 0, true));
   // Boxed values of different classes are unequal here (no exception).
-  Ref<Lumo::Primitive<int32_t>> number(new Lumo::Primitive<int32_t>(1));
+  auto number = MakeRef<Lumo::Primitive<int32_t>>(1);
   EXPECT_FALSE(AreEqualAnysInt(text.Get(), number.Get(), 0, false));
 }
 
 TEST(AreEqualAnys, ManagedObjectReferencesCompareByValue) {
-  Ref<Lumo::MoRef> a(new Lumo::MoRef("zel.Task", "t1"));
-  Ref<Lumo::MoRef> b(new Lumo::MoRef("zel.Task", "t1"));
-  Ref<Lumo::MoRef> c(new Lumo::MoRef("zel.Task", "t2"));
+  auto a = MakeRef<Lumo::MoRef>("zel.Task", "t1");
+  auto b = MakeRef<Lumo::MoRef>("zel.Task", "t1");
+  auto c = MakeRef<Lumo::MoRef>("zel.Task", "t2");
   EXPECT_TRUE(AreEqualAnysInt(a.Get(), b.Get(), 0, false));
   EXPECT_FALSE(AreEqualAnysInt(a.Get(), c.Get(), 0, false));
   EXPECT_FALSE(AreEqualAnysInt(a.Get(), nullptr, 0, true));
@@ -54,7 +55,7 @@ TEST(AreEqualAnys, ManagedObjectReferencesCompareByValue) {
 }
 
 TEST(AreEqualAnys, EmptyAndNullArraysAreTheSameForArrayProperties) {
-  Ref<Lumo::Array<std::string>> empty(new Lumo::Array<std::string>);
+  auto empty = MakeRef<Lumo::Array<std::string>>();
   EXPECT_TRUE(AreEqualAnysInt(empty.Get(), nullptr, kFlagArray, false));
   EXPECT_TRUE(AreEqualAnysInt(nullptr, empty.Get(), kFlagArray | kFlagOptional, false));
   // An anyType value that happens to be an empty array is still a value.
@@ -62,8 +63,8 @@ TEST(AreEqualAnys, EmptyAndNullArraysAreTheSameForArrayProperties) {
 }
 
 TEST(AreEqualAnys, LooseMatchReachesIntoNestedObjects) {
-  Ref<LumoTest::Base> a(new LumoTest::Base);
-  Ref<LumoTest::Base> b(new LumoTest::Base);
+  auto a = MakeRef<LumoTest::Base>();
+  auto b = MakeRef<LumoTest::Base>();
   a->count = 3;
   EXPECT_TRUE(AreEqualAnysInt(a.Get(), b.Get(), 0, true));
   EXPECT_FALSE(AreEqualAnysInt(a.Get(), b.Get(), 0, false));
@@ -73,17 +74,17 @@ TEST(AreEqualAnys, LooseMatchReachesIntoNestedObjects) {
 TEST(DiffAnyProperties, RecordsNothingForEqualValuesOrTwoNulls) {
   Lumo::PropertyDiffSet diffs;
   DiffAnyPropertiesInt(nullptr, nullptr, "p", ".x", 0, diffs);
-  Ref<Lumo::MoRef> a(new Lumo::MoRef("t", "1"));
-  Ref<Lumo::MoRef> b(new Lumo::MoRef("t", "1"));
+  auto a = MakeRef<Lumo::MoRef>("t", "1");
+  auto b = MakeRef<Lumo::MoRef>("t", "1");
   DiffAnyPropertiesInt(a.Get(), b.Get(), "p", ".ref", 0, diffs);
   EXPECT_TRUE(diffs.IsEmpty());
 }
 
 TEST(DiffAnyProperties, RecordsOnePathForMissingOrForeignValues) {
   Lumo::PropertyDiffSet diffs;
-  Ref<Lumo::MoRef> a(new Lumo::MoRef("t", "1"));
-  Ref<Lumo::MoRef> c(new Lumo::MoRef("t", "2"));
-  Ref<LumoTest::Other> other(new LumoTest::Other);
+  auto a = MakeRef<Lumo::MoRef>("t", "1");
+  auto c = MakeRef<Lumo::MoRef>("t", "2");
+  auto other = MakeRef<LumoTest::Other>();
   DiffAnyPropertiesInt(a.Get(), nullptr, "p", ".missing", kFlagOptional, diffs);
   DiffAnyPropertiesInt(nullptr, a.Get(), "p", ".appeared", kFlagOptional, diffs);
   DiffAnyPropertiesInt(a.Get(), other.Get(), "p", ".foreign", 0, diffs);
@@ -93,8 +94,8 @@ TEST(DiffAnyProperties, RecordsOnePathForMissingOrForeignValues) {
 }
 
 TEST(DiffAnyProperties, RecursesIntoDataObjectsOfTheSameClass) {
-  Ref<LumoTest::Derived> a(new LumoTest::Derived);
-  Ref<LumoTest::Derived> b(new LumoTest::Derived);
+  auto a = MakeRef<LumoTest::Derived>();
+  auto b = MakeRef<LumoTest::Derived>();
   b->name = "x";
   b->tag = "t";
   Lumo::PropertyDiffSet diffs;
@@ -104,8 +105,8 @@ TEST(DiffAnyProperties, RecursesIntoDataObjectsOfTheSameClass) {
 }
 
 TEST(DataObjectDiff, SameInstantInAnotherZoneIsNoChange) {
-  Ref<LumoTest::Derived> a(new LumoTest::Derived);
-  Ref<LumoTest::Derived> b(new LumoTest::Derived);
+  auto a = MakeRef<LumoTest::Derived>();
+  auto b = MakeRef<LumoTest::Derived>();
   a->when = Kestrum::System::DateTime::FromLocal(2024, 5, 1, 10, 0, 0, 0, 120);
   b->when = Kestrum::System::DateTime::FromLocal(2024, 5, 1, 8, 0, 0, 0, 0);
   EXPECT_TRUE(a->_IsEqual(b.Get()));
@@ -115,7 +116,7 @@ TEST(DataObjectDiff, SameInstantInAnotherZoneIsNoChange) {
 }
 
 TEST(DataObjectDiff, ArrayPropertyIsOnePathWhateverChangedInside) {
-  Ref<LumoTest::Base> a(new LumoTest::Base);
+  auto a = MakeRef<LumoTest::Base>();
   a->items = new Lumo::DataArray<LumoTest::Base>;
   a->items->Append(new LumoTest::Base);
   Ref<LumoTest::Base> b(a->_Clone());
@@ -124,8 +125,8 @@ TEST(DataObjectDiff, ArrayPropertyIsOnePathWhateverChangedInside) {
   a->_DiffProperties(b.Get(), "obj", diffs);
   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"obj.items"}));
   // An empty array against none is no change.
-  Ref<LumoTest::Base> c(new LumoTest::Base);
-  Ref<LumoTest::Base> d(new LumoTest::Base);
+  auto c = MakeRef<LumoTest::Base>();
+  auto d = MakeRef<LumoTest::Base>();
   c->items = new Lumo::DataArray<LumoTest::Base>;
   Lumo::PropertyDiffSet none;
   c->_DiffProperties(d.Get(), "obj", none);
@@ -133,8 +134,8 @@ TEST(DataObjectDiff, ArrayPropertyIsOnePathWhateverChangedInside) {
 }
 
 TEST(DataObjectDiff, RecordDrivenDiffMatchesTheClassDiff) {
-  Ref<LumoTest::Derived> a(new LumoTest::Derived);
-  Ref<LumoTest::Derived> b(new LumoTest::Derived);
+  auto a = MakeRef<LumoTest::Derived>();
+  auto b = MakeRef<LumoTest::Derived>();
   b->count = 1;
   b->child = new Lumo::Primitive<std::string>("c");
   b->when = Kestrum::System::DateTime(5);

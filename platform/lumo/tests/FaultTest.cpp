@@ -8,10 +8,11 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 TEST(FaultException, MessageHasTheThreeLinesOfTheTemplate) {
-  Ref<LumoTest::Fault> fault(new LumoTest::Fault);
+  auto fault = MakeRef<LumoTest::Fault>();
   fault->SetMsg("disk full");
   LumoTest::Fault::Exception e(fault.Get());
   EXPECT_STREQ(e.what(),
@@ -19,7 +20,7 @@ TEST(FaultException, MessageHasTheThreeLinesOfTheTemplate) {
 }
 
 TEST(FaultException, MessageListsTheFaultMessages) {
-  Ref<Lumo::Fault::NotSupported> fault(new Lumo::Fault::NotSupported);
+  auto fault = MakeRef<Lumo::Fault::NotSupported>();
   fault->GetFaultMessage()->Append(new Lumo::KeyAnyValue("reason", nullptr));
   Lumo::Fault::NotSupported::Exception e(fault.Get());
   EXPECT_STREQ(e.what(),
@@ -33,7 +34,7 @@ TEST(FaultException, MessageListsTheFaultMessages) {
 }
 
 TEST(FaultException, MessageIsComposedOnceAtConstruction) {
-  Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  auto fault = MakeRef<Lumo::MethodFault>();
   fault->SetMsg("before");
   Lumo::MethodFault::Exception e(fault.Get());
   fault->SetMsg("after");
@@ -43,7 +44,7 @@ TEST(FaultException, MessageIsComposedOnceAtConstruction) {
 }
 
 TEST(FaultException, HoldsOneReferenceSharedByCopies) {
-  Ref<LumoTest::Fault> fault(new LumoTest::Fault);
+  auto fault = MakeRef<LumoTest::Fault>();
   {
     LumoTest::Fault::Exception e(fault.Get());
     EXPECT_EQ(fault->GetRefCount(), 2);
@@ -57,7 +58,7 @@ TEST(FaultException, HoldsOneReferenceSharedByCopies) {
 }
 
 TEST(FaultThrow, EndsInTheMostDerivedThrowInternal) {
-  Ref<LumoTest::SubFault> sub(new LumoTest::SubFault);
+  auto sub = MakeRef<LumoTest::SubFault>();
   Lumo::MethodFault* asBase = sub.Get();
   try {
     asBase->Throw();
@@ -81,7 +82,7 @@ TEST(FaultThrow, RethrowThroughABaseReferenceKeepsTheClass) {
 }
 
 TEST(FaultThrow, CreateExceptionFollowsTheFaultClass) {
-  Ref<Lumo::MethodFault> fault(new Lumo::Fault::InvalidArgument);
+  Ref<Lumo::MethodFault> fault = MakeRef<Lumo::Fault::InvalidArgument>();
   std::unique_ptr<Lumo::MethodFault::Exception> e(fault->CreateException());
   EXPECT_NE(dynamic_cast<Lumo::Fault::InvalidArgument::Exception*>(e.get()), nullptr);
   EXPECT_EQ(e->GetFault(), fault.Get());
@@ -97,8 +98,8 @@ TEST(FaultException, ValueConstructorsCreateAFault) {
 }
 
 TEST(FaultEquality, ComparesMessagesAndProperties) {
-  Ref<LumoTest::Fault> a(new LumoTest::Fault);
-  Ref<LumoTest::Fault> b(new LumoTest::Fault);
+  auto a = MakeRef<LumoTest::Fault>();
+  auto b = MakeRef<LumoTest::Fault>();
   a->SetMsg("m");
   EXPECT_FALSE(a->_IsEqual(b.Get()));
   EXPECT_TRUE(a->_IsEqual(b.Get(), true));  // b's msg unset: loose match
@@ -115,7 +116,7 @@ TEST(FaultEquality, ComparesMessagesAndProperties) {
 }
 
 TEST(FaultAccessors, FaultMessageIsCreatedOnceOnFirstUse) {
-  Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  auto fault = MakeRef<Lumo::MethodFault>();
   EXPECT_EQ(fault->GetPtrFaultMessage(), nullptr);
   EXPECT_FALSE(fault->IsSetFaultMessage());
   const Lumo::MethodFault* asConst = fault.Get();

@@ -9,6 +9,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 TEST(Ownership, NewValuesStartAtZeroAndTheLastRefDeletes) {
@@ -22,9 +23,9 @@ TEST(Ownership, NewValuesStartAtZeroAndTheLastRefDeletes) {
 }
 
 TEST(Ownership, HoldersKeepNestedValuesAliveAfterOtherRefsGo) {
-  Ref<LumoTest::Base> parent(new LumoTest::Base);
+  auto parent = MakeRef<LumoTest::Base>();
   {
-    Ref<LumoTest::Other> child(new LumoTest::Other);
+    auto child = MakeRef<LumoTest::Other>();
     parent->child = child.Get();
     EXPECT_EQ(child->GetRefCount(), 2);
   }
@@ -32,8 +33,8 @@ TEST(Ownership, HoldersKeepNestedValuesAliveAfterOtherRefsGo) {
 }
 
 TEST(Ownership, ArraysHoldOneReferencePerElement) {
-  Ref<LumoTest::Other> element(new LumoTest::Other);
-  Ref<Lumo::DataArray<LumoTest::Other>> array(new Lumo::DataArray<LumoTest::Other>);
+  auto element = MakeRef<LumoTest::Other>();
+  auto array = MakeRef<Lumo::DataArray<LumoTest::Other>>();
   array->Append(element.Get());
   array->Append(element.Get());
   EXPECT_EQ(element->GetRefCount(), 3);
@@ -44,7 +45,7 @@ TEST(Ownership, ArraysHoldOneReferencePerElement) {
 }
 
 TEST(Ownership, ConcurrentHoldersCountAtomically) {
-  Ref<LumoTest::Base> shared(new LumoTest::Base);
+  auto shared = MakeRef<LumoTest::Base>();
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&shared] {
@@ -64,7 +65,7 @@ TEST(Ownership, ValuesReleasedOnAnotherThreadThanTheirMaker) {
   std::thread maker([&made] {
     for (auto& batch : made) {
       for (int i = 0; i < 50; ++i) {
-        Ref<LumoTest::Base> object(new LumoTest::Base);
+        auto object = MakeRef<LumoTest::Base>();
         object->child = new LumoTest::Other;
         batch.emplace_back(object.Get());
         batch.emplace_back(
@@ -87,9 +88,9 @@ TEST(Ownership, ValuesReleasedOnAnotherThreadThanTheirMaker) {
 }
 
 TEST(Clone, IsDeepThroughObjectsArraysAndAnyValues) {
-  Ref<LumoTest::Base> source(new LumoTest::Base);
+  auto source = MakeRef<LumoTest::Base>();
   source->name = "root";
-  Ref<LumoTest::Base> nested(new LumoTest::Base);
+  auto nested = MakeRef<LumoTest::Base>();
   nested->name = "nested";
   source->child = nested.Get();
   source->items = new Lumo::DataArray<LumoTest::Base>;
@@ -110,14 +111,14 @@ TEST(Clone, IsDeepThroughObjectsArraysAndAnyValues) {
 }
 
 TEST(Clone, BoxedValuesAreSharedNotCopied) {
-  Ref<Lumo::Primitive<std::string>> boxed(new Lumo::Primitive<std::string>("same"));
+  auto boxed = MakeRef<Lumo::Primitive<std::string>>("same");
   Ref<Lumo::Any> clone(boxed->_Clone());
   EXPECT_EQ(clone.Get(), boxed.Get());
   EXPECT_EQ(boxed->GetRefCount(), 2);
 }
 
 TEST(KeyAnyValue, HoldsKeyAndAnyValueAndComparesThem) {
-  Ref<Lumo::KeyAnyValue> a(new Lumo::KeyAnyValue("retries", new Lumo::Primitive<int32_t>(3)));
+  auto a = MakeRef<Lumo::KeyAnyValue>("retries", new Lumo::Primitive<int32_t>(3));
   Ref<Lumo::KeyAnyValue> b(a->_Clone());
   EXPECT_EQ(b->GetKey(), "retries");
   EXPECT_TRUE(a->_IsEqual(b.Get()));
@@ -133,14 +134,14 @@ TEST(KeyAnyValue, HoldsKeyAndAnyValueAndComparesThem) {
 }
 
 TEST(MoRef, ComparesByTypeAndId) {
-  Ref<Lumo::MoRef> a(new Lumo::MoRef("zel.profile.ProfileManager", "pm"));
-  Ref<Lumo::MoRef> same(new Lumo::MoRef("zel.profile.ProfileManager", "pm"));
-  Ref<Lumo::MoRef> otherId(new Lumo::MoRef("zel.profile.ProfileManager", "pm2"));
-  Ref<Lumo::MoRef> otherType(new Lumo::MoRef("zel.ServiceInstance", "pm"));
+  auto a = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "pm");
+  auto same = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "pm");
+  auto otherId = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "pm2");
+  auto otherType = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "pm");
   EXPECT_TRUE(a->_IsEqual(same.Get()));
   EXPECT_FALSE(a->_IsEqual(otherId.Get()));
   EXPECT_FALSE(a->_IsEqual(otherType.Get()));
-  Ref<Lumo::Primitive<std::string>> text(new Lumo::Primitive<std::string>("pm"));
+  auto text = MakeRef<Lumo::Primitive<std::string>>("pm");
   EXPECT_FALSE(a->_IsEqual(text.Get()));
   Ref<Lumo::MoRef> copy(a->_Clone());
   EXPECT_NE(copy.Get(), a.Get());
@@ -149,25 +150,24 @@ TEST(MoRef, ComparesByTypeAndId) {
 }
 
 TEST(TypesOfValues, ValuesReportTheirRuntimeTypes) {
-  Ref<LumoTest::Derived> derived(new LumoTest::Derived);
+  auto derived = MakeRef<LumoTest::Derived>();
   EXPECT_EQ(derived->_GetType(), Lumo::GetDoType<LumoTest::Derived>());
   EXPECT_EQ(derived->_GetDataType(), Lumo::GetDoType<LumoTest::Derived>());
-  Ref<Lumo::Primitive<LumoTest::Color>> color(
-      new Lumo::Primitive<LumoTest::Color>(LumoTest::COLOR_BLUE));
+  auto color = MakeRef<Lumo::Primitive<LumoTest::Color>>(LumoTest::COLOR_BLUE);
   EXPECT_EQ(color->_GetType(), Lumo::GetEnumType<LumoTest::Color>());
-  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>);
+  auto colors = MakeRef<Lumo::Array<LumoTest::Color>>();
   EXPECT_EQ(colors->_GetType(), Lumo::GetEnumType<LumoTest::Color>()->GetArrayType());
-  Ref<Lumo::DataArray<Lumo::Any>> anys(new Lumo::DataArray<Lumo::Any>);
+  auto anys = MakeRef<Lumo::DataArray<Lumo::Any>>();
   EXPECT_EQ(anys->_GetType(), Lumo::GetNoType<Lumo::Any>()->GetArrayType());
   EXPECT_EQ(anys->_GetElementType(), Lumo::GetNoType<Lumo::Any>());
-  Ref<Lumo::DataArray<LumoTest::Base>> bases(new Lumo::DataArray<LumoTest::Base>);
+  auto bases = MakeRef<Lumo::DataArray<LumoTest::Base>>();
   EXPECT_EQ(bases->_GetElementType(), Lumo::GetDoType<LumoTest::Base>());
   EXPECT_EQ(Ref<Lumo::Any>(Lumo::GetDoType<LumoTest::Base>()->CreateArray())->_GetType(),
             bases->_GetType());
 }
 
 TEST(Serialize, RendersObjectsArraysAndBoxedValues) {
-  Ref<LumoTest::Derived> d(new LumoTest::Derived);
+  auto d = MakeRef<LumoTest::Derived>();
   d->name = "a\"b";
   d->count = 5;
   d->child = new Lumo::KeyAnyValue("k", new Lumo::Primitive<bool>(true));
@@ -189,10 +189,10 @@ TEST(Serialize, RendersObjectsArraysAndBoxedValues) {
 
   Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>{LumoTest::COLOR_BLUE});
   EXPECT_EQ(Lumo::SerializeToText(colors.Get()), "(test.Color[]) [\n   blue\n]");
-  Ref<Lumo::DataArray<Lumo::KeyAnyValue>> empty(new Lumo::DataArray<Lumo::KeyAnyValue>);
+  auto empty = MakeRef<Lumo::DataArray<Lumo::KeyAnyValue>>();
   EXPECT_EQ(Lumo::SerializeToText(empty.Get()), "(olyx.KeyAnyValue[]) []");
   EXPECT_EQ(Lumo::SerializeToText(nullptr), "");
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("zel.ServiceInstance", "si"));
+  auto ref = MakeRef<Lumo::MoRef>("zel.ServiceInstance", "si");
   EXPECT_EQ(Lumo::SerializeFormatter(ref.Get()).GetText(),
             "(ManagedObjectReference) 'zel.ServiceInstance:si'");
 }

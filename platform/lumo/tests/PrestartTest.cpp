@@ -7,6 +7,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 TEST(BeforeStart, LoadersAreRegisteredButHaveNotRun) {
@@ -27,7 +28,7 @@ TEST(BeforeStart, RuntimeOwnTypesAreAvailable) {
 }
 
 TEST(BeforeStart, ObjectsCanBeBuiltAndValidatedWithoutTheirTypes) {
-  Ref<LumoTest::Base> base(new LumoTest::Base);
+  auto base = MakeRef<LumoTest::Base>();
   base->SetName("accepted without any type look-up");
   EXPECT_EQ(base->ToString(), "LumoTest::Base");
   try {
@@ -42,8 +43,8 @@ TEST(BeforeStart, ObjectsCanBeBuiltAndValidatedWithoutTheirTypes) {
 TEST(BeforeStart, AStubCallNamesTheMissingStart) {
   // Without a started runtime the stub has no method objects: the call is
   // refused with a message that says what to do, whatever the adapter.
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("test.Widget", "widget"));
-  Ref<LumoTest::WidgetStub> stub(new LumoTest::WidgetStub(ref.Get(), nullptr, nullptr));
+  auto ref = MakeRef<Lumo::MoRef>("test.Widget", "widget");
+  auto stub = MakeRef<LumoTest::WidgetStub>(ref.Get(), nullptr, nullptr);
   try {
     stub->Ping();
     FAIL() << "the call went through";

@@ -109,7 +109,7 @@ TEST(RuntimeRecords, NamesParentsAndPropertiesInDeclarationOrder) {
 
 TEST(RuntimeRecords, OptionalStringThroughTheRecordIsValidatedSetSwappedAndUnset) {
   const Lumo::DataTypeInfo* info = Lumo::GetDoType<Lumo::MethodFault>()->GetInfo();
-  Kestrum::Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  auto fault = Kestrum::MakeRef<Lumo::MethodFault>();
   EXPECT_FALSE(info->isPropertySet(fault.Get(), 0));
   EXPECT_EQ(info->peekProperty(fault.Get(), 0), nullptr);
 
@@ -144,8 +144,8 @@ TEST(RuntimeRecords, OptionalStringThroughTheRecordIsValidatedSetSwappedAndUnset
 
 TEST(RuntimeRecords, ReferencesThroughTheRecordAreCheckedAndCountAsSetWhenPresent) {
   const Lumo::DataTypeInfo* info = Lumo::GetDoType<Lumo::MethodFault>()->GetInfo();
-  Kestrum::Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
-  Kestrum::Ref<Lumo::Any> messages(new Lumo::DataArray<Lumo::KeyAnyValue>);
+  auto fault = Kestrum::MakeRef<Lumo::MethodFault>();
+  Kestrum::Ref<Lumo::Any> messages = Kestrum::MakeRef<Lumo::DataArray<Lumo::KeyAnyValue>>();
   info->setProperty(fault.Get(), 1, &messages);
   // An empty array is not set and peeks as null.
   EXPECT_FALSE(info->isPropertySet(fault.Get(), 1));
@@ -153,15 +153,15 @@ TEST(RuntimeRecords, ReferencesThroughTheRecordAreCheckedAndCountAsSetWhenPresen
   fault->GetFaultMessage()->Append(new Lumo::KeyAnyValue("k", nullptr));
   EXPECT_TRUE(info->isPropertySet(fault.Get(), 1));
 
-  Kestrum::Ref<Lumo::Any> wrongClass(new Lumo::KeyAnyValue);
+  Kestrum::Ref<Lumo::Any> wrongClass = Kestrum::MakeRef<Lumo::KeyAnyValue>();
   EXPECT_THROW(info->setProperty(fault.Get(), 1, &wrongClass), Kestrum::TypeMismatchException);
   EXPECT_EQ(fault->GetPtrFaultMessage()->GetLength(), 1);
 
   const Lumo::DataTypeInfo* pairInfo = Lumo::GetDoType<Lumo::KeyAnyValue>()->GetInfo();
-  Kestrum::Ref<Lumo::KeyAnyValue> pair(new Lumo::KeyAnyValue);
+  auto pair = Kestrum::MakeRef<Lumo::KeyAnyValue>();
   EXPECT_TRUE(pairInfo->isPropertySet(pair.Get(), 0));
   EXPECT_FALSE(pairInfo->isPropertySet(pair.Get(), 1));
-  Kestrum::Ref<Lumo::Any> anything(new Lumo::MoRef("Widget", "w-1"));
+  Kestrum::Ref<Lumo::Any> anything = Kestrum::MakeRef<Lumo::MoRef>("Widget", "w-1");
   pairInfo->setProperty(pair.Get(), 1, &anything);
   EXPECT_EQ(pairInfo->peekProperty(pair.Get(), 1), anything.Get());
   Kestrum::Ref<Lumo::Any> back;
@@ -172,17 +172,17 @@ TEST(RuntimeRecords, ReferencesThroughTheRecordAreCheckedAndCountAsSetWhenPresen
 
 TEST(RuntimeRecordsDeathTest, AnIndexBeyondThePropertiesNamesTheSchemasUnit) {
   const Lumo::DataTypeInfo* info = Lumo::GetDoType<Lumo::KeyAnyValue>()->GetInfo();
-  Kestrum::Ref<Lumo::KeyAnyValue> pair(new Lumo::KeyAnyValue);
+  auto pair = Kestrum::MakeRef<Lumo::KeyAnyValue>();
   EXPECT_DEATH(info->peekProperty(pair.Get(), 2), "NOT_REACHED lumo\\\\olyx\\\\typeinfo:[0-9]+\n");
   const Lumo::DataTypeInfo* faultInfo = Lumo::GetDoType<Lumo::Fault::InvalidArgument>()->GetInfo();
-  Kestrum::Ref<Lumo::Fault::InvalidArgument> fault(new Lumo::Fault::InvalidArgument);
+  auto fault = Kestrum::MakeRef<Lumo::Fault::InvalidArgument>();
   EXPECT_DEATH(faultInfo->unsetProperty(fault.Get(), 1),
                "NOT_REACHED lumo\\\\olyx\\\\fault\\\\typeinfo:[0-9]+\n");
 }
 
 TEST(RuntimeRecordsDeathTest, SwappingWithoutADestinationIsAnAssertionNotACrash) {
   const Lumo::DataTypeInfo* info = Lumo::GetDoType<Lumo::MethodFault>()->GetInfo();
-  Kestrum::Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  auto fault = Kestrum::MakeRef<Lumo::MethodFault>();
   EXPECT_DEATH(info->swapProperty(fault.Get(), 0, nullptr), "ASSERT lumo/MethodFault:[0-9]+\n");
   EXPECT_DEATH(info->swapProperty(fault.Get(), 1, nullptr), "ASSERT lumo/MethodFault:[0-9]+\n");
 }

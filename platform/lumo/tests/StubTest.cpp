@@ -10,6 +10,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 // Records every call and answers with a canned result or a fault.
@@ -34,12 +35,12 @@ class RecordingAdapter : public Lumo::StubAdapter {
 
 Ref<LumoTest::WidgetStub> MakeStub(RecordingAdapter* adapter,
                                    Lumo::RequestContext* context = nullptr) {
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("test.Widget", "w-1"));
+  auto ref = MakeRef<Lumo::MoRef>("test.Widget", "w-1");
   return Ref<LumoTest::WidgetStub>(new LumoTest::WidgetStub(ref.Get(), adapter, context));
 }
 
 TEST(Stub, SynchronousCallsGoToTheAdapterWithTheMethodObject) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
+  auto adapter = MakeRef<RecordingAdapter>();
   auto stub = MakeStub(adapter.Get());
   adapter->answer = new Lumo::Primitive<std::string>("pong");
   EXPECT_EQ(stub->Ping(), "pong");
@@ -55,21 +56,21 @@ TEST(Stub, SynchronousCallsGoToTheAdapterWithTheMethodObject) {
 }
 
 TEST(Stub, ResultOfTheWrongClassIsATypeMismatch) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
+  auto adapter = MakeRef<RecordingAdapter>();
   auto stub = MakeStub(adapter.Get());
   adapter->answer = new Lumo::Primitive<int64_t>(1);
   EXPECT_THROW(stub->Ping(), Kestrum::TypeMismatchException);
 }
 
 TEST(Stub, FaultsPassThroughAsTheirOwnExceptionClass) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
+  auto adapter = MakeRef<RecordingAdapter>();
   auto stub = MakeStub(adapter.Get());
   adapter->fault = new LumoTest::SubFault;
   EXPECT_THROW(stub->Poke("x"), LumoTest::SubFault::Exception);
 }
 
 TEST(Stub, StartFormCompletesWithTheResult) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
+  auto adapter = MakeRef<RecordingAdapter>();
   auto stub = MakeStub(adapter.Get());
   adapter->answer = new Lumo::Primitive<std::string>("later");
   std::string received;
@@ -93,7 +94,7 @@ TEST(Stub, StartFormCompletesWithTheResult) {
 }
 
 TEST(Stub, StartFormCompletesWithTheFaultException) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
+  auto adapter = MakeRef<RecordingAdapter>();
   auto stub = MakeStub(adapter.Get());
   adapter->fault = new LumoTest::Fault;
   Ref<Kestrum::System::ScheduledItem> item;
@@ -112,8 +113,8 @@ TEST(Stub, StartFormCompletesWithTheFaultException) {
 }
 
 TEST(Stub, KeepsReferenceAdapterAndRequestContext) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
-  Ref<Lumo::RequestContext> context(new Lumo::RequestContext);
+  auto adapter = MakeRef<RecordingAdapter>();
+  auto context = MakeRef<Lumo::RequestContext>();
   context->Set("locale", "en");
   auto stub = MakeStub(adapter.Get(), context.Get());
   EXPECT_EQ(stub->_GetRef()->GetId(), "w-1");
@@ -130,7 +131,7 @@ TEST(Stub, KeepsReferenceAdapterAndRequestContext) {
 }
 
 TEST(Stub, IsCountedThroughObjectImplAndReleasesWhatItHolds) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
+  auto adapter = MakeRef<RecordingAdapter>();
   {
     auto stub = MakeStub(adapter.Get());
     Ref<Lumo::Stub> asStub(stub.Get());
@@ -141,8 +142,8 @@ TEST(Stub, IsCountedThroughObjectImplAndReleasesWhatItHolds) {
 }
 
 TEST(Stub, CreatedThroughTheTypeRecord) {
-  Ref<RecordingAdapter> adapter(new RecordingAdapter);
-  Ref<Lumo::MoRef> ref(new Lumo::MoRef("test.Widget", "w-2"));
+  auto adapter = MakeRef<RecordingAdapter>();
+  auto ref = MakeRef<Lumo::MoRef>("test.Widget", "w-2");
   Ref<Lumo::Stub> stub(
       Lumo::GetMoType<LumoTest::Widget>()->CreateStub(ref.Get(), adapter.Get(), nullptr));
   ASSERT_TRUE(stub);

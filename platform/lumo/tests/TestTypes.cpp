@@ -386,7 +386,7 @@ bool Fault::_IsEqual(const Lumo::Any* other, bool looseMatch) const {
 Fault::Exception::Exception(Fault* fault) : Exception(FormatMessage(fault), fault) {}
 Fault::Exception::Exception(int32_t code)
     : Exception([code] {
-        Kestrum::Ref<Fault> fault(new Fault);
+        auto fault = Kestrum::MakeRef<Fault>();
         fault->code = code;
         return fault;
       }()

@@ -6,6 +6,7 @@
 
 namespace {
 
+using Kestrum::MakeRef;
 using Kestrum::Ref;
 using Lumo::FindInvalidXmlText;
 
@@ -63,7 +64,7 @@ TEST(XmlText, RefusesCharactersXmlDoesNotAllow) {
 }
 
 TEST(Validate, RefusalNamesTheOwnerTypeAndPropertyAndStoresNothing) {
-  Ref<LumoTest::Base> base(new LumoTest::Base);
+  auto base = MakeRef<LumoTest::Base>();
   base->SetName("good");
   try {
     base->SetName("bad\x01");
@@ -77,26 +78,28 @@ TEST(Validate, RefusalNamesTheOwnerTypeAndPropertyAndStoresNothing) {
 }
 
 TEST(Validate, AnIndexSharedByBaseAndDerivedNamesEveryCandidate) {
-  Ref<LumoTest::Derived> derived(new LumoTest::Derived);
+  auto derived = MakeRef<LumoTest::Derived>();
   // name is own index 0 of test.Base and tag own index 0 of test.Derived: the
   // object and the index cannot tell which setter ran, so both are named.
   try {
     derived->SetName("\xFF");
     FAIL() << "accepted";
   } catch (const Lumo::Fault::InvalidArgument::Exception& e) {
-    EXPECT_NE(std::string(e.what()).find("test.Derived.name or tag"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("test.Derived.name or tag"), std::string::npos)
+        << e.what();
   }
   try {
     derived->SetTag(Kestrum::Optional<std::string>("\xEF\xBF\xBF"));
     FAIL() << "accepted";
   } catch (const Kestrum::Exception& e) {
-    EXPECT_NE(std::string(e.what()).find("test.Derived.name or tag"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("test.Derived.name or tag"), std::string::npos)
+        << e.what();
   }
   EXPECT_FALSE(derived->tag.IsSet());
 }
 
 TEST(Validate, ArrayOwnerNamesTheElementIndex) {
-  Ref<Lumo::Array<std::string>> strings(new Lumo::Array<std::string>(3));
+  auto strings = MakeRef<Lumo::Array<std::string>>(3);
   std::string bad = "\xC0\x80";
   try {
     Lumo::Validate<std::string>(&bad, strings.Get(), 2);
@@ -108,7 +111,7 @@ TEST(Validate, ArrayOwnerNamesTheElementIndex) {
 }
 
 TEST(Validate, RuntimeOwnTypesValidateTheirStrings) {
-  Ref<Lumo::KeyAnyValue> kv(new Lumo::KeyAnyValue);
+  auto kv = MakeRef<Lumo::KeyAnyValue>();
   EXPECT_THROW(kv->SetKey(std::string("\x02")), Lumo::Fault::InvalidArgument::Exception);
   // The const char* form stores without validation.
   kv->SetKey("\x02");
@@ -116,14 +119,14 @@ TEST(Validate, RuntimeOwnTypesValidateTheirStrings) {
   std::string swapped = "\x03";
   EXPECT_THROW(kv->SwapKey(&swapped), Lumo::Fault::InvalidArgument::Exception);
   EXPECT_EQ(swapped, "\x03");
-  Ref<Lumo::MethodFault> fault(new Lumo::MethodFault);
+  auto fault = MakeRef<Lumo::MethodFault>();
   EXPECT_THROW(fault->SetMsg(Kestrum::Optional<std::string>("\x04")),
                Lumo::Fault::InvalidArgument::Exception);
   EXPECT_FALSE(fault->GetMsgOptional().IsSet());
 }
 
 TEST(Validate, OtherValueTypesAlwaysPass) {
-  Ref<LumoTest::Base> base(new LumoTest::Base);
+  auto base = MakeRef<LumoTest::Base>();
   int64_t number = -1;
   Lumo::Validate<int64_t>(&number, base.Get(), 1);
   std::string fine = "fine";
