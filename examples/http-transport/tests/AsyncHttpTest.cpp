@@ -4,9 +4,8 @@
 // all of them are inside), and complete on the runtime's pool threads.
 #include <Lumo/CallPool.h>
 #include <ZelTest/Barrier.h>
+#include <ZelTest/Completions.h>
 
-#include <mutex>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -37,19 +36,9 @@ TEST_F(HttpServiceTest, HundredAsynchronousCallsAreInFlightTogetherOverOneTransp
   auto instance = MakeRef<Zel::ServiceInstanceStub>(service->GetServiceInstanceRef().Get(),
                                                     adapter.Get(), nullptr);
 
-  std::mutex mutex;
-  int answered = 0;
-  int onPool = 0;
-  std::set<std::thread::id> threads;
-  const std::thread::id caller = std::this_thread::get_id();
-  Lumo::CompletionFunctor completion = [&](Kestrum::System::ScheduledItem*, Kestrum::Exception* e,
-                                           Lumo::Any* result) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (e != nullptr) ADD_FAILURE() << e->what();
-    answered += (e == nullptr && dynamic_cast<Zel::ServiceInstanceContent*>(result)) ? 1 : 0;
-    onPool += Lumo::CallPool::OnPoolThread() ? 1 : 0;
-    threads.insert(std::this_thread::get_id());
-  };
+  ZelTest::Completions completions(
+      [](Lumo::Any* result) { return dynamic_cast<Zel::ServiceInstanceContent*>(result); });
+  const Lumo::CompletionFunctor completion = completions.Functor();
   std::vector<Ref<Kestrum::System::ScheduledItem>> items(kCalls);
   for (Ref<Kestrum::System::ScheduledItem>& item : items) {
     // A call run on this thread would wait in the barrier for calls not yet
@@ -61,10 +50,9 @@ TEST_F(HttpServiceTest, HundredAsynchronousCallsAreInFlightTogetherOverOneTransp
 
   EXPECT_FALSE(barrier.TimedOut());
   EXPECT_GE(barrier.MostInside(), kCalls);
-  std::lock_guard<std::mutex> lock(mutex);
-  EXPECT_EQ(answered, kCalls);
-  EXPECT_EQ(onPool, kCalls);
-  EXPECT_EQ(threads.count(caller), 0u);
+  EXPECT_EQ(completions.Answered(), kCalls);
+  EXPECT_EQ(completions.OnPool(), kCalls);
+  EXPECT_FALSE(completions.RanOn(std::this_thread::get_id()));
 }
 
 }  // namespace

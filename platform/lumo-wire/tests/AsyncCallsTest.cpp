@@ -9,6 +9,7 @@
 #include <Olyx/Zel/Profile/ProfileId.h>
 #include <Olyx/Zel/Profile/ProfileManager.h>
 #include <ZelTest/Barrier.h>
+#include <ZelTest/Completions.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,22 +50,11 @@ TEST(AsyncCalls, HundredCallsOverOneTransportAreInFlightTogether) {
   ZelTest::Barrier barrier(kCalls);
   service.recorder->Hold([&] { barrier.Arrive(); });
 
-  std::mutex mutex;
-  int completed = 0;
-  int answered = 0;
-  int onPool = 0;
-  std::set<std::thread::id> threads;
-  const std::thread::id caller = std::this_thread::get_id();
-  Lumo::CompletionFunctor completion = [&](Kestrum::System::ScheduledItem*, Kestrum::Exception* e,
-                                           Lumo::Any* result) {
+  ZelTest::Completions completions([](Lumo::Any* result) {
     auto* id = dynamic_cast<Zel::Profile::ProfileId*>(result);
-    std::lock_guard<std::mutex> lock(mutex);
-    ++completed;
-    if (e != nullptr) ADD_FAILURE() << e->what();
-    answered += (e == nullptr && id != nullptr && id->GetUniqueId() == "p-1") ? 1 : 0;
-    onPool += Lumo::CallPool::OnPoolThread() ? 1 : 0;
-    threads.insert(std::this_thread::get_id());
-  };
+    return id != nullptr && id->GetUniqueId() == "p-1";
+  });
+  const Lumo::CompletionFunctor completion = completions.Functor();
   std::vector<Ref<Kestrum::System::ScheduledItem>> items(kCalls);
   Ref<Zel::Profile::CapabilityBasedProfileCreateSpec> spec = CreateSpec();
   for (Ref<Kestrum::System::ScheduledItem>& item : items) {
@@ -77,11 +67,10 @@ TEST(AsyncCalls, HundredCallsOverOneTransportAreInFlightTogether) {
 
   EXPECT_FALSE(barrier.TimedOut());
   EXPECT_EQ(barrier.MostInside(), kCalls);
-  std::lock_guard<std::mutex> lock(mutex);
-  EXPECT_EQ(completed, kCalls);
-  EXPECT_EQ(answered, kCalls);
-  EXPECT_EQ(onPool, kCalls);
-  EXPECT_EQ(threads.count(caller), 0u);
+  EXPECT_EQ(completions.Completed(), kCalls);
+  EXPECT_EQ(completions.Answered(), kCalls);
+  EXPECT_EQ(completions.OnPool(), kCalls);
+  EXPECT_FALSE(completions.RanOn(std::this_thread::get_id()));
   EXPECT_EQ(service.recorder->Count(), static_cast<size_t>(kCalls));
 }
 
