@@ -88,12 +88,17 @@ TEST_F(ServiceTest, NewMethodsOnSeveralThreadsStayCoherent) {
         solver->QueryMatchingHub(nullptr, id.Get(), hubs);
         if (hubs->GetLength() != 1 || hubs->Get(0)->GetHubId() != "ds-fast") ++wrong;
         // Every thread assigns its profile as the default of ds-fast: the
-        // last one wins, and the answer is always one of the profiles.
+        // last one wins, and the answer is always one of the profiles. Only
+        // profiles that stay are assigned: deleting the default profile
+        // leaves the hub without one, which another thread could see.
+        const bool deleted = r % 3 == 2;
         auto fast = MakeRef<Zel::Placement::PlacementHub>();
         fast->SetHubType("datastore");
         fast->SetHubId("ds-fast");
-        mine.profiles->AssignDefaultRequirementProfile(
-            id.Get(), ArrayOf<Zel::Placement::PlacementHub>({fast}).Get());
+        if (!deleted) {
+          mine.profiles->AssignDefaultRequirementProfile(
+              id.Get(), ArrayOf<Zel::Placement::PlacementHub>({fast}).Get());
+        }
         Ref<Zel::Profile::ProfileId> byDefault;
         mine.profiles->QueryDefaultRequirementProfile(fast.Get(), byDefault);
         if (!byDefault) ++wrong;
@@ -111,7 +116,7 @@ TEST_F(ServiceTest, NewMethodsOnSeveralThreadsStayCoherent) {
         if (rollups->GetLength() != 1) ++wrong;
         Ref<Lumo::DataArray<Zel::ServerObjectRef>> outOfDate;
         mine.compliance->QueryOutOfDateEntities(outOfDate);
-        if (r % 3 == 2) {
+        if (deleted) {
           Ref<Lumo::DataArray<Zel::Profile::ProfileOperationOutcome>> outcomes;
           mine.profiles->Delete(ArrayOf<Zel::Profile::ProfileId>({id}).Get(), outcomes);
         }
