@@ -65,7 +65,11 @@ def sync(guide_text, snippets):
 
 
 def main(argv):
-    guide_path, source_path = argv[1], argv[2]
+    paths = [arg for arg in argv[1:] if not arg.startswith("--")]
+    if "--help" in argv or len(paths) != 2:
+        print(__doc__.strip())
+        return 0 if "--help" in argv else 2
+    guide_path, source_path = paths
     with open(source_path, encoding="utf-8") as source:
         snippets = regions(source.read())
     with open(guide_path, encoding="utf-8") as guide:
