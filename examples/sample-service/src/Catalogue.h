@@ -13,6 +13,7 @@
 #include <Olyx/Zel/Capability/Provider/CapabilityObjectSchema.h>
 #include <Olyx/Zel/Capability/Provider/CapabilityProviderInfo.h>
 #include <Olyx/Zel/ServerObjectRef.h>
+#include <ZelSample/ProfileSpecs.h>
 
 #include <cstdint>
 #include <mutex>
@@ -28,7 +29,8 @@ using SchemaList = std::vector<Kestrum::Ref<Zel::Capability::Provider::Capabilit
 // may be read without the lock.
 class Catalogue {
  public:
-  static constexpr char kNamespace[] = "sample.storage";
+  // The namespace clients name its capabilities in.
+  static constexpr const char* kNamespace = Build::kSampleNamespace;
   static constexpr char kVendorUuid[] = "9f2b1c3e-5a6d-4e7f-8a9b-0c1d2e3f4a5b";
 
   Catalogue();
