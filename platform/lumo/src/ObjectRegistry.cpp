@@ -77,8 +77,12 @@ Kestrum::Ref<ManagedObject> ObjectRegistry::Find(const MoRef* ref) const {
     if (it == _objects.end()) return object;
     object = it->second;
   }
+  // A reference usually names the object's own type; only another name needs
+  // the type registry (and its lock) to learn whether the object is one.
+  const Type* own = object->_GetType();
+  if (ref->GetTypeName() == own->GetName()) return object;
   Type* named = FindTypeByName(ref->GetTypeName());
-  if (named == nullptr || !object->_GetType()->IsA(named)) return Kestrum::Ref<ManagedObject>();
+  if (named == nullptr || !own->IsA(named)) return Kestrum::Ref<ManagedObject>();
   return object;
 }
 
