@@ -140,6 +140,9 @@ TEST(TypeCreation, ManagedTypeFillsMethodObjectsMethodsThenProperties) {
   EXPECT_FALSE(gTestWidgetMethodObjects[0]->IsProperty());
   EXPECT_STREQ(gTestWidgetMethodObjects[1]->GetName(), "ping");
   EXPECT_EQ(gTestWidgetMethodObjects[1]->GetQualifiedName(), "test.Widget.ping");
+  // The privilege and the library's own flag bits come from the method record.
+  EXPECT_STREQ(gTestWidgetMethodObjects[1]->GetPrivilege(), "Widget.View");
+  EXPECT_EQ(gTestWidgetMethodObjects[1]->GetMethodInfo()->flags, 0x100u);
   EXPECT_STREQ(gTestWidgetMethodObjects[2]->GetName(), "size");
   EXPECT_TRUE(gTestWidgetMethodObjects[2]->IsProperty());
   EXPECT_EQ(gTestWidgetMethodObjects[2]->GetIndex(), 2);
