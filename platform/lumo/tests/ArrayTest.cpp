@@ -1,8 +1,10 @@
 // Arrays and boxed values.
 #include <Lumo/Lumo.h>
+#include <LumoTest/Base.h>
+#include <LumoTest/Color.h>
+#include <LumoTest/Derived.h>
+#include <LumoTest/Other.h>
 #include <gtest/gtest.h>
-
-#include "TestTypes.h"
 
 namespace {
 
@@ -16,7 +18,7 @@ Ref<StringArray> Strings(std::initializer_list<std::string> values) {
 
 Ref<LumoTest::Base> Named(const std::string& name) {
   auto b = MakeRef<LumoTest::Base>();
-  b->name = name;
+  b->SetName(name);
   return b;
 }
 
@@ -72,7 +74,7 @@ TEST(BoxedValue, ComparesValuesOfTheSameClass) {
 }
 
 TEST(BoxedValue, AnotherClassThrowsTypeMismatch) {
-  auto color = MakeRef<Lumo::Primitive<LumoTest::Color>>(LumoTest::COLOR_RED);
+  auto color = MakeRef<Lumo::Primitive<LumoTest::Color>>(LumoTest::Color::red);
   auto text = MakeRef<Lumo::Primitive<std::string>>("red");
   auto number = MakeRef<Lumo::Primitive<int32_t>>(0);
   EXPECT_THROW(color->_IsEqual(text.Get()), Kestrum::TypeMismatchException);
@@ -110,7 +112,7 @@ TEST(DataArray, OrderMattersAndAChangedElementMarksTheWholeArray) {
 
   Ref<Lumo::DataArray<LumoTest::Base>> copy(a->_Clone());
   EXPECT_TRUE(a->_IsEqual(copy.Get()));
-  copy->Get(1)->name = "changed";
+  copy->Get(1)->SetName("changed");
   Lumo::PropertyDiffSet diffs;
   a->_DiffProperties(copy.Get(), "obj.items", diffs);
   ASSERT_EQ(diffs.GetCount(), 1u);
@@ -158,10 +160,10 @@ TEST(DataArray, SetAndInsertCheckTheElementClass) {
   auto bases = MakeRef<Lumo::DataArray<LumoTest::Base>>();
   bases->Append(Named("a").Get());
   bases->InsertAt(0, Named("first").Get());
-  EXPECT_EQ(bases->Get(0)->name, "first");
+  EXPECT_EQ(bases->Get(0)->GetName(), "first");
   auto other = MakeRef<LumoTest::Other>();
   EXPECT_THROW(bases->SetAt(1, other.Get()), Kestrum::TypeMismatchException);
-  EXPECT_EQ(bases->Get(1)->name, "a");
+  EXPECT_EQ(bases->Get(1)->GetName(), "a");
   bases->Clear();
   EXPECT_TRUE(bases->IsEmpty());
 }

@@ -3,6 +3,7 @@
 // deadline only turns a hang into a failure.
 #include <Lumo/CallPool.h>
 #include <Lumo/Lumo.h>
+#include <LumoTest/Widget.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,8 +11,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-#include "TestTypes.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 // Equality and diff of reference-held properties, and of data objects.
 #include <Lumo/Lumo.h>
+#include <LumoTest/Base.h>
+#include <LumoTest/Derived.h>
+#include <LumoTest/Other.h>
 #include <gtest/gtest.h>
-
-#include "TestTypes.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ TEST(AreEqualAnys, EmptyAndNullArraysAreTheSameForArrayProperties) {
 TEST(AreEqualAnys, LooseMatchReachesIntoNestedObjects) {
   auto a = MakeRef<LumoTest::Base>();
   auto b = MakeRef<LumoTest::Base>();
-  a->count = 3;
+  a->SetCount(int64_t{3});
   EXPECT_TRUE(AreEqualAnysInt(a.Get(), b.Get(), 0, true));
   EXPECT_FALSE(AreEqualAnysInt(a.Get(), b.Get(), 0, false));
   EXPECT_FALSE(AreEqualAnysInt(b.Get(), a.Get(), 0, true));
@@ -96,8 +97,8 @@ TEST(DiffAnyProperties, RecordsOnePathForMissingOrForeignValues) {
 TEST(DiffAnyProperties, RecursesIntoDataObjectsOfTheSameClass) {
   auto a = MakeRef<LumoTest::Derived>();
   auto b = MakeRef<LumoTest::Derived>();
-  b->name = "x";
-  b->tag = "t";
+  b->SetName("x");
+  b->SetTag("t");
   Lumo::PropertyDiffSet diffs;
   DiffAnyPropertiesInt(a.Get(), b.Get(), "root", ".nested", 0, diffs);
   // Parent properties come first, in record order.
@@ -107,8 +108,8 @@ TEST(DiffAnyProperties, RecursesIntoDataObjectsOfTheSameClass) {
 TEST(DataObjectDiff, SameInstantInAnotherZoneIsNoChange) {
   auto a = MakeRef<LumoTest::Derived>();
   auto b = MakeRef<LumoTest::Derived>();
-  a->when = Kestrum::System::DateTime::FromLocal(2024, 5, 1, 10, 0, 0, 0, 120);
-  b->when = Kestrum::System::DateTime::FromLocal(2024, 5, 1, 8, 0, 0, 0, 0);
+  a->SetWhen(Kestrum::System::DateTime::FromLocal(2024, 5, 1, 10, 0, 0, 0, 120));
+  b->SetWhen(Kestrum::System::DateTime::FromLocal(2024, 5, 1, 8, 0, 0, 0, 0));
   EXPECT_TRUE(a->_IsEqual(b.Get()));
   Lumo::PropertyDiffSet diffs;
   a->_DiffProperties(b.Get(), "", diffs);
@@ -117,17 +118,17 @@ TEST(DataObjectDiff, SameInstantInAnotherZoneIsNoChange) {
 
 TEST(DataObjectDiff, ArrayPropertyIsOnePathWhateverChangedInside) {
   auto a = MakeRef<LumoTest::Base>();
-  a->items = new Lumo::DataArray<LumoTest::Base>;
-  a->items->Append(new LumoTest::Base);
+  a->SetItems(new Lumo::DataArray<LumoTest::Base>);
+  a->GetItems()->Append(new LumoTest::Base);
   Ref<LumoTest::Base> b(a->_Clone());
-  b->items->Get(0)->name = "inner change";
+  b->GetItems()->Get(0)->SetName("inner change");
   Lumo::PropertyDiffSet diffs;
   a->_DiffProperties(b.Get(), "obj", diffs);
   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"obj.items"}));
   // An empty array against none is no change.
   auto c = MakeRef<LumoTest::Base>();
   auto d = MakeRef<LumoTest::Base>();
-  c->items = new Lumo::DataArray<LumoTest::Base>;
+  c->SetItems(new Lumo::DataArray<LumoTest::Base>);
   Lumo::PropertyDiffSet none;
   c->_DiffProperties(d.Get(), "obj", none);
   EXPECT_TRUE(none.IsEmpty());
@@ -136,9 +137,9 @@ TEST(DataObjectDiff, ArrayPropertyIsOnePathWhateverChangedInside) {
 TEST(DataObjectDiff, RecordDrivenDiffMatchesTheClassDiff) {
   auto a = MakeRef<LumoTest::Derived>();
   auto b = MakeRef<LumoTest::Derived>();
-  b->count = 1;
-  b->child = new Lumo::Primitive<std::string>("c");
-  b->when = Kestrum::System::DateTime(5);
+  b->SetCount(int64_t{1});
+  b->SetChild(new Lumo::Primitive<std::string>("c"));
+  b->SetWhen(Kestrum::System::DateTime(5));
   Lumo::PropertyDiffSet byClass;
   Lumo::PropertyDiffSet byRecords;
   a->_DiffProperties(b.Get(), "x", byClass);

@@ -1,11 +1,13 @@
 // Reference counting, ownership and copies of runtime values.
 #include <Lumo/Lumo.h>
+#include <LumoTest/Base.h>
+#include <LumoTest/Color.h>
+#include <LumoTest/Derived.h>
+#include <LumoTest/Other.h>
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
-
-#include "TestTypes.h"
 
 namespace {
 
@@ -26,10 +28,10 @@ TEST(Ownership, HoldersKeepNestedValuesAliveAfterOtherRefsGo) {
   auto parent = MakeRef<LumoTest::Base>();
   {
     auto child = MakeRef<LumoTest::Other>();
-    parent->child = child.Get();
+    parent->SetChild(child.Get());
     EXPECT_EQ(child->GetRefCount(), 2);
   }
-  EXPECT_EQ(parent->child->GetRefCount(), 1);
+  EXPECT_EQ(parent->GetChild()->GetRefCount(), 1);
 }
 
 TEST(Ownership, ArraysHoldOneReferencePerElement) {
@@ -66,7 +68,7 @@ TEST(Ownership, ValuesReleasedOnAnotherThreadThanTheirMaker) {
     for (auto& batch : made) {
       for (int i = 0; i < 50; ++i) {
         auto object = MakeRef<LumoTest::Base>();
-        object->child = new LumoTest::Other;
+        object->SetChild(new LumoTest::Other);
         batch.emplace_back(object.Get());
         batch.emplace_back(
             new Lumo::Primitive<std::string>(std::string(static_cast<size_t>(i), 'x')));
@@ -89,24 +91,24 @@ TEST(Ownership, ValuesReleasedOnAnotherThreadThanTheirMaker) {
 
 TEST(Clone, IsDeepThroughObjectsArraysAndAnyValues) {
   auto source = MakeRef<LumoTest::Base>();
-  source->name = "root";
+  source->SetName("root");
   auto nested = MakeRef<LumoTest::Base>();
-  nested->name = "nested";
-  source->child = nested.Get();
-  source->items = new Lumo::DataArray<LumoTest::Base>;
-  source->items->Append(new LumoTest::Base);
+  nested->SetName("nested");
+  source->SetChild(nested.Get());
+  source->SetItems(new Lumo::DataArray<LumoTest::Base>);
+  source->GetItems()->Append(new LumoTest::Base);
 
   Ref<LumoTest::Base> copy(source->_Clone());
   EXPECT_EQ(copy->GetRefCount(), 1);
-  EXPECT_NE(copy->child.Get(), source->child.Get());
-  EXPECT_NE(copy->items.Get(), source->items.Get());
-  EXPECT_NE(copy->items->Get(0), source->items->Get(0));
+  EXPECT_NE(copy->GetChild(), source->GetChild());
+  EXPECT_NE(copy->GetPtrItems(), source->GetPtrItems());
+  EXPECT_NE(copy->GetItems()->Get(0), source->GetItems()->Get(0));
   EXPECT_TRUE(copy->_IsEqual(source.Get()));
 
-  static_cast<LumoTest::Base*>(copy->child.Get())->name = "changed";
-  copy->items->Get(0)->name = "changed too";
-  EXPECT_EQ(nested->name, "nested");
-  EXPECT_EQ(source->items->Get(0)->name, "");
+  static_cast<LumoTest::Base*>(copy->GetChild())->SetName("changed");
+  copy->GetItems()->Get(0)->SetName("changed too");
+  EXPECT_EQ(nested->GetName(), "nested");
+  EXPECT_EQ(source->GetItems()->Get(0)->GetName(), "");
   EXPECT_FALSE(copy->_IsEqual(source.Get()));
 }
 
@@ -153,7 +155,7 @@ TEST(TypesOfValues, ValuesReportTheirRuntimeTypes) {
   auto derived = MakeRef<LumoTest::Derived>();
   EXPECT_EQ(derived->_GetType(), Lumo::GetDoType<LumoTest::Derived>());
   EXPECT_EQ(derived->_GetDataType(), Lumo::GetDoType<LumoTest::Derived>());
-  auto color = MakeRef<Lumo::Primitive<LumoTest::Color>>(LumoTest::COLOR_BLUE);
+  auto color = MakeRef<Lumo::Primitive<LumoTest::Color>>(LumoTest::Color::blue);
   EXPECT_EQ(color->_GetType(), Lumo::GetEnumType<LumoTest::Color>());
   auto colors = MakeRef<Lumo::Array<LumoTest::Color>>();
   EXPECT_EQ(colors->_GetType(), Lumo::GetEnumType<LumoTest::Color>()->GetArrayType());
@@ -168,10 +170,10 @@ TEST(TypesOfValues, ValuesReportTheirRuntimeTypes) {
 
 TEST(Serialize, RendersObjectsArraysAndBoxedValues) {
   auto d = MakeRef<LumoTest::Derived>();
-  d->name = "a\"b";
-  d->count = 5;
-  d->child = new Lumo::KeyAnyValue("k", new Lumo::Primitive<bool>(true));
-  d->when = Kestrum::System::DateTime::FromLocal(2024, 1, 2, 3, 4, 5, 0, 60);
+  d->SetName("a\"b");
+  d->SetCount(int64_t{5});
+  d->SetChild(new Lumo::KeyAnyValue("k", new Lumo::Primitive<bool>(true)));
+  d->SetWhen(Kestrum::System::DateTime::FromLocal(2024, 1, 2, 3, 4, 5, 0, 60));
   std::string text = Lumo::SerializeToText(d.Get());
   EXPECT_EQ(text,
             "(test.Derived) {\n"
@@ -187,7 +189,7 @@ TEST(Serialize, RendersObjectsArraysAndBoxedValues) {
             "}");
   EXPECT_EQ(d->ToString(), text);
 
-  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>{LumoTest::COLOR_BLUE});
+  Ref<Lumo::Array<LumoTest::Color>> colors(new Lumo::Array<LumoTest::Color>{LumoTest::Color::blue});
   EXPECT_EQ(Lumo::SerializeToText(colors.Get()), "(test.Color[]) [\n   blue\n]");
   auto empty = MakeRef<Lumo::DataArray<Lumo::KeyAnyValue>>();
   EXPECT_EQ(Lumo::SerializeToText(empty.Get()), "(olyx.KeyAnyValue[]) []");

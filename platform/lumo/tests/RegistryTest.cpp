@@ -1,10 +1,15 @@
 // Types: creation from records in any order, look-up, loaders and versions.
 #include <Lumo/Lumo.h>
+#include <LumoTest/Base.h>
+#include <LumoTest/Color.h>
+#include <LumoTest/Derived.h>
+#include <LumoTest/SubFault.h>
+#include <LumoTest/Widget.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "TestTypes.h"
+#include "LateTypeRecords.h"
 
 namespace {
 
@@ -86,9 +91,9 @@ TEST(TypeLookup, DataTypesByWireAndWsdlName) {
             Lumo::GetDoType<LumoTest::Derived>()->GetArrayType());
 }
 
-TEST(TypeCreation, DerivedTypeCreatedBeforeItsBaseIsLinked) {
-  // The test loader creates test.Derived before test.Base and test.SubFault
-  // before test.Fault.
+TEST(TypeCreation, DerivedTypesAreLinkedToTheirBases) {
+  // The generated loader creates bases first; a base created after its
+  // derived type is BaseCreatedAfterTheStartStillLinksWaitingTypes below.
   auto* derived = Lumo::GetDoType<LumoTest::Derived>();
   EXPECT_EQ(derived->GetBase(), Lumo::GetDoType<LumoTest::Base>());
   EXPECT_TRUE(derived->IsA(Lumo::GetDoType<LumoTest::Base>()));
@@ -99,6 +104,7 @@ TEST(TypeCreation, DerivedTypeCreatedBeforeItsBaseIsLinked) {
 }
 
 TEST(TypeCreation, BaseCreatedAfterTheStartStillLinksWaitingTypes) {
+  // The derived type first, on purpose: its base is not there yet.
   Lumo::DataObjectType* derived = Lumo::CreateDataObjectType(&LumoTest::kLateDerivedInfo);
   EXPECT_EQ(derived->GetBase(), nullptr);
   auto missing = Lumo::GetTypesWithMissingBase();
@@ -113,7 +119,7 @@ TEST(TypeCreation, BaseCreatedAfterTheStartStillLinksWaitingTypes) {
 }
 
 TEST(TypeCreation, EnumTypeCopiesItsFunctions) {
-  Lumo::EnumFuncs funcs = LumoTest::kColorFuncs;
+  Lumo::EnumFuncs funcs = Lumo::GetEnumType<LumoTest::Color>()->GetFuncs();
   Lumo::EnumType* shape = Lumo::CreateEnumTypeImpl(&LumoTest::kShapeInfo, funcs);
   funcs.boxValue = nullptr;  // the caller reuses its storage
   EXPECT_NE(shape->GetFuncs().boxValue, nullptr);
@@ -134,6 +140,9 @@ TEST(TypeCreation, ManagedTypeFillsMethodObjectsMethodsThenProperties) {
   EXPECT_FALSE(gTestWidgetMethodObjects[0]->IsProperty());
   EXPECT_STREQ(gTestWidgetMethodObjects[1]->GetName(), "ping");
   EXPECT_EQ(gTestWidgetMethodObjects[1]->GetQualifiedName(), "test.Widget.ping");
+  // The privilege and the library's own flag bits come from the method record.
+  EXPECT_STREQ(gTestWidgetMethodObjects[1]->GetPrivilege(), "Widget.View");
+  EXPECT_EQ(gTestWidgetMethodObjects[1]->GetMethodInfo()->flags, 0x100u);
   EXPECT_STREQ(gTestWidgetMethodObjects[2]->GetName(), "size");
   EXPECT_TRUE(gTestWidgetMethodObjects[2]->IsProperty());
   EXPECT_EQ(gTestWidgetMethodObjects[2]->GetIndex(), 2);
@@ -146,12 +155,12 @@ TEST(TypeCreation, ManagedTypeFillsMethodObjectsMethodsThenProperties) {
 
 TEST(Loaders, CallbacksRanOnceInRegistrationOrder) {
   auto loaders = Lumo::GetLoaderRegistrations();
-  auto test = std::find_if(loaders.begin(), loaders.end(),
-                           [](const auto& l) { return l.name == "lumo-test"; });
+  auto test =
+      std::find_if(loaders.begin(), loaders.end(), [](const auto& l) { return l.name == "test"; });
   ASSERT_NE(test, loaders.end());
   EXPECT_TRUE(test->hasRun);
   ASSERT_EQ(test->types.size(), 7u);
-  EXPECT_EQ(test->types[0], Lumo::GetDoType<LumoTest::Derived>());
+  EXPECT_EQ(test->types[0], Lumo::GetDoType<LumoTest::Base>());
   EXPECT_EQ(test->types[6], Lumo::GetMoType<LumoTest::Widget>());
   EXPECT_TRUE(Lumo::TypeInfoLoader::_versionInfoIsAvailable);
   EXPECT_TRUE(Lumo::IsRuntimeStarted());
@@ -174,11 +183,19 @@ const Lumo::Type* const* LateCallback(int& count) {
 }
 
 TEST(Loaders, LoaderRegisteredAfterTheStartRunsAtOnceAndKeepsItsVersions) {
+  // A library registers a loader per package under its name, and only one of
+  // them carries the versions: the look-up passes over the others.
+  static Lumo::TypeInfoLoader lateWithoutVersions("late", nullptr, LateCallback);
   static Lumo::TypeInfoLoader late("late", &kLateVersions, LateCallback);
-  EXPECT_EQ(gLateLoads, 1);
+  EXPECT_EQ(gLateLoads, 2);
   EXPECT_EQ(Lumo::GetVersionInfo("late"), &kLateVersions);
-  EXPECT_EQ(Lumo::GetVersionInfo(), &kLateVersions);
-  EXPECT_EQ(Lumo::GetVersionInfo("lumo-test"), nullptr);
+  EXPECT_EQ(Lumo::GetVersionInfo("no-such-loader"), nullptr);
+  // Without a name: the first loader with versions, the generated library's.
+  const Lumo::OlyxVersions* first = Lumo::GetVersionInfo();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first, Lumo::GetVersionInfo("test"));
+  ASSERT_EQ(first->versionCount, 1u);
+  EXPECT_STREQ(first->versions[0].name, "test.version.version1");
 }
 
 }  // namespace

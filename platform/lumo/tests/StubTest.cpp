@@ -1,12 +1,13 @@
 // Stubs: calls go through the pluggable adapter.
 #include <Lumo/Lumo.h>
+#include <LumoTest/Fault.h>
+#include <LumoTest/SubFault.h>
+#include <LumoTest/Widget.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "TestTypes.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Validation of strings before they are stored.
 #include <Lumo/Lumo.h>
+#include <LumoTest/Base.h>
+#include <LumoTest/Derived.h>
 #include <gtest/gtest.h>
-
-#include "TestTypes.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST(Validate, RefusalNamesTheOwnerTypeAndPropertyAndStoresNothing) {
   auto base = MakeRef<LumoTest::Base>();
   base->SetName("good");
   try {
-    base->SetName("bad\x01");
+    base->SetName(std::string("bad\x01"));
     FAIL() << "accepted";
   } catch (const Lumo::Fault::InvalidArgument::Exception& e) {
     EXPECT_NE(std::string(e.what()).find("test.Base.name"), std::string::npos) << e.what();
@@ -82,7 +82,7 @@ TEST(Validate, AnIndexSharedByBaseAndDerivedNamesEveryCandidate) {
   // name is own index 0 of test.Base and tag own index 0 of test.Derived: the
   // object and the index cannot tell which setter ran, so both are named.
   try {
-    derived->SetName("\xFF");
+    derived->SetName(std::string("\xFF"));
     FAIL() << "accepted";
   } catch (const Lumo::Fault::InvalidArgument::Exception& e) {
     EXPECT_NE(std::string(e.what()).find("test.Derived.name or tag"), std::string::npos)
@@ -95,7 +95,7 @@ TEST(Validate, AnIndexSharedByBaseAndDerivedNamesEveryCandidate) {
     EXPECT_NE(std::string(e.what()).find("test.Derived.name or tag"), std::string::npos)
         << e.what();
   }
-  EXPECT_FALSE(derived->tag.IsSet());
+  EXPECT_FALSE(derived->GetTag().IsSet());
 }
 
 TEST(Validate, ArrayOwnerNamesTheElementIndex) {
