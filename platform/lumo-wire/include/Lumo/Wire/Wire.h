@@ -2,6 +2,7 @@
 #pragma once
 
 #include <Lumo/Wire/Codec.h>
+#include <Lumo/Wire/Cookies.h>
 #include <Lumo/Wire/Dispatcher.h>
 #include <Lumo/Wire/Options.h>
 #include <Lumo/Wire/StubAdapters.h>
