@@ -86,6 +86,8 @@ run 2 "no such parameter; it has: resourceType profileCategory" \
   call --url "$url" ProfileManager queryProfile colour=blue
 run 2 "a zel.profile.CapabilityConstraints has no such property.*SubProfileCapabilityConstraints" \
   call --url "$url" ProfileManager create createSpec.constraints.subProfiles[0].name=x
+run 2 "createSpec.name: holds what XML cannot carry" \
+  call --url "$url" ProfileManager create "createSpec.name=bell$(printf '\007')"
 run 2 "has no method or property fly" call --url "$url" ProfileManager fly
 run 2 "unknown API version" call --url "$url" --api-version 9.9 ServiceInstance retrieveContent
 run 3 "zel call: " call --url "http://127.0.0.1:1/zel" ServiceInstance retrieveContent

@@ -9,3 +9,4 @@
 #include <Lumo/Wire/Transport.h>
 #include <Lumo/Wire/WireFormatFault.h>
 #include <Lumo/Wire/Wsdl.h>
+#include <Lumo/Wire/XmlText.h>
