@@ -121,7 +121,9 @@ void HttpTransport::Remember(const std::string& setCookie) {
   std::lock_guard<std::mutex> lock(_mutex);
   if (cookie.Removes(std::time(nullptr)) || cookie.value.empty()) {
     _cookies.erase(cookie.name);
-  } else {
+  } else if (_cookies.size() < Lumo::Wire::kMaxCookiesPerHeader ||
+             _cookies.count(cookie.name) != 0) {
+    // No more cookies than a Cookie header may carry.
     _cookies[cookie.name] = cookie.value;
   }
 }
