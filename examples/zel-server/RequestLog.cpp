@@ -1,5 +1,6 @@
 #include "RequestLog.h"
 
+#include <Lumo/Wire/Cookies.h>
 #include <ZelSample/WireEndpoint.h>
 
 #include <chrono>
@@ -90,15 +91,16 @@ std::string RequestLog::UserOf(const ZelHttp::RequestRecord& record) const {
   std::string session;
   if (record.response != nullptr) {
     for (const auto& [name, value] : record.response->headers) {
-      if (name == "Set-Cookie") {
-        session =
-            ZelSample::FindCookie(value.substr(0, value.find(';')), ZelSample::kSessionCookie);
+      Lumo::Wire::SetCookie cookie;
+      if (name == "Set-Cookie" && Lumo::Wire::ParseSetCookie(value, cookie) &&
+          cookie.name == ZelSample::kSessionCookie) {
+        session = cookie.value;
       }
     }
   }
   if (session.empty() && record.request != nullptr) {
     if (const std::string* cookies = Lumo::Wire::FindHeader(record.request->headers, "Cookie")) {
-      session = ZelSample::FindCookie(*cookies, ZelSample::kSessionCookie);
+      session = Lumo::Wire::FindCookie(*cookies, ZelSample::kSessionCookie);
     }
   }
   if (session.empty()) return "-";

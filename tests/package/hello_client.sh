@@ -19,24 +19,11 @@ cmake -S "$source" -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" >"$work/config
 cmake --build "$work/build" -j 2
 client="$work/build/hello-client"
 
-server_pid=""
-cleanup() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-}
-trap cleanup EXIT
-"$server" --port 0 >"$work/server.out" 2>&1 &
-server_pid=$!
-url=""
-for _ in $(seq 1 200); do
-  url="$(grep -o 'http://127\.0\.0\.1:[0-9]*/zel' "$work/server.out" || true)"
-  [ -n "$url" ] && break
-  kill -0 "$server_pid" 2>/dev/null || { cat "$work/server.out"; exit 1; }
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "zel-server did not start"; cat "$work/server.out"; exit 1; }
+# shellcheck source-path=SCRIPTDIR source=../support/zel_server.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/zel_server.sh"
+trap zel_server_kill EXIT
+zel_server_start "$server" "$work/server.out" || exit 1
+url="$zel_server_url"
 
 "$mint" --subject hello@sample.test --out "$work/hello.token"
 "$client" "$url" "$work/hello.token" | tee "$work/first.out"
@@ -45,9 +32,7 @@ grep -q "refused, the name hello is in use" "$work/first.out"
 "$client" "$url" "$work/hello.token" >"$work/second.out"
 grep -q "deleted hello, logged out" "$work/second.out"
 
-kill -TERM "$server_pid"
-wait "$server_pid" || true
-server_pid=""
+zel_server_stop || true
 status=0
 "$client" "$url" "$work/hello.token" 2>"$work/gone.err" || status=$?
 cat "$work/gone.err"

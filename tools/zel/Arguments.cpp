@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include <Lumo/Wire/XmlText.h>
+
 #include <fstream>
 #include <map>
 #include <stdexcept>
@@ -98,6 +100,16 @@ void Apply(Node& root, const std::string& assignment) {
   node->text = value;
 }
 
+// Appends text escaped as the codec's writer escapes it; refuses, naming
+// where it stands, what XML cannot carry.
+void AppendEscaped(std::string& out, const std::string& where, std::string_view text,
+                   Lumo::Wire::XmlEscape escape) {
+  if (!Lumo::Wire::AppendXmlEscaped(out, text, escape)) {
+    throw std::invalid_argument(
+        where + ": holds what XML cannot carry (invalid UTF-8 or a control character)");
+  }
+}
+
 // Writes values as the wire has them, checking names and shapes against the
 // records as it goes. `where` names the value in messages ("spec.name").
 class RequestWriter {
@@ -155,7 +167,11 @@ class RequestWriter {
     Lumo::Type* type = ActualType(where, declared, node, xsiType);
     _out += "<";
     _out += name;
-    if (!xsiType.empty()) _out += " xsi:type=\"" + EscapeXml(xsiType) + "\"";
+    if (!xsiType.empty()) {
+      _out += " xsi:type=\"";
+      AppendEscaped(_out, where + "@type", xsiType, Lumo::Wire::XmlEscape::kAttribute);
+      _out += '"';
+    }
     if (node.hasText && !node.text.empty() && node.text[0] == '<') {
       if (!node.fields.empty()) Fail(where, "give its content as XML or by properties, not both");
       _out += ">" + node.text;
@@ -173,7 +189,8 @@ class RequestWriter {
         Fail(where, std::string("a ") + type->GetName() + " has no properties");
       }
       if (!node.hasText) Fail(where, "no value given");
-      _out += ">" + EscapeXml(node.text);
+      _out += '>';
+      AppendEscaped(_out, where, node.text, Lumo::Wire::XmlEscape::kText);
     }
     _out += "</";
     _out += name;
@@ -193,7 +210,10 @@ class RequestWriter {
       if (type == nullptr) Fail(where, error);
       id = id.substr(colon + 1);
     }
-    _out += " type=\"" + EscapeXml(type->GetWsdlName()) + "\">" + EscapeXml(id);
+    _out += " type=\"";
+    AppendEscaped(_out, where, type->GetWsdlName(), Lumo::Wire::XmlEscape::kAttribute);
+    _out += "\">";
+    AppendEscaped(_out, where, id, Lumo::Wire::XmlEscape::kText);
   }
 
   void Properties(const std::string& where, const Lumo::DataObjectType* type, const Node& node) {
@@ -237,30 +257,6 @@ class RequestWriter {
 
 }  // namespace
 
-std::string EscapeXml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedObjectType& target,
                          const std::string& id, const std::vector<std::string>& assignments,
                          const std::string& ns) {
@@ -286,8 +282,13 @@ std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedO
       "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\" "
       "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
       "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soapenv:Body>";
-  out += std::string("<") + method.GetWsdlName() + " xmlns=\"" + EscapeXml(ns) + "\">";
-  out += "<_this type=\"" + EscapeXml(target.GetWsdlName()) + "\">" + EscapeXml(id) + "</_this>";
+  out += std::string("<") + method.GetWsdlName() + " xmlns=\"";
+  AppendEscaped(out, "the namespace", ns, Lumo::Wire::XmlEscape::kAttribute);
+  out += "\"><_this type=\"";
+  AppendEscaped(out, "the object", target.GetWsdlName(), Lumo::Wire::XmlEscape::kAttribute);
+  out += "\">";
+  AppendEscaped(out, "the object id", id, Lumo::Wire::XmlEscape::kText);
+  out += "</_this>";
   RequestWriter writer(out);
   for (const Lumo::ParamInfo* p : params) {
     for (const auto& [name, node] : root.fields) {

@@ -35,7 +35,4 @@ std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedO
                          const std::string& id, const std::vector<std::string>& assignments,
                          const std::string& ns);
 
-// Text escaped for XML character data and attribute values.
-std::string EscapeXml(const std::string& text);
-
 }  // namespace ZelCli

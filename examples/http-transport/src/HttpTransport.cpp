@@ -1,7 +1,9 @@
+#include <Lumo/Wire/Cookies.h>
 #include <Lumo/Wire/WireFormatFault.h>
 #include <ZelHttp/HttpTransport.h>
 
 #include <boost/asio/ssl.hpp>
+#include <ctime>
 #include <stdexcept>
 
 #include "ClientConnection.h"
@@ -12,8 +14,6 @@ namespace ZelHttp {
 namespace net = boost::asio;
 namespace http = boost::beast::http;
 using Detail::ClientConnection;
-using Detail::Lower;
-using Detail::Trim;
 
 struct HttpTransport::TlsContext {
   net::ssl::context context{net::ssl::context::tls_client};
@@ -111,25 +111,20 @@ size_t HttpTransport::GetIdleConnectionCount() const {
 std::string HttpTransport::CookieHeader() const {
   std::lock_guard<std::mutex> lock(_mutex);
   std::string header;
-  for (const auto& [name, value] : _cookies) {
-    if (!header.empty()) header += "; ";
-    header += name + "=" + value;
-  }
+  for (const auto& [name, value] : _cookies) Lumo::Wire::AppendCookie(header, name, value);
   return header;
 }
 
 void HttpTransport::Remember(const std::string& setCookie) {
-  std::string pair = setCookie.substr(0, setCookie.find(';'));
-  size_t equals = pair.find('=');
-  if (equals == std::string::npos) return;
-  std::string name = Trim(pair.substr(0, equals));
-  std::string value = Trim(pair.substr(equals + 1));
-  bool expired = Lower(setCookie).find("max-age=0") != std::string::npos;
+  Lumo::Wire::SetCookie cookie;
+  if (!Lumo::Wire::ParseSetCookie(setCookie, cookie)) return;
   std::lock_guard<std::mutex> lock(_mutex);
-  if (expired || value.empty()) {
-    _cookies.erase(name);
-  } else if (!name.empty()) {
-    _cookies[name] = value;
+  if (cookie.Removes(std::time(nullptr)) || cookie.value.empty()) {
+    _cookies.erase(cookie.name);
+  } else if (_cookies.size() < Lumo::Wire::kMaxCookiesPerHeader ||
+             _cookies.count(cookie.name) != 0) {
+    // No more cookies than a Cookie header may carry.
+    _cookies[cookie.name] = cookie.value;
   }
 }
 

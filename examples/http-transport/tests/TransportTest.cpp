@@ -1,6 +1,8 @@
 // The client transport against a real server: connections kept and reused
 // across calls and threads, many threads over one transport, call timeouts,
-// and TLS with a certificate made for the test (trusted, and not).
+// cookies kept and dropped as the server says, and TLS with a certificate made for the test
+// (trusted, and not).
+#include <Lumo/Wire/Transport.h>
 #include <Lumo/Wire/WireFormatFault.h>
 #include <unistd.h>
 
@@ -8,6 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -97,6 +102,61 @@ TEST_F(HttpServiceTest, ACallThatTakesTooLongIsATransportFault) {
     EXPECT_NE(FaultText(e).find("no answer within 300 ms"), std::string::npos) << FaultText(e);
   }
   *release = true;
+}
+
+// The client keeps the cookies a server sets, replaces and drops them as its
+// Set-Cookie headers say, ignores those that do not read, and sends what it
+// keeps back in one Cookie header. Each request's body holds the Set-Cookie
+// values its answer is to carry, one a line.
+TEST_F(HttpServiceTest, TheClientKeepsReplacesAndDropsCookiesAsSetCookieSays) {
+  struct Seen {
+    std::mutex mutex;
+    std::vector<std::string> cookieHeaders;
+  };
+  auto seen = std::make_shared<Seen>();
+  server.reset();
+  server = std::make_unique<ZelHttp::HttpServer>(
+      [seen](const Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response) {
+        const std::string* cookies = Lumo::Wire::FindHeader(request.headers, "Cookie");
+        {
+          std::lock_guard<std::mutex> lock(seen->mutex);
+          seen->cookieHeaders.push_back(cookies ? *cookies : "(none)");
+        }
+        std::istringstream lines(request.body);
+        for (std::string line; std::getline(lines, line);) {
+          response.headers.emplace_back("Set-Cookie", line);
+        }
+        response.status = 200;
+        response.body = "<ok/>";
+      },
+      TestSettings());
+  server->Start();
+  auto transport = MakeRef<ZelHttp::HttpTransport>(server->GetUrl());
+  auto send = [&](const std::string& setCookies) {
+    Lumo::Wire::TransportRequest request;
+    request.body = setCookies;
+    Lumo::Wire::TransportResponse response;
+    transport->Send(request, response);
+  };
+
+  send(
+      "zel_session=abc; Path=/; HttpOnly\nb=2; Max-Age=3600\npath=max-age=0\n"
+      "a b=bad\nnovalue\n\"q\"=1");
+  EXPECT_EQ(transport->GetCookie("zel_session"), "abc");
+  EXPECT_EQ(transport->GetCookie("path"), "max-age=0");  // a value, not an attribute
+  EXPECT_EQ(transport->GetCookie("a b"), "");
+  send("zel_session=def\nb=; Path=/\npath=1; Expires=Thu, 01 Jan 1970 00:00:00 GMT");
+  EXPECT_EQ(transport->GetCookie("zel_session"), "def");
+  EXPECT_EQ(transport->GetCookie("b"), "");
+  EXPECT_EQ(transport->GetCookie("path"), "");
+  send("zel_session=; Path=/; HttpOnly; Max-Age=0");
+  EXPECT_EQ(transport->GetCookie("zel_session"), "");
+  send("");
+
+  std::lock_guard<std::mutex> lock(seen->mutex);
+  EXPECT_EQ(seen->cookieHeaders,
+            (std::vector<std::string>{"(none)", "b=2; path=max-age=0; zel_session=abc",
+                                      "zel_session=def", "(none)"}));
 }
 
 // ---- TLS --------------------------------------------------------------------------------------

@@ -18,17 +18,24 @@
 namespace ZelSample {
 namespace Faults {
 
-void NotServed(const char* qualifiedMethod) {
-  auto fault = Kestrum::MakeRef<Lumo::Fault::NotSupported>();
-  fault->SetMsg(std::string(qualifiedMethod) + " is not served by the sample service");
-  throw Lumo::Fault::NotSupported::Exception(fault.Get());
+namespace {
+
+// Throws a fault of type F carrying message.
+template <class F>
+[[noreturn]] void Throw(const std::string& message) {
+  auto fault = Kestrum::MakeRef<F>();
+  fault->SetMsg(message);
+  throw typename F::Exception(fault.Get());
 }
 
-void NotSupported(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Lumo::Fault::NotSupported>();
-  fault->SetMsg(message);
-  throw Lumo::Fault::NotSupported::Exception(fault.Get());
+}  // namespace
+
+void NotServed(const char* qualifiedMethod) {
+  Throw<Lumo::Fault::NotSupported>(std::string(qualifiedMethod) +
+                                   " is not served by the sample service");
 }
+
+void NotSupported(const std::string& message) { Throw<Lumo::Fault::NotSupported>(message); }
 
 void InvalidArgument(const std::string& property, const std::string& message) {
   auto fault = Kestrum::MakeRef<Lumo::Fault::InvalidArgument>();
@@ -43,11 +50,7 @@ Kestrum::Ref<Lumo::MethodFault> MakeNotFound(const std::string& message) {
   return Kestrum::Ref<Lumo::MethodFault>(fault.Get());
 }
 
-void NotFound(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Zel::Fault::NotFound>();
-  fault->SetMsg(message);
-  throw Zel::Fault::NotFound::Exception(fault.Get());
-}
+void NotFound(const std::string& message) { Throw<Zel::Fault::NotFound>(message); }
 
 void DuplicateName(const std::string& name) {
   auto fault = Kestrum::MakeRef<Zel::Fault::DuplicateName>();
@@ -63,29 +66,13 @@ void AlreadyExists(const std::string& name) {
   throw Zel::Fault::AlreadyExists::Exception(fault.Get());
 }
 
-void ZelFault(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Zel::Fault::ZELFault>();
-  fault->SetMsg(message);
-  throw Zel::Fault::ZELFault::Exception(fault.Get());
-}
+void ZelFault(const std::string& message) { Throw<Zel::Fault::ZELFault>(message); }
 
-void ProfileStorage(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Zel::Fault::ProfileStorageFault>();
-  fault->SetMsg(message);
-  throw Zel::Fault::ProfileStorageFault::Exception(fault.Get());
-}
+void ProfileStorage(const std::string& message) { Throw<Zel::Fault::ProfileStorageFault>(message); }
 
-void InvalidLogin(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Zel::Fault::InvalidLogin>();
-  fault->SetMsg(message);
-  throw Zel::Fault::InvalidLogin::Exception(fault.Get());
-}
+void InvalidLogin(const std::string& message) { Throw<Zel::Fault::InvalidLogin>(message); }
 
-void NotAuthorized(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Lumo::MethodFault>();
-  fault->SetMsg(message);
-  throw Lumo::MethodFault::Exception(fault.Get());
-}
+void NotAuthorized(const std::string& message) { Throw<Lumo::MethodFault>(message); }
 
 }  // namespace Faults
 

@@ -1,16 +1,12 @@
+#include <Lumo/Wire/Cookies.h>
 #include <Lumo/Wire/WireFormatFault.h>
 #include <ZelSample/WireEndpoint.h>
+
+#include <ctime>
 
 namespace ZelSample {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 std::string SetCookieValue(const std::string& session) {
   std::string value = std::string(kSessionCookie) + "=" + session + "; Path=/; HttpOnly";
@@ -18,32 +14,16 @@ std::string SetCookieValue(const std::string& session) {
   return value;
 }
 
-// The session a Set-Cookie header value sets; false for another cookie.
+// The session a Set-Cookie header value sets (empty when it clears it);
+// false for another cookie or a header that does not read.
 bool SessionFromSetCookie(const std::string& header, std::string& session) {
-  std::string pair = header.substr(0, header.find(';'));
-  size_t equals = pair.find('=');
-  if (equals == std::string::npos || Trim(pair.substr(0, equals)) != kSessionCookie) return false;
-  session = Trim(pair.substr(equals + 1));
-  if (header.find("Max-Age=0") != std::string::npos) session.clear();
+  Lumo::Wire::SetCookie cookie;
+  if (!Lumo::Wire::ParseSetCookie(header, cookie) || cookie.name != kSessionCookie) return false;
+  session = cookie.Removes(std::time(nullptr)) ? std::string() : cookie.value;
   return true;
 }
 
 }  // namespace
-
-std::string FindCookie(const std::string& cookieHeader, const std::string& name) {
-  size_t start = 0;
-  while (start <= cookieHeader.size()) {
-    size_t end = cookieHeader.find(';', start);
-    if (end == std::string::npos) end = cookieHeader.size();
-    std::string pair = cookieHeader.substr(start, end - start);
-    size_t equals = pair.find('=');
-    if (equals != std::string::npos && Trim(pair.substr(0, equals)) == name) {
-      return Trim(pair.substr(equals + 1));
-    }
-    start = end + 1;
-  }
-  return std::string();
-}
 
 // ---- WireEndpoint ---------------------------------------------------------------------
 
@@ -57,7 +37,7 @@ void WireEndpoint::Handle(const Lumo::Wire::TransportRequest& request,
   Lumo::Wire::CallInfo call;
   call.keepsSessions = true;
   if (const std::string* cookies = Lumo::Wire::FindHeader(request.headers, "Cookie")) {
-    call.sessionId = FindCookie(*cookies, kSessionCookie);
+    call.sessionId = Lumo::Wire::FindCookie(*cookies, kSessionCookie);
   }
   _dispatcher->Handle(request, response, call);
   if (call.sessionChanged) {
@@ -79,7 +59,9 @@ void InProcessTransport::Send(const Lumo::Wire::TransportRequest& request,
   Lumo::Wire::TransportRequest withCookie = request;
   std::string session = GetSession();
   if (!session.empty()) {
-    withCookie.headers.emplace_back("Cookie", std::string(kSessionCookie) + "=" + session);
+    std::string cookies;
+    Lumo::Wire::AppendCookie(cookies, kSessionCookie, session);
+    withCookie.headers.emplace_back("Cookie", cookies);
   }
   _endpoint->Handle(withCookie, response);
   for (const auto& [name, value] : response.headers) {

@@ -140,14 +140,5 @@ TEST_F(WireTest, AnOlderVersionIsServedInItsOwnTerms) {
   EXPECT_EQ(content->GetReplicationManager(), nullptr);  // a version11 property
 }
 
-TEST(CookieTest, FindsTheNamedCookie) {
-  EXPECT_EQ(ZelSample::FindCookie("zel_session=abc", "zel_session"), "abc");
-  EXPECT_EQ(ZelSample::FindCookie("a=1; zel_session = xyz ;b=2", "zel_session"), "xyz");
-  EXPECT_EQ(ZelSample::FindCookie("a=1; b=2", "zel_session"), "");
-  EXPECT_EQ(ZelSample::FindCookie("", "zel_session"), "");
-  EXPECT_EQ(ZelSample::FindCookie("zel_session_old=1; zel_session=2", "zel_session"), "2");
-  EXPECT_EQ(ZelSample::FindCookie("garbage;;=;", "zel_session"), "");
-}
-
 }  // namespace
 }  // namespace ZelSampleTest

@@ -5,37 +5,23 @@
 set -euo pipefail
 server="$1"
 demo="$2"
+# shellcheck source-path=SCRIPTDIR source=../../../tests/support/zel_server.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../../tests/support/zel_server.sh"
 work="$(mktemp -d)"
-server_pid=""
 cleanup() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
+  zel_server_kill
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$server" --port 0 >"$work/server.out" 2>&1 &
-server_pid=$!
-
-# Wait (at most 20 s) for the line that names the URL.
-url=""
-for _ in $(seq 1 200); do
-  url="$(grep -o 'http://127\.0\.0\.1:[0-9]*/zel' "$work/server.out" || true)"
-  [ -n "$url" ] && break
-  kill -0 "$server_pid" 2>/dev/null || { cat "$work/server.out"; exit 1; }
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "zel-server did not start"; cat "$work/server.out"; exit 1; }
+zel_server_start "$server" "$work/server.out" || exit 1
+url="$zel_server_url"
 
 "$demo" --url "$url"
 "$demo" --url "$url" --api-version version11 >"$work/demo2.out"
 grep -q "every answer as expected" "$work/demo2.out"
 
-kill -TERM "$server_pid"
 status=0
-wait "$server_pid" || status=$?
-server_pid=""
+zel_server_stop || status=$?
 grep -q "stopping on signal" "$work/server.out"
 exit "$status"

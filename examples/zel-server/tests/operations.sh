@@ -5,9 +5,12 @@ server="$1"
 demo="$2"
 inventory="$3"
 abuse="$4"
+# shellcheck source-path=SCRIPTDIR source=../../../tests/support/zel_server.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../../tests/support/zel_server.sh"
 work="$(mktemp -d)"
 pids=()
 cleanup() {
+  zel_server_kill
   for pid in "${pids[@]}"; do
     if kill -0 "$pid" 2>/dev/null; then kill "$pid" 2>/dev/null || true; fi
   done
@@ -17,20 +20,13 @@ trap cleanup EXIT
 fail() { echo "FAILED: $*"; for f in "$work"/*.out; do echo "--- $f"; cat "$f"; done; exit 1; }
 
 # Starts zel-server with the given flags, output to $work/$name.out; sets
-# $url and $pid. Waits (at most 30 s) for the line that names the URL.
+# $url and $pid once it names its URL.
 start() {
   local name="$1"; shift
-  "$server" "$@" >"$work/$name.out" 2>&1 &
-  pid=$!
+  zel_server_start "$server" "$work/$name.out" "$@" || fail "$name did not start"
+  pid=$zel_server_pid
   pids+=("$pid")
-  url=""
-  for _ in $(seq 1 300); do
-    url="$(grep -o 'https\?://[^ ]*/zel' "$work/$name.out" || true)"
-    [ -n "$url" ] && return 0
-    kill -0 "$pid" 2>/dev/null || fail "$name exited early"
-    sleep 0.1
-  done
-  fail "$name did not start"
+  url=$zel_server_url
 }
 
 echo "== --version and --help on every program"

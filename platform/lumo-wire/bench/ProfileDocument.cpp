@@ -13,6 +13,8 @@
 
 #include <string>
 
+#include "ProfileShape.h"
+
 namespace ProfileDocument {
 
 namespace {
@@ -21,13 +23,7 @@ using Kestrum::MakeRef;
 using Kestrum::Ref;
 using namespace Zel;
 
-constexpr int kSubProfiles = 2;
-constexpr int kCapabilities = 3;
-constexpr int kConstraints = 4;
-constexpr int kProperties = 3;
-
-const char* const kPropertyIds[kProperties] = {"hostFailuresToTolerate", "proportionalCapacity",
-                                               "stripeWidth"};
+using namespace ProfileShape;
 
 Ref<Lumo::Any> Value(int i) {
   switch (i % 4) {
@@ -59,7 +55,7 @@ Ref<Capability::ConstraintInstance> Constraint(int seed) {
 
 Ref<Capability::CapabilityInstance> CapabilityOf(int seed, int c) {
   auto id = MakeRef<Capability::CapabilityMetadata::UniqueId>();
-  id->SetNamespace(std::string("VSAN"));
+  id->SetNamespace(std::string(kCapabilityNamespace));
   id->SetId("capability-" + std::to_string(c));
   auto constraints = MakeRef<Lumo::DataArray<Capability::ConstraintInstance>>();
   constraints->Reserve(kConstraints);

@@ -1,6 +1,7 @@
 #include "XmlDocWriter.h"
 
 #include <Lumo/Wire/WireFormatFault.h>
+#include <Lumo/Wire/XmlText.h>
 
 namespace Lumo {
 namespace Wire {
@@ -20,32 +21,17 @@ bool IsQName(std::string_view name) {
 }
 
 void AppendEscaped(std::string& out, std::string_view value, std::string_view attribute) {
+  // Description values are names, actions and addresses: printable ASCII
+  // only, stricter than what XML could carry.
   for (char c : value) {
     auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        // Description values are names, actions and addresses: printable
-        // ASCII only, so no byte sequence needs a closer look.
-        if (u < 0x20 || u > 0x7E) {
-          ThrowWireFault(Reason::kBadValue, std::string(attribute),
-                         "a character the description documents do not carry in '" +
-                             std::string(value.substr(0, 64)) + "'");
-        }
-        out += c;
+    if (u < 0x20 || u > 0x7E) {
+      ThrowWireFault(Reason::kBadValue, std::string(attribute),
+                     "a character the description documents do not carry in '" +
+                         std::string(value.substr(0, 64)) + "'");
     }
   }
+  AppendXmlEscaped(out, value, XmlEscape::kAttribute);
 }
 
 }  // namespace

@@ -5,32 +5,21 @@
 set -uo pipefail
 zel=$1 server=$2 token=$3
 work=$(mktemp -d)
-server_pid=""
+# shellcheck source-path=SCRIPTDIR source=../../../tests/support/zel_server.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../../tests/support/zel_server.sh"
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  zel_server_kill
   rm -rf "$work"
 }
 trap cleanup EXIT
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 
-start_server() {  # start_server OUTPUT ARGS...: sets server_pid and url
+start_server() {  # start_server OUTPUT ARGS...: a server on a free port; sets url
   local output=$1
   shift
-  "$server" --port 0 "$@" >"$output" 2>&1 &
-  server_pid=$!
-  url=""
-  for _ in $(seq 1 600); do  # the server prints its URL once it listens
-    url=$(grep -o 'http://127.0.0.1:[0-9]*/zel' "$output" 2>/dev/null || true)
-    [ -n "$url" ] && break
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$url" ] || { echo "zel-server did not start:"; cat "$output"; exit 1; }
-}
-stop_server() {
-  kill "$server_pid" && wait "$server_pid"
-  server_pid=""
+  zel_server_start "$server" "$output" --port 0 "$@" || exit 1
+  url=$zel_server_url
 }
 
 start_server "$work/server.out"
@@ -97,13 +86,15 @@ run 2 "no such parameter; it has: resourceType profileCategory" \
   call --url "$url" ProfileManager queryProfile colour=blue
 run 2 "a zel.profile.CapabilityConstraints has no such property.*SubProfileCapabilityConstraints" \
   call --url "$url" ProfileManager create createSpec.constraints.subProfiles[0].name=x
+run 2 "createSpec.name: holds what XML cannot carry" \
+  call --url "$url" ProfileManager create "createSpec.name=bell$(printf '\007')"
 run 2 "has no method or property fly" call --url "$url" ProfileManager fly
 run 2 "unknown API version" call --url "$url" --api-version 9.9 ServiceInstance retrieveContent
 run 3 "zel call: " call --url "http://127.0.0.1:1/zel" ServiceInstance retrieveContent
 
 # A server that trusts another issuer (--trust-key) takes that issuer's tokens
 # and refuses the demo issuer's.
-stop_server
+zel_server_stop
 openssl genpkey -algorithm ed25519 -out "$work/issuer.pem" 2>/dev/null &&
   openssl pkey -in "$work/issuer.pem" -pubout -out "$work/issuer.pub.pem" || fail "openssl"
 start_server "$work/server2.out" --trust-key "$work/issuer.pub.pem"

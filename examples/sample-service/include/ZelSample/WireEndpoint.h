@@ -18,10 +18,6 @@ namespace ZelSample {
 // The cookie that carries the session.
 inline constexpr char kSessionCookie[] = "zel_session";
 
-// The value of a cookie in a Cookie header ("a=1; zel_session=abc"); empty
-// when absent.
-std::string FindCookie(const std::string& cookieHeader, const std::string& name);
-
 // Must not outlive the service it serves.
 class WireEndpoint : public Kestrum::ObjectImpl {
  public:

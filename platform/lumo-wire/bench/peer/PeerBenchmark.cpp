@@ -8,16 +8,11 @@
 #include <string>
 
 #include "ProfileDocument.pb.h"
+#include "ProfileShape.h"
 
 namespace {
 
-constexpr int kSubProfiles = 2;
-constexpr int kCapabilities = 3;
-constexpr int kConstraints = 4;
-constexpr int kProperties = 3;
-
-const char* const kPropertyIds[kProperties] = {"hostFailuresToTolerate", "proportionalCapacity",
-                                               "stripeWidth"};
+using namespace ProfileShape;
 
 void SetValue(peer::PropertyInstance* property, int i) {
   switch (i % 4) {
@@ -36,7 +31,7 @@ void SetValue(peer::PropertyInstance* property, int i) {
 }
 
 void FillCapability(peer::CapabilityInstance* capability, int seed, int c) {
-  capability->mutable_id()->set_namespace_(std::string("VSAN"));
+  capability->mutable_id()->set_namespace_(std::string(kCapabilityNamespace));
   capability->mutable_id()->set_id("capability-" + std::to_string(c));
   for (int k = 0; k < kConstraints; ++k) {
     peer::ConstraintInstance* constraint = capability->add_constraint();
