@@ -76,10 +76,11 @@ std::string Spell(const Spelling& s) {
          "resourceType>" + simple("resourceType", "STORAGE") + close("resourceType") + g + "<" + e +
          "constraints" + type(s.api + "ZelCapabilitySubProfileConstraints") + ">" +
          open("subProfiles") + simple("name", "fast") + open("capability") + open("id") +
-         simple("namespace", "vsan") + simple("id", "perf") + close("id") + open("constraint") +
-         property1 + property2 + property3 + close("constraint") + close("capability") +
-         close("subProfiles") + close("constraints") + close("createSpec") + g +
-         close("ZelCreate") + g + "</" + s.soap + ":Body>" + g + "</" + s.soap + ":Envelope>" + g;
+         simple("namespace", "sample.storage") + simple("id", "perf") + close("id") +
+         open("constraint") + property1 + property2 + property3 + close("constraint") +
+         close("capability") + close("subProfiles") + close("constraints") + close("createSpec") +
+         g + close("ZelCreate") + g + "</" + s.soap + ":Body>" + g + "</" + s.soap + ":Envelope>" +
+         g;
 }
 
 std::string Declare(const std::string& prefix, const std::string& uri) {
