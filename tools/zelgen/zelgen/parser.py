@@ -183,16 +183,18 @@ def _flags(ln: Line, text, what="flags"):
     return value
 
 
-def _name(ln: Line, text, what):
-    if not _NAME_RE.match(text):
+def _matching(ln: Line, text, pattern, what):
+    if not pattern.match(text):
         raise ln.error("bad %s name %r" % (what, text))
     return text
+
+
+def _name(ln: Line, text, what):
+    return _matching(ln, text, _NAME_RE, what)
 
 
 def _dotted(ln: Line, text, what):
-    if not _DOTTED_RE.match(text):
-        raise ln.error("bad %s name %r" % (what, text))
-    return text
+    return _matching(ln, text, _DOTTED_RE, what)
 
 
 def _typeref(ln: Line, words, usage):
@@ -254,17 +256,13 @@ def parse_library_file(path) -> Library:
             lib.name = _name(ln, ln.words[1], "library")
         elif kw == "namespace":
             _arity(ln, 1, 1, "namespace <C++ namespace>")
-            if not _CPP_NAME_RE.match(ln.words[1]):
-                raise ln.error("bad namespace name %r" % ln.words[1])
-            lib.namespace = ln.words[1]
+            lib.namespace = _matching(ln, ln.words[1], _CPP_NAME_RE, "namespace")
         elif kw == "runtime":
             _arity(ln, 0, 0, "runtime")
             lib.runtime = True
         elif kw == "runtime-layer":
             _arity(ln, 1, 1, "runtime-layer <loader name>")
-            if not _LOADER_RE.match(ln.words[1]):
-                raise ln.error("bad loader name %r" % ln.words[1])
-            lib.runtime_layer = ln.words[1]
+            lib.runtime_layer = _matching(ln, ln.words[1], _LOADER_RE, "loader")
         elif kw == "unit-root":
             _arity(ln, 1, 1, "unit-root <path>")
             lib.unit_root = ln.words[1]
