@@ -7,12 +7,10 @@ from .printer import Printer
 # What a package's registration does: a type library completes the records
 # first; a library of the runtime's layer completes them when its types are
 # first created.
-_WHAT_REGISTRATION_DOES = {
-    False: "// Runs when the library is loaded: completes each package's records and\n"
-           "// registers its loader, package by package in registration order.",
-    True: "// Runs when the library is loaded: registers each package's loader, package\n"
-          "// by package in registration order.",
-}
+_TYPE_LIBRARY_REGISTRATION = ("// Runs when the library is loaded: completes each package's records and\n"
+                              "// registers its loader, package by package in registration order.")
+_LAYER_REGISTRATION = ("// Runs when the library is loaded: registers each package's loader, package\n"
+                       "// by package in registration order.")
 
 
 def emit(library):
@@ -49,5 +47,5 @@ const bool sRegistered = [] {
 }  // namespace
 
 }  // namespace $namespace$::Detail""", namespace=library.namespace, declarations=declarations, calls=calls,
-            what=_WHAT_REGISTRATION_DOES[library.runtime_layer is not None])
+            what=_TYPE_LIBRARY_REGISTRATION if library.runtime_layer is None else _LAYER_REGISTRATION)
     return p.text()

@@ -6,7 +6,8 @@ the library's load runs. The records of each kind of type come from its
 emitter (`emit_data.py`, `emit_enums.py`, `emit_managed.py`); this module
 decides where they go. Records that point at another library's type records
 hold null until `CompleteRecords` stores the addresses, just before the
-package's loader is registered.
+package's loader is registered (in a library of the runtime's layer, just
+before its types are first created).
 """
 
 from . import names
@@ -335,7 +336,8 @@ class LayerUnitEmitter(UnitEmitter):
         p.print("#include <atomic>\n#include <mutex>")
 
     def _loader_variable(self):
-        return super()._loader_variable() + "\n// Set once sTypes holds the package's types.\nstd::atomic<bool> sCreated{false};"
+        return (super()._loader_variable() +
+                "\n// Set once sTypes holds the package's types.\nstd::atomic<bool> sCreated{false};")
 
     def _print_loading(self, p, package, records, slots):
         p.blank()
