@@ -54,7 +54,8 @@ TEST(WireFaultBeforeStart, IsThrownWithItsTypeAndCaughtAsTheRuntimesInvalidArgum
     ASSERT_NE(type->GetBase(), nullptr);
     EXPECT_STREQ(type->GetBase()->GetName(), "olyx.fault.InvalidArgument");
   }
-  const Lumo::LoaderRegistration* loader = WireLoader(Lumo::GetLoaderRegistrations());
+  auto loaders = Lumo::GetLoaderRegistrations();
+  const Lumo::LoaderRegistration* loader = WireLoader(loaders);
   ASSERT_NE(loader, nullptr);
   EXPECT_FALSE(loader->hasRun);
 }
