@@ -275,3 +275,67 @@ class RuntimeLibraryTest(unittest.TestCase):
         self.assertIn("explicit Exception(const Kestrum::Optional<std::string>& invalidProperty);", header)
         self.assertIn("class Exception : public Lumo::MethodFault::Exception {", header)
         self.assertIn("#include <Lumo/BindingSupport.h>", self.files["lumo/olyx/fault/classes.cpp"])
+
+
+LAYER = os.path.join(HERE, "..", "..", "..", "platform", "lumo-wire", "schema")
+
+
+class RuntimeLayerLibraryTest(unittest.TestCase):
+    """A library of the runtime's layer (platform/lumo-wire/schema): a type
+    library's records, class and loader, its types made on first use, and a
+    class named by the schema."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.files = generate(load_library(LAYER), header_prefix="")
+        cls.unit = cls.files["lumo-wire/olyx/fault/typeinfo.cpp"]
+        cls.decl = cls.files["lumo-wire/Lumo/Wire/Generated/WireFormatFault-decl.h"]
+
+    def test_the_class_takes_the_schemas_name_and_header(self):
+        self.assertEqual(sorted(self.files), [
+            "lumo-wire/Lumo/Wire/Generated/WireFormatFault-decl.h", "lumo-wire/Lumo/Wire/Generated/WireFormatFault.h",
+            "lumo-wire/olyx/fault/classes.cpp", "lumo-wire/olyx/fault/typeinfo.cpp", "lumo-wire/olyx/registration.cpp"])
+        self.assertIn("namespace Lumo::Wire {", self.decl)
+        self.assertIn("class WireFormatFault : public Lumo::Fault::InvalidArgument {", self.decl)
+        self.assertIn("WireFormatFault(const WireFormatFault& other);", self.decl)
+        self.assertIn("as WireFormatFault::Exception; GetFault()", self.decl)
+        self.assertIn('"lumo-wire/Lumo/Wire/Generated/WireFormatFault-decl"', self.decl)
+        self.assertIn("DataObjectType* GetDoType<Lumo::Wire::WireFormatFault>();", self.decl)
+        self.assertIn("#include <Lumo/Wire/Generated/WireFormatFault-decl.h>",
+                      self.files["lumo-wire/Lumo/Wire/Generated/WireFormatFault.h"])
+        classes = self.files["lumo-wire/olyx/fault/classes.cpp"]
+        self.assertIn("Lumo::Wire::WireFormatFault::WireFormatFault() = default;", classes)
+        self.assertIn("Lumo::Wire::WireFormatFault::Exception::Exception(WireFormatFault* fault)\n"
+                      "    : Lumo::Fault::InvalidArgument::Exception(", classes)
+
+    def test_a_fault_of_another_librarys_fault_is_caught_by_that_faults_exception(self):
+        # The runtime's olyx.fault.InvalidArgument, not the root fault, is the base.
+        self.assertIn("class Exception : public Lumo::Fault::InvalidArgument::Exception {", self.decl)
+        self.assertIn("explicit Exception(const Kestrum::Optional<std::string>& reason);", self.decl)
+
+    def test_records_are_constant_and_completed_once_before_the_types_are_first_made(self):
+        self.assertIn('const Lumo::TypeInfo gOlyxFaultWireFormatTypeInfo = {17, "olyx.fault.WireFormat", '
+                      '"WireFormatFault", "olyx.version.version0"};', self.unit)
+        self.assertIn('{"reason", nullptr, nullptr, nullptr, 0x2, "olyx.version.version0"},', self.unit)
+        self.assertIn("kOlyxFaultWireFormatProps[0].type = &gStringTypeInfo;\n"
+                      "  kOlyxFaultWireFormatData.parent = &gOlyxFaultInvalidArgumentTypeInfo;", self.unit)
+        self.assertIn("  std::call_once(once, [] {\n"
+                      "    CompleteRecords();\n"
+                      "    sTypes[0] = Lumo::CreateDataObjectType(&kOlyxFaultWireFormatData);\n"
+                      "    sCreated.store(true, std::memory_order_release);\n"
+                      "  });", self.unit)
+
+    def test_types_are_made_on_first_use_and_handed_over_by_the_librarys_loader(self):
+        self.assertIn("DataObjectType* GetDoType<Lumo::Wire::WireFormatFault>() {\n"
+                      "  if (!sCreated.load(std::memory_order_acquire)) CreateTypes();", self.unit)
+        self.assertNotIn("_versionInfoIsAvailable", self.unit)
+        self.assertIn("const Lumo::Type* const* LoadTypes(int& count) {\n  CreateTypes();\n  count = 1;", self.unit)
+        self.assertIn('void RegisterOlyxFault() {\n  sLoader = new Lumo::TypeInfoLoader("lumo-wire", nullptr, '
+                      '&LoadTypes);\n}', self.unit)
+        registration = self.files["lumo-wire/olyx/registration.cpp"]
+        self.assertIn("namespace Lumo::Wire::Detail {", registration)
+        self.assertIn("RegisterOlyxFault();", registration)
+        self.assertNotIn("completes", registration)
+        # The runtime instantiates the arrays of its own classes.
+        self.assertNotIn("Lumo::Array<std::string>", self.unit)
+        self.assertIn("template class Lumo::DataArray<Lumo::Wire::WireFormatFault>;", self.unit)

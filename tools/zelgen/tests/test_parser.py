@@ -858,3 +858,78 @@ class HandWrittenClassesAndTheRuntime(SchemaTestCase):
     def test_the_runtime_has_no_version_registry(self):
         text = mark(LIBRARY.replace("namespace Zel", "namespace Zel\nruntime@@", 1))
         self.assertSchemaError("library.zel", text, "the runtime's library has no version registry", library=text)
+
+
+LAYER_LIBRARY = r"""
+# a library of the runtime's layer
+library olyx
+namespace Lumo::Wire
+unit-root lumo-wire
+runtime-layer lumo-wire
+external-version olyx.version.version0
+packages olyx.fault
+external fault  olyx.MethodFault  class=Lumo::MethodFault  record=gOlyxMethodFaultTypeInfo  header=Lumo/MethodFault.h
+"""
+
+LAYER_PACKAGE = r"""
+package olyx.fault
+unit lumo-wire\olyx\fault\typeinfo
+
+fault olyx.fault.WireFormat : olyx.MethodFault  wsdl=WireFormatFault  since=version0  generated-class=Lumo::Wire::WireFormatFault  header=Lumo/Wire/WireFormatFault.h
+  prop reason  string?
+"""
+
+
+class GeneratedClassesAndTheRuntimeLayer(SchemaTestCase):
+    """A class generated under the name and header the schema gives, and a
+    library of the runtime's layer."""
+
+    root_error = SyntaxErrors.root_error
+    validation_error = ValidationErrors.root_error
+    OTHER_FAULT = "fault zel.OtherFault : zel.BaseFault  wsdl=ZelOtherFault  since=version1"
+
+    def layer_error(self, old, new, fragment):
+        text = edit(LAYER_LIBRARY, old, new)
+        return self.assertSchemaError("library.zel", text, fragment, library=text,
+                                      packages={"olyx.fault.zel": LAYER_PACKAGE})
+
+    def test_a_generated_class_takes_the_given_name_and_header(self):
+        text = ROOT.replace(self.OTHER_FAULT, self.OTHER_FAULT + "  generated-class=Zel::Faults::Other"
+                            "  header=Zel/Faults/Other.h", 1)
+        lib = self.load(packages={"zel.zel": text, "zel.sub.zel": SUB})
+        decl = lib.types["zel.OtherFault"]
+        self.assertEqual((decl.cpp_class, decl.header, decl.class_generated),
+                         ("Zel::Faults::Other", "Zel/Faults/Other.h", True))
+        self.assertFalse(lib.types["zel.BaseFault"].class_generated)
+
+    def test_a_generated_class_is_qualified_has_a_header_of_its_own_and_is_not_hand_written(self):
+        for attrs, fragment in (("generated-class=Zel::Other", "needs header=<relative path>.h"),
+                                ("generated-class=Zel::Other  header=Zel/Other.hpp", "needs header="),
+                                ("generated-class=Zel::Other  header=../Other.h", "needs header="),
+                                ("generated-class=Other  header=Zel/Other.h", "bad generated class name"),
+                                ("generated-class=Zel::Other  class=Zel::Other  header=Zel/Other.h",
+                                 "exclude each other")):
+            with self.subTest(attrs=attrs):
+                self.root_error(self.OTHER_FAULT, self.OTHER_FAULT + "  " + attrs + "@@", fragment)
+
+    def test_only_a_data_object_or_fault_standing_alone_names_its_generated_class(self):
+        self.root_error("enum zel.Thing.Kind  wsdl=ZelKind  since=version1",
+                        "enum zel.Thing.Kind  wsdl=ZelKind  since=version1  generated-class=Zel::Kind"
+                        "  header=Zel/Kind.h@@", "data object or fault only")
+        # zel.Thing holds nested types; zel.Thing.Part is nested.
+        for name, wsdl in (("zel.Thing", "ZelThing"), ("zel.Thing.Part", "ZelThingPart")):
+            with self.subTest(name=name):
+                line = "data %s : olyx.DynamicData  wsdl=%s  since=" % (name, wsdl)
+                since = "version1" if name == "zel.Thing" else "version2"
+                self.validation_error(line + since, line + since + "  generated-class=Zel::Other"
+                                      "  header=Zel/Other.h@@", "stands alone")
+
+    def test_a_runtime_layer_library_names_its_loader_and_has_no_version_registry(self):
+        lib = self.load(library=LAYER_LIBRARY, packages={"olyx.fault.zel": LAYER_PACKAGE})
+        self.assertEqual((lib.runtime, lib.runtime_layer, lib.loader_name), (False, "lumo-wire", "lumo-wire"))
+        self.assertEqual(lib.namespace, "Lumo::Wire")
+        self.layer_error("runtime-layer lumo-wire", "runtime-layer lumo-wire@@\ndesignated olyx.version.version0",
+                         "no version registry")
+        self.layer_error("runtime-layer lumo-wire", "runtime-layer lumo-wire@@\nruntime", "exclude each other")
+        self.layer_error("runtime-layer lumo-wire", 'runtime-layer "lumo wire"@@', "bad loader name")
+        self.layer_error("namespace Lumo::Wire", "namespace Lumo::@@", "bad namespace name")

@@ -49,13 +49,20 @@ class Binding:
     def writes_class(self, decl):
         """Whether the generator writes the class of `decl` (an own type whose
         class is not written by hand)."""
-        return self.is_own(decl) and not decl.cpp_class
+        return self.is_own(decl) and (not decl.cpp_class or decl.class_generated)
 
     def cpp_class(self, decl_or_name):
         decl = self.decl(decl_or_name) if isinstance(decl_or_name, str) else decl_or_name
         if decl.cpp_class:
             return decl.cpp_class
         return self.qualified(decl.name)
+
+    def class_short_name(self, decl):
+        """The unqualified name of a class the generator writes: the wire
+        name's last component, or the last of the name the schema gives."""
+        if decl.class_generated:
+            return decl.cpp_class.rsplit("::", 1)[1]
+        return decl.short_name
 
     def _scope_names(self, wire_name):
         """The C++ names of a wire name's components: the library's own first
@@ -109,6 +116,8 @@ class Binding:
 
     def header_base(self, decl):
         top = self.top_level(decl)
+        if top.class_generated:
+            return top.header[:-len(".h")]
         return "%s/%s" % (self.header_dir(self.package_of(top)), top.short_name)
 
     def header_dir(self, package_name):
@@ -117,7 +126,7 @@ class Binding:
         return self.header_prefix + "/" + path if self.header_prefix else path
 
     def decl_header(self, decl):
-        if decl.header:
+        if decl.header and not decl.class_generated:
             return decl.header
         return self.header_base(decl) + "-decl.h"
 
@@ -202,7 +211,10 @@ class Binding:
         return [t for t in decl.package.types if t.enclosing is decl]
 
     def scope_of(self, decl):
-        """C++ scope that declares `decl`: its enclosing class or its package namespace."""
+        """C++ scope that declares `decl`: its enclosing class, its package
+        namespace, or the namespace of the class name the schema gives."""
         if decl.enclosing is not None:
             return self.cpp_class(decl.enclosing)
+        if decl.class_generated:
+            return decl.cpp_class.rsplit("::", 1)[0]
         return self.package_namespace(self.package_of(decl))

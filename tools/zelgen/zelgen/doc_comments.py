@@ -27,14 +27,15 @@ def describe_type(ref):
     return "array of " + name if ref.array else name
 
 
-def type_comment(decl):
+def type_comment(decl, short_class):
+    """The comment of a type's class; `short_class` is its unqualified C++ name."""
     text = "%s %s (wsdl name %s), since %s." % (KIND_WORDS[decl.kind], decl.name, decl.wsdl, decl.since)
     if decl.kind == "fault":
-        text += " Thrown as %s::Exception; GetFault() of the exception gives the fault." % decl.short_name
+        text += " Thrown as %s::Exception; GetFault() of the exception gives the fault." % short_class
     elif decl.kind == "enum":
         text += " Each value's wire string is a constant of the same name in capitals."
     elif decl.kind == "managed":
-        text += " Implementations derive from this interface; clients call it through %sStub." % decl.short_name
+        text += " Implementations derive from this interface; clients call it through %sStub." % short_class
     return _lines(text)
 
 

@@ -38,7 +38,7 @@ class DataObjectEmitter:
     def print_class_body(self, p, decl):
         """Prints the body of the class (between the braces)."""
         is_fault = decl.kind == "fault"
-        with p.variables(short=decl.short_name):
+        with p.variables(short=self.b.class_short_name(decl)):
             p.print(" public:")
             with p.indented():
                 if is_fault:
@@ -91,7 +91,7 @@ bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;""
         base = self.b.base_class(decl)
         initializers = ["%s(other)" % base] + [
             self.b.kind(prop.type).copy_initializer(names.member(prop.name)) for prop in decl.props]
-        with p.variables(class_name=self.b.cpp_class(decl), short=decl.short_name, base=base):
+        with p.variables(class_name=self.b.cpp_class(decl), short=self.b.class_short_name(decl), base=base):
             p.print("""$class_name$::$short$() = default;
 
 $class_name$::$short$(const $short$& other)

@@ -13,9 +13,9 @@ class FaultEmitter:
         self.b = binding
 
     def _exception_base(self, decl):
-        if self.b.base_is_own(decl):
-            return "%s::Exception" % self.b.base_class(decl)
-        return "Lumo::MethodFault::Exception"
+        """The base fault's exception: of an own base, of the runtime's root,
+        or of another fault of the runtime (`olyx.fault.InvalidArgument`)."""
+        return "%s::Exception" % self.b.base_class(decl)
 
     def value_constructor_parameters(self, decl):
         """(C++ parameter, property) pairs of the value constructor, inherited first."""
@@ -24,7 +24,7 @@ class FaultEmitter:
 
     def _variables(self, decl):
         parameters = self.value_constructor_parameters(decl)
-        return dict(short=decl.short_name, class_name=self.b.cpp_class(decl), base=self._exception_base(decl),
+        return dict(short=self.b.class_short_name(decl), class_name=self.b.cpp_class(decl), base=self._exception_base(decl),
                     parameters=", ".join(text for text, _ in parameters))
 
     # ----- declaration header ------------------------------------------------

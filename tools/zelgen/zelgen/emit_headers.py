@@ -115,7 +115,7 @@ class HeaderEmitter:
             p.blank()
             by_namespace = {}
             for forward in forwards:
-                by_namespace.setdefault(self.b.scope_of(forward), []).append(forward.short_name)
+                by_namespace.setdefault(self.b.scope_of(forward), []).append(self.b.class_short_name(forward))
             for namespace in sorted(by_namespace):
                 p.print("namespace $namespace$ {", namespace=namespace)
                 for name in sorted(set(by_namespace[namespace])):
@@ -128,7 +128,7 @@ class HeaderEmitter:
             if decl.kind == "managed":
                 p.print("extern Lumo::ManagedMethod* $symbol$[$count$];",
                         symbol=names.method_objects_symbol(decl.name), count=len(decl.methods) + len(decl.props) + 1)
-        namespace = self.b.package_namespace(self.b.package_of(top))
+        namespace = self.b.scope_of(top)
         p.blank()
         p.print("namespace $namespace$ {", namespace=namespace)
         p.blank()
@@ -152,12 +152,12 @@ class HeaderEmitter:
         self._print_class(p, top, group[1:], qualify=False)
 
     def _print_type_comment(self, p, decl):
-        for line in doc_comments.type_comment(decl):
+        for line in doc_comments.type_comment(decl, self.b.class_short_name(decl)):
             p.print(line)
 
     def _print_class(self, p, decl, nested, qualify):
         """A class; a nested class defined after its enclosing one is named `Outer::Inner`."""
-        head_name = "::".join(self.b.cpp_class(decl).split("::")[-2:]) if qualify else decl.short_name
+        head_name = "::".join(self.b.cpp_class(decl).split("::")[-2:]) if qualify else self.b.class_short_name(decl)
         nested_classes = [n for n in nested if n.kind != "enum"]
         nested_enums = [n for n in nested if n.kind == "enum"]
         self._print_type_comment(p, decl)

@@ -4,6 +4,15 @@ from . import names
 from .printer import Printer
 
 
+# What a package's registration does: a type library completes the records
+# first; a library of the runtime's layer completes them when its types are
+# first created.
+_TYPE_LIBRARY_REGISTRATION = ("// Runs when the library is loaded: completes each package's records and\n"
+                              "// registers its loader, package by package in registration order.")
+_LAYER_REGISTRATION = ("// Runs when the library is loaded: registers each package's loader, package\n"
+                       "// by package in registration order.")
+
+
 def emit(library):
     p = Printer()
     packages = [names.joined(package.name) for package in library.packages]
@@ -29,8 +38,7 @@ $declarations$
 
 namespace {
 
-// Runs when the library is loaded: completes each package's records and
-// registers its loader, package by package in registration order.
+$what$
 const bool sRegistered = [] {
   $calls$
   return true;
@@ -38,5 +46,6 @@ const bool sRegistered = [] {
 
 }  // namespace
 
-}  // namespace $namespace$::Detail""", namespace=library.namespace, declarations=declarations, calls=calls)
+}  // namespace $namespace$::Detail""", namespace=library.namespace, declarations=declarations, calls=calls,
+            what=_TYPE_LIBRARY_REGISTRATION if library.runtime_layer is None else _LAYER_REGISTRATION)
     return p.text()

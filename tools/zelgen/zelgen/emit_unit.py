@@ -6,7 +6,8 @@ the library's load runs. The records of each kind of type come from its
 emitter (`emit_data.py`, `emit_enums.py`, `emit_managed.py`); this module
 decides where they go. Records that point at another library's type records
 hold null until `CompleteRecords` stores the addresses, just before the
-package's loader is registered.
+package's loader is registered (in a library of the runtime's layer, just
+before its types are first created).
 """
 
 from . import names
@@ -202,25 +203,33 @@ bool AlwaysSet(const Lumo::Any* object, int index);
     def _print_load_types(self, p, package, slots):
         p.print("const Lumo::Type* const* LoadTypes(int& count) {")
         with p.indented():
-            slot = 0
-            for decl in package.data_types():
-                p.print("sTypes[$slot$] = Lumo::CreateDataObjectType(&k$symbol$Data);", slot=slot,
-                        symbol=names.joined(decl.name))
-                slot += 1
-            if package.enums():
-                p.print("Lumo::EnumFuncs funcs{};")
-                for decl in package.enums():
-                    self.enums.print_functions_fill(p, decl)
-                    p.print("sTypes[$slot$] = Lumo::CreateEnumTypeImpl(&k$symbol$Enum, funcs);", slot=slot,
-                            symbol=names.joined(decl.name))
-                    slot += 1
-            for decl in package.managed():
-                p.print("sTypes[$slot$] = Lumo::CreateManagedObjectType(&k$symbol$Managed);", slot=slot,
-                        symbol=names.joined(decl.name))
-                slot += 1
+            self._print_type_creations(p, package)
             p.print("count = $count$;", count=len(slots))
             p.print("return sTypes;")
         p.print("}")
+
+    def _print_type_creations(self, p, package):
+        """Creates the package's types into their slots, in slot order."""
+        slot = 0
+        for decl in package.data_types():
+            p.print("sTypes[$slot$] = Lumo::CreateDataObjectType(&k$symbol$Data);", slot=slot,
+                    symbol=names.joined(decl.name))
+            slot += 1
+        if package.enums():
+            p.print("Lumo::EnumFuncs funcs{};")
+            for decl in package.enums():
+                self.enums.print_functions_fill(p, decl)
+                p.print("sTypes[$slot$] = Lumo::CreateEnumTypeImpl(&k$symbol$Enum, funcs);", slot=slot,
+                        symbol=names.joined(decl.name))
+                slot += 1
+        for decl in package.managed():
+            p.print("sTypes[$slot$] = Lumo::CreateManagedObjectType(&k$symbol$Managed);", slot=slot,
+                    symbol=names.joined(decl.name))
+            slot += 1
+
+    def _accessor_guard(self):
+        """The first line of every type accessor: what makes the type there."""
+        return 'if (!TypeInfoLoader::_versionInfoIsAvailable) Kestrum::Panic("ASSERT %s:%d\\n", kUnit, __LINE__);'
 
     def _print_type_accessors(self, p, slots):
         p.print("namespace Lumo {")
@@ -229,9 +238,10 @@ bool AlwaysSet(const Lumo::Any* object, int index);
             p.blank()
             p.print("""template <>
 $type_class$* $accessor$<$class_name$>() {
-  if (!TypeInfoLoader::_versionInfoIsAvailable) Kestrum::Panic("ASSERT %s:%d\\n", kUnit, __LINE__);
+  $guard$
   return static_cast<$type_class$*>(const_cast<Type*>(sTypes[$slot$]));
-}""", type_class=type_class, accessor=accessor, class_name=self.b.cpp_class(decl), slot=slot)
+}""", type_class=type_class, accessor=accessor, class_name=self.b.cpp_class(decl), slot=slot,
+                    guard=self._accessor_guard())
         p.blank()
         p.print("}  // namespace Lumo")
 
@@ -250,12 +260,16 @@ template class Lumo::Primitive<$class_name$>;""", class_name=self.b.cpp_class(de
         p.print("""namespace $namespace$::Detail {
 
 void Register$package$() {
-  CompleteRecords();
+  $complete$
   sLoader = new Lumo::TypeInfoLoader($library$, $versions$, &LoadTypes);
 }
 
 }  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace, package=names.joined(package.name),
-                library=c_string_or_null(self.b.lib.name), versions=versions)
+                library=c_string_or_null(self.b.lib.loader_name), versions=versions,
+                complete=lambda: self._print_completion_at_registration(p))
+
+    def _print_completion_at_registration(self, p):
+        p.print("CompleteRecords();")
 
 
 class RuntimeUnitEmitter(UnitEmitter):
@@ -285,19 +299,8 @@ Lumo::DataObjectType* CreateDataObjectTypeNoEnsure(const Lumo::DataTypeInfo* inf
     def _print_loading(self, p, package, records, slots):
         p.blank()
 
-    def _print_type_accessors(self, p, slots):
-        p.print("namespace Lumo {")
-        for slot, decl in enumerate(slots):
-            type_class, accessor = _TYPE_ACCESSORS[decl.kind]
-            p.blank()
-            p.print("""template <>
-$type_class$* $accessor$<$class_name$>() {
-  $namespace$::Detail::EnsureRuntimeTypes();
-  return static_cast<$type_class$*>(const_cast<Type*>(sTypes[$slot$]));
-}""", type_class=type_class, accessor=accessor, class_name=self.b.cpp_class(decl), slot=slot,
-                    namespace=self.b.lib.namespace)
-        p.blank()
-        p.print("}  // namespace Lumo")
+    def _accessor_guard(self):
+        return "%s::Detail::EnsureRuntimeTypes();" % self.b.lib.namespace
 
     def _print_register(self, p, package):
         p.blank()
@@ -312,3 +315,54 @@ void Create$package$Types() {""", namespace=self.b.lib.namespace, package=names.
         p.print("""}
 
 }  // namespace $namespace$::Detail""", namespace=self.b.lib.namespace)
+
+
+class LayerUnitEmitter(UnitEmitter):
+    """The description unit of a package of a library of the runtime's layer
+    (`runtime-layer`: lumo-wire's own fault).
+
+    Its records, record accessor functions and loader are those of a type
+    library; what differs is when its types are made. Code of the runtime's
+    layer makes its values before the runtime starts too (a transport that
+    cannot reach its server throws a wire fault, and the fault's message names
+    its type), so a type accessor creates the package's types on first use
+    instead of asserting the start, and the loader hands the same types to the
+    runtime when it starts. The records that point at the runtime's records
+    are completed once, just before the types are first created.
+    """
+
+    def _print_loader_include(self, p):
+        super()._print_loader_include(p)
+        p.print("#include <atomic>\n#include <mutex>")
+
+    def _loader_variable(self):
+        return (super()._loader_variable() +
+                "\n// Set once sTypes holds the package's types.\nstd::atomic<bool> sCreated{false};")
+
+    def _print_loading(self, p, package, records, slots):
+        p.blank()
+        self._print_complete_records(p, records)
+        p.blank()
+        p.print("""// Creates the package's types once, for whoever asks first: a type accessor
+// (before the runtime starts too) or the loader when the runtime starts.
+void CreateTypes() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    CompleteRecords();
+    $creations$
+    sCreated.store(true, std::memory_order_release);
+  });
+}
+
+const Lumo::Type* const* LoadTypes(int& count) {
+  CreateTypes();
+  count = $count$;
+  return sTypes;
+}""", creations=lambda: self._print_type_creations(p, package), count=len(slots))
+        p.blank()
+
+    def _accessor_guard(self):
+        return "if (!sCreated.load(std::memory_order_acquire)) CreateTypes();"
+
+    def _print_completion_at_registration(self, p):
+        pass

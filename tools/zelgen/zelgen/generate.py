@@ -4,7 +4,7 @@ from . import emit_registration
 from .binding import Binding, BindingError
 from .emit_classes import ClassesEmitter
 from .emit_headers import HeaderEmitter, HeaderError
-from .emit_unit import RuntimeUnitEmitter, UnitEmitter
+from .emit_unit import LayerUnitEmitter, RuntimeUnitEmitter, UnitEmitter
 
 
 def _source_name(package):
@@ -79,6 +79,10 @@ def generate(library, header_prefix="Olyx"):
         check_runtime(library)
         # The runtime instantiates the arrays of its primitives itself.
         units = RuntimeUnitEmitter(binding, {})
+    elif library.runtime_layer is not None:
+        # The runtime instantiates the arrays of its own classes, the only
+        # other library a library of its layer refers to.
+        units = LayerUnitEmitter(binding, {})
     else:
         units = UnitEmitter(binding, external_array_instantiations(binding))
     classes = ClassesEmitter(binding)

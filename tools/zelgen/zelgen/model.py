@@ -150,10 +150,14 @@ class TypeDecl:
     line: int = 0
     external: bool = False
     # External types, and own types whose class is written by hand (only
-    # their records are generated): the class and its header.
+    # their records are generated): the class and its header. With
+    # `class_generated`, an own type whose class the generator writes under
+    # that name, its full header at that path (the declaration header beside
+    # it, `-decl.h`).
     cpp_class: Optional[str] = None
     record: Optional[str] = None  # external types only
     header: Optional[str] = None
+    class_generated: bool = False
     # Resolved by linking: the type this one is nested in, the types nested in
     # this one (declaration order), and the declaration of the base.
     enclosing: Optional["TypeDecl"] = field(default=None, repr=False, compare=False)
@@ -241,9 +245,26 @@ class Library:
     # records (no stores at load), its types are created by the runtime itself
     # (no loader), and it has no version registry of its own.
     runtime: bool = False
+    # A library of the runtime's layer (lumo-wire), the name its loader
+    # registers under: like the runtime's own it has no version registry and
+    # its types are of the runtime's namespace; its types are created on first
+    # use (before the runtime starts too) and handed to the runtime by its
+    # loader.
+    runtime_layer: Optional[str] = None
     # Source lines of the library-level statements, for messages: keyed by
     # keyword ('library', 'packages', ...), 'relation:<i>', 'external-version:<name>'.
     lines: Dict[str, int] = field(default_factory=dict, repr=False, compare=False)
+
+    @property
+    def loader_name(self) -> str:
+        """The name the library's loader registers under."""
+        return self.runtime_layer if self.runtime_layer is not None else self.name
+
+    @property
+    def of_runtime_namespace(self) -> bool:
+        """The runtime's library and those of its layer: types of the
+        runtime's own namespace, no version registry of their own."""
+        return self.runtime or self.runtime_layer is not None
 
     # ---- lookups -------------------------------------------------------
     def lookup(self, name: str) -> Optional[TypeDecl]:

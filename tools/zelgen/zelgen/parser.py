@@ -27,6 +27,8 @@ INDENT = 2  # blanks per level
 _IDENT = r"[A-Za-z_][A-Za-z0-9_]*"
 _NAME_RE = re.compile(r"^%s$" % _IDENT)
 _DOTTED_RE = re.compile(r"^%s(?:\.%s)*$" % (_IDENT, _IDENT))
+_CPP_NAME_RE = re.compile(r"^%s(?:::%s)*$" % (_IDENT, _IDENT))
+_LOADER_RE = re.compile(r"^[A-Za-z0-9_][A-Za-z0-9_.-]*$")
 _TYPEREF_RE = re.compile(r"^(%s(?:\.%s)*)(\[\])?(\?)?$" % (_IDENT, _IDENT))
 _ATTR_RE = re.compile(r"^([a-z][a-z0-9-]*)=(.*)$", re.S)
 
@@ -181,16 +183,18 @@ def _flags(ln: Line, text, what="flags"):
     return value
 
 
-def _name(ln: Line, text, what):
-    if not _NAME_RE.match(text):
+def _matching(ln: Line, text, pattern, what):
+    if not pattern.match(text):
         raise ln.error("bad %s name %r" % (what, text))
     return text
+
+
+def _name(ln: Line, text, what):
+    return _matching(ln, text, _NAME_RE, what)
 
 
 def _dotted(ln: Line, text, what):
-    if not _DOTTED_RE.match(text):
-        raise ln.error("bad %s name %r" % (what, text))
-    return text
+    return _matching(ln, text, _DOTTED_RE, what)
 
 
 def _typeref(ln: Line, words, usage):
@@ -226,7 +230,7 @@ class _Versions:
 # ---------------------------------------------------------------------------
 # library.zel
 
-_SINGLE = ("library", "namespace", "unit-root", "dependencies", "designated", "runtime")
+_SINGLE = ("library", "namespace", "unit-root", "dependencies", "designated", "runtime", "runtime-layer")
 _LIBRARY_KEYWORDS = _SINGLE + ("version", "relation", "external-version", "packages", "external")
 
 
@@ -252,10 +256,13 @@ def parse_library_file(path) -> Library:
             lib.name = _name(ln, ln.words[1], "library")
         elif kw == "namespace":
             _arity(ln, 1, 1, "namespace <C++ namespace>")
-            lib.namespace = _name(ln, ln.words[1], "namespace")
+            lib.namespace = _matching(ln, ln.words[1], _CPP_NAME_RE, "namespace")
         elif kw == "runtime":
             _arity(ln, 0, 0, "runtime")
             lib.runtime = True
+        elif kw == "runtime-layer":
+            _arity(ln, 1, 1, "runtime-layer <loader name>")
+            lib.runtime_layer = _matching(ln, ln.words[1], _LOADER_RE, "loader")
         elif kw == "unit-root":
             _arity(ln, 1, 1, "unit-root <path>")
             lib.unit_root = ln.words[1]
@@ -316,6 +323,9 @@ _TYPE_ATTRS = ("wsdl", "since")
 # A type whose class is written by hand names it and its header; only its
 # records are generated.
 _HAND_WRITTEN_ATTRS = ("class", "header")
+# A type whose class is generated under a name and header of the schema's
+# choosing rather than the ones its wire name gives.
+_GENERATED_CLASS_ATTR = "generated-class"
 _PROP_ATTRS = ("since", "annotation", "privilege", "flags", "getter")
 _METHOD_ATTRS = ("wsdl", "privilege", "since", "flags")
 
@@ -444,16 +454,36 @@ def _parse_type(ln: Line, versions: _Versions) -> TypeDecl:
         if len(ln.words) != 4 or ln.words[2] != ":":
             raise ln.error("malformed %s line, expected: %s" % (kind, usage))
         base = _dotted(ln, ln.words[3], "base type")
-    _check_attrs(ln, _TYPE_ATTRS + _HAND_WRITTEN_ATTRS, _TYPE_ATTRS)
+    _check_attrs(ln, _TYPE_ATTRS + _HAND_WRITTEN_ATTRS + (_GENERATED_CLASS_ATTR,), _TYPE_ATTRS)
     name = _dotted(ln, ln.words[1], "type")
     wsdl = ln.attrs["wsdl"]
     if not wsdl:
         raise ln.error("empty wsdl name")
-    given = [key for key in _HAND_WRITTEN_ATTRS if ln.attrs.get(key)]
-    if given and len(given) != len(_HAND_WRITTEN_ATTRS):
-        raise ln.error("a hand-written class needs both class= and header=")
+    generated = ln.attrs.get(_GENERATED_CLASS_ATTR)
+    if generated is not None:
+        cpp_class, header = _generated_class(ln, kind, generated)
+    else:
+        given = [key for key in _HAND_WRITTEN_ATTRS if ln.attrs.get(key)]
+        if given and len(given) != len(_HAND_WRITTEN_ATTRS):
+            raise ln.error("a hand-written class needs both class= and header=")
+        cpp_class, header = ln.attrs.get("class"), ln.attrs.get("header")
     return TypeDecl(kind=kind, name=name, wsdl=wsdl, since=versions.full(ln, ln.attrs["since"]), base=base,
-                    file=ln.file, line=ln.line, cpp_class=ln.attrs.get("class"), header=ln.attrs.get("header"))
+                    file=ln.file, line=ln.line, cpp_class=cpp_class, header=header,
+                    class_generated=generated is not None)
+
+
+def _generated_class(ln: Line, kind, cpp_class):
+    """The class and full header of `generated-class=... header=...`."""
+    if kind not in ("data", "fault"):
+        raise ln.error("generated-class= names the class of a data object or fault only")
+    if "class" in ln.attrs:
+        raise ln.error("generated-class= and class= exclude each other (class= names a hand-written class)")
+    if "::" not in cpp_class or not _CPP_NAME_RE.match(cpp_class):
+        raise ln.error("bad generated class name %r (a qualified C++ name, Namespace::Class)" % cpp_class)
+    header = ln.attrs.get("header")
+    if not header or not header.endswith(".h") or header.startswith("/") or ".." in header.split("/"):
+        raise ln.error("generated-class= needs header=<relative path>.h, the class's full header")
+    return cpp_class, header
 
 
 def _parse_prop(ln: Line, owner: TypeDecl, versions: _Versions) -> Property:

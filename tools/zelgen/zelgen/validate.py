@@ -100,20 +100,26 @@ class _Checker:
             if v.task_type and (task is None or task.kind != "managed" or task.external):
                 self.error(f, v.line, "task type %s of version %s is not a managed object type of the library"
                            % (v.task_type, v.name))
-        if lib.runtime:
+        if lib.runtime and lib.runtime_layer is not None:
+            self.error(f, line.get("runtime-layer", 0),
+                       "runtime and runtime-layer exclude each other (the runtime's own library has no loader)")
+        if lib.of_runtime_namespace:
             # The runtime's types are of its base versions, listed as external
-            # versions of its own namespace; it has no version registry.
+            # versions of its own namespace; it has no version registry, nor
+            # has a library of its layer.
             if lib.versions or lib.designated or lib.relations:
-                self.error(f, line.get("runtime", 0), "the runtime's library has no version registry")
+                keyword, what = ("runtime", "the runtime's library") if lib.runtime else (
+                    "runtime-layer", "a library of the runtime's layer")
+                self.error(f, line.get(keyword, 0), "%s has no version registry" % what)
         elif not lib.versions:
             self.error(f, line.get("library", 0), "the version registry is empty")
-        if not lib.runtime and len(lib.designated) != 4:
+        if not lib.of_runtime_namespace and len(lib.designated) != 4:
             self.error(f, line.get("designated", line.get("library", 0)),
                        "designated names four versions, not %d" % len(lib.designated))
         for d in lib.designated:
             if d not in lib.version_names:
                 self.error(f, line.get("designated", 0), "designated version %s is not in the version registry" % d)
-        deps = tuple("%s.version." % d for d in lib.dependencies + ([lib.name] if lib.runtime else []))
+        deps = tuple("%s.version." % d for d in lib.dependencies + ([lib.name] if lib.of_runtime_namespace else []))
         seen_rel = {}
         for i, (version, parent) in enumerate(lib.relations):
             ln = line.get("relation:%d" % i, 0)
@@ -138,8 +144,9 @@ class _Checker:
             elif not ev.startswith(deps):
                 self.error(f, ln, "external version %s is not a version of a dependency (%s)"
                            % (ev, ", ".join(lib.dependencies)))
-        # The runtime's library names its own hand-written roots as external types.
-        namespaces = lib.dependencies + ([lib.name] if lib.runtime else [])
+        # The runtime's library names its own hand-written roots as external
+        # types; a library of its layer names the runtime's types so.
+        namespaces = lib.dependencies + ([lib.name] if lib.of_runtime_namespace else [])
         for ext in lib.externals.values():
             if ext.name.split(".", 1)[0] not in namespaces:
                 self.error(ext.file, ext.line, "external type %s is not of a dependency namespace (%s)"
@@ -191,6 +198,9 @@ class _Checker:
         else:
             self.wsdl_names[t.wsdl] = t
         self.check_version(t.file, t.line, t.since, "type %s" % t.name)
+        if t.class_generated and (t.enclosing is not None or t.nested):
+            self.error(t.file, t.line, "%s names its generated class (generated-class=) and so stands alone: "
+                       "no type is nested in it, nor is it nested" % t.name)
         # base
         if t.kind != "enum":
             self.check_base(pkg, t, index, position)

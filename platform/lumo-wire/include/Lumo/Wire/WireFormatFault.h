@@ -4,15 +4,16 @@
 // element as a path ("/Envelope/Body/ZelQueryProfile/query/profileId"), or the
 // property or parameter a writer refused; reason says what was wrong. It is a
 // fault of the runtime's own and travels over the wire like any other.
+//
+// The class Lumo::Wire::WireFormatFault, its record gOlyxFaultWireFormatTypeInfo
+// and GetDoType<Wire::WireFormatFault>() are generated from schema/
+// (Lumo/Wire/Generated/WireFormatFault.h); the reasons and ThrowWireFault are
+// written here.
 #pragma once
 
-#include <Kestrum/Optional.h>
-#include <Lumo/Fault/InvalidArgument.h>
-#include <Lumo/RuntimeTypeInfos.h>
+#include <Lumo/Wire/Generated/WireFormatFault.h>
 
 #include <string>
-
-extern const Lumo::TypeInfo gOlyxFaultWireFormatTypeInfo;
 
 namespace Lumo {
 namespace Wire {
@@ -43,56 +44,9 @@ enum class Reason {
 
 const char* ToWireString(Reason reason);
 
-class WireFormatFault : public Fault::InvalidArgument {
- public:
-  class Exception : public Fault::InvalidArgument::Exception {
-   public:
-    explicit Exception(WireFormatFault* fault);
-    Exception(const Exception& other);
-    ~Exception() override;
-
-    // The held fault; asserts that it is a WireFormatFault.
-    WireFormatFault* GetFault() const;
-    Kestrum::Exception* Clone() const override;
-    [[noreturn]] void Throw() const override;
-  };
-
-  WireFormatFault();
-  ~WireFormatFault() override;
-
-  Type* _GetType() const override;
-  WireFormatFault* _Clone() const override;
-  bool _IsEqual(const Any* other, bool looseMatch = false) const override;
-  DataObjectType* _GetDataType() const override;
-
- protected:
-  [[noreturn]] void ThrowInternal() override;
-
- public:
-  Exception* CreateException() override;
-
-  // reason: optional string, own index 0 (a wire string of Reason).
-  const Kestrum::Optional<std::string>& GetReason() const { return _reason; }
-  const std::string* PeekReason() const { return _reason.GetPtr(); }
-  void SetReason(const Kestrum::Optional<std::string>& value);
-  void SwapReason(Kestrum::Optional<std::string>* const value);
-  void UnsetReason() { _reason.Reset(); }
-
- protected:
-  WireFormatFault(const WireFormatFault& other);
-
- private:
-  Kestrum::Optional<std::string> _reason;
-};
-
 // Throws a WireFormatFault::Exception with the reason, the element path (as
 // invalidProperty) and a message "<reason> at <path>: <detail>".
 [[noreturn]] void ThrowWireFault(Reason reason, const std::string& path, const std::string& detail);
 
 }  // namespace Wire
-
-template <>
-DataObjectType* GetDoType<Wire::WireFormatFault>();
-extern template class DataArray<Wire::WireFormatFault>;
-
 }  // namespace Lumo
