@@ -22,20 +22,13 @@ std::string EntityKey(const Zel::ServerObjectRef& entity) {
 
 void CheckEntity(const Zel::ServerObjectRef* entity, const std::string& path) {
   if (entity == nullptr) Faults::InvalidArgument(path, "no entity given");
-  static const char* const kTypes[] = {
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE,
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINEANDDISKS,
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID,
-      Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKUUID,
-      Zel::ServerObjectRef::OBJECTTYPE_DATASTORE,
-      Zel::ServerObjectRef::OBJECTTYPE_HOST,
-      Zel::ServerObjectRef::OBJECTTYPE_CLUSTER,
-  };
-  bool known = false;
-  for (const char* type : kTypes) known = known || entity->GetObjectType() == type;
+  // Any value of the object type enumeration but "unknown", which names no
+  // entity the service could act on.
+  const std::string& type = entity->GetObjectType();
+  bool known = type != Zel::ServerObjectRef::OBJECTTYPE_UNKNOWN &&
+               Lumo::GetEnumType<Zel::ServerObjectRef::ObjectType>()->FromWireString(type) >= 0;
   if (!known) {
-    Faults::InvalidArgument(path + ".objectType",
-                            "unknown object type \"" + entity->GetObjectType() + "\"");
+    Faults::InvalidArgument(path + ".objectType", "unknown object type \"" + type + "\"");
   }
   if (entity->GetKey().empty()) Faults::InvalidArgument(path + ".key", "the entity key is empty");
 }

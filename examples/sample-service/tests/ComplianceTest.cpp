@@ -121,6 +121,9 @@ TEST_F(ComplianceTest, AGivenProfileIsCheckedAndAMismatchWithTheAssociationIsFla
   CatchFault<Zel::Fault::NotFound::Exception>([&] { Check({Vm("vm-42")}, "nope"); });
   CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { Check({}); });
   CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { Check({Entity("boat", "b")}); });
+  // "unknown" is a value of the enumeration, but names nothing to check.
+  CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { Check({Entity("unknown", "u")}); });
+  Check({Entity(Zel::ServerObjectRef::OBJECTTYPE_CLUSTER, "c")});
 }
 
 TEST_F(ComplianceTest, FetchAnswersFromStoredResultsAndTellsWhenTheyAreOutOfDate) {
