@@ -91,11 +91,7 @@ std::string RequestLog::UserOf(const ZelHttp::RequestRecord& record) const {
   std::string session;
   if (record.response != nullptr) {
     for (const auto& [name, value] : record.response->headers) {
-      Lumo::Wire::SetCookie cookie;
-      if (name == "Set-Cookie" && Lumo::Wire::ParseSetCookie(value, cookie) &&
-          cookie.name == ZelSample::kSessionCookie) {
-        session = cookie.value;
-      }
+      if (name == "Set-Cookie") ZelSample::SessionFromSetCookie(value, session);
     }
   }
   if (session.empty() && record.request != nullptr) {

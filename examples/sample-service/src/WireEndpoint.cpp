@@ -14,16 +14,14 @@ std::string SetCookieValue(const std::string& session) {
   return value;
 }
 
-// The session a Set-Cookie header value sets (empty when it clears it);
-// false for another cookie or a header that does not read.
+}  // namespace
+
 bool SessionFromSetCookie(const std::string& header, std::string& session) {
   Lumo::Wire::SetCookie cookie;
   if (!Lumo::Wire::ParseSetCookie(header, cookie) || cookie.name != kSessionCookie) return false;
   session = cookie.Removes(std::time(nullptr)) ? std::string() : cookie.value;
   return true;
 }
-
-}  // namespace
 
 // ---- WireEndpoint ---------------------------------------------------------------------
 

@@ -18,6 +18,10 @@ namespace ZelSample {
 // The cookie that carries the session.
 inline constexpr char kSessionCookie[] = "zel_session";
 
+// The session a Set-Cookie header value sets (empty when it clears it);
+// false for another cookie or a header that does not read.
+bool SessionFromSetCookie(const std::string& header, std::string& session);
+
 // Must not outlive the service it serves.
 class WireEndpoint : public Kestrum::ObjectImpl {
  public:
