@@ -1,0 +1,145 @@
+#include "store/State.h"
+
+#include <type_traits>
+#include <variant>
+
+namespace ZelSample {
+
+ProfileState::ProfileState(std::unique_ptr<Store> store) : _store(std::move(store)) {
+  StoredData data = _store->Load();
+  for (ProfileRecord& record : data.profiles) {
+    if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
+    Put(std::move(record));
+  }
+  for (AssociationRecord& record : data.associations) Put(std::move(record));
+  for (ResultRecord& record : data.results) Put(std::move(record));
+  for (DefaultRecord& record : data.defaults) _defaults[record.hubId] = record.profileId;
+}
+
+const ProfileState::StoredProfile* ProfileState::FindProfile(const std::string& id) const {
+  auto it = _profiles.find(id);
+  return it == _profiles.end() ? nullptr : &it->second;
+}
+
+const std::string* ProfileState::FindProfileByName(const std::string& name) const {
+  auto it = _byName.find(name);
+  return it == _byName.end() ? nullptr : &it->second;
+}
+
+int64_t ProfileState::GenerationOf(const std::string& id) const {
+  const StoredProfile* stored = FindProfile(id);
+  int64_t generation = 0;
+  if (stored != nullptr) stored->profile->GetGenerationId(generation);
+  return generation;
+}
+
+const ProfileState::Association* ProfileState::FindAssociation(const std::string& entityKey) const {
+  auto it = _associations.find(entityKey);
+  return it == _associations.end() ? nullptr : &it->second;
+}
+
+const std::set<std::string>* ProfileState::EntitiesOf(const std::string& profileId) const {
+  auto it = _associationsByProfile.find(profileId);
+  return it == _associationsByProfile.end() ? nullptr : &it->second;
+}
+
+const ProfileState::StoredResult* ProfileState::FindResult(const std::string& entityKey,
+                                                           const std::string& profileId) const {
+  auto it = _results.find({entityKey, profileId});
+  return it == _results.end() ? nullptr : &it->second;
+}
+
+const std::set<std::string>* ProfileState::ResultEntitiesOf(const std::string& profileId) const {
+  auto it = _resultsByProfile.find(profileId);
+  return it == _resultsByProfile.end() ? nullptr : &it->second;
+}
+
+const std::string* ProfileState::DefaultOf(const std::string& hubId) const {
+  auto it = _defaults.find(hubId);
+  return it == _defaults.end() ? nullptr : &it->second;
+}
+
+void ProfileState::Commit(const ChangeSet& changes) {
+  if (changes.empty()) return;
+  _store->Commit(changes);
+  for (const Change& change : changes) Apply(change);
+}
+
+void ProfileState::Apply(const Change& change) {
+  std::visit(
+      [&](const auto& c) {
+        using T = std::decay_t<decltype(c)>;
+        if constexpr (std::is_same_v<T, ProfileRecord>) {
+          Put(c);
+        } else if constexpr (std::is_same_v<T, DropProfile>) {
+          Drop(c);
+        } else if constexpr (std::is_same_v<T, AssociationRecord>) {
+          Put(c);
+        } else if constexpr (std::is_same_v<T, DropAssociation>) {
+          Drop(c);
+        } else if constexpr (std::is_same_v<T, ResultRecord>) {
+          Put(c);
+        } else if constexpr (std::is_same_v<T, DefaultRecord>) {
+          _defaults[c.hubId] = c.profileId;
+        } else if constexpr (std::is_same_v<T, DropDefault>) {
+          _defaults.erase(c.hubId);
+        }
+      },
+      change);
+}
+
+void ProfileState::Put(ProfileRecord record) {
+  auto it = _profiles.find(record.id);
+  if (it != _profiles.end()) {
+    _byName.erase(it->second.profile->GetName());
+    record.sequence = it->second.sequence;
+  }
+  _byName[record.profile->GetName()] = record.id;
+  _bySequence[record.sequence] = record.id;
+  _profiles[record.id] = StoredProfile{record.profile, record.sequence};
+}
+
+void ProfileState::Drop(const DropProfile& drop) {
+  auto it = _profiles.find(drop.id);
+  if (it == _profiles.end()) return;
+  _byName.erase(it->second.profile->GetName());
+  _bySequence.erase(it->second.sequence);
+  _profiles.erase(it);
+  auto associated = _associationsByProfile.find(drop.id);
+  if (associated != _associationsByProfile.end()) {
+    for (const std::string& key : associated->second) _associations.erase(key);
+    _associationsByProfile.erase(associated);
+  }
+  auto results = _resultsByProfile.find(drop.id);
+  if (results != _resultsByProfile.end()) {
+    for (const std::string& key : results->second) _results.erase({key, drop.id});
+    _resultsByProfile.erase(results);
+  }
+  for (auto d = _defaults.begin(); d != _defaults.end();) {
+    d = d->second == drop.id ? _defaults.erase(d) : std::next(d);
+  }
+}
+
+void ProfileState::Put(AssociationRecord record) {
+  Drop(DropAssociation{record.entityKey});
+  _associationsByProfile[record.profileId].insert(record.entityKey);
+  _associations[record.entityKey] = Association{record.entity, record.profileId};
+}
+
+void ProfileState::Drop(const DropAssociation& drop) {
+  auto it = _associations.find(drop.entityKey);
+  if (it == _associations.end()) return;
+  auto index = _associationsByProfile.find(it->second.profileId);
+  if (index != _associationsByProfile.end()) {
+    index->second.erase(drop.entityKey);
+    if (index->second.empty()) _associationsByProfile.erase(index);
+  }
+  _associations.erase(it);
+}
+
+void ProfileState::Put(ResultRecord record) {
+  _resultsByProfile[record.profileId].insert(record.entityKey);
+  _results[{record.entityKey, record.profileId}] = StoredResult{record.result, record.generation};
+}
+
+}  // namespace ZelSample

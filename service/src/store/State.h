@@ -1,0 +1,97 @@
+// What clients make the service store, held in memory with the indexes its
+// calls look things up by, and written through a Store.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "store/Store.h"
+
+namespace ZelSample {
+
+// Not thread-safe by itself: callers hold `mutex` around every use, from
+// the first read that a call's answer depends on to its Commit.
+class ProfileState {
+ public:
+  struct StoredProfile {
+    Kestrum::Ref<Zel::Profile::CapabilityBasedProfile> profile;  // never changed once stored
+    uint64_t sequence;
+  };
+  struct Association {
+    Kestrum::Ref<Zel::ServerObjectRef> entity;
+    std::string profileId;
+  };
+  struct StoredResult {
+    Kestrum::Ref<Zel::Compliance::ComplianceResult> result;  // never changed once stored
+    int64_t generation;
+  };
+  // Results by entity key, then profile id.
+  using ResultMap = std::map<std::pair<std::string, std::string>, StoredResult>;
+
+  // Loads what the store holds. Throws StoreError.
+  explicit ProfileState(std::unique_ptr<Store> store);
+
+  std::mutex mutex;
+
+  // ---- reads ------------------------------------------------------------------------
+  const StoredProfile* FindProfile(const std::string& id) const;
+  // The id of the profile of a name; null when none has it.
+  const std::string* FindProfileByName(const std::string& name) const;
+  // Profile ids by creation order.
+  const std::map<uint64_t, std::string>& ProfilesInOrder() const { return _bySequence; }
+  size_t ProfileCount() const { return _profiles.size(); }
+  // The generation of a stored profile; 0 for none.
+  int64_t GenerationOf(const std::string& id) const;
+
+  const Association* FindAssociation(const std::string& entityKey) const;
+  const std::map<std::string, Association>& Associations() const { return _associations; }
+  // Keys of the entities associated with a profile; null for none.
+  const std::set<std::string>* EntitiesOf(const std::string& profileId) const;
+
+  const StoredResult* FindResult(const std::string& entityKey, const std::string& profileId) const;
+  const ResultMap& Results() const { return _results; }
+  // Keys of the entities with a result for a profile; null for none.
+  const std::set<std::string>* ResultEntitiesOf(const std::string& profileId) const;
+
+  // The default profile of a hub; null for none.
+  const std::string* DefaultOf(const std::string& hubId) const;
+  const std::map<std::string, std::string>& Defaults() const { return _defaults; }
+
+  // ---- counters (memory only) --------------------------------------------------------
+  uint64_t NextSequence() { return _nextSequence++; }
+  uint64_t NextTask() { return _nextTask++; }
+
+  // ---- changes ----------------------------------------------------------------------
+  // Writes the changes through the store, then into memory. On a StoreError
+  // nothing has changed.
+  void Commit(const ChangeSet& changes);
+  const Store& GetStore() const { return *_store; }
+
+ private:
+  void Apply(const Change& change);
+  void Put(ProfileRecord record);
+  void Drop(const DropProfile& drop);
+  void Put(AssociationRecord record);
+  void Drop(const DropAssociation& drop);
+  void Put(ResultRecord record);
+
+  std::unique_ptr<Store> _store;
+  uint64_t _nextSequence = 1;
+  uint64_t _nextTask = 1;
+  std::unordered_map<std::string, StoredProfile> _profiles;
+  std::unordered_map<std::string, std::string> _byName;
+  std::map<uint64_t, std::string> _bySequence;
+  std::map<std::string, Association> _associations;
+  std::unordered_map<std::string, std::set<std::string>> _associationsByProfile;
+  ResultMap _results;
+  std::unordered_map<std::string, std::set<std::string>> _resultsByProfile;
+  std::map<std::string, std::string> _defaults;
+};
+
+}  // namespace ZelSample
