@@ -29,7 +29,9 @@ void ReplicationManagerImpl::QueryReplicationGroups(
     for (const InventoryReplicationGroup& group : inventory.GetGroups()) {
       for (const std::string& member : group.members) {
         auto entity = MakeRef<Zel::ServerObjectRef>();
-        entity->SetObjectType(inventory.FindVm(member) ? "virtualMachine" : "virtualDiskId");
+        entity->SetObjectType(inventory.FindVm(member)
+                                  ? Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE
+                                  : Zel::ServerObjectRef::OBJECTTYPE_VIRTUALDISKID);
         entity->SetKey(member);
         asked->Append(entity.Get());
       }
@@ -43,9 +45,12 @@ void ReplicationManagerImpl::QueryReplicationGroups(
     try {
       CheckEntity(entity, Indexed("entities", i));
       const std::string& type = entity->GetObjectType();
-      bool listed = ((type == "virtualMachine" || type == "virtualMachineAndDisks") &&
+      using Zel::ServerObjectRef;
+      bool listed = ((type == ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE ||
+                      type == ServerObjectRef::OBJECTTYPE_VIRTUALMACHINEANDDISKS) &&
                      inventory.FindVm(entity->GetKey())) ||
-                    ((type == "virtualDiskId" || type == "virtualDiskUUID") &&
+                    ((type == ServerObjectRef::OBJECTTYPE_VIRTUALDISKID ||
+                      type == ServerObjectRef::OBJECTTYPE_VIRTUALDISKUUID) &&
                      inventory.FindDisk(entity->GetKey()));
       if (!listed) {
         Faults::NotFound("the inventory lists no virtual machine or disk " + EntityKey(*entity));
