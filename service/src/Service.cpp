@@ -5,7 +5,21 @@
 
 #include <cstring>
 
-#include "objects/Managers.h"
+#include "domain/Catalogue.h"
+#include "objects/AssociationProviderRegistry.h"
+#include "objects/CapabilityMetadataManager.h"
+#include "objects/ComplianceManager.h"
+#include "objects/ComplianceProviderRegistry.h"
+#include "objects/DebugManager.h"
+#include "objects/HubFinderRegistry.h"
+#include "objects/PlacementSolver.h"
+#include "objects/ProfileManager.h"
+#include "objects/ProfileProviderRegistry.h"
+#include "objects/ReplicationManager.h"
+#include "objects/SampleProviders.h"
+#include "objects/ServiceCore.h"
+#include "objects/ServiceInstance.h"
+#include "objects/SessionManager.h"
 #include "store/Store.h"
 
 namespace ZelSample {
@@ -45,7 +59,7 @@ struct SampleService::State {
   SessionTable sessions;
   Inventory inventory;
   Catalogue catalogue;
-  ProfileState profiles;
+  GuardedState profiles;
   QuotaTable quotas;
   ProviderDirectory providers;
   ErrorMode errorMode;

@@ -28,12 +28,15 @@ template <class F>
   throw typename F::Exception(fault.Get());
 }
 
-}  // namespace
-
-void NotServed(const char* qualifiedMethod) {
-  Throw<Lumo::Fault::NotSupported>(std::string(qualifiedMethod) +
-                                   " is not served by the sample service");
+// A fault of type F carrying message, to be kept in an answer.
+template <class F>
+Kestrum::Ref<Lumo::MethodFault> Make(const std::string& message) {
+  auto fault = Kestrum::MakeRef<F>();
+  fault->SetMsg(message);
+  return Kestrum::Ref<Lumo::MethodFault>(fault.Get());
 }
+
+}  // namespace
 
 void NotSupported(const std::string& message) { Throw<Lumo::Fault::NotSupported>(message); }
 
@@ -45,9 +48,7 @@ void InvalidArgument(const std::string& property, const std::string& message) {
 }
 
 Kestrum::Ref<Lumo::MethodFault> MakeNotFound(const std::string& message) {
-  auto fault = Kestrum::MakeRef<Zel::Fault::NotFound>();
-  fault->SetMsg(message);
-  return Kestrum::Ref<Lumo::MethodFault>(fault.Get());
+  return Make<Zel::Fault::NotFound>(message);
 }
 
 void NotFound(const std::string& message) { Throw<Zel::Fault::NotFound>(message); }
@@ -66,6 +67,10 @@ void AlreadyExists(const std::string& name) {
   throw Zel::Fault::AlreadyExists::Exception(fault.Get());
 }
 
+Kestrum::Ref<Lumo::MethodFault> MakeZelFault(const std::string& message) {
+  return Make<Zel::Fault::ZELFault>(message);
+}
+
 void ZelFault(const std::string& message) { Throw<Zel::Fault::ZELFault>(message); }
 
 void ProfileStorage(const std::string& message) { Throw<Zel::Fault::ProfileStorageFault>(message); }
@@ -75,6 +80,12 @@ void InvalidLogin(const std::string& message) { Throw<Zel::Fault::InvalidLogin>(
 void NotAuthorized(const std::string& message) { Throw<Lumo::MethodFault>(message); }
 
 }  // namespace Faults
+
+Kestrum::Ref<Lumo::Array<std::string>> StringArray(const std::vector<std::string>& values) {
+  auto array = Kestrum::MakeRef<Lumo::Array<std::string>>();
+  for (const std::string& value : values) array->Append(value);
+  return array;
+}
 
 std::string RandomUuid() {
   static std::mutex mutex;

@@ -1,15 +1,17 @@
 // Helpers shared by the service's objects: the base of every served object,
-// the faults the service raises, random ids and the clock.
+// the faults the service raises, string arrays, random ids and the clock.
 #pragma once
 
 #include <Kestrum/DateTime.h>
 #include <Kestrum/Object.h>
 #include <Kestrum/Ref.h>
+#include <Lumo/Array.h>
 #include <Lumo/MethodFault.h>
 #include <Lumo/MoRef.h>
 #include <Lumo/Type.h>
 
 #include <string>
+#include <vector>
 
 namespace ZelSample {
 
@@ -28,9 +30,6 @@ class Served : public Interface, public Kestrum::ObjectImpl {
 
 namespace Faults {
 
-// olyx.fault.NotSupported for a method the sample service does not serve,
-// named by its qualified name ("zel.profile.ProfileManager.configureErrorMode").
-[[noreturn]] void NotServed(const char* qualifiedMethod);
 // olyx.fault.NotSupported with a message.
 [[noreturn]] void NotSupported(const std::string& message);
 // olyx.fault.InvalidArgument naming the refused argument or property path.
@@ -43,6 +42,7 @@ Kestrum::Ref<Lumo::MethodFault> MakeNotFound(const std::string& message);
 // zel.fault.AlreadyExists carrying the name.
 [[noreturn]] void AlreadyExists(const std::string& name);
 // zel.fault.ZELFault.
+Kestrum::Ref<Lumo::MethodFault> MakeZelFault(const std::string& message);
 [[noreturn]] void ZelFault(const std::string& message);
 // zel.fault.ProfileStorageFault.
 [[noreturn]] void ProfileStorage(const std::string& message);
@@ -55,6 +55,8 @@ Kestrum::Ref<Lumo::MethodFault> MakeNotFound(const std::string& message);
 
 }  // namespace Faults
 
+// A list of strings as the runtime's array of them.
+Kestrum::Ref<Lumo::Array<std::string>> StringArray(const std::vector<std::string>& values);
 // A random version-4 UUID in its textual form.
 std::string RandomUuid();
 // The current time, in UTC.

@@ -48,7 +48,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "../ServiceDescription.h"
+#include "ServiceDescription.h"
 #include "SchemaValidator.h"
 
 namespace {

@@ -1,8 +1,7 @@
-// zel.ZelDebugManager: tag categories, tags, and tags attached to the
-// datastores of the inventory, kept in memory.
-#include <Olyx/Zel/Fault/AlreadyExists.h>
+// zel.ZelDebugManager (DebugManager.h).
+#include "objects/DebugManager.h"
 
-#include "objects/Managers.h"
+#include <Olyx/Zel/Fault/AlreadyExists.h>
 
 namespace ZelSample {
 

@@ -3,7 +3,7 @@
 #include <Lumo/MethodFault.h>
 #include <Lumo/Type.h>
 
-#include "objects/Managers.h"
+#include "objects/ServiceCore.h"
 
 namespace ZelSample {
 

@@ -1,8 +1,10 @@
-// zel.profile.ProfileManager: the capability catalogue, the profiles and their
-// associations.
+// zel.profile.ProfileManager (ProfileManager.h): the capability catalogue,
+// the profiles, their associations and the error mode.
+#include "objects/ProfileManager.h"
+
 #include <Lumo/Fault/NotSupported.h>
 #include <Lumo/Primitive.h>
-#include <Olyx/Zel/Capability/ConstraintInstance.h>
+#include <Lumo/Type.h>
 #include <Olyx/Zel/Capability/Provider/CapabilityObjectMetadataPerCategory.h>
 #include <Olyx/Zel/Capability/Provider/LineOfServiceInfo.h>
 #include <Olyx/Zel/Profile/ApplyProfileOutcome.h>
@@ -14,13 +16,14 @@
 #include <Olyx/Zel/Profile/ReconfigOutcome.h>
 #include <Olyx/Zel/Profile/ResourceType.h>
 #include <Olyx/Zel/Profile/ResourceTypeEnum.h>
-#include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
 
 #include <algorithm>
 #include <set>
 #include <vector>
 
-#include "objects/Managers.h"
+#include "domain/Catalogue.h"
+#include "objects/Arguments.h"
+#include "objects/ProviderCalls.h"
 
 namespace ZelSample {
 
@@ -30,7 +33,6 @@ using Zel::Capability::Provider::CapabilityObjectMetadataPerCategory;
 using Zel::Capability::Provider::CapabilityObjectSchema;
 using Zel::Profile::CapabilityBasedProfile;
 using Zel::Profile::ProfileId;
-using Zel::Profile::SubProfileCapabilityConstraints;
 
 namespace {
 
@@ -125,78 +127,6 @@ void ProfileManagerImpl::FetchCapabilitySchema(
 
 // ---- profiles -------------------------------------------------------------------------------
 
-void CheckConstraints(const Catalogue& catalogue,
-                      const Zel::Profile::CapabilityConstraints* constraints,
-                      const std::string& path) {
-  if (constraints == nullptr) Faults::InvalidArgument(path, "no constraints given");
-  auto* subProfiles = dynamic_cast<const SubProfileCapabilityConstraints*>(constraints);
-  if (subProfiles == nullptr) {
-    Faults::InvalidArgument(path, "the service takes constraints as sub-profiles only");
-  }
-  const auto* list = subProfiles->GetPtrSubProfiles();
-  if (list == nullptr || list->IsEmpty()) Faults::InvalidArgument(path, "no sub-profile given");
-  SchemaList schemas = catalogue.GetSchemas();
-  std::set<std::string> names;
-  for (int s = 0; s < list->GetLength(); ++s) {
-    const auto* sub = list->Get(s);
-    std::string subPath = Indexed(path + ".subProfiles", s);
-    if (sub->GetName().empty()) Faults::InvalidArgument(subPath + ".name", "the name is empty");
-    if (!names.insert(sub->GetName()).second) {
-      Faults::InvalidArgument(subPath + ".name",
-                              "two sub-profiles are named \"" + sub->GetName() + "\"");
-    }
-    const auto* capabilities = sub->GetPtrCapability();
-    if (capabilities == nullptr || capabilities->IsEmpty()) {
-      Faults::InvalidArgument(subPath + ".capability", "the sub-profile names no capability");
-    }
-    std::set<std::string> seen;
-    for (int c = 0; c < capabilities->GetLength(); ++c) {
-      const auto* capability = capabilities->Get(c);
-      std::string capPath = Indexed(subPath + ".capability", c);
-      const auto* uid = capability->GetId();
-      if (uid == nullptr) Faults::InvalidArgument(capPath + ".id", "no capability id given");
-      const auto* metadata = FindCapability(schemas, uid->GetNamespace(), uid->GetId());
-      if (metadata == nullptr) {
-        Faults::InvalidArgument(capPath + ".id",
-                                "unknown capability " + uid->GetNamespace() + "." + uid->GetId());
-      }
-      if (!seen.insert(uid->GetNamespace() + "." + uid->GetId()).second) {
-        Faults::InvalidArgument(capPath + ".id", "the capability " + uid->GetId() +
-                                                     " is constrained twice in one sub-profile");
-      }
-      const auto* constraintList = capability->GetPtrConstraint();
-      if (constraintList == nullptr || constraintList->IsEmpty()) {
-        Faults::InvalidArgument(capPath + ".constraint", "the capability has no constraint");
-      }
-      for (int k = 0; k < constraintList->GetLength(); ++k) {
-        std::string conPath = Indexed(capPath + ".constraint", k);
-        const auto* properties = constraintList->Get(k)->GetPtrPropertyInstance();
-        if (properties == nullptr || properties->IsEmpty()) {
-          Faults::InvalidArgument(conPath + ".propertyInstance", "the constraint is empty");
-        }
-        for (int p = 0; p < properties->GetLength(); ++p) {
-          const auto* property = properties->Get(p);
-          std::string propPath = Indexed(conPath + ".propertyInstance", p);
-          const auto* propertyMetadata = FindProperty(*metadata, property->GetId());
-          if (propertyMetadata == nullptr) {
-            Faults::InvalidArgument(propPath + ".id", "the capability " + uid->GetId() +
-                                                          " has no property \"" +
-                                                          property->GetId() + "\"");
-          }
-          const std::string* op = property->PeekOperator();
-          if (op != nullptr && *op != "NOT") {
-            Faults::InvalidArgument(propPath + ".operator", "unknown operator \"" + *op + "\"");
-          }
-          std::string reason;
-          if (!CheckValue(*propertyMetadata, property->GetValue(), reason)) {
-            Faults::InvalidArgument(propPath + ".value", reason);
-          }
-        }
-      }
-    }
-  }
-}
-
 void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* createSpec,
                                 Ref<ProfileId>& result) {
   if (createSpec == nullptr) Faults::InvalidArgument("createSpec", "no create spec given");
@@ -206,9 +136,7 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
   }
   std::string category = CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT;
   if (const std::string* given = createSpec->PeekCategory()) {
-    if (*given != CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT &&
-        *given != CapabilityBasedProfile::PROFILECATEGORYENUM_RESOURCE &&
-        *given != CapabilityBasedProfile::PROFILECATEGORYENUM_DATA_SERVICE_POLICY) {
+    if (!IsValueOf<CapabilityBasedProfile::ProfileCategoryEnum>(*given)) {
       Faults::InvalidArgument("createSpec.category", "unknown profile category \"" + *given + "\"");
     }
     category = *given;
@@ -232,13 +160,13 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
   profile->SetIsDefault(false);
 
   const std::string& id = profile->GetProfileId()->GetUniqueId();
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (_state.FindProfileByName(profile->GetName()) != nullptr) {
+  LockedState state = _state.LockExclusive();
+  if (state->FindProfileByName(profile->GetName()) != nullptr) {
     Faults::DuplicateName(profile->GetName());
   }
   QuotaUse adds;
   adds.profiles = 1;
-  CommitChanges(_core, {ProfileRecord{id, _state.NextSequence(), profile}}, adds,
+  CommitChanges(_core, state, {ProfileRecord{id, state->NextSequence(), profile}}, adds,
                 &Faults::ProfileStorage);
   result = MakeId(id);
 }
@@ -258,12 +186,12 @@ void ProfileManagerImpl::Update(ProfileId* profileId,
   }
   const std::string user = CurrentUser(_sessions);
 
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  const ProfileState::StoredProfile* stored = _state.FindProfile(profileId->GetUniqueId());
+  LockedState state = _state.LockExclusive();
+  const ProfileState::StoredProfile* stored = state->FindProfile(profileId->GetUniqueId());
   if (stored == nullptr) {
     Faults::InvalidArgument("profileId", "no profile has the id " + profileId->GetUniqueId());
   }
-  const std::string* holder = name != nullptr ? _state.FindProfileByName(*name) : nullptr;
+  const std::string* holder = name != nullptr ? state->FindProfileByName(*name) : nullptr;
   if (holder != nullptr && *holder != profileId->GetUniqueId()) {
     Faults::InvalidArgument("updateSpec.name",
                             "another profile is already named \"" + *name + "\"");
@@ -283,8 +211,8 @@ void ProfileManagerImpl::Update(ProfileId* profileId,
   changed->SetGenerationId(Kestrum::Optional<int64_t>(generation + 1));
   changed->SetLastUpdatedTime(Now());
   changed->SetLastUpdatedBy(user);
-  CommitChanges(_core, {ProfileRecord{profileId->GetUniqueId(), stored->sequence, changed}}, {},
-                &Faults::ProfileStorage);
+  CommitChanges(_core, state, {ProfileRecord{profileId->GetUniqueId(), stored->sequence, changed}},
+                {}, &Faults::ProfileStorage);
 }
 
 void ProfileManagerImpl::Delete(
@@ -295,12 +223,12 @@ void ProfileManagerImpl::Delete(
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileId->GetLength()), "profileId");
   ChangeSet changes;
   std::set<std::string> dropped;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < profileId->GetLength(); ++i) {
     const std::string& id = profileId->Get(i)->GetUniqueId();
     auto outcome = MakeRef<Zel::Profile::ProfileOperationOutcome>();
     outcome->SetProfileId(MakeId(id).Get());
-    if (_state.FindProfile(id) == nullptr || dropped.count(id) != 0) {
+    if (state->FindProfile(id) == nullptr || dropped.count(id) != 0) {
       outcome->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
     } else {
       dropped.insert(id);
@@ -308,7 +236,7 @@ void ProfileManagerImpl::Delete(
     }
     outcomes->Append(outcome.Get());
   }
-  CommitChanges(_core, changes, {}, &Faults::ProfileStorage);
+  CommitChanges(_core, state, changes, {}, &Faults::ProfileStorage);
   result = outcomes;
 }
 
@@ -319,10 +247,10 @@ void ProfileManagerImpl::QueryProfile(Zel::Profile::ResourceType* resourceType,
     Faults::InvalidArgument("resourceType", "the resource type must be STORAGE");
   }
   auto ids = MakeRef<Lumo::DataArray<ProfileId>>();
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const auto& [sequence, id] : _state.ProfilesInOrder()) {
+  LockedState state = _state.LockExclusive();
+  for (const auto& [sequence, id] : state->ProfilesInOrder()) {
     if (profileCategory.IsSet() &&
-        _state.FindProfile(id)->profile->GetProfileCategory() != profileCategory.GetValue()) {
+        state->FindProfile(id)->profile->GetProfileCategory() != profileCategory.GetValue()) {
       continue;
     }
     ids->Append(MakeId(id).Get());
@@ -335,10 +263,10 @@ void ProfileManagerImpl::RetrieveContent(Lumo::DataArray<ProfileId>* profileIds,
   if (profileIds == nullptr) Faults::InvalidArgument("profileIds", "no profiles given");
   auto profiles = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileIds->GetLength()), "profileIds");
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < profileIds->GetLength(); ++i) {
     const std::string& id = profileIds->Get(i)->GetUniqueId();
-    const ProfileState::StoredProfile* stored = _state.FindProfile(id);
+    const ProfileState::StoredProfile* stored = state->FindProfile(id);
     if (stored == nullptr) {
       Faults::InvalidArgument(Indexed("profileIds", i), "no profile has the id " + id);
     }
@@ -359,14 +287,14 @@ void ProfileManagerImpl::Associate(Zel::ServerObjectRef* entity, ProfileId* prof
     fault->Throw();
   }
   const std::string key = EntityKey(*entity);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (_state.FindProfile(profile->GetUniqueId()) == nullptr) {
+  LockedState state = _state.LockExclusive();
+  if (state->FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profile->GetUniqueId());
   }
   QuotaUse adds;
-  adds.associations = _state.FindAssociation(key) == nullptr ? 1 : 0;
+  adds.associations = state->FindAssociation(key) == nullptr ? 1 : 0;
   CommitChanges(
-      _core,
+      _core, state,
       {AssociationRecord{key, Ref<Zel::ServerObjectRef>(entity->_Clone()), profile->GetUniqueId()}},
       adds, &Faults::ZelFault);
 }
@@ -375,14 +303,14 @@ void ProfileManagerImpl::Dissociate(Zel::ServerObjectRef* entity, ProfileId* pro
   CheckEntity(entity, "entity");
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
   const std::string key = EntityKey(*entity);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  const ProfileState::Association* association = _state.FindAssociation(key);
+  LockedState state = _state.LockExclusive();
+  const ProfileState::Association* association = state->FindAssociation(key);
   if (association == nullptr || association->profileId != profile->GetUniqueId()) {
     Faults::InvalidArgument(
         "profile",
         "the entity " + key + " is not associated with the profile " + profile->GetUniqueId());
   }
-  CommitChanges(_core, {DropAssociation{key}}, {}, &Faults::ZelFault);
+  CommitChanges(_core, state, {DropAssociation{key}}, {}, &Faults::ZelFault);
 }
 
 // The association queries are answered by the registered association
@@ -434,9 +362,9 @@ void ProfileManagerImpl::ApplyAssociated(
   _core.quotas.CheckEntityCount(static_cast<size_t>(entities->GetLength()), "entities");
   const bool children = applyOnChildren.IsSet() && applyOnChildren.GetValue();
   auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ReconfigOutcome>>();
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   auto apply = [&](const Zel::ServerObjectRef& entity, bool required) {
-    const bool associated = _state.FindAssociation(EntityKey(entity)) != nullptr;
+    const bool associated = state->FindAssociation(EntityKey(entity)) != nullptr;
     if (!associated && !required) return;
     auto outcome = MakeRef<Zel::Profile::ReconfigOutcome>();
     outcome->SetEntity(entity._Clone());
@@ -445,7 +373,7 @@ void ProfileManagerImpl::ApplyAssociated(
           Faults::MakeNotFound("the entity " + EntityKey(entity) + " has no associated profile")
               .Get());
     } else {
-      outcome->SetTaskMoid(std::string("task-") + std::to_string(_state.NextTask()));
+      outcome->SetTaskMoid(std::string("task-") + std::to_string(state->NextTask()));
     }
     outcomes->Append(outcome.Get());
   };
@@ -473,24 +401,61 @@ void ProfileManagerImpl::ApplyProfile(
     Ref<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>>& result) {
   if (profiles == nullptr) Faults::InvalidArgument("profiles", "no profiles given");
   auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>>();
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < profiles->GetLength(); ++i) {
     const std::string& id = profiles->Get(i)->GetUniqueId();
     auto outcome = MakeRef<Zel::Profile::ApplyProfileOutcome>();
     outcome->SetProfileId(MakeId(id).Get());
-    if (_state.FindProfile(id) == nullptr) {
+    if (state->FindProfile(id) == nullptr) {
       outcome->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
-    } else if (const std::set<std::string>* keys = _state.EntitiesOf(id)) {
+    } else if (const std::set<std::string>* keys = state->EntitiesOf(id)) {
       for (const std::string& key : *keys) {
         auto reconfig = MakeRef<Zel::Profile::ReconfigOutcome>();
-        reconfig->SetEntity(_state.FindAssociation(key)->entity->_Clone());
-        reconfig->SetTaskMoid(std::string("task-") + std::to_string(_state.NextTask()));
+        reconfig->SetEntity(state->FindAssociation(key)->entity->_Clone());
+        reconfig->SetTaskMoid(std::string("task-") + std::to_string(state->NextTask()));
         outcome->GetReconfigOutcome()->Append(reconfig.Get());
       }
     }
     outcomes->Append(outcome.Get());
   }
   result = outcomes;
+}
+
+// ---- the error mode ------------------------------------------------------------------------
+
+void ProfileManagerImpl::ConfigureErrorMode(bool enable,
+                                            const Kestrum::Optional<std::string>& methodToFail,
+                                            const Kestrum::Optional<std::string>& fault) {
+  if (!enable) {
+    if (methodToFail.IsSet()) {
+      _core.errorMode.Clear(methodToFail.GetValue());
+    } else {
+      _core.errorMode.ClearAll();
+    }
+    return;
+  }
+  if (!methodToFail.IsSet()) Faults::InvalidArgument("methodToFail", "no method named");
+  const std::string& qualified = methodToFail.GetValue();
+  size_t dot = qualified.rfind('.');
+  auto* owner =
+      dot == std::string::npos
+          ? nullptr
+          : dynamic_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName(qualified.substr(0, dot)));
+  Lumo::ManagedMethod* method = owner ? owner->FindMethod(qualified.substr(dot + 1)) : nullptr;
+  if (method == nullptr || method->IsProperty()) {
+    Faults::InvalidArgument(
+        "methodToFail",
+        "no method is named \"" + qualified + "\" (give it as zel.profile.ProfileManager.create)");
+  }
+  if (method == _GetType()->FindMethod("configureErrorMode")) {
+    Faults::NotSupported("the error mode cannot fail configureErrorMode itself");
+  }
+  const std::string faultName = fault.IsSet() ? fault.GetValue() : "zel.fault.ZELFault";
+  auto* faultType = dynamic_cast<Lumo::DataObjectType*>(Lumo::FindTypeByName(faultName));
+  if (faultType == nullptr || !faultType->IsA(Lumo::FindTypeByName("olyx.MethodFault"))) {
+    Faults::InvalidArgument("fault", "no fault type is named \"" + faultName + "\"");
+  }
+  _core.errorMode.Set(method->GetQualifiedName(), faultName);
 }
 
 }  // namespace ZelSample

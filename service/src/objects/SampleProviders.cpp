@@ -2,6 +2,8 @@
 // interfaces and register with the service's registries at start, the way
 // providers elsewhere would. The managers reach them only through their
 // registration records and their type records (CallProvider).
+#include "objects/SampleProviders.h"
+
 #include <Lumo/Fault/NotSupported.h>
 #include <Lumo/Primitive.h>
 #include <Olyx/Zel/Association/AssociationMetadata.h>
@@ -18,8 +20,14 @@
 #include <Olyx/Zel/Profile/Provider/ProfileProviderInfo.h>
 #include <Olyx/Zel/Profile/QueryProfileResult.h>
 
-#include "objects/Managers.h"
+#include <set>
+#include <vector>
+
+#include "Support.h"
 #include "domain/Matching.h"
+#include "objects/Arguments.h"
+#include "objects/ComplianceResults.h"
+#include "objects/Hubs.h"
 
 namespace ZelSample {
 
@@ -45,8 +53,8 @@ class SampleComplianceProvider : public Served<Zel::Compliance::Provider::Compli
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     Ref<Zel::Profile::CapabilityBasedProfile> checked;
     {
-      std::lock_guard<std::mutex> lock(_core.state.mutex);
-      const auto* stored = _core.state.FindProfile(profile->GetUniqueId());
+      LockedState state = _core.state.LockExclusive();
+      const auto* stored = state->FindProfile(profile->GetUniqueId());
       if (stored == nullptr) Faults::NotFound("no profile has the id " + profile->GetUniqueId());
       checked = stored->profile;
     }
@@ -72,8 +80,8 @@ class SampleHubFinder : public Served<Zel::Placement::PlacementHubFinder> {
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     Ref<Zel::Profile::CapabilityBasedProfile> wanted;
     {
-      std::lock_guard<std::mutex> lock(_core.state.mutex);
-      const auto* stored = _core.state.FindProfile(profile->GetUniqueId());
+      LockedState state = _core.state.LockExclusive();
+      const auto* stored = state->FindProfile(profile->GetUniqueId());
       if (stored == nullptr) Faults::NotFound("no profile has the id " + profile->GetUniqueId());
       wanted = stored->profile;
     }
@@ -121,14 +129,14 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
       Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>>& result) override {
     if (entities == nullptr) Faults::InvalidArgument("entities", "no entities given");
     result = new Lumo::DataArray<Zel::Profile::QueryProfileResult>;
-    std::lock_guard<std::mutex> lock(_core.state.mutex);
+    LockedState state = _core.state.LockExclusive();
     for (int i = 0; i < entities->GetLength(); ++i) {
       const Zel::ServerObjectRef* entity = entities->Get(i);
       auto one = MakeRef<Zel::Profile::QueryProfileResult>();
       if (entity != nullptr) one->SetObject(entity->_Clone());
       try {
         CheckEntity(entity, Indexed("entities", i));
-        if (const auto* association = _core.state.FindAssociation(EntityKey(*entity))) {
+        if (const auto* association = state->FindAssociation(EntityKey(*entity))) {
           one->GetProfileId()->Append(MakeId(association->profileId).Get());
         }
       } catch (const Lumo::MethodFault::Exception& refused) {
@@ -142,8 +150,8 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
                               Ref<Lumo::DataArray<Zel::Profile::ProfileId>>& result) override {
     CheckEntity(entity, "entity");
     result = new Lumo::DataArray<Zel::Profile::ProfileId>;
-    std::lock_guard<std::mutex> lock(_core.state.mutex);
-    if (const auto* association = _core.state.FindAssociation(EntityKey(*entity))) {
+    LockedState state = _core.state.LockExclusive();
+    if (const auto* association = state->FindAssociation(EntityKey(*entity))) {
       result->Append(MakeId(association->profileId).Get());
     }
   }
@@ -153,14 +161,14 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
                              Ref<Lumo::DataArray<Zel::ServerObjectRef>>& result) override {
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     result = new Lumo::DataArray<Zel::ServerObjectRef>;
-    std::lock_guard<std::mutex> lock(_core.state.mutex);
-    if (_core.state.FindProfile(profile->GetUniqueId()) == nullptr) {
+    LockedState state = _core.state.LockExclusive();
+    if (state->FindProfile(profile->GetUniqueId()) == nullptr) {
       Faults::NotFound("no profile has the id " + profile->GetUniqueId());
     }
-    const std::set<std::string>* keys = _core.state.EntitiesOf(profile->GetUniqueId());
+    const std::set<std::string>* keys = state->EntitiesOf(profile->GetUniqueId());
     for (auto it = keys ? keys->begin() : std::set<std::string>::const_iterator();
          keys != nullptr && it != keys->end(); ++it) {
-      const auto* association = _core.state.FindAssociation(*it);
+      const auto* association = state->FindAssociation(*it);
       if (entityType.IsSet() && association->entity->GetObjectType() != entityType.GetValue()) {
         continue;
       }
@@ -224,10 +232,10 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
       result->Append(stats(nullptr).Get());
       return;
     }
-    std::lock_guard<std::mutex> lock(_core.state.mutex);
+    LockedState state = _core.state.LockExclusive();
     for (int i = 0; i < capabilityProfileId->GetLength(); ++i) {
       const std::string& id = capabilityProfileId->Get(i)->GetUniqueId();
-      if (_core.state.FindProfile(id) == nullptr) {
+      if (state->FindProfile(id) == nullptr) {
         Faults::InvalidArgument(Indexed("capabilityProfileId", i), "no profile has the id " + id);
       }
       result->Append(stats(&id).Get());

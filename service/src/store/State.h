@@ -5,18 +5,18 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
 
+#include "store/Guarded.h"
 #include "store/Store.h"
 
 namespace ZelSample {
 
-// Not thread-safe by itself: callers hold `mutex` around every use, from
-// the first read that a call's answer depends on to its Commit.
+// Not thread-safe by itself: the service holds it as a GuardedState (below),
+// and a call reaches it only through the LockedState it locks.
 class ProfileState {
  public:
   struct StoredProfile {
@@ -36,8 +36,6 @@ class ProfileState {
 
   // Loads what the store holds. Throws StoreError.
   explicit ProfileState(std::unique_ptr<Store> store);
-
-  std::mutex mutex;
 
   // ---- reads ------------------------------------------------------------------------
   const StoredProfile* FindProfile(const std::string& id) const;
@@ -93,5 +91,12 @@ class ProfileState {
   std::unordered_map<std::string, std::set<std::string>> _resultsByProfile;
   std::map<std::string, std::string> _defaults;
 };
+
+// The state as the service holds it. A call locks it once for each stretch
+// of work whose reads its answer depends on, and commits through the same
+// view before the lock ends; helpers that read or change the state take the
+// view (const to only read).
+using GuardedState = MutexGuarded<ProfileState>;
+using LockedState = Locked<ProfileState>;
 
 }  // namespace ZelSample

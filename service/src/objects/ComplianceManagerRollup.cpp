@@ -6,7 +6,9 @@
 
 #include <set>
 
-#include "objects/Managers.h"
+#include "objects/Arguments.h"
+#include "objects/ComplianceManager.h"
+#include "objects/ComplianceResults.h"
 
 namespace ZelSample {
 
@@ -32,14 +34,9 @@ Ref<Zel::ServerObjectRef> Entity(const char* type, const std::string& key) {
 }
 
 void CheckStatus(const std::string& status) {
-  static const char* const kStatuses[] = {
-      ComplianceResult::COMPLIANCESTATUS_COMPLIANT, ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT,
-      ComplianceResult::COMPLIANCESTATUS_UNKNOWN, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE,
-      ComplianceResult::COMPLIANCESTATUS_OUTOFDATE};
-  for (const char* known : kStatuses) {
-    if (status == known) return;
+  if (!IsValueOf<ComplianceResult::ComplianceStatus>(status)) {
+    Faults::InvalidArgument("status", "unknown compliance status \"" + status + "\"");
   }
-  Faults::InvalidArgument("status", "unknown compliance status \"" + status + "\"");
 }
 
 // The virtual machines, each followed by its disks the inventory lists.
@@ -123,8 +120,8 @@ void CheckVms(const EntityArray* entities, const QuotaTable& quotas) {
 }
 
 // Every virtual machine the service knows: those of the inventory and those
-// with an association or a stored result. The caller holds the mutex.
-Ref<EntityArray> KnownVms(const Inventory& inventory, const ProfileState& state) {
+// with an association or a stored result.
+Ref<EntityArray> KnownVms(const Inventory& inventory, const LockedState& state) {
   std::set<std::string> seen;
   auto vms = MakeRef<EntityArray>();
   auto add = [&](const Zel::ServerObjectRef& entity) {
@@ -133,8 +130,8 @@ Ref<EntityArray> KnownVms(const Inventory& inventory, const ProfileState& state)
   for (const InventoryEntity& vm : inventory.GetVms()) {
     add(*Entity(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE, vm.key));
   }
-  for (const auto& [key, association] : state.Associations()) add(*association.entity);
-  for (const auto& [key, stored] : state.Results()) add(*stored.result->GetEntity());
+  for (const auto& [key, association] : state->Associations()) add(*association.entity);
+  for (const auto& [key, stored] : state->Results()) add(*stored.result->GetEntity());
   return vms;
 }
 
@@ -157,8 +154,7 @@ void ComplianceManagerImpl::FetchRollupComplianceResult(EntityArray* entity,
 }
 
 void ComplianceManagerImpl::QueryAtomFeedQsProviderIds(Ref<Lumo::Array<std::string>>& result) {
-  result = new Lumo::Array<std::string>;
-  for (const std::string& id : _core.providers.compliance.Ids()) result->Append(id);
+  result = StringArray(_core.providers.compliance.Ids());
 }
 
 void ComplianceManagerImpl::QueryByRollupComplianceStatus(const std::string& status,
@@ -176,11 +172,11 @@ void ComplianceManagerImpl::QueryByRollupComplianceStatusEx(const std::string& s
   auto results = MakeRef<Lumo::DataArray<ComplianceResult>>();
   std::vector<int> firstOf;
   {
-    std::lock_guard<std::mutex> lock(_state.mutex);
-    vms = KnownVms(_core.inventory, _state);
+    LockedState state = _state.LockExclusive();
+    vms = KnownVms(_core.inventory, state);
     Ref<EntityArray> all = WithDisks(_core.inventory, *vms, firstOf);
     for (int i = 0; i < all->GetLength(); ++i) {
-      results->Append(StoredCompliance(_state, *all->Get(i), nullptr).Get());
+      results->Append(StoredCompliance(state, *all->Get(i), nullptr).Get());
     }
   }
   Ref<RollupArray> rollups = RollUpAll(*vms, *results, firstOf);
@@ -193,9 +189,9 @@ void ComplianceManagerImpl::QueryByRollupComplianceStatusEx(const std::string& s
 void ComplianceManagerImpl::QueryOutOfDateEntities(Ref<EntityArray>& result) {
   result = new EntityArray;
   std::set<std::string> seen;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const auto& [key, stored] : _state.Results()) {
-    if (_state.GenerationOf(key.second) != stored.generation && seen.insert(key.first).second) {
+  LockedState state = _state.LockExclusive();
+  for (const auto& [key, stored] : state->Results()) {
+    if (state->GenerationOf(key.second) != stored.generation && seen.insert(key.first).second) {
       result->Append(stored.result->GetEntity()->_Clone());
     }
   }
@@ -206,13 +202,13 @@ void ComplianceManagerImpl::QueryByComplianceStatus(
     Ref<Lumo::DataArray<ComplianceResult>>& result) {
   CheckStatus(status);
   result = new Lumo::DataArray<ComplianceResult>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (profileId != nullptr && _state.FindProfile(profileId->GetUniqueId()) == nullptr) {
+  LockedState state = _state.LockExclusive();
+  if (profileId != nullptr && state->FindProfile(profileId->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profileId->GetUniqueId());
   }
-  for (const auto& [key, stored] : _state.Results()) {
+  for (const auto& [key, stored] : state->Results()) {
     if (profileId != nullptr && key.second != profileId->GetUniqueId()) continue;
-    Ref<ComplianceResult> one = StoredCompliance(_state, *stored.result->GetEntity(), &key.second);
+    Ref<ComplianceResult> one = StoredCompliance(state, *stored.result->GetEntity(), &key.second);
     if (one->GetComplianceStatus() == status) result->Append(one.Get());
   }
 }
@@ -233,12 +229,12 @@ void ComplianceManagerImpl::FetchEntityHealthStatus(
   }
   CheckEntities(asked.Get(), "entities", _core.quotas);
   result = new Lumo::DataArray<EntityHealthStatus>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < asked->GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *asked->Get(i);
     auto health = MakeRef<EntityHealthStatus>();
-    if (_state.FindAssociation(EntityKey(entity)) != nullptr) {
-      health->SetCompliance(StoredCompliance(_state, entity, nullptr).Get());
+    if (state->FindAssociation(EntityKey(entity)) != nullptr) {
+      health->SetCompliance(StoredCompliance(state, entity, nullptr).Get());
     }
     const InventoryHub* hub = inventory.HubOf(entity.GetObjectType(), entity.GetKey());
     health->SetDatastoreAccessibilityStatus(

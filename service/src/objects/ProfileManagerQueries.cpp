@@ -1,6 +1,7 @@
-// zel.profile.ProfileManager: association operations in bulk, profile
-// content for a hub, and the secondary queries (space, I/O filters,
-// data-service parents, policy summaries, provisioning, capability values).
+// zel.profile.ProfileManager (ProfileManager.h): association operations in
+// bulk, profile content for a hub, and the secondary queries (space, I/O
+// filters, data-service parents, policy summaries, provisioning, capability
+// values).
 #include <Hox/Vm/ProfileSpec.h>
 #include <Lumo/Fault/NotSupported.h>
 #include <Lumo/Primitive.h>
@@ -25,8 +26,17 @@
 #include <Olyx/Zel/Profile/QueryProfileResult.h>
 #include <Olyx/Zel/Profile/SubProfileCapabilityConstraints.h>
 
-#include "objects/Managers.h"
+#include <map>
+#include <set>
+#include <vector>
+
+#include "domain/Catalogue.h"
 #include "domain/Matching.h"
+#include "objects/Arguments.h"
+#include "objects/ComplianceResults.h"
+#include "objects/Hubs.h"
+#include "objects/ProfileManager.h"
+#include "objects/ProviderCalls.h"
 
 namespace ZelSample {
 
@@ -38,9 +48,8 @@ using IdArray = Lumo::DataArray<ProfileId>;
 
 namespace {
 
-// The ids asked, or every profile's (in creation order) when none are. The
-// caller holds the mutex.
-std::vector<std::string> IdsOrAll(const ProfileState& state, const IdArray* ids,
+// The ids asked, or every profile's (in creation order) when none are.
+std::vector<std::string> IdsOrAll(const LockedState& state, const IdArray* ids,
                                   const QuotaTable& quotas, const char* path) {
   std::vector<std::string> all;
   if (ids != nullptr) {
@@ -48,7 +57,7 @@ std::vector<std::string> IdsOrAll(const ProfileState& state, const IdArray* ids,
     for (int i = 0; i < ids->GetLength(); ++i) all.push_back(ids->Get(i)->GetUniqueId());
     return all;
   }
-  for (const auto& [sequence, id] : state.ProfilesInOrder()) all.push_back(id);
+  for (const auto& [sequence, id] : state->ProfilesInOrder()) all.push_back(id);
   return all;
 }
 
@@ -96,20 +105,20 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
   _core.quotas.CheckEntityCount(static_cast<size_t>(ops->GetLength()), "ops");
   ChangeSet changes;
   QuotaUse adds;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   // What the associations will be after the operations so far, by entity.
   std::map<std::string, std::string> after;
   auto current = [&](const std::string& key) -> std::string {
     auto it = after.find(key);
     if (it != after.end()) return it->second;
-    const auto* association = _state.FindAssociation(key);
+    const auto* association = state->FindAssociation(key);
     return association ? association->profileId : std::string();
   };
   auto associate = [&](const Zel::ServerObjectRef* entity, const std::string& path,
                        const std::string& profileId) {
     CheckEntity(entity, path);
     const std::string key = EntityKey(*entity);
-    if (_state.FindAssociation(key) == nullptr && after.count(key) == 0) ++adds.associations;
+    if (state->FindAssociation(key) == nullptr && after.count(key) == 0) ++adds.associations;
     after[key] = profileId;
     changes.push_back(
         AssociationRecord{key, Ref<Zel::ServerObjectRef>(entity->_Clone()), profileId});
@@ -131,7 +140,7 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
     const Zel::Profile::ChangeAssociationOp* op = ops->Get(i);
     if (auto* add = dynamic_cast<const Zel::Profile::AssociateOp*>(op)) {
       const std::string& profileId = add->GetProfile()->GetUniqueId();
-      if (_state.FindProfile(profileId) == nullptr) {
+      if (state->FindProfile(profileId) == nullptr) {
         Faults::NotFound("no profile has the id " + profileId);
       }
       if (add->GetReplicationSpec() != nullptr) {
@@ -159,7 +168,7 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
       Faults::InvalidArgument(path, "an operation of a kind the service does not know");
     }
   }
-  CommitChanges(_core, changes, adds, &Faults::ZelFault);
+  CommitChanges(_core, state, changes, adds, &Faults::ZelFault);
 }
 
 // ---- content for a hub ----------------------------------------------------------------
@@ -183,8 +192,8 @@ void ProfileManagerImpl::RetrieveContentForHub(ProfileId* profileId,
   const InventoryHub* found = RequireHub(_core.inventory, hub);
   Ref<CapabilityBasedProfile> profile;
   {
-    std::lock_guard<std::mutex> lock(_state.mutex);
-    const auto* stored = _state.FindProfile(profileId->GetUniqueId());
+    LockedState state = _state.LockExclusive();
+    const auto* stored = state->FindProfile(profileId->GetUniqueId());
     if (stored == nullptr) Faults::NotFound("no profile has the id " + profileId->GetUniqueId());
     profile = stored->profile;
   }
@@ -236,11 +245,11 @@ void ProfileManagerImpl::QueryIOFiltersFromProfileId(
   if (profileIds == nullptr) Faults::InvalidArgument("profileIds", "no profiles given");
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileIds->GetLength()), "profileIds");
   result = new Lumo::DataArray<Zel::Profile::ProfileToIofilterMap>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < profileIds->GetLength(); ++i) {
     auto one = MakeRef<Zel::Profile::ProfileToIofilterMap>();
     one->SetKey(profileIds->Get(i)->_Clone());
-    if (_state.FindProfile(profileIds->Get(i)->GetUniqueId()) == nullptr) {
+    if (state->FindProfile(profileIds->Get(i)->GetUniqueId()) == nullptr) {
       one->SetFault(
           Faults::MakeNotFound("no profile has the id " + profileIds->Get(i)->GetUniqueId()).Get());
     }
@@ -270,14 +279,14 @@ void ProfileManagerImpl::QueryAssociatedEntities(
     IdArray* profiles, Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>>& result) {
   // One result per associated entity, with its profile.
   result = new Lumo::DataArray<Zel::Profile::QueryProfileResult>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const std::string& id : IdsOrAll(_state, profiles, _core.quotas, "profiles")) {
-    if (_state.FindProfile(id) == nullptr) Faults::NotFound("no profile has the id " + id);
-    const std::set<std::string>* keys = _state.EntitiesOf(id);
+  LockedState state = _state.LockExclusive();
+  for (const std::string& id : IdsOrAll(state, profiles, _core.quotas, "profiles")) {
+    if (state->FindProfile(id) == nullptr) Faults::NotFound("no profile has the id " + id);
+    const std::set<std::string>* keys = state->EntitiesOf(id);
     for (auto it = keys ? keys->begin() : std::set<std::string>::const_iterator();
          keys != nullptr && it != keys->end(); ++it) {
       auto one = MakeRef<Zel::Profile::QueryProfileResult>();
-      one->SetObject(_state.FindAssociation(*it)->entity->_Clone());
+      one->SetObject(state->FindAssociation(*it)->entity->_Clone());
       one->GetProfileId()->Append(MakeId(id).Get());
       result->Append(one.Get());
     }
@@ -289,9 +298,9 @@ void ProfileManagerImpl::QueryParentStoragePolicies(
   // No capability of the sample catalogue lets a storage policy include a
   // data-service policy, so a data-service policy has no parents.
   result = new Lumo::DataArray<Zel::Profile::DataServiceToPoliciesMap>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const std::string& id : IdsOrAll(_state, policy, _core.quotas, "policy")) {
-    const auto* stored = _state.FindProfile(id);
+  LockedState state = _state.LockExclusive();
+  for (const std::string& id : IdsOrAll(state, policy, _core.quotas, "policy")) {
+    const auto* stored = state->FindProfile(id);
     const bool dataService =
         stored != nullptr && stored->profile->GetProfileCategory() ==
                                  CapabilityBasedProfile::PROFILECATEGORYENUM_DATA_SERVICE_POLICY;
@@ -317,12 +326,12 @@ void ProfileManagerImpl::QueryOrinPolicies(
   // The sample service keeps one policy per entity: its associated profile.
   CheckEntities(entities, "entities", _core.quotas, true);
   result = new Lumo::DataArray<Zel::Profile::QueryOrinPolicyResult>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   auto answer = [&](const Zel::ServerObjectRef& entity) {
     auto one = MakeRef<Zel::Profile::QueryOrinPolicyResult>();
     one->SetObject(entity._Clone());
-    if (const auto* association = _state.FindAssociation(EntityKey(entity))) {
-      one->SetPolicy(_state.FindProfile(association->profileId)->profile->_Clone());
+    if (const auto* association = state->FindAssociation(EntityKey(entity))) {
+      one->SetPolicy(state->FindProfile(association->profileId)->profile->_Clone());
     } else {
       one->SetFault(
           Faults::MakeNotFound("the entity " + EntityKey(entity) + " has no associated profile")
@@ -334,26 +343,26 @@ void ProfileManagerImpl::QueryOrinPolicies(
     for (int i = 0; i < entities->GetLength(); ++i) answer(*entities->Get(i));
     return;
   }
-  for (const auto& [key, association] : _state.Associations()) answer(*association.entity);
+  for (const auto& [key, association] : state->Associations()) answer(*association.entity);
 }
 
 void ProfileManagerImpl::QueryPolicySummary(
     IdArray* policy, Ref<Lumo::DataArray<Zel::Profile::PolicySummaryResult>>& result) {
   using Zel::Compliance::ComplianceResult;
   result = new Lumo::DataArray<Zel::Profile::PolicySummaryResult>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const std::string& id : IdsOrAll(_state, policy, _core.quotas, "policy")) {
+  LockedState state = _state.LockExclusive();
+  for (const std::string& id : IdsOrAll(state, policy, _core.quotas, "policy")) {
     auto one = MakeRef<Zel::Profile::PolicySummaryResult>();
     one->SetProfile(MakeId(id).Get());
     int32_t counts[5] = {0, 0, 0, 0,
                          0};  // compliant, nonCompliant, notApplicable, outOfDate, unknown
     int32_t assigned = 0;
-    if (_state.FindProfile(id) == nullptr) {
+    if (state->FindProfile(id) == nullptr) {
       one->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
-    } else if (const std::set<std::string>* keys = _state.EntitiesOf(id)) {
+    } else if (const std::set<std::string>* keys = state->EntitiesOf(id)) {
       for (const std::string& key : *keys) {
         ++assigned;
-        auto status = StoredCompliance(_state, *_state.FindAssociation(key)->entity, &id)
+        auto status = StoredCompliance(state, *state->FindAssociation(key)->entity, &id)
                           ->GetComplianceStatus();
         int slot = status == ComplianceResult::COMPLIANCESTATUS_COMPLIANT       ? 0
                    : status == ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT  ? 1
@@ -382,11 +391,7 @@ void ProfileManagerImpl::PreProvisionProcess(Zel::Profile::EntityAssociations* e
     Faults::InvalidArgument("entityAssociations", "no associations given");
   }
   const std::string& operation = entityAssociations->GetOperation();
-  if (operation != EntityAssociations::OPERATION_CREATE &&
-      operation != EntityAssociations::OPERATION_REGISTER &&
-      operation != EntityAssociations::OPERATION_RECONFIGURE &&
-      operation != EntityAssociations::OPERATION_MIGRATE &&
-      operation != EntityAssociations::OPERATION_CLONE) {
+  if (!IsValueOf<EntityAssociations::Operation>(operation)) {
     Faults::InvalidArgument("entityAssociations.operation",
                             "unknown operation \"" + operation + "\"");
   }
@@ -394,7 +399,7 @@ void ProfileManagerImpl::PreProvisionProcess(Zel::Profile::EntityAssociations* e
   auto* planned = filled->GetPolicyAssociations();
   _core.quotas.CheckEntityCount(static_cast<size_t>(planned->GetLength()),
                                 "entityAssociations.policyAssociations");
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < planned->GetLength(); ++i) {
     Zel::Profile::PolicyAssociation* one = planned->Get(i);
     const std::string path = Indexed("entityAssociations.policyAssociations", i);
@@ -404,17 +409,17 @@ void ProfileManagerImpl::PreProvisionProcess(Zel::Profile::EntityAssociations* e
       continue;
     }
     if (const Hox::Vm::ProfileSpec* spec = one->GetPolicySpec()) {
-      if (_state.FindProfile(spec->GetProfileId()) == nullptr) {
+      if (state->FindProfile(spec->GetProfileId()) == nullptr) {
         filled->SetFault(
             Faults::MakeNotFound(path + ": no profile has the id " + spec->GetProfileId()).Get());
       }
       continue;
     }
-    const std::string* id = _state.DefaultOf(one->GetHub()->GetHubId());
+    const std::string* id = state->DefaultOf(one->GetHub()->GetHubId());
     if (id == nullptr) continue;
     auto spec = MakeRef<Hox::Vm::ProfileSpec>();
     spec->SetProfileId(*id);
-    spec->SetProfileGenerationId(Kestrum::Optional<int64_t>(_state.GenerationOf(*id)));
+    spec->SetProfileGenerationId(Kestrum::Optional<int64_t>(state->GenerationOf(*id)));
     one->SetPolicySpec(spec.Get());
     one->SetDefaultPolicy(true);
   }
@@ -433,12 +438,12 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
   _core.quotas.CheckEntityCount(static_cast<size_t>(associatedPolicyCapabilities->GetLength()),
                                 "associatedPolicyCapabilities");
   SchemaList schemas = _catalogue.GetSchemas();
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (int i = 0; i < associatedPolicyCapabilities->GetLength(); ++i) {
     Ref<AssociatedPolicyCapabilities> one(associatedPolicyCapabilities->Get(i)->_Clone());
     auto answer = MakeRef<AssociatedPolicyCapabilities::AssociatedPolicyCapabilitiesResult>();
     const std::string& profileId = one->GetPolicySpec()->GetProfileId();
-    const auto* stored = _state.FindProfile(profileId);
+    const auto* stored = state->FindProfile(profileId);
     if (stored == nullptr) {
       answer->SetFault(Faults::MakeNotFound("no profile has the id " + profileId).Get());
       one->SetResult(answer.Get());
@@ -538,12 +543,12 @@ void ProfileManagerImpl::QueryPmemPolicyInfo(
   // No capability of the sample catalogue asks for persistent memory: no
   // profile is a Pmem policy.
   result = new Lumo::DataArray<Zel::Profile::PmemPolicyInfo>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  for (const std::string& id : IdsOrAll(_state, profileIds, _core.quotas, "profileIds")) {
+  LockedState state = _state.LockExclusive();
+  for (const std::string& id : IdsOrAll(state, profileIds, _core.quotas, "profileIds")) {
     auto one = MakeRef<Zel::Profile::PmemPolicyInfo>();
     one->SetProfileId(MakeId(id).Get());
     one->SetPmemPolicy(false);
-    if (_state.FindProfile(id) == nullptr) {
+    if (state->FindProfile(id) == nullptr) {
       one->SetFault(Faults::MakeNotFound("no profile has the id " + id).Get());
     }
     result->Append(one.Get());

@@ -1,13 +1,15 @@
-// zel.compliance.ComplianceManager: checks the storage of entities against
-// their profiles through the registered compliance providers, and keeps the
-// results.
+#include "objects/ComplianceResults.h"
+
 #include <Olyx/Zel/Compliance/OperationalStatus.h>
-#include <Olyx/Zel/Fault/ZELFault.h>
-#include <Olyx/Zel/Profile/ProfileId.h>
 
 #include <map>
+#include <utility>
+#include <vector>
 
-#include "objects/Managers.h"
+#include "Support.h"
+#include "domain/Matching.h"
+#include "objects/Arguments.h"
+#include "objects/ProviderCalls.h"
 
 namespace ZelSample {
 
@@ -48,28 +50,58 @@ struct Planned {
   Ref<ComplianceResult> result;
 };
 
-void RequireKnownProfile(ProfileState& state, const Zel::Profile::ProfileId* profile) {
-  if (profile != nullptr && state.FindProfile(profile->GetUniqueId()) == nullptr) {
+void RequireKnownProfile(const LockedState& state, const Zel::Profile::ProfileId* profile) {
+  if (profile != nullptr && state->FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profile->GetUniqueId());
   }
 }
 
 }  // namespace
 
+Ref<Zel::Compliance::ComplianceResult> ComputeCompliance(
+    const Inventory& inventory, const Zel::ServerObjectRef& entity,
+    const Zel::Profile::CapabilityBasedProfile& profile) {
+  using Zel::Compliance::ComplianceResult;
+  auto result = MakeRef<ComplianceResult>();
+  result->SetEntity(entity._Clone());
+  result->SetProfile(profile.GetProfileId()->_Clone());
+  result->SetMismatch(false);
+  result->SetCheckTime(Now());
+  const InventoryHub* hub = inventory.HubOf(entity.GetObjectType(), entity.GetKey());
+  if (hub == nullptr) {
+    result->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
+    result->SetComplianceTaskStatus(
+        Kestrum::Optional<std::string>(ComplianceResult::COMPLIANCETASKSTATUS_FAILED));
+    result->GetErrorCause()->Append(
+        Faults::MakeNotFound("the inventory puts " + EntityKey(entity) + " on no hub").Get());
+    return result;
+  }
+  Evaluation evaluation = Evaluate(*hub, profile.GetConstraints());
+  result->SetComplianceStatus(evaluation.meets ? ComplianceResult::COMPLIANCESTATUS_COMPLIANT
+                                               : ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT);
+  if (!evaluation.meets) result->SetViolatedPolicies(evaluation.violated.Get());
+  result->SetComplianceTaskStatus(
+      Kestrum::Optional<std::string>(ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS));
+  auto operational = MakeRef<Zel::Compliance::OperationalStatus>();
+  operational->SetHealthy(Kestrum::Optional<bool>(hub->accessibility == "accessible"));
+  result->SetOperationalStatus(operational.Get());
+  return result;
+}
+
 Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entities,
                                    const Zel::Profile::ProfileId* profile) {
   const int count = entities.GetLength();
   std::vector<Planned> plan(static_cast<size_t>(count));
   {
-    std::lock_guard<std::mutex> lock(core.state.mutex);
-    RequireKnownProfile(core.state, profile);
+    LockedState state = core.state.LockExclusive();
+    RequireKnownProfile(state, profile);
     for (int i = 0; i < count; ++i) {
       Planned& one = plan[static_cast<size_t>(i)];
-      if (const auto* association = core.state.FindAssociation(EntityKey(*entities.Get(i)))) {
+      if (const auto* association = state->FindAssociation(EntityKey(*entities.Get(i)))) {
         one.associated = association->profileId;
       }
       one.checked = profile != nullptr ? profile->GetUniqueId() : one.associated;
-      one.generation = core.state.GenerationOf(one.checked);
+      one.generation = state->GenerationOf(one.checked);
     }
   }
   // One provider call per profile and entity type, outside the lock: the
@@ -115,21 +147,21 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
   // Keep what was computed, for profiles that still exist.
   ChangeSet changes;
   QuotaUse adds;
-  std::lock_guard<std::mutex> lock(core.state.mutex);
+  LockedState state = core.state.LockExclusive();
   for (int i = 0; i < count; ++i) {
     const Planned& one = plan[static_cast<size_t>(i)];
     const std::string* task = one.result->PeekComplianceTaskStatus();
     if (one.checked.empty() ||
         (task != nullptr && *task != ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS) ||
-        core.state.FindProfile(one.checked) == nullptr) {
+        state->FindProfile(one.checked) == nullptr) {
       continue;
     }
     const std::string key = EntityKey(*entities.Get(i));
-    if (core.state.FindResult(key, one.checked) == nullptr) ++adds.results;
+    if (state->FindResult(key, one.checked) == nullptr) ++adds.results;
     changes.push_back(ResultRecord{key, one.checked, one.generation,
                                    Ref<ComplianceResult>(one.result->_Clone())});
   }
-  CommitChanges(core, changes, adds, &Faults::ZelFault);
+  CommitChanges(core, state, changes, adds, &Faults::ZelFault);
   auto results = MakeRef<ResultArray>();
   for (const Planned& one : plan) results->Append(one.result.Get());
   return results;
@@ -138,53 +170,36 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
 Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entities,
                                    const Zel::Profile::ProfileId* profile) {
   auto results = MakeRef<ResultArray>();
-  std::lock_guard<std::mutex> lock(core.state.mutex);
-  RequireKnownProfile(core.state, profile);
+  LockedState state = core.state.LockExclusive();
+  RequireKnownProfile(state, profile);
   for (int i = 0; i < entities.GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *entities.Get(i);
     results->Append(
-        StoredCompliance(core.state, entity, profile ? &profile->GetUniqueId() : nullptr).Get());
+        StoredCompliance(state, entity, profile ? &profile->GetUniqueId() : nullptr).Get());
   }
   return results;
 }
 
-Ref<ComplianceResult> StoredCompliance(const ProfileState& state,
-                                       const Zel::ServerObjectRef& entity,
+Ref<ComplianceResult> StoredCompliance(const LockedState& state, const Zel::ServerObjectRef& entity,
                                        const std::string* profileId) {
   const std::string key = EntityKey(entity);
-  const auto* association = state.FindAssociation(key);
+  const auto* association = state->FindAssociation(key);
   const std::string* associated = association ? &association->profileId : nullptr;
   const std::string* wanted = profileId != nullptr ? profileId : associated;
   if (wanted == nullptr) {
     return NewResult(entity, nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
   }
-  const auto* stored = state.FindResult(key, *wanted);
+  const auto* stored = state->FindResult(key, *wanted);
   if (stored == nullptr) {
     // Never checked: the check time stays at the epoch.
     return NewResult(entity, wanted, ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
   }
   Ref<ComplianceResult> copy(stored->result->_Clone());
-  if (state.GenerationOf(*wanted) != stored->generation) {
+  if (state->GenerationOf(*wanted) != stored->generation) {
     copy->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_OUTOFDATE);
   }
   copy->SetMismatch(associated != nullptr && *associated != *wanted);
   return copy;
-}
-
-ComplianceManagerImpl::ComplianceManagerImpl(const char* id, ServiceCore& core)
-    : Served(id), _core(core), _state(core.state) {}
-
-void ComplianceManagerImpl::CheckCompliance(EntityArray* entities, Zel::Profile::ProfileId* profile,
-                                            Ref<ResultArray>& result) {
-  CheckEntities(entities, "entities", _core.quotas);
-  result = CheckComplianceOf(_core, *entities, profile);
-}
-
-void ComplianceManagerImpl::FetchComplianceResult(EntityArray* entities,
-                                                  Zel::Profile::ProfileId* profile,
-                                                  Ref<ResultArray>& result) {
-  CheckEntities(entities, "entities", _core.quotas);
-  result = FetchComplianceOf(_core, *entities, profile);
 }
 
 }  // namespace ZelSample

@@ -1,11 +1,17 @@
-// zel.profile.ProfileManager: the default requirement profiles of hubs and
-// the error mode.
+// zel.profile.ProfileManager (ProfileManager.h): the default requirement
+// profiles of hubs.
 #include <Lumo/Fault/NotSupported.h>
-#include <Lumo/Type.h>
 #include <Olyx/Zel/Placement/PlacementHubInfo.h>
 #include <Olyx/Zel/Profile/DefaultProfileInfo.h>
 
-#include "objects/Managers.h"
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "objects/Arguments.h"
+#include "objects/Hubs.h"
+#include "objects/ProfileManager.h"
+#include "objects/ProviderCalls.h"
 
 namespace ZelSample {
 
@@ -31,20 +37,20 @@ void ProfileManagerImpl::QueryDefaultRequirementProfile(Zel::Placement::Placemen
   auto one = MakeRef<HubArray>();
   one->Append(hub);
   RequireHubs(_core.inventory, one.Get(), "hub", false);
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (const std::string* id = _state.DefaultOf(hub->GetHubId())) result = MakeId(*id);
+  LockedState state = _state.LockExclusive();
+  if (const std::string* id = state->DefaultOf(hub->GetHubId())) result = MakeId(*id);
 }
 
 void ProfileManagerImpl::ResetDefaultRequirementProfile(ProfileId* profile) {
   ChangeSet changes;
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  if (profile != nullptr && _state.FindProfile(profile->GetUniqueId()) == nullptr) {
+  LockedState state = _state.LockExclusive();
+  if (profile != nullptr && state->FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::InvalidArgument("profile", "no profile has the id " + profile->GetUniqueId());
   }
-  for (const auto& [hub, id] : _state.Defaults()) {
+  for (const auto& [hub, id] : state->Defaults()) {
     if (profile == nullptr || id == profile->GetUniqueId()) changes.push_back(DropDefault{hub});
   }
-  CommitChanges(_core, changes, {}, &Faults::ZelFault);
+  CommitChanges(_core, state, changes, {}, &Faults::ZelFault);
 }
 
 void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, HubArray* datastores) {
@@ -53,8 +59,8 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, Hub
       RequireHubs(_core.inventory, datastores, "datastores", true);
   Ref<CapabilityBasedProfile> content;
   {
-    std::lock_guard<std::mutex> lock(_state.mutex);
-    const auto* stored = _state.FindProfile(profile->GetUniqueId());
+    LockedState state = _state.LockExclusive();
+    const auto* stored = state->FindProfile(profile->GetUniqueId());
     if (stored == nullptr) {
       Faults::InvalidArgument("profile", "no profile has the id " + profile->GetUniqueId());
     }
@@ -67,12 +73,12 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, Hub
   for (const InventoryHub* hub : hubs) {
     changes.push_back(DefaultRecord{hub->id, profile->GetUniqueId()});
   }
-  std::lock_guard<std::mutex> lock(_state.mutex);
-  const auto* stored = _state.FindProfile(profile->GetUniqueId());
+  LockedState state = _state.LockExclusive();
+  const auto* stored = state->FindProfile(profile->GetUniqueId());
   if (stored == nullptr || stored->profile != content) {
     Faults::ZelFault("the profile changed while it was being assigned: assign it again");
   }
-  CommitChanges(_core, changes, {}, &Faults::ZelFault);
+  CommitChanges(_core, state, changes, {}, &Faults::ZelFault);
 }
 
 void ProfileManagerImpl::FindApplicableDefaultProfile(
@@ -80,9 +86,9 @@ void ProfileManagerImpl::FindApplicableDefaultProfile(
   RequireHubs(_core.inventory, datastores, "datastores", true);
   auto candidates = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   {
-    std::lock_guard<std::mutex> lock(_state.mutex);
-    for (const auto& [sequence, id] : _state.ProfilesInOrder()) {
-      const auto& profile = _state.FindProfile(id)->profile;
+    LockedState state = _state.LockExclusive();
+    for (const auto& [sequence, id] : state->ProfilesInOrder()) {
+      const auto& profile = state->FindProfile(id)->profile;
       if (profile->GetProfileCategory() ==
           CapabilityBasedProfile::PROFILECATEGORYENUM_REQUIREMENT) {
         candidates->Append(profile.Get());
@@ -110,9 +116,9 @@ void ProfileManagerImpl::QueryDefaultRequirementProfiles(
   // One entry per default profile (and one for hubs without), in the order
   // of the hubs asked.
   std::vector<std::pair<std::string, Ref<DefaultProfileInfo>>> groups;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   for (const InventoryHub* hub : hubs) {
-    const std::string* id = _state.DefaultOf(hub->id);
+    const std::string* id = state->DefaultOf(hub->id);
     const std::string key = id ? *id : std::string();
     Ref<DefaultProfileInfo> info;
     for (auto& [k, existing] : groups) {
@@ -120,7 +126,7 @@ void ProfileManagerImpl::QueryDefaultRequirementProfiles(
     }
     if (!info) {
       info = new DefaultProfileInfo;
-      if (id != nullptr) info->SetDefaultProfile(_state.FindProfile(*id)->profile->_Clone());
+      if (id != nullptr) info->SetDefaultProfile(state->FindProfile(*id)->profile->_Clone());
       groups.emplace_back(key, info);
       result->Append(info.Get());
     }
@@ -138,60 +144,23 @@ void ProfileManagerImpl::QueryDefaultCapabilityValues(Zel::ServerObjectRef* enti
                                                       Ref<Lumo::DataArray<ProfileId>>& result) {
   for (int i = 0; lodeType != nullptr && i < lodeType->GetLength(); ++i) {
     const std::string& type = lodeType->Get(i);
-    if (type != Zel::ServerObjectRef::LODETYPE_CONFIG &&
-        type != Zel::ServerObjectRef::LODETYPE_DATA &&
-        type != Zel::ServerObjectRef::LODETYPE_SWAP) {
+    if (!IsValueOf<Zel::ServerObjectRef::LodeType>(type)) {
       Faults::InvalidArgument(Indexed("lodeType", i), "unknown Lode type \"" + type + "\"");
     }
   }
   result = new Lumo::DataArray<ProfileId>;
-  std::lock_guard<std::mutex> lock(_state.mutex);
+  LockedState state = _state.LockExclusive();
   if (entity != nullptr) {
     CheckEntity(entity, "entity");
     const InventoryHub* hub = _core.inventory.HubOf(entity->GetObjectType(), entity->GetKey());
     if (hub == nullptr) Faults::NotFound("the inventory puts " + EntityKey(*entity) + " on no hub");
-    if (const std::string* id = _state.DefaultOf(hub->id)) result->Append(MakeId(*id).Get());
+    if (const std::string* id = state->DefaultOf(hub->id)) result->Append(MakeId(*id).Get());
     return;
   }
   std::set<std::string> seen;
-  for (const auto& [hub, id] : _state.Defaults()) {
+  for (const auto& [hub, id] : state->Defaults()) {
     if (seen.insert(id).second) result->Append(MakeId(id).Get());
   }
-}
-
-void ProfileManagerImpl::ConfigureErrorMode(bool enable,
-                                            const Kestrum::Optional<std::string>& methodToFail,
-                                            const Kestrum::Optional<std::string>& fault) {
-  if (!enable) {
-    if (methodToFail.IsSet()) {
-      _core.errorMode.Clear(methodToFail.GetValue());
-    } else {
-      _core.errorMode.ClearAll();
-    }
-    return;
-  }
-  if (!methodToFail.IsSet()) Faults::InvalidArgument("methodToFail", "no method named");
-  const std::string& qualified = methodToFail.GetValue();
-  size_t dot = qualified.rfind('.');
-  auto* owner =
-      dot == std::string::npos
-          ? nullptr
-          : dynamic_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName(qualified.substr(0, dot)));
-  Lumo::ManagedMethod* method = owner ? owner->FindMethod(qualified.substr(dot + 1)) : nullptr;
-  if (method == nullptr || method->IsProperty()) {
-    Faults::InvalidArgument(
-        "methodToFail",
-        "no method is named \"" + qualified + "\" (give it as zel.profile.ProfileManager.create)");
-  }
-  if (method == _GetType()->FindMethod("configureErrorMode")) {
-    Faults::NotSupported("the error mode cannot fail configureErrorMode itself");
-  }
-  const std::string faultName = fault.IsSet() ? fault.GetValue() : "zel.fault.ZELFault";
-  auto* faultType = dynamic_cast<Lumo::DataObjectType*>(Lumo::FindTypeByName(faultName));
-  if (faultType == nullptr || !faultType->IsA(Lumo::FindTypeByName("olyx.MethodFault"))) {
-    Faults::InvalidArgument("fault", "no fault type is named \"" + faultName + "\"");
-  }
-  _core.errorMode.Set(method->GetQualifiedName(), faultName);
 }
 
 }  // namespace ZelSample

@@ -1,0 +1,106 @@
+// What the served objects share: the inventory, the catalogue, the guarded
+// state, sessions, quotas, the provider registrations and the error mode;
+// and the one way a call commits its changes.
+#pragma once
+
+#include <Kestrum/Object.h>
+#include <Kestrum/Ref.h>
+#include <Lumo/Any.h>
+#include <Lumo/ManagedMethod.h>
+#include <Lumo/ManagedObject.h>
+#include <Lumo/MoRef.h>
+#include <ZelSample/Inventory.h>
+#include <ZelSample/Sessions.h>
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/Quotas.h"
+#include "store/State.h"
+
+namespace ZelSample {
+
+class Catalogue;
+
+// The registrations of one registry: provider records by unique id, in the
+// order of their registration.
+class ProviderTable {
+ public:
+  static constexpr size_t kMaxRegistrations = 256;
+
+  // Keeps a copy of the record. A second registration of an id is refused
+  // with zel.fault.AlreadyExists, one past kMaxRegistrations with
+  // olyx.fault.InvalidArgument.
+  void Add(const std::string& uniqueId, const Lumo::Any& record);
+  // zel.fault.NotFound for an unknown id.
+  void Remove(const std::string& uniqueId);
+  size_t Count() const;
+  std::vector<std::string> Ids() const;
+  std::vector<Kestrum::Ref<Lumo::Any>> Records() const;
+
+ private:
+  mutable std::mutex _mutex;
+  std::vector<std::pair<std::string, Kestrum::Ref<Lumo::Any>>> _records;
+};
+
+// The provider registrations of the four registries, and the providers
+// that live in this process: the service can call a registered provider
+// only when its reference names one of those.
+class ProviderDirectory {
+ public:
+  ProviderTable profiles;
+  ProviderTable compliance;
+  ProviderTable hubFinders;
+  ProviderTable associations;
+
+  // Filled at start, then only read.
+  void AddLocal(Lumo::ManagedObject* provider, Kestrum::Ref<Kestrum::Object> owner);
+  Lumo::ManagedObject* FindLocal(const Lumo::MoRef* ref) const;
+
+ private:
+  std::map<std::string, std::pair<Lumo::ManagedObject*, Kestrum::Ref<Kestrum::Object>>> _local;
+};
+
+// Methods failed on purpose (configureErrorMode): qualified method name to
+// the wire name of the fault raised.
+class ErrorMode {
+ public:
+  void Set(const std::string& method, const std::string& fault);
+  void Clear(const std::string& method);
+  void ClearAll();
+  // Throws the configured fault when the method is to fail.
+  void Check(const Lumo::ManagedMethod& method) const;
+
+ private:
+  mutable std::mutex _mutex;
+  std::map<std::string, std::string> _failing;
+};
+
+// What the served objects share.
+struct ServiceCore {
+  const Inventory& inventory;
+  Catalogue& catalogue;
+  GuardedState& state;
+  SessionTable& sessions;
+  QuotaTable& quotas;
+  ProviderDirectory& providers;
+  ErrorMode& errorMode;
+};
+
+// Commits a call's changes through its locked state: refuses (with
+// `refuse`) additions past a quota, turns a store failure into
+// zel.fault.ProfileStorageFault, and counts the additions against the
+// call's session.
+void CommitChanges(ServiceCore& core, LockedState& state, const ChangeSet& changes,
+                   const QuotaUse& adds, void (*refuse)(const std::string& message));
+
+// The user of the current call's session; "anonymous" without one.
+std::string CurrentUser(SessionTable& sessions);
+// The session id of the current call; empty without one.
+std::string CurrentSession();
+
+}  // namespace ZelSample
