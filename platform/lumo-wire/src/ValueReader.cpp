@@ -325,7 +325,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
     ResolvedName name;
     // The usual spelling: no prefix, no declarations, the service's
     // namespace the default one.
-    if (ServiceIsDefault() && DeclaresNothing(attributes)) {
+    if (ServiceIsDefault() && DeclaresNothing(attributes)) [[likely]] {
       index = FindSlotRaw(slots, count, names, cursor, Node::Name(child));
       nil = index != kNone && ScannedNil(child, attributes);
       if (nil) CheckNilEmpty(child);
@@ -516,7 +516,7 @@ void ValueReader::ForEachItem(pugi::xml_node first, pugi::xml_node end, size_t n
        item = NextElement(item), ++i) {
     Attributes attributes{Node::FirstAttribute(item)};
     if (ServiceIsDefault() && std::strcmp(Node::Name(item), itemName) == 0 &&
-        DeclaresNothing(attributes)) {
+        DeclaresNothing(attributes)) [[likely]] {
       if (n > 1 && ScannedNil(item, attributes)) {
         Fail(Reason::kBadValue, item, "an array item cannot be nil");
       }
