@@ -1,6 +1,7 @@
 // zel-inventory: loads the type libraries, starts the runtime and prints what
 // got registered: the loaders, the version record and every type by kind.
 #include <Lumo/Lumo.h>
+#include <Lumo/TypeKind.h>
 
 #include <cstdio>
 #include <map>
@@ -8,22 +9,6 @@
 #include <vector>
 
 namespace {
-
-const char* KindName(uint32_t kind) {
-  switch (kind) {
-    case Lumo::kTypeKindPrimitive:
-      return "primitives";
-    case Lumo::kTypeKindDataObject:
-      return "data objects";
-    case Lumo::kTypeKindFault:
-      return "faults";
-    case Lumo::kTypeKindEnum:
-      return "enumerations";
-    case Lumo::kTypeKindManagedObject:
-      return "managed objects";
-  }
-  return "other";
-}
 
 // Kinds in the order they are printed.
 const uint32_t kKindOrder[] = {Lumo::kTypeKindPrimitive, Lumo::kTypeKindDataObject,
@@ -103,7 +88,7 @@ int main(int argc, char** argv) {
   for (uint32_t kind : kKindOrder) {
     const auto& types = byKind[kind];
     total += types.size();
-    std::printf("\n%s (%zu):\n", KindName(kind), types.size());
+    std::printf("\n%ss (%zu):\n", Lumo::TypeKindName(kind), types.size());
     for (const Lumo::Type* type : types) {
       std::printf("  %-48s wsdl %-34s %s%s\n", type->GetName(), type->GetWsdlName(),
                   type->GetVersion(), Details(type).c_str());

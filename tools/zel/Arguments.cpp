@@ -1,8 +1,8 @@
 #include "Arguments.h"
 
+#include <Kestrum/File.h>
 #include <Lumo/Wire/XmlText.h>
 
-#include <fstream>
 #include <map>
 #include <stdexcept>
 
@@ -36,13 +36,12 @@ struct Node {
 }
 
 std::string ReadArgumentFile(const std::string& path, const std::string& assignment) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Refuse(assignment, "cannot read the file " + path);
-  std::string text(kMaxArgumentFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  if (text.size() > kMaxArgumentFileBytes) Refuse(assignment, path + " is too large");
-  return text;
+  try {
+    return Kestrum::ReadFileBounded(path, kMaxArgumentFileBytes);
+  } catch (const Kestrum::FileReadException& e) {
+    bool tooLarge = e.GetReason() == Kestrum::FileReadException::Reason::kTooLarge;
+    Refuse(assignment, tooLarge ? path + " is too large" : "cannot read the file " + path);
+  }
 }
 
 bool IsNameChar(char c) {

@@ -1,9 +1,9 @@
 #include "Call.h"
 
+#include <Kestrum/File.h>
 #include <Lumo/Wire/Wire.h>
 #include <ZelHttp/HttpTransport.h>
 
-#include <fstream>
 #include <stdexcept>
 
 #include "Arguments.h"
@@ -39,13 +39,13 @@ class TracingTransport : public Lumo::Wire::Transport {
 };
 
 std::string ReadTokenFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::invalid_argument("cannot read the token file " + path);
-  std::string text(kMaxTokenFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  if (text.size() > kMaxTokenFileBytes) throw std::invalid_argument(path + " is too large");
-  return text;
+  try {
+    return Kestrum::ReadFileBounded(path, kMaxTokenFileBytes);
+  } catch (const Kestrum::FileReadException& e) {
+    bool tooLarge = e.GetReason() == Kestrum::FileReadException::Reason::kTooLarge;
+    throw std::invalid_argument(tooLarge ? path + " is too large"
+                                         : "cannot read the token file " + path);
+  }
 }
 
 // A call through the adapter on the object (type, id).

@@ -1,5 +1,6 @@
 #include "Describe.h"
 
+#include <Lumo/TypeKind.h>
 #include <fnmatch.h>
 
 #include <vector>
@@ -9,22 +10,6 @@
 namespace ZelCli {
 
 namespace {
-
-const char* KindName(const Lumo::Type* type) {
-  switch (type->GetKind()) {
-    case Lumo::kTypeKindPrimitive:
-      return "primitive";
-    case Lumo::kTypeKindDataObject:
-      return "data object";
-    case Lumo::kTypeKindFault:
-      return "fault";
-    case Lumo::kTypeKindEnum:
-      return "enumeration";
-    case Lumo::kTypeKindManagedObject:
-      return "managed object";
-  }
-  return "type";
-}
 
 const char* Or(const char* text, const char* fallback) {
   return text != nullptr && *text != '\0' ? text : fallback;
@@ -56,8 +41,8 @@ void DescribeManagedType(const Lumo::ManagedObjectType* type, std::ostream& out)
 }
 
 void DescribeType(const Lumo::Type* type, std::ostream& out) {
-  out << type->GetName() << ": " << KindName(type) << ", wsdl name " << type->GetWsdlName()
-      << ", since " << Or(type->GetVersion(), "?") << "\n";
+  out << type->GetName() << ": " << Lumo::TypeKindName(type->GetKind()) << ", wsdl name "
+      << type->GetWsdlName() << ", since " << Or(type->GetVersion(), "?") << "\n";
   if (auto* data = dynamic_cast<const Lumo::DataObjectType*>(type)) {
     out << "base: " << (data->GetBase() ? data->GetBase()->GetName() : "none") << "\n";
     DescribeDataType(data, out);
@@ -108,8 +93,8 @@ int ListTypes(const std::string& pattern, std::ostream& out) {
         fnmatch(pattern.c_str(), type->GetWsdlName(), 0) != 0) {
       continue;
     }
-    out << KindName(type) << "\t" << type->GetName() << "\t" << type->GetWsdlName() << "\t"
-        << Or(type->GetVersion(), "-") << "\n";
+    out << Lumo::TypeKindName(type->GetKind()) << "\t" << type->GetName() << "\t"
+        << type->GetWsdlName() << "\t" << Or(type->GetVersion(), "-") << "\n";
     ++listed;
   }
   return listed;

@@ -11,6 +11,7 @@
 #include <Lumo/Validate.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "NodeAccess.h"
 #include "Text.h"
@@ -63,6 +64,55 @@ size_t FindSlot(const Slot* slots, size_t count, const NameIndex& names, size_t 
 template <class T>
 Kestrum::Ref<Any> Boxed(const T& value) {
   return Kestrum::Ref<Any>(new Primitive<T>(value));
+}
+
+// An enumeration value as read: its ordinal and its text.
+struct EnumValue {
+  int32_t ordinal;
+  std::string_view text;
+};
+
+// A plain kind whose values are T parsed from the text by Parse; what names
+// the type in a refusal.
+template <class T, bool (*Parse)(std::string_view, T&)>
+struct ParsedKind {
+  using Type = T;
+  static constexpr auto kParse = Parse;
+  const char* what;
+};
+// A plain kind read its own way: strings, type names and enumerations.
+template <class T>
+struct OtherKind {
+  using Type = T;
+};
+
+// The one switch over the plain kinds: calls use with the kind as a type
+// (ParsedKind or OtherKind), whose values ReadPlain reads. Each caller is
+// compiled once per kind, so the switch is taken once per value or array.
+template <class Use>
+decltype(auto) ForPlainKind(pugi::xml_node node, Kind kind, Use&& use) {
+  using Kestrum::System::DateTime;
+  switch (kind) {
+    case Kind::kString:
+      return use(OtherKind<std::string>{});
+    case Kind::kBool:
+      return use(ParsedKind<bool, ParseBool>{"boolean"});
+    case Kind::kInt:
+      return use(ParsedKind<int32_t, ParseInt32>{"int"});
+    case Kind::kLong:
+      return use(ParsedKind<int64_t, ParseInt64>{"long"});
+    case Kind::kDouble:
+      return use(ParsedKind<double, ParseDouble>{"double"});
+    case Kind::kDateTime:
+      return use(ParsedKind<DateTime, ParseDateTime>{"dateTime"});
+    case Kind::kTypeName:
+      return use(OtherKind<TypeName>{});
+    case Kind::kEnum:
+      return use(OtherKind<EnumValue>{});
+    default:
+      break;
+  }
+  Fail(Reason::kWrongType, node, "not a simple value");
 }
 
 }  // namespace
@@ -233,6 +283,32 @@ int ValueReader::EnumOrdinal(pugi::xml_node node, const TypePlan* plan, std::str
   return ordinal;
 }
 
+template <class PlainKind>
+typename PlainKind::Type ValueReader::ReadPlain(pugi::xml_node node,
+                                                [[maybe_unused]] const TypePlan* plan,
+                                                [[maybe_unused]] PlainKind kind) {
+  using T = typename PlainKind::Type;
+  if constexpr (requires { PlainKind::kParse; }) {
+    std::string_view text = Text(node);
+    T value;
+    if (!PlainKind::kParse(text, value)) BadValue(node, kind.what, text);
+    return value;
+  } else if constexpr (std::is_same_v<T, EnumValue>) {
+    std::string_view text = Text(node);
+    return EnumValue{EnumOrdinal(node, plan, text), text};
+  } else if constexpr (std::is_same_v<T, TypeName>) {
+    return TypeName{StringOf(node)};
+  } else {
+    static_assert(std::is_same_v<T, std::string>);
+    return StringOf(node);
+  }
+}
+
+void ValueReader::TooManyItems(pugi::xml_node item) {
+  Fail(Reason::kTooManyElements, item,
+       "more than " + std::to_string(_options.limits.maxArrayElements) + " elements in one array");
+}
+
 // ---- Matching children with slots --------------------------------------------------------
 
 template <class Sink>
@@ -249,18 +325,10 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
     ResolvedName name;
     // The usual spelling: no prefix, no declarations, the service's
     // namespace the default one.
-    if (_scope.DefaultNamespace() == _serviceNs) {
-      if (!Node::Is(attributes.first)) {
-        index = FindSlotRaw(slots, count, names, cursor, Node::Name(child));
-      } else {
-        attributes.Scan(_scope);
-        if (!attributes.scan.declares) {
-          index = FindSlotRaw(slots, count, names, cursor, Node::Name(child));
-          const char* nilValue = attributes.scan.xsi.nil;
-          nil = index != kNone && nilValue && IsNilValue(child, nilValue);
-          if (nil) CheckNilEmpty(child);
-        }
-      }
+    if (ServiceIsDefault() && DeclaresNothing(attributes)) [[likely]] {
+      index = FindSlotRaw(slots, count, names, cursor, Node::Name(child));
+      nil = index != kNone && ScannedNil(child, attributes);
+      if (nil) CheckNilEmpty(child);
     }
     if (index != kNone) {
       name.ns = _serviceNs;
@@ -307,11 +375,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
           ResolvedName next = NameOf(end);
           if (next.ns != name.ns || !slot.Matches(next.local)) break;
         }
-        if (++n > _options.limits.maxArrayElements) {
-          Fail(Reason::kTooManyElements, end,
-               "more than " + std::to_string(_options.limits.maxArrayElements) +
-                   " elements in one array");
-        }
+        CountItem(end, n);
         end = NextElement(end);
       }
     }
@@ -373,49 +437,21 @@ Kestrum::Ref<Any> ValueReader::ReadBoxed(pugi::xml_node node, const Attributes& 
       return ReadMoRef(node, plan);
     case Kind::kAny:
       return ReadAnyAt(node, attributes, depth);
-    case Kind::kString:
-      return Boxed(StringOf(node));
-    case Kind::kBool: {
-      std::string_view text = Text(node);
-      bool value;
-      if (!ParseBool(text, value)) BadValue(node, "boolean", text);
-      return Kestrum::Ref<Any>(BoxBool(value));
-    }
-    case Kind::kInt: {
-      std::string_view text = Text(node);
-      int32_t value;
-      if (!ParseInt32(text, value)) BadValue(node, "int", text);
-      return Boxed(value);
-    }
-    case Kind::kLong: {
-      std::string_view text = Text(node);
-      int64_t value;
-      if (!ParseInt64(text, value)) BadValue(node, "long", text);
-      return Boxed(value);
-    }
-    case Kind::kDouble: {
-      std::string_view text = Text(node);
-      double value;
-      if (!ParseDouble(text, value)) BadValue(node, "double", text);
-      return Boxed(value);
-    }
-    case Kind::kDateTime: {
-      std::string_view text = Text(node);
-      Kestrum::System::DateTime value;
-      if (!ParseDateTime(text, value)) BadValue(node, "dateTime", text);
-      return Boxed(value);
-    }
-    case Kind::kTypeName:
-      return Boxed(TypeName{StringOf(node)});
-    case Kind::kEnum: {
-      std::string_view text = Text(node);
-      int ordinal = EnumOrdinal(node, plan, text);
-      return Kestrum::Ref<Any>(plan->enumType->GetFuncs().boxValue(ordinal));
-    }
     case Kind::kUnresolved:
-      break;
+      Fail(Reason::kUnknownType, node, "a value of a type not known to the runtime");
+    default:
+      return ForPlainKind(node, kind, [&](auto plain) -> Kestrum::Ref<Any> {
+        using T = typename decltype(plain)::Type;
+        T value = ReadPlain(node, plan, plain);
+        if constexpr (std::is_same_v<T, EnumValue>) {
+          return Kestrum::Ref<Any>(plan->enumType->GetFuncs().boxValue(value.ordinal));
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return Kestrum::Ref<Any>(BoxBool(value));
+        } else {
+          return Boxed(value);
+        }
+      });
   }
-  Fail(Reason::kUnknownType, node, "a value of a type not known to the runtime");
 }
 
 Kestrum::Ref<Any> ValueReader::ReadMoRef(pugi::xml_node node, const TypePlan* declared) {
@@ -453,13 +489,7 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
   if (shape.array) {
     pugi::xml_node first = ElementFrom(Node::FirstChild(node));
     size_t n = 0;
-    for (pugi::xml_node item = first; Node::Is(item); item = NextElement(item)) {
-      if (++n > _options.limits.maxArrayElements) {
-        Fail(Reason::kTooManyElements, item,
-             "more than " + std::to_string(_options.limits.maxArrayElements) +
-                 " elements in one array");
-      }
-    }
+    for (pugi::xml_node item = first; Node::Is(item); item = NextElement(item)) CountItem(item, n);
     return ReadItems(first, pugi::xml_node(), n, plan->kind, plan, plan->itemOpen.c_str() + 1,
                      depth + 1);
   }
@@ -478,56 +508,44 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
 
 // ---- Arrays --------------------------------------------------------------------------------
 
+template <class Read>
+void ValueReader::ForEachItem(pugi::xml_node first, pugi::xml_node end, size_t n,
+                              const char* itemName, Read&& read) {
+  size_t i = 0;
+  for (pugi::xml_node item = first; Node::Raw(item) != Node::Raw(end) && i < n;
+       item = NextElement(item), ++i) {
+    Attributes attributes{Node::FirstAttribute(item)};
+    if (ServiceIsDefault() && std::strcmp(Node::Name(item), itemName) == 0 &&
+        DeclaresNothing(attributes)) [[likely]] {
+      if (n > 1 && ScannedNil(item, attributes)) {
+        Fail(Reason::kBadValue, item, "an array item cannot be nil");
+      }
+    } else {
+      ElementScope scope(_scope, item, attributes.first);
+      ResolvedName name = _scope.Element(item);
+      if (name.local != itemName) {
+        Fail(Reason::kUnknownElement, item,
+             "element '" + std::string(name.local) + "' where '" + itemName + "' was expected");
+      }
+      CheckInService(item, name);
+      if (n > 1 && Node::Is(attributes.first) && IsNilHere(item, attributes.first)) {
+        Fail(Reason::kBadValue, item, "an array item cannot be nil");
+      }
+    }
+    read(item, attributes);
+  }
+}
+
 Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node end, size_t n,
                                          Kind kind, const TypePlan* plan, const char* itemName,
                                          int depth) {
-  auto each = [&](auto&& read) {
-    size_t i = 0;
-    for (pugi::xml_node item = first; Node::Raw(item) != Node::Raw(end) && i < n;
-         item = NextElement(item), ++i) {
-      Attributes attributes{Node::FirstAttribute(item)};
-      bool usual =
-          _scope.DefaultNamespace() == _serviceNs && std::strcmp(Node::Name(item), itemName) == 0;
-      if (usual && Node::Is(attributes.first)) {
-        attributes.Scan(_scope);
-        usual = !attributes.scan.declares;
-        const char* nilValue = attributes.scan.xsi.nil;
-        if (usual && n > 1 && nilValue && IsNilValue(item, nilValue)) {
-          Fail(Reason::kBadValue, item, "an array item cannot be nil");
-        }
-      }
-      if (!usual) {
-        ElementScope scope(_scope, item, attributes.first);
-        ResolvedName name = _scope.Element(item);
-        if (name.local != itemName) {
-          Fail(Reason::kUnknownElement, item,
-               "element '" + std::string(name.local) + "' where '" + itemName + "' was expected");
-        }
-        CheckInService(item, name);
-        if (n > 1 && Node::Is(attributes.first) && IsNilHere(item, attributes.first)) {
-          Fail(Reason::kBadValue, item, "an array item cannot be nil");
-        }
-      }
-      read(item, attributes);
-    }
-  };
-  auto plain = [&](auto* array, auto parse, const char* what) {
-    Kestrum::Ref<Any> held(array);
-    each([&](pugi::xml_node item, const Attributes&) {
-      std::string_view text = Text(item);
-      typename std::remove_pointer_t<decltype(array)>::value_type value{};
-      if (!parse(text, value)) BadValue(item, what, text);
-      array->Append(value);
-    });
-    return held;
-  };
   if (kind != Kind::kAny) CheckDepth(first, depth);
   switch (kind) {
     case Kind::kData: {
       Kestrum::Ref<Any> held(plan->data->CreateArray());
       auto* array = static_cast<DataArrayBase*>(held.Get());
       array->Reserve(static_cast<int>(n));
-      each([&](pugi::xml_node item, const Attributes& attributes) {
+      ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes& attributes) {
         array->Append(ReadObjectAt(item, attributes, plan, depth).Get());
       });
       return held;
@@ -535,7 +553,7 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
     case Kind::kMoRef: {
       auto array = Kestrum::MakeRef<DataArray<MoRef>>();
       array->Reserve(static_cast<int>(n));
-      each([&](pugi::xml_node item, const Attributes&) {
+      ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes&) {
         array->DataArrayBase::Append(ReadMoRef(item, plan).Get());
       });
       return Kestrum::Ref<Any>(array.Get());
@@ -543,46 +561,35 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
     case Kind::kAny: {
       auto array = Kestrum::MakeRef<DataArray<Any>>();
       array->Reserve(static_cast<int>(n));
-      each([&](pugi::xml_node item, const Attributes& attributes) {
+      ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes& attributes) {
         array->DataArrayBase::Append(ReadAnyAt(item, attributes, depth).Get());
       });
       return Kestrum::Ref<Any>(array.Get());
     }
-    case Kind::kString: {
-      auto array = Kestrum::MakeRef<Array<std::string>>();
-      each([&](pugi::xml_node item, const Attributes&) { array->Append(StringOf(item)); });
-      return Kestrum::Ref<Any>(array.Get());
-    }
-    case Kind::kTypeName: {
-      auto array = Kestrum::MakeRef<Array<TypeName>>();
-      each(
-          [&](pugi::xml_node item, const Attributes&) { array->Append(TypeName{StringOf(item)}); });
-      return Kestrum::Ref<Any>(array.Get());
-    }
-    case Kind::kEnum: {
-      auto strings = Kestrum::MakeRef<Array<std::string>>();
-      each([&](pugi::xml_node item, const Attributes&) {
-        std::string_view text = Text(item);
-        EnumOrdinal(item, plan, text);
-        strings->Append(std::string(text));
-      });
-      return Kestrum::Ref<Any>(
-          plan->enumType->GetFuncs().fromStringArray(strings.Get(), plan->enumType));
-    }
-    case Kind::kBool:
-      return plain(new Array<bool>(), ParseBool, "boolean");
-    case Kind::kInt:
-      return plain(new Array<int32_t>(), ParseInt32, "int");
-    case Kind::kLong:
-      return plain(new Array<int64_t>(), ParseInt64, "long");
-    case Kind::kDouble:
-      return plain(new Array<double>(), ParseDouble, "double");
-    case Kind::kDateTime:
-      return plain(new Array<Kestrum::System::DateTime>(), ParseDateTime, "dateTime");
     case Kind::kUnresolved:
-      break;
+      Fail(Reason::kUnknownType, first, "an array of a type not known to the runtime");
+    default:
+      return ForPlainKind(first, kind, [&](auto plain) -> Kestrum::Ref<Any> {
+        using T = typename decltype(plain)::Type;
+        // Enumeration arrays are built from their texts.
+        constexpr bool kEnum = std::is_same_v<T, EnumValue>;
+        auto array = Kestrum::MakeRef<Array<std::conditional_t<kEnum, std::string, T>>>();
+        ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes&) {
+          T value = ReadPlain(item, plan, plain);
+          if constexpr (kEnum) {
+            array->Append(std::string(value.text));
+          } else {
+            array->Append(value);
+          }
+        });
+        if constexpr (kEnum) {
+          return Kestrum::Ref<Any>(
+              plan->enumType->GetFuncs().fromStringArray(array.Get(), plan->enumType));
+        } else {
+          return Kestrum::Ref<Any>(array.Get());
+        }
+      });
   }
-  Fail(Reason::kUnknownType, first, "an array of a type not known to the runtime");
 }
 
 // ---- Data objects ---------------------------------------------------------------------------
@@ -660,60 +667,25 @@ void ValueReader::SetProperty(pugi::xml_node node, const Slot& slot, Any* object
 }
 
 void ValueReader::SetPlainProperty(pugi::xml_node node, const Slot& slot, Any* object) {
-  std::string_view text = Text(node);
-  switch (slot.kind) {
-    case Kind::kString: {
-      std::string value(text);
+  ForPlainKind(node, slot.kind, [&](auto plain) {
+    using T = typename decltype(plain)::Type;
+    if constexpr (std::is_same_v<T, std::string>) {
+      // The record's setter checks the text.
+      std::string value(Text(node));
       try {
         slot.owner->swapProperty(object, slot.index, &value);
       } catch (const Fault::InvalidArgument::Exception& e) {
         Fail(Reason::kBadValue, node, e.what());
       }
-      return;
+    } else {
+      T value = ReadPlain(node, slot.plan, plain);
+      if constexpr (std::is_same_v<T, EnumValue>) {
+        SetProperty(node, slot, object, &value.ordinal);
+      } else {
+        SetProperty(node, slot, object, &value);
+      }
     }
-    case Kind::kBool: {
-      bool value;
-      if (!ParseBool(text, value)) BadValue(node, "boolean", text);
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    case Kind::kInt: {
-      int32_t value;
-      if (!ParseInt32(text, value)) BadValue(node, "int", text);
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    case Kind::kLong: {
-      int64_t value;
-      if (!ParseInt64(text, value)) BadValue(node, "long", text);
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    case Kind::kDouble: {
-      double value;
-      if (!ParseDouble(text, value)) BadValue(node, "double", text);
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    case Kind::kDateTime: {
-      Kestrum::System::DateTime value;
-      if (!ParseDateTime(text, value)) BadValue(node, "dateTime", text);
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    case Kind::kTypeName: {
-      TypeName value{StringOf(node)};
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    case Kind::kEnum: {
-      int32_t value = EnumOrdinal(node, slot.plan, text);
-      SetProperty(node, slot, object, &value);
-      return;
-    }
-    default:
-      Fail(Reason::kWrongType, node, "not a simple value");
-  }
+  });
 }
 
 }  // namespace Detail

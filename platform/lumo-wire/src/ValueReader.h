@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Namespaces.h"
+#include "NodeAccess.h"
 #include "TypeTable.h"
 #include "Versions.h"
 #include "Xml.h"
@@ -103,6 +104,34 @@ class ValueReader {
   Kestrum::Ref<Any> ReadItems(pugi::xml_node first, pugi::xml_node end, size_t n, Kind kind,
                               const TypePlan* plan, const char* itemName, int depth);
   Kestrum::Ref<Any> ReadMoRef(pugi::xml_node node, const TypePlan* declared);
+  // The value of a plain element of kind (a type ForPlainKind names a kind
+  // by); refuses text that is not one.
+  template <class PlainKind>
+  typename PlainKind::Type ReadPlain(pugi::xml_node node, const TypePlan* plan, PlainKind kind);
+  // The items of an array, [first, end) of n elements named itemName, each
+  // checked and handed to read with its attributes.
+  template <class Read>
+  void ForEachItem(pugi::xml_node first, pugi::xml_node end, size_t n, const char* itemName,
+                   Read&& read);
+  // The usual spelling of an element, tried before resolving its name: no
+  // prefix, the service's namespace the default one and no namespace
+  // declared on the element (scanned here), so that its raw name is its
+  // local name in the service's namespace.
+  bool ServiceIsDefault() const { return _scope.DefaultNamespace() == _serviceNs; }
+  bool DeclaresNothing(Attributes& attributes) {
+    if (!Node::Is(attributes.first)) return true;
+    attributes.Scan(_scope);
+    return !attributes.scan.declares;
+  }
+  // xsi:nil="true" among attributes scanned by DeclaresNothing.
+  static bool ScannedNil(pugi::xml_node node, const Attributes& attributes) {
+    return attributes.scan.xsi.nil && IsNilValue(node, attributes.scan.xsi.nil);
+  }
+  // Counts one more item of an array, refusing more than the limit allows.
+  void CountItem(pugi::xml_node item, size_t& n) {
+    if (++n > _options.limits.maxArrayElements) TooManyItems(item);
+  }
+  [[noreturn]] void TooManyItems(pugi::xml_node item);
   std::string_view Text(pugi::xml_node node);
   std::string StringOf(pugi::xml_node node);
   int EnumOrdinal(pugi::xml_node node, const TypePlan* plan, std::string_view text);

@@ -27,6 +27,8 @@ Interned& TheInterned() {
   return *interned;
 }
 
+}  // namespace
+
 std::vector<const OlyxVersions*> AllVersionRecords() {
   std::vector<const OlyxVersions*> records;
   for (const LoaderRegistration& registration : GetLoaderRegistrations()) {
@@ -34,8 +36,6 @@ std::vector<const OlyxVersions*> AllVersionRecords() {
   }
   return records;
 }
-
-}  // namespace
 
 int InternVersion(const char* name) {
   Interned& interned = TheInterned();

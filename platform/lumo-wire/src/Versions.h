@@ -13,6 +13,9 @@ namespace Lumo {
 namespace Wire {
 namespace Detail {
 
+// The version records of every registered loader, in registration order.
+std::vector<const OlyxVersions*> AllVersionRecords();
+
 // A small integer per version name, stable for the life of the process.
 int InternVersion(const char* name);
 std::string VersionName(int id);

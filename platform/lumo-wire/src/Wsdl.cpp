@@ -1,5 +1,4 @@
 #include <Lumo/Type.h>
-#include <Lumo/TypeInfoLoader.h>
 #include <Lumo/Wire/WireFormatFault.h>
 #include <Lumo/Wire/Wsdl.h>
 
@@ -8,6 +7,7 @@
 
 #include "ApiModel.h"
 #include "SchemaWriter.h"
+#include "Versions.h"
 #include "XmlDocWriter.h"
 
 namespace Lumo {
@@ -141,14 +141,6 @@ class WsdlOut {
   std::unordered_set<std::string> _messages;
 };
 
-std::vector<const OlyxVersions*> VersionRecords() {
-  std::vector<const OlyxVersions*> records;
-  for (const LoaderRegistration& registration : GetLoaderRegistrations()) {
-    if (registration.versions) records.push_back(registration.versions);
-  }
-  return records;
-}
-
 }  // namespace
 
 WsdlDocuments MakeWsdl(const WsdlOptions& options) {
@@ -164,7 +156,7 @@ WsdlDocuments MakeWsdl(const WsdlOptions& options) {
 
 std::vector<ApiVersion> ListApiVersions() {
   std::vector<ApiVersion> versions;
-  for (const OlyxVersions* record : VersionRecords()) {
+  for (const OlyxVersions* record : AllVersionRecords()) {
     for (uint32_t i = 0; i < record->versionCount; ++i) {
       const OlyxVersion& v = record->versions[i];
       versions.push_back(
@@ -185,7 +177,7 @@ std::vector<std::string> ListApiNamespaces() {
 }
 
 std::string DefaultApiVersion(const std::string& ns) {
-  for (const OlyxVersions* record : VersionRecords()) {
+  for (const OlyxVersions* record : AllVersionRecords()) {
     if (record->versionCount == 0 || !record->versions[0].ns || ns != record->versions[0].ns) {
       continue;
     }

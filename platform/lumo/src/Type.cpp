@@ -6,12 +6,29 @@
 #include <Lumo/MoRef.h>
 #include <Lumo/Stub.h>
 #include <Lumo/Type.h>
+#include <Lumo/TypeKind.h>
 
 #include <string>
 
 #include "Internal.h"
 
 namespace Lumo {
+
+const char* TypeKindName(uint32_t kind) {
+  switch (kind) {
+    case kTypeKindPrimitive:
+      return "primitive";
+    case kTypeKindDataObject:
+      return "data object";
+    case kTypeKindFault:
+      return "fault";
+    case kTypeKindEnum:
+      return "enumeration";
+    case kTypeKindManagedObject:
+      return "managed object";
+  }
+  return "type";
+}
 
 Type::Type(const TypeInfo* info) : _info(info) {}
 Type::~Type() = default;

@@ -1,3 +1,4 @@
+#include <Kestrum/File.h>
 #include <ZelSample/IssuerKeys.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
@@ -6,8 +7,6 @@
 #include <openssl/sha.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "DemoIssuerKeys.h"
@@ -54,16 +53,15 @@ EVP_PKEY* ReadPem(const std::string& pem, bool privateKey) {
 }
 
 std::string ReadKeyFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::invalid_argument("cannot read the key file " + path);
-  std::string text(kMaxKeyFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  if (text.size() > kMaxKeyFileBytes) {
+  try {
+    return Kestrum::ReadFileBounded(path, kMaxKeyFileBytes);
+  } catch (const Kestrum::FileReadException& e) {
+    if (e.GetReason() != Kestrum::FileReadException::Reason::kTooLarge) {
+      throw std::invalid_argument("cannot read the key file " + path);
+    }
     throw std::invalid_argument("the key file " + path + " is larger than " +
                                 std::to_string(kMaxKeyFileBytes) + " bytes");
   }
-  return text;
 }
 
 template <class Key>

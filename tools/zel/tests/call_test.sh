@@ -92,6 +92,17 @@ run 2 "has no method or property fly" call --url "$url" ProfileManager fly
 run 2 "unknown API version" call --url "$url" --api-version 9.9 ServiceInstance retrieveContent
 run 3 "zel call: " call --url "http://127.0.0.1:1/zel" ServiceInstance retrieveContent
 
+# Files named for a value or a token are read whole, up to a limit; a missing
+# one, a directory and an oversized one are refused by name.
+run 2 "cannot read the file $work/none.txt" \
+  call --url "$url" ProfileManager create "createSpec.name=@$work/none.txt"
+run 2 "cannot read the file $work$" call --url "$url" ProfileManager create "createSpec.name=@$work"
+head -c 65537 /dev/zero >"$work/big.token"
+run 3 "$work/big.token is too large" \
+  call --url "$url" --token "$work/big.token" ServiceInstance retrieveContent
+run 3 "cannot read the token file $work$" \
+  call --url "$url" --token "$work" ServiceInstance retrieveContent
+
 # A server that trusts another issuer (--trust-key) takes that issuer's tokens
 # and refuses the demo issuer's.
 zel_server_stop
@@ -107,6 +118,9 @@ run 1 "^fault zel.fault.InvalidLogin: .*which this service does not trust" \
 "$server" --port 0 --trust-key "$work/issuer.pem" >"$work/server3.out" 2>&1 &&
   fail "a private key was taken as a trusted public key"
 grep -q "not a PEM public key" "$work/server3.out" || fail "no reason for a bad --trust-key"
+"$server" --port 0 --trust-key "$work" >"$work/server4.out" 2>&1 &&
+  fail "a directory was taken as a trusted key"
+grep -q "cannot read the key file $work" "$work/server4.out" || fail "no reason for a directory --trust-key"
 
 if [ "$failures" -ne 0 ]; then echo "$failures failures"; exit 1; fi
 echo "all call checks passed"
