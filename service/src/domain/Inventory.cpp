@@ -1,3 +1,4 @@
+#include <Kestrum/File.h>
 #include <Lumo/Primitive.h>
 #include <Olyx/Zel/Capability/Types/TimeSpan.h>
 #include <Olyx/Zel/Capability/Types/TimeUnitEnum.h>
@@ -5,11 +6,8 @@
 #include <ZelSample/Inventory.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <memory>
 #include <set>
 #include <stdexcept>
 
@@ -304,19 +302,21 @@ Inventory Inventory::Parse(const std::string& text, const std::string& source) {
 }
 
 Inventory Inventory::Read(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) throw InventoryError(path, 0, std::string("cannot open: ") + std::strerror(errno));
   std::string text;
-  char buffer[8192];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-    text.append(buffer, got);
-    if (text.size() > kMaxFileBytes) {
-      throw InventoryError(path, 0,
-                           "the file is larger than " + std::to_string(kMaxFileBytes) + " bytes");
+  try {
+    text = Kestrum::ReadFileBounded(path, kMaxFileBytes);
+  } catch (const Kestrum::FileReadException& e) {
+    switch (e.GetReason()) {
+      case Kestrum::FileReadException::Reason::kMissing:
+        throw InventoryError(path, 0, "cannot open: no such file");
+      case Kestrum::FileReadException::Reason::kUnreadable:
+        throw InventoryError(path, 0, "cannot read the file");
+      case Kestrum::FileReadException::Reason::kTooLarge:
+        break;
     }
+    throw InventoryError(path, 0,
+                         "the file is larger than " + std::to_string(kMaxFileBytes) + " bytes");
   }
-  if (std::ferror(file.get())) throw InventoryError(path, 0, "cannot read the file");
   return Parse(text, path);
 }
 
