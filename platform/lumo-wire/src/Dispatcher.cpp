@@ -200,6 +200,7 @@ void Dispatcher::Serve(const TransportRequest& request, std::string* body,
     WriteFault(*codec, fault.Get(), code, method, response, info);
   }
   endStage();
+  info.request = nullptr;
   info.context = nullptr;
   info.method = call.method;
   info.target = std::move(call.target);

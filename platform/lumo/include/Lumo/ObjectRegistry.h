@@ -1,12 +1,13 @@
 // The objects a process serves, by id, and the one way calls reach them.
 //
 // Every serving path goes through ObjectRegistry::Invoke: the wire's
-// dispatcher (a call read from a request), the local stub adapter (a stub's
-// call in the same process) and a service's own direct adapter. Invoke finds
+// dispatcher (a call read from a request) and the local stub adapter (a
+// stub's call in the same process, with or without a session). Invoke finds
 // the object the target names, checks that it implements the method, runs
-// the registry's before-invoke hook (a service's privilege check) and calls
-// the object through its type record's invokeByIndex, with the call current
-// (Lumo/ServedCall.h) from the hook to the end of the implementation.
+// the registry's before-invoke hook (a service's privilege check), calls the
+// object through its type record's invokeByIndex and runs the after-invoke
+// hook, with the call current (Lumo/ServedCall.h) from the first hook to the
+// end of the last.
 #pragma once
 
 #include <Kestrum/Object.h>

@@ -34,7 +34,7 @@ struct CallInfo : ServedCall {
   // While the call runs: the request as the transport handed it over (its
   // body is consumed by an in-place read), the API version of the call
   // (empty for every version) and the request context entries the caller
-  // sent. The dispatcher clears context when it returns.
+  // sent. The dispatcher clears request and context when it returns.
   const TransportRequest* request = nullptr;
   const std::string* version = nullptr;
   const std::vector<std::pair<std::string, std::string>>* context = nullptr;
