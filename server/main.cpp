@@ -64,16 +64,18 @@ int main(int argc, char** argv) {
   dispatcher.limits = options.limits;
   dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
   auto endpoint = Kestrum::MakeRef<ZelSample::WireEndpoint>(service, dispatcher);
-  ZelServer::RequestLog log(service, options.logLevel, std::cout);
+  ZelServer::RequestLog log(options.logLevel, std::cout);
   options.http.requestLog = [&log](const ZelHttp::RequestRecord& record) { log.Write(record); };
   auto description = std::make_shared<ZelServer::ServiceDescription>("zel");
   options.http.getHandler = [description](const std::string& target, std::string& contentType,
                                           std::string& body) {
     return description->Answer(target, contentType, body);
   };
+  // The server owns each request: the endpoint reads its body in place and
+  // leaves the call record for the log.
   ZelHttp::HttpServer server(
-      [endpoint](const Lumo::Wire::TransportRequest& request,
-                 Lumo::Wire::TransportResponse& response) { endpoint->Handle(request, response); },
+      [endpoint](Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response,
+                 Lumo::Wire::CallInfo& call) { endpoint->HandleInPlace(request, response, call); },
       options.http);
   try {
     server.Start();

@@ -4,6 +4,7 @@
 #include <ZelSample/Token.h>
 
 #include <cstring>
+#include <optional>
 
 #include "domain/Catalogue.h"
 #include "objects/AssociationProviderRegistry.h"
@@ -39,17 +40,31 @@ std::unique_ptr<Store> OpenStore(const ServiceSettings& settings) {
   return OpenSqliteStore(settings.dataFile);
 }
 
-// A direct call naming an object the service has not, or a method its
-// object does not have: an argument the service refuses.
-[[noreturn]] void RefuseDirectCall(Lumo::Refusal why, const Lumo::MoRef* target,
-                                   const Lumo::ManagedMethod& method,
-                                   const Lumo::ManagedObject* object) {
-  if (why == Lumo::Refusal::kWrongType && object != nullptr) {
-    Faults::InvalidArgument("method", std::string(object->_GetType()->GetName()) +
-                                          " has no method " + method.GetQualifiedName());
+bool IsAnonymous(const Lumo::ManagedMethod& method) {
+  const char* privilege = method.GetPrivilege();
+  return privilege != nullptr && std::strcmp(privilege, kPrivilegeAnonymous) == 0;
+}
+
+// Refuses the call unless its session (found in the table, or none) may
+// call the method; see SampleService::Authorize.
+void CheckPrivilege(const Lumo::ManagedMethod& method, const Lumo::ServedCall& call,
+                    const std::optional<SessionInfo>& session) {
+  if (IsAnonymous(method)) return;
+  const char* privilege = method.GetPrivilege();
+  const std::string needed = privilege != nullptr ? privilege : "(unnamed)";
+  const std::string what = method.GetQualifiedName() + " requires the privilege " + needed;
+  if (call.sessionId.empty()) {
+    Faults::NotAuthorized("Permission denied: " + what +
+                          ", and the call carries no session: log in first");
   }
-  Faults::InvalidArgument(
-      "_this", "the service has no object " + target->GetTypeName() + ":" + target->GetId());
+  if (!session) {
+    Faults::NotAuthorized("Permission denied: " + what +
+                          ", and the call's session has ended or expired: log in again");
+  }
+  if (privilege == nullptr || session->privileges.count(privilege) == 0) {
+    Faults::NotAuthorized("Permission denied: " + what + ", which the session of " + session->user +
+                          " does not hold");
+  }
 }
 
 }  // namespace
@@ -93,10 +108,10 @@ SampleService::SampleService(ServiceSettings settings)
   State& s = *_state;
   if (s.settings.instanceUuid.empty()) s.settings.instanceUuid = RandomUuid();
   if (!s.settings.trustedIssuers) s.settings.trustedIssuers = DemoTrustedIssuers();
-  s.objects =
-      new Lumo::ObjectRegistry([this](const Lumo::ManagedMethod& method, Lumo::ServedCall& call) {
-        BeforeCall(method, call);
-      });
+  s.objects = new Lumo::ObjectRegistry([this](const Lumo::ManagedMethod& method,
+                                              Lumo::ServedCall& call) { BeforeCall(method, call); },
+                                       [this](const Lumo::ManagedMethod& method,
+                                              Lumo::ServedCall& call) { AfterCall(method, call); });
 
   auto* sessionManager = s.Add(new SessionManagerImpl(ObjectIds::kSessionManager, s.sessions,
                                                       s.quotas, s.settings.trustedIssuers));
@@ -139,40 +154,33 @@ Ref<Lumo::MoRef> SampleService::GetServiceInstanceRef() const {
   return Ref<Lumo::MoRef>(_state->serviceInstance->_Clone());
 }
 
-Lumo::ObjectRegistry* SampleService::GetObjects() const { return _state->objects.Get(); }
+Lumo::ObjectRegistry* SampleService::GetRegistry() const { return _state->objects.Get(); }
 
 void SampleService::Authorize(const Lumo::ManagedMethod& method,
                               const Lumo::ServedCall& call) const {
-  const char* privilege = method.GetPrivilege();
-  if (privilege != nullptr && std::strcmp(privilege, kPrivilegeAnonymous) == 0) return;
-  const std::string needed = privilege != nullptr ? privilege : "(unnamed)";
-  const std::string what = method.GetQualifiedName() + " requires the privilege " + needed;
-  if (call.sessionId.empty()) {
-    Faults::NotAuthorized("Permission denied: " + what +
-                          ", and the call carries no session: log in first");
+  std::optional<SessionInfo> session;
+  if (!IsAnonymous(method) && !call.sessionId.empty()) {
+    session = _state->sessions.Find(call.sessionId);
   }
-  std::optional<SessionInfo> session = _state->sessions.Find(call.sessionId);
-  if (!session) {
-    Faults::NotAuthorized("Permission denied: " + what +
-                          ", and the call's session has ended or expired: log in again");
-  }
-  if (privilege == nullptr || session->privileges.count(privilege) == 0) {
-    Faults::NotAuthorized("Permission denied: " + what + ", which the session of " + session->user +
-                          " does not hold");
-  }
+  CheckPrivilege(method, call, session);
 }
 
-void SampleService::Invoke(Lumo::ServedCall& call, Lumo::MoRef* target, Lumo::ManagedMethod* method,
-                           std::vector<Ref<Lumo::Any>>& args, Ref<Lumo::Any>& result) {
-  if (target == nullptr) Faults::InvalidArgument("_this", "the call names no object");
-  if (method == nullptr) Faults::InvalidArgument("method", "the call names no method");
-  _state->objects->Invoke(call, target, *method, args, result, RefuseDirectCall);
-}
-
-void SampleService::BeforeCall(const Lumo::ManagedMethod& method,
-                               const Lumo::ServedCall& call) const {
-  Authorize(method, call);
+void SampleService::BeforeCall(const Lumo::ManagedMethod& method, Lumo::ServedCall& call) const {
+  std::optional<SessionInfo> session;
+  if (!call.sessionId.empty()) {
+    session = _state->sessions.Find(call.sessionId);
+    if (session) call.user = session->user;
+  }
+  CheckPrivilege(method, call, session);
   _state->errorMode.Check(method);
+}
+
+void SampleService::AfterCall(const Lumo::ManagedMethod&, Lumo::ServedCall& call) const {
+  // A logout keeps the user its session had; a login names its own.
+  if (!call.sessionChanged || call.sessionId.empty()) return;
+  if (std::optional<SessionInfo> session = _state->sessions.Find(call.sessionId)) {
+    call.user = session->user;
+  }
 }
 
 SessionTable& SampleService::GetSessions() { return _state->sessions; }

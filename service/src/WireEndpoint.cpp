@@ -26,21 +26,39 @@ bool SessionFromSetCookie(const std::string& header, std::string& session) {
 // ---- WireEndpoint ---------------------------------------------------------------------
 
 WireEndpoint::WireEndpoint(SampleService& service, const Lumo::Wire::DispatcherSettings& settings)
-    : _service(service), _dispatcher(new Lumo::Wire::Dispatcher(service.GetObjects(), settings)) {}
+    : _service(service), _dispatcher(new Lumo::Wire::Dispatcher(service.GetRegistry(), settings)) {}
 
 WireEndpoint::~WireEndpoint() = default;
 
-void WireEndpoint::Handle(const Lumo::Wire::TransportRequest& request,
-                          Lumo::Wire::TransportResponse& response) {
-  Lumo::Wire::CallInfo call;
+void WireEndpoint::TakeSession(const Lumo::Wire::TransportRequest& request,
+                               Lumo::Wire::CallInfo& call) {
   call.keepsSessions = true;
   if (const std::string* cookies = Lumo::Wire::FindHeader(request.headers, "Cookie")) {
     call.sessionId = Lumo::Wire::FindCookie(*cookies, kSessionCookie);
   }
-  _dispatcher->Handle(request, response, call);
+}
+
+void WireEndpoint::GiveSession(const Lumo::Wire::CallInfo& call,
+                               Lumo::Wire::TransportResponse& response) {
   if (call.sessionChanged) {
     response.headers.emplace_back("Set-Cookie", SetCookieValue(call.sessionId));
   }
+}
+
+void WireEndpoint::Handle(const Lumo::Wire::TransportRequest& request,
+                          Lumo::Wire::TransportResponse& response) {
+  Lumo::Wire::CallInfo call;
+  TakeSession(request, call);
+  _dispatcher->Handle(request, response, call);
+  GiveSession(call, response);
+}
+
+void WireEndpoint::HandleInPlace(Lumo::Wire::TransportRequest& request,
+                                 Lumo::Wire::TransportResponse& response,
+                                 Lumo::Wire::CallInfo& call) {
+  TakeSession(request, call);
+  _dispatcher->HandleInPlace(request, response, call);
+  GiveSession(call, response);
 }
 
 // ---- InProcessTransport -------------------------------------------------------------------
@@ -61,7 +79,8 @@ void InProcessTransport::Send(const Lumo::Wire::TransportRequest& request,
     Lumo::Wire::AppendCookie(cookies, kSessionCookie, session);
     withCookie.headers.emplace_back("Cookie", cookies);
   }
-  _endpoint->Handle(withCookie, response);
+  Lumo::Wire::CallInfo call;
+  _endpoint->HandleInPlace(withCookie, response, call);
   for (const auto& [name, value] : response.headers) {
     std::string updated;
     if (name == "Set-Cookie" && SessionFromSetCookie(value, updated)) {

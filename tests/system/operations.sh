@@ -55,6 +55,8 @@ grep -Eq '^[0-9T:.-]+Z 127\.0\.0\.1 - ZelRetrieveServiceContent ok [0-9.]+ms$' "
   || fail "no log line for an anonymous call"
 grep -Eq '^[0-9T:.-]+Z 127\.0\.0\.1 [^ -][^ ]* ZelLoginByToken ok [0-9.]+ms$' "$work/first.out" \
   || fail "no log line with the user of a login"
+grep -Eq '^[0-9T:.-]+Z 127\.0\.0\.1 [^ -][^ ]* ZelLogout ok [0-9.]+ms$' "$work/first.out" \
+  || fail "no log line with the user of a logout"
 grep -Eq ' fault:[A-Za-z]+ [0-9.]+ms$' "$work/first.out" || fail "no log line for a fault"
 grep -Eq ' http:413 \(body over the limit\) ' "$work/first.out" || fail "no log line for a refusal"
 

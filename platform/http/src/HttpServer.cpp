@@ -61,7 +61,7 @@ void RefuseBusy(tcp::socket& socket) {
 }  // namespace
 
 struct HttpServer::Impl {
-  Impl(const HttpServerSettings& settings, const RequestHandler& handler)
+  Impl(const HttpServerSettings& settings, const CallHandler& handler)
       : table(settings.maxConnections, settings.maxConnectionsPerPeer),
         tls(MakeTlsContext(settings)),
         handlers(static_cast<size_t>(std::max(1, settings.handlerThreads))),
@@ -122,6 +122,14 @@ struct HttpServer::Impl {
 };
 
 HttpServer::HttpServer(RequestHandler handler, const HttpServerSettings& settings)
+    : HttpServer(CallHandler([handler = std::move(handler)](Lumo::Wire::TransportRequest& request,
+                                                            Lumo::Wire::TransportResponse& response,
+                                                            Lumo::Wire::CallInfo&) {
+                   handler(request, response);
+                 }),
+                 settings) {}
+
+HttpServer::HttpServer(CallHandler handler, const HttpServerSettings& settings)
     : _handler(std::move(handler)), _settings(settings) {}
 
 HttpServer::~HttpServer() { Stop(); }

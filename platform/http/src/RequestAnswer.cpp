@@ -1,5 +1,6 @@
 #include "RequestAnswer.h"
 
+#include <Lumo/Wire/Dispatcher.h>
 #include <malloc.h>
 
 #include <exception>
@@ -42,7 +43,7 @@ void Log(const ServerContext& context, RequestRecord& record) {
 // for the log.
 void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse& response,
                 Lumo::Wire::TransportRequest& call, Lumo::Wire::TransportResponse& answer,
-                RequestRecord& record) {
+                Lumo::Wire::CallInfo& info, RequestRecord& record) {
   if (!IsXml(request[http::field::content_type])) {
     record.refusal = "not a SOAP content type";
     return Plain(response, 415, "the body must be a SOAP message (Content-Type: text/xml)");
@@ -55,8 +56,9 @@ void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse
     }
   }
   record.request = &call;
+  record.call = &info;
   try {
-    context.handler(call, answer);
+    context.handler(call, answer, info);
   } catch (const std::exception& e) {
     record.refusal = e.what();
     return Plain(response, 500, std::string("the request could not be served: ") + e.what());
@@ -67,28 +69,33 @@ void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse
   record.response = &answer;
 }
 
-// A request other than a SOAP POST on the path.
+// A request other than a SOAP POST on the path; a refusal's reason goes to
+// the record.
 void AnswerOther(const HttpServerSettings& settings, const HttpRequest& request,
-                 const std::string& path, HttpResponse& response) {
+                 const std::string& path, HttpResponse& response, RequestRecord& record) {
   auto method = request.method();
   if ((method == http::verb::get || method == http::verb::head) && settings.getHandler) {
     std::string contentType;
     std::string body;
     try {
       if (!settings.getHandler(std::string(request.target()), contentType, body)) {
-        return Plain(response, 404, "nothing at " + path);
+        record.refusal = "nothing at " + path;
+        return Plain(response, 404, record.refusal);
       }
     } catch (const std::exception& e) {
-      return Plain(response, 500, std::string("the page could not be served: ") + e.what());
+      record.refusal = std::string("the page could not be served: ") + e.what();
+      return Plain(response, 500, record.refusal);
     }
     response.result(http::status::ok);
     response.set(http::field::content_type, contentType);
     response.body() = std::move(body);
   } else if (path == settings.path) {
     response.set(http::field::allow, settings.getHandler ? "POST, GET" : "POST");
-    Plain(response, 405, "POST SOAP messages to this path");
+    record.refusal = "POST SOAP messages to this path";
+    Plain(response, 405, record.refusal);
   } else {
-    Plain(response, 404, "nothing at " + path);
+    record.refusal = "nothing at " + path;
+    Plain(response, 404, record.refusal);
   }
 }
 
@@ -112,10 +119,11 @@ void AnswerRequest(const ServerContext& context, const std::string& peer,
   std::string path = PathOf(request);
   Lumo::Wire::TransportRequest call;
   Lumo::Wire::TransportResponse answer;
+  Lumo::Wire::CallInfo info;
   if (request.method() == http::verb::post && path == settings.path) {
-    AnswerCall(context, request, response, call, answer, record);
+    AnswerCall(context, request, response, call, answer, info, record);
   } else {
-    AnswerOther(settings, request, path, response);
+    AnswerOther(settings, request, path, response, record);
   }
   record.status = static_cast<int>(response.result_int());
   record.duration = Since(started);

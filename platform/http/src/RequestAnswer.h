@@ -20,7 +20,7 @@ namespace Detail {
 // What every connection of one server shares.
 struct ServerContext {
   const HttpServerSettings& settings;
-  const RequestHandler& handler;
+  const CallHandler& handler;
   ConnectionTable& table;
   boost::asio::thread_pool& handlers;
   std::atomic<bool> stopping{false};

@@ -180,7 +180,7 @@ struct CallFixture {
     Ref<Lumo::StubAdapter> serving = MakeRef<Answering>(answer.Get());
     auto ref = MakeRef<Lumo::MoRef>(type->GetName(), "ProfileManager");
     Ref<Lumo::Stub> server(type->CreateStub(ref.Get(), serving.Get(), nullptr));
-    registry = new Lumo::Wire::ObjectRegistry();
+    registry = new Lumo::ObjectRegistry();
     registry->Register("ProfileManager", server.Get());
     auto dispatcher = MakeRef<Lumo::Wire::Dispatcher>(registry.Get());
     Ref<Lumo::Wire::Transport> loopback = MakeRef<Lumo::Wire::LoopbackTransport>(dispatcher.Get());
@@ -193,7 +193,7 @@ struct CallFixture {
   }
   Lumo::ManagedObjectType* type;
   Lumo::ManagedMethod* method;
-  Ref<Lumo::Wire::ObjectRegistry> registry;
+  Ref<Lumo::ObjectRegistry> registry;
   Ref<Lumo::Stub> wireStub, localStub;
   Ref<Any> resourceType;
 };

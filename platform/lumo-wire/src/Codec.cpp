@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "FaultElement.h"
 #include "Namespaces.h"
 #include "ReaderMemory.h"
 #include "TypeTable.h"
@@ -222,13 +223,11 @@ void WriteNamespaceAttr(XmlOut& out, const std::string& uri) {
     const TypePlan* root = TypeTable::ForType(GetDoType<MethodFault>());
     const TypePlan* declared = root;
     if (!XsiOf(scope, content).type) {
-      // Without xsi:type the element's name tells the type: <TypeFault>.
-      constexpr std::string_view kSuffix = "Fault";
+      // Without xsi:type the element's name tells the type.
       std::string_view local = name.local;
+      std::string_view typeName = FaultTypeOfElement(local);
       XsiShape shape;
-      if (local.size() > kSuffix.size() && local.substr(local.size() - kSuffix.size()) == kSuffix) {
-        shape = TypeTable::ForXsiType(false, local.substr(0, local.size() - kSuffix.size()));
-      }
+      if (!typeName.empty()) shape = TypeTable::ForXsiType(false, typeName);
       if (!shape.plan || shape.array) {
         Fail(Reason::kUnknownType, content,
              "no fault type is named by element '" + std::string(local) + "'");
@@ -431,8 +430,18 @@ DecodedRequest Codec::DecodeRequest(std::string_view message) const {
   return DecodeRequestInPlace(copy.Get());
 }
 
+void Codec::DecodeRequest(std::string_view message, DecodedRequest& request) const {
+  MessageCopy copy(message);
+  DecodeRequestInPlace(copy.Get(), request);
+}
+
 DecodedRequest Codec::DecodeRequestInPlace(std::string& message) const {
   DecodedRequest request;
+  DecodeRequestInPlace(message, request);
+  return request;
+}
+
+void Codec::DecodeRequestInPlace(std::string& message, DecodedRequest& request) const {
   ParsedXml xml(message.data(), message.size(), _options.limits);
   ValueReader reader(*_filter, _options);
   NamespaceScope& scope = reader.Scope();
@@ -483,7 +492,6 @@ DecodedRequest Codec::DecodeRequestInPlace(std::string& message) const {
   scope.Declare(operation);
   reader.ReadSlots(operation, self.next_sibling(), m.params.data(), m.params.size(), m.paramIndex,
                    request.args, 0);
-  return request;
 }
 
 // ---- Responses --------------------------------------------------------------------------
@@ -507,20 +515,34 @@ void Codec::EncodeResult(const ManagedMethod* method, const Any* result, std::st
   CheckSize(xml, _options.limits, method->GetQualifiedName());
 }
 
-void Codec::EncodeFault(const MethodFault* fault, std::string& out, FaultCode code,
-                        const ManagedMethod* method) const {
-  out.clear();
+const TypePlan& Codec::PlanOfFault(const MethodFault* fault) const {
   if (!fault) ThrowWireFault(Reason::kNotSet, "fault", "no fault to write");
   const TypePlan* plan = TypeTable::ForType(fault->_GetType());
   if (!plan || plan->kind != Kind::kData) {
     ThrowWireFault(Reason::kUnknownType, "fault", "the fault's type is not known to the runtime");
   }
+  return *plan;
+}
+
+const TypePlan& Codec::WrittenPlanOfFault(const TypePlan& plan) const {
   // The nearest type the version has: olyx.MethodFault at the latest.
-  const TypePlan* as = plan;
+  const TypePlan* as = &plan;
   while (!_filter->Accepts(as->versionId) && as->data->GetBase()) {
     as = TypeTable::ForType(as->data->GetBase());
     if (!as) ThrowWireFault(Reason::kUnknownType, "fault", "a base of the fault is not known");
   }
+  return *as;
+}
+
+const std::string& Codec::GetFaultTypeName(const MethodFault* fault) const {
+  return WrittenPlanOfFault(PlanOfFault(fault)).xsiName;
+}
+
+void Codec::EncodeFault(const MethodFault* fault, std::string& out, FaultCode code,
+                        const ManagedMethod* method) const {
+  out.clear();
+  const TypePlan* plan = &PlanOfFault(fault);
+  const TypePlan* as = &WrittenPlanOfFault(*plan);
   const MethodPlan* call = method ? &PlanOfMethod(method) : nullptr;
   XmlOut xml(out);
   WriteEnvelopeHead(xml);
@@ -539,9 +561,10 @@ void Codec::EncodeFault(const MethodFault* fault, std::string& out, FaultCode co
   // Faults about the envelope or its header carry no detail.
   if (code == FaultCode::kClient || code == FaultCode::kServer) {
     xml.Put("<detail>");
-    std::string open = "<" + as->xsiName + "Fault xmlns=\"" + ServiceUriOf(call, plan) + "\"";
+    std::string element = FaultElementName(as->xsiName);
+    std::string open = "<" + element + " xmlns=\"" + ServiceUriOf(call, plan) + "\"";
     ValueWriter writer(xml, *_filter, _options.limits);
-    writer.WriteObject(open, "</" + as->xsiName + "Fault>", nullptr, fault, 1, as);
+    writer.WriteObject(open, "</" + element + ">", nullptr, fault, 1, as);
     xml.Put("</detail>");
   }
   xml.Put("</soapenv:Fault>");

@@ -5,6 +5,7 @@
 #include <Lumo/Validate.h>
 #include <Lumo/Wire/Dispatcher.h>
 
+#include "CallRefusal.h"
 #include "Versions.h"
 
 namespace Lumo {
@@ -14,19 +15,6 @@ namespace Wire {
 
 namespace {
 
-// A request naming an object the registry cannot call: the caller's fault,
-// on the request's _this.
-[[noreturn]] void RefuseRequest(Refusal why, const MoRef* target, const ManagedMethod& method,
-                                const ManagedObject*) {
-  if (why == Refusal::kWrongType) {
-    ThrowWireFault(Reason::kWrongType, "_this",
-                   "the object does not implement " + std::string(method.GetOwner()->GetName()));
-  }
-  ThrowWireFault(
-      Reason::kUnknownObject, "_this",
-      target ? "no " + target->GetTypeName() + " '" + target->GetId() + "'" : "no object named");
-}
-
 // The last resort when not even a fault could be written.
 constexpr const char* kBareFault =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -34,6 +22,8 @@ constexpr const char* kBareFault =
     "<soapenv:Body><soapenv:Fault><faultcode>soapenv:Server</faultcode>"
     "<faultstring>the fault could not be written</faultstring></soapenv:Fault>"
     "</soapenv:Body></soapenv:Envelope>";
+// The type a client reads the last resort as.
+constexpr const char* kBareFaultType = "MethodFault";
 
 Kestrum::Ref<MethodFault> FaultWithMessage(MethodFault* fault, const std::string& message) {
   Kestrum::Ref<MethodFault> held(fault);
@@ -86,36 +76,65 @@ const Codec& Dispatcher::CodecFor(const std::string& action) {
 }
 
 void Dispatcher::WriteFault(const Codec& codec, const MethodFault* fault, FaultCode code,
-                            const ManagedMethod* method, TransportResponse& response) {
+                            const ManagedMethod* method, TransportResponse& response,
+                            CallInfo& call) {
   response.status = 500;
   try {
+    call.fault = codec.GetFaultTypeName(fault);
     codec.EncodeFault(fault, response.body, code, method);
     return;
   } catch (const MethodFault::Exception& e) {
     // The fault itself could not be written: say why instead.
     try {
+      call.fault = codec.GetFaultTypeName(e.GetFault());
       codec.EncodeFault(e.GetFault(), response.body, FaultCode::kServer, method);
       return;
     } catch (...) {
     }
   } catch (...) {
   }
+  call.fault = kBareFaultType;
   response.body = kBareFault;
 }
 
 void Dispatcher::Handle(const TransportRequest& request, TransportResponse& response) {
   CallInfo call;
-  Handle(request, response, call);
+  Serve(request, nullptr, response, call);
 }
 
 void Dispatcher::Handle(const TransportRequest& request, TransportResponse& response,
-                        CallInfo& info) {
+                        CallInfo& call) {
+  Serve(request, nullptr, response, call);
+}
+
+void Dispatcher::HandleInPlace(TransportRequest& request, TransportResponse& response,
+                               CallInfo& call) {
+  Serve(request, &request.body, response, call);
+}
+
+void Dispatcher::Serve(const TransportRequest& request, std::string* body,
+                       TransportResponse& response, CallInfo& info) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point mark = Clock::now();
   response.status = 0;
   response.body.clear();
+  info.request = &request;
+  info.requestBytes = request.body.size();
   const Codec* codec = _anyVersion.get();
+  // The method the fault answers: known once the call has been read.
   const ManagedMethod* method = nullptr;
+  DecodedRequest call;
   // Until the call is read and its target found, a failure is the caller's.
   enum class Stage { kReading, kInvoking, kAnswering } stage = Stage::kReading;
+  // Ends the current stage: its time goes to the call record.
+  auto endStage = [&] {
+    Clock::time_point now = Clock::now();
+    std::chrono::nanoseconds& time = stage == Stage::kReading    ? info.decodeTime
+                                     : stage == Stage::kInvoking ? info.invokeTime
+                                                                 : info.encodeTime;
+    time = now - mark;
+    mark = now;
+  };
   auto codeFor = [&](const MethodFault* fault) {
     switch (stage) {
       case Stage::kReading:
@@ -138,37 +157,54 @@ void Dispatcher::Handle(const TransportRequest& request, TransportResponse& resp
     }
     return FaultCode::kServer;
   };
+  Kestrum::Ref<MethodFault> fault;
+  FaultCode code = FaultCode::kServer;
   try {
     codec = &CodecFor(request.action);
-    DecodedRequest call = codec->DecodeRequest(request.body);
-    method = call.method;
-    info.request = &request;
     info.version = &codec->GetVersion();
+    if (body) {
+      codec->DecodeRequestInPlace(*body, call);
+    } else {
+      codec->DecodeRequest(request.body, call);
+    }
+    method = call.method;
     info.context = &call.context;
+    endStage();
     Kestrum::Ref<Any> result;
     // A refusal of the registry (unknown object, wrong type) is an invalid
     // argument: the caller's fault, as are the arguments the service refuses.
     stage = Stage::kInvoking;
-    if (!_registry) RefuseRequest(Refusal::kNoObject, call.target.Get(), *method, nullptr);
-    _registry->Invoke(info, call.target.Get(), *method, call.args, result, RefuseRequest);
+    if (!_registry) Detail::RefuseCall(Refusal::kNoObject, call.target.Get(), *method, nullptr);
+    _registry->Invoke(info, call.target.Get(), *method, call.args, result, Detail::RefuseCall);
+    endStage();
     stage = Stage::kAnswering;
     codec->EncodeResult(method, result.Get(), response.body);
     response.status = 200;
   } catch (const MethodFault::Exception& e) {
-    WriteFault(*codec, e.GetFault(), codeFor(e.GetFault()), method, response);
+    fault = e.GetFault();
+    code = codeFor(fault.Get());
   } catch (const Kestrum::TypeMismatchException& e) {
     // An argument of a class its parameter does not take.
-    Kestrum::Ref<MethodFault> fault = FaultWithMessage(new Fault::InvalidArgument(), e.what());
-    WriteFault(*codec, fault.Get(),
-               stage == Stage::kAnswering ? FaultCode::kServer : FaultCode::kClient, method,
-               response);
+    fault = FaultWithMessage(new Fault::InvalidArgument(), e.what());
+    code = stage == Stage::kAnswering ? FaultCode::kServer : FaultCode::kClient;
   } catch (const std::exception& e) {
-    WriteFault(*codec, FaultWithMessage(new MethodFault(), e.what()).Get(), FaultCode::kServer,
-               method, response);
+    fault = FaultWithMessage(new MethodFault(), e.what());
   } catch (...) {
-    WriteFault(*codec, FaultWithMessage(new MethodFault(), "unknown failure").Get(),
-               FaultCode::kServer, method, response);
+    fault = FaultWithMessage(new MethodFault(), "unknown failure");
   }
+  if (fault) {
+    if (stage != Stage::kAnswering) {
+      endStage();
+      stage = Stage::kAnswering;
+    }
+    WriteFault(*codec, fault.Get(), code, method, response, info);
+  }
+  endStage();
+  info.request = nullptr;
+  info.context = nullptr;
+  info.method = call.method;
+  info.target = std::move(call.target);
+  info.responseBytes = response.body.size();
 }
 
 }  // namespace Wire

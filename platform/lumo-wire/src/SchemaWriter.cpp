@@ -5,6 +5,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "FaultElement.h"
+
 namespace Lumo {
 namespace Wire {
 namespace Detail {
@@ -34,9 +36,9 @@ class SchemaOut {
     }
     for (const TypePlan* plan : _model.GetTypes()) {
       if (plan->data && plan->type->IsFault()) {
-        Element(plan->xsiName + "Fault");
-        _out.Empty("xsd:element",
-                   {{"name", plan->xsiName + "Fault"}, {"type", SchemaTypeOf(*plan)}});
+        std::string element = FaultElementName(plan->xsiName);
+        Element(element);
+        _out.Empty("xsd:element", {{"name", element}, {"type", SchemaTypeOf(*plan)}});
       }
     }
     WriteRequestContext();

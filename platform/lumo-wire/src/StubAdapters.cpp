@@ -3,36 +3,38 @@
 #include <Lumo/Type.h>
 #include <Lumo/Wire/StubAdapters.h>
 
+#include "CallRefusal.h"
+
 namespace Lumo {
 namespace Wire {
 
 // ---- LocalStubAdapter -------------------------------------------------------------------
 
-namespace {
-
-// A stub whose reference names no object the registry can call: the
-// caller's fault, on the method called.
-[[noreturn]] void RefuseLocalCall(Refusal why, const MoRef* ref, const ManagedMethod& method,
-                                  const ManagedObject*) {
-  if (why == Refusal::kWrongType) {
-    ThrowWireFault(Reason::kWrongType, method.GetQualifiedName(),
-                   "the object does not implement " + std::string(method.GetOwner()->GetName()));
-  }
-  ThrowWireFault(Reason::kUnknownObject, method.GetQualifiedName(),
-                 ref ? "no " + ref->GetTypeName() + " '" + ref->GetId() + "'" : "no reference");
-}
-
-}  // namespace
-
-LocalStubAdapter::LocalStubAdapter(ObjectRegistry* registry) : _registry(registry) {}
+LocalStubAdapter::LocalStubAdapter(ObjectRegistry* registry, SessionKeeping sessions)
+    : _registry(registry), _sessions(sessions) {}
 LocalStubAdapter::~LocalStubAdapter() = default;
 
 void LocalStubAdapter::Invoke(Stub* stub, ManagedMethod* method,
                               std::vector<Kestrum::Ref<Any>>& args, Kestrum::Ref<Any>& result) {
   MoRef* ref = stub ? stub->_GetRef() : nullptr;
-  if (!_registry) RefuseLocalCall(Refusal::kNoObject, ref, *method, nullptr);
+  if (!_registry) Detail::RefuseCall(Refusal::kNoObject, ref, *method, nullptr);
   ServedCall call;
-  _registry->Invoke(call, ref, *method, args, result, RefuseLocalCall);
+  if (_sessions == SessionKeeping::kKept) {
+    call.keepsSessions = true;
+    call.sessionId = GetSessionId();
+  }
+  _registry->Invoke(call, ref, *method, args, result, Detail::RefuseCall);
+  if (call.sessionChanged && call.keepsSessions) SetSessionId(call.sessionId);
+}
+
+std::string LocalStubAdapter::GetSessionId() const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  return _sessionId;
+}
+
+void LocalStubAdapter::SetSessionId(const std::string& id) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  _sessionId = id;
 }
 
 // ---- WireStubAdapter --------------------------------------------------------------------

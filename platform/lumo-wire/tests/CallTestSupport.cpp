@@ -4,7 +4,7 @@ namespace WireTest {
 
 Service::Service()
     : recorder(new RecordingAdapter()),
-      registry(new Lumo::Wire::ObjectRegistry()),
+      registry(new Lumo::ObjectRegistry()),
       dispatcher(new Lumo::Wire::Dispatcher(registry.Get())),
       transport(new TappedTransport(new Lumo::Wire::LoopbackTransport(dispatcher.Get()))) {
   for (const Lumo::Type* t : ZelTypes()) {

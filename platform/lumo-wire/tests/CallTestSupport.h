@@ -132,7 +132,7 @@ struct Service {
                                       Lumo::RequestContext* context = nullptr) const;
 
   Kestrum::Ref<RecordingAdapter> recorder;
-  Kestrum::Ref<Lumo::Wire::ObjectRegistry> registry;
+  Kestrum::Ref<Lumo::ObjectRegistry> registry;
   Kestrum::Ref<Lumo::Wire::Dispatcher> dispatcher;
   Kestrum::Ref<TappedTransport> transport;
   std::vector<const Lumo::ManagedObjectType*> types;

@@ -35,8 +35,8 @@ namespace {
 
 }  // namespace
 
-ObjectRegistry::ObjectRegistry(BeforeInvoke beforeInvoke)
-    : _beforeInvoke(std::move(beforeInvoke)) {}
+ObjectRegistry::ObjectRegistry(BeforeInvoke beforeInvoke, AfterInvoke afterInvoke)
+    : _beforeInvoke(std::move(beforeInvoke)), _afterInvoke(std::move(afterInvoke)) {}
 
 ObjectRegistry::~ObjectRegistry() = default;
 
@@ -97,6 +97,7 @@ void ObjectRegistry::Invoke(ServedCall& call, const MoRef* target, const Managed
   Detail::ServedCallScope scope(call);
   if (_beforeInvoke) _beforeInvoke(method, call);
   method.GetOwner()->GetInfo()->invokeByIndex(object.Get(), method.GetIndex(), args, result);
+  if (_afterInvoke) _afterInvoke(method, call);
 }
 
 }  // namespace Lumo

@@ -89,28 +89,24 @@ class SampleService {
   // The reference a client starts from: the service instance.
   Kestrum::Ref<Lumo::MoRef> GetServiceInstanceRef() const;
   // The registry of every object of the service, through which every call
-  // reaches them (a dispatcher's, a direct adapter's): its before-invoke
-  // hook is BeforeCall. The objects are unregistered when the service ends.
-  Lumo::ObjectRegistry* GetObjects() const;
+  // reaches them (a dispatcher's, a local stub adapter's such as
+  // DirectAdapter): its hooks are BeforeCall and AfterCall. The objects are
+  // unregistered when the service ends.
+  Lumo::ObjectRegistry* GetRegistry() const;
 
   // Refuses the call, by throwing a fault exception, when its session may
   // not call the method: a method whose privilege is "System.Anonymous"
   // needs no session; every other needs a logged-in session that holds the
   // method's privilege.
   void Authorize(const Lumo::ManagedMethod& method, const Lumo::ServedCall& call) const;
-  // What runs at the entry of every call, once its target is found:
+  // What runs at the entry of every call, once its target is found: the
+  // call's session is resolved (its user goes to call.user), then
   // Authorize, then the error mode (configureErrorMode) that may fail the
   // method on purpose.
-  void BeforeCall(const Lumo::ManagedMethod& method, const Lumo::ServedCall& call) const;
-
-  // The entry of a call made without a wire: the registry's Invoke (look-up
-  // of the target, BeforeCall, invocation through the type record's
-  // invokeByIndex) with call current, refusing an unknown target or method
-  // with olyx.fault.InvalidArgument. Arguments and results are shared with
-  // the caller, never kept: the service stores copies and answers with
-  // copies.
-  void Invoke(Lumo::ServedCall& call, Lumo::MoRef* target, Lumo::ManagedMethod* method,
-              std::vector<Kestrum::Ref<Lumo::Any>>& args, Kestrum::Ref<Lumo::Any>& result);
+  void BeforeCall(const Lumo::ManagedMethod& method, Lumo::ServedCall& call) const;
+  // What runs when a call returned: a login's new session is resolved, so
+  // that call.user names the user who logged in.
+  void AfterCall(const Lumo::ManagedMethod& method, Lumo::ServedCall& call) const;
 
   SessionTable& GetSessions();
   const ServiceSettings& GetSettings() const;

@@ -32,6 +32,11 @@ class WireEndpoint : public Kestrum::ObjectImpl {
   // Cookie header; when a login or logout changes it, the response carries a
   // Set-Cookie header that sets or clears the cookie.
   void Handle(const Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response);
+  // The same, leaving the call record in call (the dispatcher's, with the
+  // user the service resolved) for a log, and reading the body in place:
+  // the request's body is left changed.
+  void HandleInPlace(Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response,
+                     Lumo::Wire::CallInfo& call);
 
   SampleService& GetService() const { return _service; }
   Lumo::Wire::Dispatcher* GetDispatcher() const { return _dispatcher.Get(); }
@@ -40,6 +45,12 @@ class WireEndpoint : public Kestrum::ObjectImpl {
   ~WireEndpoint() override;
 
  private:
+  // The session of the request's cookie, for the call.
+  static void TakeSession(const Lumo::Wire::TransportRequest& request, Lumo::Wire::CallInfo& call);
+  // The cookie of a session the call changed, for the response.
+  static void GiveSession(const Lumo::Wire::CallInfo& call,
+                          Lumo::Wire::TransportResponse& response);
+
   SampleService& _service;
   Kestrum::Ref<Lumo::Wire::Dispatcher> _dispatcher;
 };

@@ -43,7 +43,7 @@ int main() {
   Expect(Lumo::FindTypeByWsdlName("GreetTone") == Lumo::GetEnumType<Greet::Tone>(),
          "the enumeration by its wsdl name");
 
-  auto registry = Kestrum::MakeRef<Lumo::Wire::ObjectRegistry>();
+  auto registry = Kestrum::MakeRef<Lumo::ObjectRegistry>();
   auto served = Kestrum::MakeRef<Greeter>();
   Kestrum::Ref<Lumo::MoRef> ref = registry->Register("greeter", served.Get());
   Kestrum::Ref<Lumo::StubAdapter> adapter =

@@ -24,6 +24,12 @@
 #include <memory>
 #include <string>
 
+namespace Lumo {
+namespace Wire {
+struct CallInfo;
+}  // namespace Wire
+}  // namespace Lumo
+
 namespace ZelHttp {
 
 // One answered request, for a request log. The request and response are
@@ -36,6 +42,9 @@ struct RequestRecord {
   std::chrono::microseconds duration{0};
   const Lumo::Wire::TransportRequest* request = nullptr;
   const Lumo::Wire::TransportResponse* response = nullptr;
+  // What the handler recorded about the call (Lumo/Wire/Dispatcher.h): set
+  // with the request, filled in by a CallHandler.
+  const Lumo::Wire::CallInfo* call = nullptr;
   // Why the HTTP layer refused, for a refusal ("body over the limit").
   std::string refusal;
 };
@@ -84,10 +93,15 @@ struct HttpServerSettings {
 
 using RequestHandler =
     std::function<void(const Lumo::Wire::TransportRequest&, Lumo::Wire::TransportResponse&)>;
+// A handler that owns the request it is given (it may read the body in
+// place) and records what it learned about the call for the request log.
+using CallHandler = std::function<void(Lumo::Wire::TransportRequest&,
+                                       Lumo::Wire::TransportResponse&, Lumo::Wire::CallInfo&)>;
 
 class HttpServer {
  public:
   HttpServer(RequestHandler handler, const HttpServerSettings& settings = HttpServerSettings());
+  HttpServer(CallHandler handler, const HttpServerSettings& settings = HttpServerSettings());
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -112,7 +126,7 @@ class HttpServer {
   struct Impl;
 
  private:
-  RequestHandler _handler;
+  CallHandler _handler;
   HttpServerSettings _settings;
   std::unique_ptr<Impl> _impl;
   int _port = 0;

@@ -1,12 +1,13 @@
 // The objects a process serves, by id, and the one way calls reach them.
 //
 // Every serving path goes through ObjectRegistry::Invoke: the wire's
-// dispatcher (a call read from a request), the local stub adapter (a stub's
-// call in the same process) and a service's own direct adapter. Invoke finds
+// dispatcher (a call read from a request) and the local stub adapter (a
+// stub's call in the same process, with or without a session). Invoke finds
 // the object the target names, checks that it implements the method, runs
-// the registry's before-invoke hook (a service's privilege check) and calls
-// the object through its type record's invokeByIndex, with the call current
-// (Lumo/ServedCall.h) from the hook to the end of the implementation.
+// the registry's before-invoke hook (a service's privilege check), calls the
+// object through its type record's invokeByIndex and runs the after-invoke
+// hook, with the call current (Lumo/ServedCall.h) from the first hook to the
+// end of the last.
 #pragma once
 
 #include <Kestrum/Object.h>
@@ -33,9 +34,10 @@ enum class Refusal {
 };
 
 // Throws the fault that answers a call Invoke cannot make, in the words of
-// the path that asked (a wire fault for a request, an argument fault for a
-// direct call). target may be null; object is null for kNoObject. Must throw;
-// a refusal that returns is answered with olyx.fault.InvalidArgument.
+// the path that asked (the wire's paths, its dispatcher and local stub
+// adapter, answer with one wire fault). target may be null; object is null
+// for kNoObject. Must throw; a refusal that returns is answered with
+// olyx.fault.InvalidArgument, as is every refusal of a caller that gives none.
 using RefuseCall = void (*)(Refusal why, const MoRef* target, const ManagedMethod& method,
                             const ManagedObject* object);
 
@@ -46,8 +48,12 @@ class ObjectRegistry : public Kestrum::ObjectImpl {
   // it throws is the call's answer instead of invoking: the place for a
   // service's privilege check.
   using BeforeInvoke = std::function<void(const ManagedMethod& method, ServedCall& call)>;
+  // Runs on the serving thread once the implementation returned (not after
+  // a fault), with the call still current: the place for a service to note
+  // what the call changed, such as the user of a session a login opened.
+  using AfterInvoke = std::function<void(const ManagedMethod& method, ServedCall& call)>;
 
-  explicit ObjectRegistry(BeforeInvoke beforeInvoke = {});
+  explicit ObjectRegistry(BeforeInvoke beforeInvoke = {}, AfterInvoke afterInvoke = {});
 
   // Registers object under id (replacing what was there) and returns the
   // reference that names it: its type's name and id. Throws
@@ -62,10 +68,11 @@ class ObjectRegistry : public Kestrum::ObjectImpl {
   Kestrum::Ref<ManagedObject> Find(const MoRef* ref) const;
 
   // Calls method on the object target names: look-up, type check,
-  // before-invoke hook, invokeByIndex, with call current throughout. A call
-  // it cannot make goes to refuse (null: olyx.fault.InvalidArgument naming
-  // "_this" or "method"); what the hook or the implementation throws passes
-  // unchanged. Arguments and result are the caller's: nothing is copied.
+  // before-invoke hook, invokeByIndex, after-invoke hook, with call current
+  // throughout. A call it cannot make goes to refuse (null:
+  // olyx.fault.InvalidArgument naming "_this" or "method"); what the hooks or
+  // the implementation throw passes unchanged. Arguments and result are the
+  // caller's: nothing is copied.
   void Invoke(ServedCall& call, const MoRef* target, const ManagedMethod& method,
               std::vector<Kestrum::Ref<Any>>& args, Kestrum::Ref<Any>& result,
               RefuseCall refuse = nullptr) const;
@@ -75,6 +82,7 @@ class ObjectRegistry : public Kestrum::ObjectImpl {
 
  private:
   const BeforeInvoke _beforeInvoke;
+  const AfterInvoke _afterInvoke;
   mutable std::shared_mutex _mutex;
   std::unordered_map<std::string, Kestrum::Ref<ManagedObject>> _objects;
 };

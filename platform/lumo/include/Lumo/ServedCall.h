@@ -27,6 +27,10 @@ class ServedCall {
   bool keepsSessions = false;
   // Set by ReplaceSession: a login or a logout replaced sessionId.
   bool sessionChanged = false;
+  // The user of the call's session, as the service resolved it: the user
+  // whose session the call came with (still after a logout ends it), or the
+  // user a login opened a session for. Empty when no session was resolved.
+  std::string user;
 
   void ReplaceSession(const std::string& id) {
     sessionId = id;

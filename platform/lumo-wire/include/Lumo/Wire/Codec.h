@@ -108,6 +108,10 @@ class Codec {
                      const RequestContext* context = nullptr) const;
   DecodedRequest DecodeRequest(std::string_view message) const;
   DecodedRequest DecodeRequestInPlace(std::string& message) const;
+  // The same into request, filled as the message is read: when reading
+  // fails, what was read before (the method, the target) stays there.
+  void DecodeRequest(std::string_view message, DecodedRequest& request) const;
+  void DecodeRequestInPlace(std::string& message, DecodedRequest& request) const;
 
   // The response with a method's result (null: none).
   void EncodeResult(const ManagedMethod* method, const Any* result, std::string& out) const;
@@ -117,6 +121,10 @@ class Codec {
   // version). VersionMismatch and MustUnderstand faults carry no detail.
   void EncodeFault(const MethodFault* fault, std::string& out, FaultCode code = FaultCode::kServer,
                    const ManagedMethod* method = nullptr) const;
+  // The xsi:type name EncodeFault writes a fault as ("ZelFaultNotFound"): its
+  // own type's, or its nearest base's the version has. Throws as EncodeFault
+  // does for a fault of a type the runtime does not know.
+  const std::string& GetFaultTypeName(const MethodFault* fault) const;
   // The result of a response (an empty array for an array result without
   // elements, null for none), or throws the fault it carries as the
   // exception class of the fault's own type.
@@ -128,6 +136,9 @@ class Codec {
   // value type's when a version record declares it, else the primary one.
   const std::string& ServiceUriOf(const Detail::MethodPlan* method,
                                   const Detail::TypePlan* type) const;
+  // The plan of a fault's own type, and the one it is written as.
+  const Detail::TypePlan& PlanOfFault(const MethodFault* fault) const;
+  const Detail::TypePlan& WrittenPlanOfFault(const Detail::TypePlan& plan) const;
 
   Options _options;
   std::unique_ptr<Detail::VersionFilter> _filter;

@@ -14,6 +14,8 @@
 #include <Lumo/Wire/Options.h>
 #include <Lumo/Wire/Transport.h>
 
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,20 +26,33 @@
 namespace Lumo {
 namespace Wire {
 
-// The served objects and the one way calls reach them live in the runtime
-// (Lumo/ObjectRegistry.h): the dispatcher, the local stub adapter and a
-// service's own adapters share them.
-using ObjectRegistry = Lumo::ObjectRegistry;
-
 // What an implementation may learn about the call it serves when the call
-// came through a dispatcher: the session its transport carries
-// (ServedCall's members) and what the dispatcher read.
+// came through a dispatcher: the session its transport carries and the user
+// the service resolved for it (ServedCall's members), what the dispatcher
+// read, and what it recorded about the call for a log.
 struct CallInfo : ServedCall {
+  // While the call runs: the request as the transport handed it over (its
+  // body is consumed by an in-place read), the API version of the call
+  // (empty for every version) and the request context entries the caller
+  // sent. The dispatcher clears request and context when it returns.
   const TransportRequest* request = nullptr;
-  // The API version of the call; empty for every version.
   const std::string* version = nullptr;
-  // The request context entries the caller sent.
   const std::vector<std::pair<std::string, std::string>>* context = nullptr;
+
+  // The call record, kept after the call for a log. The method and target
+  // are set once read (they stay null for a request that names neither).
+  const ManagedMethod* method = nullptr;
+  Kestrum::Ref<MoRef> target;
+  // The wire type name of the fault the response carries
+  // ("ZelFaultNotFound"); empty when the call was answered with its result.
+  std::string fault;
+  size_t requestBytes = 0;
+  size_t responseBytes = 0;
+  // Reading the request, running the call (look-up, hooks, implementation)
+  // and writing the response.
+  std::chrono::nanoseconds decodeTime{0};
+  std::chrono::nanoseconds invokeTime{0};
+  std::chrono::nanoseconds encodeTime{0};
 };
 
 struct DispatcherSettings {
@@ -60,14 +75,19 @@ class Dispatcher : public Kestrum::ObjectImpl {
   // arguments the service refuses (olyx.fault.InvalidArgument), Server for
   // other failures of the service and for a result that cannot be written,
   // VersionMismatch and MustUnderstand for envelope and header refusals.
+  // The body is read from a copy.
   void Handle(const TransportRequest& request, TransportResponse& response);
-  // The same, for a transport that keeps sessions: call comes with the
-  // session of the request (sessionId, keepsSessions) and leaves with the
-  // session as the service left it (sessionChanged after a login or a
-  // logout). The dispatcher fills in request, version and context. The call
-  // goes through the registry's Invoke, whose before-invoke hook (a
-  // privilege check) runs once the target is found.
+  // The same, for a transport that keeps sessions or a log that reads the
+  // call record: call comes with the session of the request (sessionId,
+  // keepsSessions) and leaves with the session as the service left it
+  // (sessionChanged after a login or a logout) and with the record filled
+  // in. The call goes through the registry's Invoke, whose before-invoke
+  // hook (a privilege check) runs once the target is found.
   void Handle(const TransportRequest& request, TransportResponse& response, CallInfo& call);
+  // The same without copying the body: it is read in place and left
+  // changed. For a transport that owns the request and has no further use
+  // for its body.
+  void HandleInPlace(TransportRequest& request, TransportResponse& response, CallInfo& call);
 
   // On the thread running an implementation inside Handle: the call it
   // serves. Null elsewhere, and inside a call that did not come through a
@@ -79,8 +99,11 @@ class Dispatcher : public Kestrum::ObjectImpl {
 
  private:
   const Codec& CodecFor(const std::string& action);
+  // body: the request's body to read in place, or null to read a copy.
+  void Serve(const TransportRequest& request, std::string* body, TransportResponse& response,
+             CallInfo& call);
   void WriteFault(const Codec& codec, const MethodFault* fault, FaultCode code,
-                  const ManagedMethod* method, TransportResponse& response);
+                  const ManagedMethod* method, TransportResponse& response, CallInfo& call);
 
   Kestrum::Ref<ObjectRegistry> _registry;
   Settings _settings;

@@ -1,8 +1,9 @@
 // Stub adapters: where the calls of client stubs go.
 //
 // LocalStubAdapter calls the object registered under the stub's reference
-// through the registry's Invoke (look-up, type check, before-invoke hook,
-// invokeByIndex): no serialisation. Its calls carry no session.
+// through the registry's Invoke (look-up, type check, hooks,
+// invokeByIndex): no serialisation. Its calls carry no session unless it
+// keeps the session of its client as a transport keeps a cookie.
 // WireStubAdapter writes each call as a request, sends it through a
 // Transport, and reads the response: the result, or the fault thrown as the
 // exception class of its own type.
@@ -26,21 +27,37 @@
 namespace Lumo {
 namespace Wire {
 
+// Whether a local stub adapter keeps the session of its client.
+enum class SessionKeeping {
+  kNone,  // every call comes without a session; a login is refused
+  kKept,  // a login's session goes with the calls after it, until a logout
+};
+
 class LocalStubAdapter : public StubAdapter {
  public:
-  explicit LocalStubAdapter(ObjectRegistry* registry);
+  explicit LocalStubAdapter(ObjectRegistry* registry,
+                            SessionKeeping sessions = SessionKeeping::kNone);
   // Throws a WireFormatFault (reason "unknownObject") when the stub's
   // reference names no registered object, (reason "wrongType") when the
-  // object does not implement the method; what the registry's hook and the
-  // implementation throw passes unchanged.
+  // object does not implement the method, as the dispatcher answers such a
+  // request; what the registry's hooks and the implementation throw passes
+  // unchanged.
   void Invoke(Stub* stub, ManagedMethod* method, std::vector<Kestrum::Ref<Any>>& args,
               Kestrum::Ref<Any>& result) override;
+
+  // The client's session; empty before a login, after a logout and when
+  // sessions are not kept.
+  std::string GetSessionId() const;
+  void SetSessionId(const std::string& id);
 
  protected:
   ~LocalStubAdapter() override;
 
  private:
   Kestrum::Ref<ObjectRegistry> _registry;
+  const SessionKeeping _sessions;
+  mutable std::mutex _mutex;
+  std::string _sessionId;
 };
 
 class WireStubAdapter : public StubAdapter {
