@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "ApiModel.h"
+#include "FaultElement.h"
 #include "SchemaWriter.h"
 #include "Versions.h"
 #include "XmlDocWriter.h"
@@ -72,7 +73,9 @@ class WsdlOut {
   }
 
  private:
-  static std::string FaultElement(const TypePlan& fault) { return fault.xsiName + "Fault"; }
+  static std::string FaultElement(const TypePlan& fault) {
+    return Detail::FaultElementName(fault.xsiName);
+  }
 
   void Message(const std::string& name, const std::string& element) {
     if (!_messages.insert(name).second) {
