@@ -133,12 +133,10 @@ const std::vector<Flag>& Flags() {
       {"--data", "FILE", "keep profiles, associations and results in this SQLite file",
        [](ServerOptions& o, const std::string& v) { return !(o.service.dataFile = v).empty(); }},
       {"--max-session-bytes", "BYTES",
-       "bytes of profiles, associations and compliance results a session may store (default "
-       "16777216)",
+       "bytes of profiles, associations and results a session may add (default 16777216)",
        Quota(&ZelSample::QuotaSettings::bytesPerSession, 1)},
       {"--max-stored-bytes", "BYTES",
-       "bytes of profiles, associations and compliance results the service may hold (default "
-       "268435456)",
+       "bytes of profiles, associations and results held in all (default 268435456)",
        Quota(&ZelSample::QuotaSettings::maxBytes, 1)},
       {"--max-description", "BYTES", "the longest profile description (default 65536)",
        Quota(&ZelSample::QuotaSettings::maxDescriptionBytes, 0)},
