@@ -37,6 +37,16 @@ std::function<bool(ServerOptions&, const std::string&)> Number(long long min, lo
   };
 }
 
+std::function<bool(ServerOptions&, const std::string&)> Quota(
+    size_t ZelSample::QuotaSettings::*field, long long min) {
+  return [=](ServerOptions& options, const std::string& text) {
+    long long value = 0;
+    if (!ParseNumber(text, min, 1LL << 40, value)) return false;
+    options.service.quotas.*field = static_cast<size_t>(value);
+    return true;
+  };
+}
+
 std::function<bool(ServerOptions&, const std::string&)> Seconds(
     std::chrono::seconds ZelHttp::HttpServerSettings::*field) {
   return [=](ServerOptions& options, const std::string& text) {
@@ -122,6 +132,14 @@ const std::vector<Flag>& Flags() {
        }},
       {"--data", "FILE", "keep profiles, associations and results in this SQLite file",
        [](ServerOptions& o, const std::string& v) { return !(o.service.dataFile = v).empty(); }},
+      {"--max-session-bytes", "BYTES",
+       "bytes of profiles, associations and results a session may add (default 16777216)",
+       Quota(&ZelSample::QuotaSettings::bytesPerSession, 1)},
+      {"--max-stored-bytes", "BYTES",
+       "bytes of profiles, associations and results held in all (default 268435456)",
+       Quota(&ZelSample::QuotaSettings::maxBytes, 1)},
+      {"--max-description", "BYTES", "the longest profile description (default 65536)",
+       Quota(&ZelSample::QuotaSettings::maxDescriptionBytes, 0)},
       {"--log-level", "LEVEL",
        "error (no request log), warning (failed calls), info (every call; default), debug",
        [](ServerOptions& o, const std::string& v) { return ParseLogLevel(v, o.logLevel); }},
@@ -191,6 +209,11 @@ bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& er
     return false;
   }
   FinishSessionOptions(options.service);
+  // The wire writes answers within these limits (the message limit is the
+  // body limit); the service refuses, before storing anything, a change
+  // whose answer would break them.
+  options.limits.maxMessageBytes = options.http.maxBodyBytes;
+  options.service.quotas.answerLimits = options.limits;
   return true;
 }
 

@@ -49,6 +49,7 @@ struct Fixture {
     ZelSample::ServiceSettings settings;
     settings.quotas.profilesPerSession = 1u << 30;
     settings.quotas.resultsPerSession = 1u << 30;
+    settings.quotas.bytesPerSession = size_t{1} << 40;
     if (sqlite) {
       dataFile = "/tmp/zel-bench-" + std::to_string(getpid()) + "-" + std::to_string(count) + ".db";
       std::remove(dataFile.c_str());

@@ -19,6 +19,7 @@
 #include <Lumo/MoRef.h>
 #include <Lumo/ObjectRegistry.h>
 #include <Lumo/ServedCall.h>
+#include <Lumo/Wire/Options.h>
 #include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
@@ -50,15 +51,30 @@ inline constexpr char kDebugManager[] = "ZelDebugManager";
 // Bounds on what clients can make the service store. The per-session counts
 // add up over a session's life; re-checking an entity already checked for a
 // profile stores nothing new.
+//
+// Bytes: each stored profile, association and compliance result counts the
+// size of its value's wire form (the XML a data file keeps of it). A session
+// is charged what its calls add (a record replacing another, only what it
+// grew by); the service's count is what it holds, so deleting profiles
+// gives their bytes, and those of their associations and results, back.
 struct QuotaSettings {
   size_t profilesPerSession = 10000;
   size_t associationsPerSession = 50000;
   size_t resultsPerSession = 20000;
+  size_t bytesPerSession = 16u << 20;
   size_t maxProfiles = 100000;
   size_t maxAssociations = 500000;
   size_t maxResults = 200000;
+  size_t maxBytes = 256u << 20;
   // Entities (or hubs) one call may name.
   size_t maxEntitiesPerCall = 10000;
+  // The longest description of a profile, in bytes.
+  size_t maxDescriptionBytes = 64u << 10;
+  // The limits of the wire the service is served over, its message size
+  // above all (the wire codec's, with which the dispatcher writes answers):
+  // a changing call over a wire whose answer could not be written within
+  // them is refused with the wire's own fault before it stores anything.
+  Lumo::Wire::Limits answerLimits;
 };
 
 struct ServiceSettings {

@@ -20,7 +20,9 @@ ComplianceManagerImpl::ComplianceManagerImpl(const char* id, ServiceCore& core)
 void ComplianceManagerImpl::CheckCompliance(EntityArray* entities, Zel::Profile::ProfileId* profile,
                                             Ref<ResultArray>& result) {
   CheckEntities(entities, "entities", _core.quotas);
-  result = CheckComplianceOf(_core, *entities, profile);
+  ComplianceCheck check = CheckComplianceOf(_core, *entities, profile);
+  result = check.results;
+  StoreCompliance(_core, check, *_GetType()->FindMethod("checkCompliance"), result.Get());
 }
 
 void ComplianceManagerImpl::FetchComplianceResult(EntityArray* entities,

@@ -142,7 +142,9 @@ void ComplianceManagerImpl::CheckRollupCompliance(EntityArray* entity, Ref<Rollu
   std::vector<int> firstOf;
   Ref<EntityArray> all = WithDisks(_core.inventory, *entity, firstOf);
   _core.quotas.CheckEntityCount(static_cast<size_t>(all->GetLength()), "entity");
-  result = RollUpAll(*entity, *CheckComplianceOf(_core, *all, nullptr), firstOf);
+  ComplianceCheck check = CheckComplianceOf(_core, *all, nullptr);
+  result = RollUpAll(*entity, *check.results, firstOf);
+  StoreCompliance(_core, check, *_GetType()->FindMethod("checkRollupCompliance"), result.Get());
 }
 
 void ComplianceManagerImpl::FetchRollupComplianceResult(EntityArray* entity,

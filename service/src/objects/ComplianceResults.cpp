@@ -88,8 +88,8 @@ Ref<Zel::Compliance::ComplianceResult> ComputeCompliance(
   return result;
 }
 
-Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entities,
-                                   const Zel::Profile::ProfileId* profile) {
+ComplianceCheck CheckComplianceOf(ServiceCore& core, const EntityArray& entities,
+                                  const Zel::Profile::ProfileId* profile) {
   const int count = entities.GetLength();
   std::vector<Planned> plan(static_cast<size_t>(count));
   {
@@ -144,27 +144,36 @@ Ref<ResultArray> CheckComplianceOf(ServiceCore& core, const EntityArray& entitie
       one.result->SetMismatch(!one.associated.empty() && one.associated != one.checked);
     }
   }
-  // Keep what was computed, for profiles that still exist.
+  ComplianceCheck check;
+  check.results = MakeRef<ResultArray>();
+  for (int i = 0; i < count; ++i) {
+    const Planned& one = plan[static_cast<size_t>(i)];
+    check.results->Append(one.result.Get());
+    const std::string* task = one.result->PeekComplianceTaskStatus();
+    if (one.checked.empty() ||
+        (task != nullptr && *task != ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS)) {
+      continue;
+    }
+    check.kept.push_back(ComplianceCheck::Kept{EntityKey(*entities.Get(i)), one.checked,
+                                               one.generation,
+                                               Ref<ComplianceResult>(one.result->_Clone())});
+  }
+  return check;
+}
+
+void StoreCompliance(ServiceCore& core, const ComplianceCheck& check,
+                     const Lumo::ManagedMethod& method, const Lumo::Any* answer) {
+  // Outside the lock: the answer is made from the check alone.
+  core.quotas.CheckAnswer(method, answer);
   ChangeSet changes;
   QuotaUse adds;
   LockedState state = core.state.LockExclusive();
-  for (int i = 0; i < count; ++i) {
-    const Planned& one = plan[static_cast<size_t>(i)];
-    const std::string* task = one.result->PeekComplianceTaskStatus();
-    if (one.checked.empty() ||
-        (task != nullptr && *task != ComplianceResult::COMPLIANCETASKSTATUS_SUCCESS) ||
-        state->FindProfile(one.checked) == nullptr) {
-      continue;
-    }
-    const std::string key = EntityKey(*entities.Get(i));
-    if (state->FindResult(key, one.checked) == nullptr) ++adds.results;
-    changes.push_back(ResultRecord{key, one.checked, one.generation,
-                                   Ref<ComplianceResult>(one.result->_Clone())});
+  for (const ComplianceCheck::Kept& one : check.kept) {
+    if (state->FindProfile(one.profileId) == nullptr) continue;
+    if (state->FindResult(one.entityKey, one.profileId) == nullptr) ++adds.results;
+    changes.push_back(ResultRecord{one.entityKey, one.profileId, one.generation, one.result});
   }
-  CommitChanges(core, state, changes, adds, &Faults::ZelFault);
-  auto results = MakeRef<ResultArray>();
-  for (const Planned& one : plan) results->Append(one.result.Get());
-  return results;
+  CommitChanges(core, state, std::move(changes), adds, &Faults::ZelFault);
 }
 
 Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entities,

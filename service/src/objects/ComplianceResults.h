@@ -4,13 +4,16 @@
 
 #include <Kestrum/Ref.h>
 #include <Lumo/DataArray.h>
+#include <Lumo/ManagedMethod.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
 #include <Olyx/Zel/Profile/ProfileId.h>
 #include <Olyx/Zel/ServerObjectRef.h>
 #include <ZelSample/Inventory.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "objects/ServiceCore.h"
 
@@ -22,13 +25,31 @@ Kestrum::Ref<Zel::Compliance::ComplianceResult> ComputeCompliance(
     const Inventory& inventory, const Zel::ServerObjectRef& entity,
     const Zel::Profile::CapabilityBasedProfile& profile);
 
+// The results of a compliance check, computed and not yet stored.
+struct ComplianceCheck {
+  struct Kept {
+    std::string entityKey;
+    std::string profileId;
+    int64_t generation = 0;
+    Kestrum::Ref<Zel::Compliance::ComplianceResult> result;
+  };
+  // One per entity, in the order they were named.
+  Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> results;
+  // The successful results for profiles: what StoreCompliance keeps.
+  std::vector<Kept> kept;
+};
+
 // Checks entities (checked by the caller) against the given profile or their
-// associated ones through the compliance providers, and stores the results.
-// Locks the state twice: to plan, then to store; the providers are called
-// in between, unlocked.
-Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> CheckComplianceOf(
-    ServiceCore& core, const Lumo::DataArray<Zel::ServerObjectRef>& entities,
-    const Zel::Profile::ProfileId* profile);
+// associated ones through the compliance providers. Locks the state to plan;
+// the providers are called after, unlocked. Stores nothing.
+ComplianceCheck CheckComplianceOf(ServiceCore& core,
+                                  const Lumo::DataArray<Zel::ServerObjectRef>& entities,
+                                  const Zel::Profile::ProfileId* profile);
+// Stores the results of a check, for profiles that still exist, once the
+// answer the call will give (made from them) is known to be sendable
+// (QuotaTable::CheckAnswer): a call whose answer cannot be sent stores none.
+void StoreCompliance(ServiceCore& core, const ComplianceCheck& check,
+                     const Lumo::ManagedMethod& method, const Lumo::Any* answer);
 // The stored results of entities, as CheckComplianceOf would have answered.
 Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> FetchComplianceOf(
     ServiceCore& core, const Lumo::DataArray<Zel::ServerObjectRef>& entities,

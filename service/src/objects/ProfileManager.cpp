@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "domain/Catalogue.h"
@@ -141,6 +142,9 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
     }
     category = *given;
   }
+  if (const std::string* description = createSpec->PeekDescription()) {
+    _core.quotas.CheckDescription(*description, "createSpec.description");
+  }
   CheckConstraints(_catalogue, createSpec->GetConstraints(), "createSpec.constraints");
 
   const std::string user = CurrentUser(_sessions);
@@ -181,6 +185,9 @@ void ProfileManagerImpl::Update(ProfileId* profileId,
     Faults::InvalidArgument("updateSpec", "the update spec changes nothing");
   }
   if (name != nullptr) CheckName(*name, "updateSpec.name");
+  if (const std::string* description = updateSpec->PeekDescription()) {
+    _core.quotas.CheckDescription(*description, "updateSpec.description");
+  }
   if (updateSpec->GetConstraints() != nullptr) {
     CheckConstraints(_catalogue, updateSpec->GetConstraints(), "updateSpec.constraints");
   }
@@ -236,7 +243,8 @@ void ProfileManagerImpl::Delete(
     }
     outcomes->Append(outcome.Get());
   }
-  CommitChanges(_core, state, changes, {}, &Faults::ProfileStorage);
+  _core.quotas.CheckAnswer(*_GetType()->FindMethod("delete"), outcomes.Get());
+  CommitChanges(_core, state, std::move(changes), {}, &Faults::ProfileStorage);
   result = outcomes;
 }
 

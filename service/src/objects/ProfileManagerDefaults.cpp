@@ -50,7 +50,7 @@ void ProfileManagerImpl::ResetDefaultRequirementProfile(ProfileId* profile) {
   for (const auto& [hub, id] : state->Defaults()) {
     if (profile == nullptr || id == profile->GetUniqueId()) changes.push_back(DropDefault{hub});
   }
-  CommitChanges(_core, state, changes, {}, &Faults::ZelFault);
+  CommitChanges(_core, state, std::move(changes), {}, &Faults::ZelFault);
 }
 
 void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, HubArray* datastores) {
@@ -78,7 +78,7 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, Hub
   if (stored == nullptr || stored->profile != content) {
     Faults::ZelFault("the profile changed while it was being assigned: assign it again");
   }
-  CommitChanges(_core, state, changes, {}, &Faults::ZelFault);
+  CommitChanges(_core, state, std::move(changes), {}, &Faults::ZelFault);
 }
 
 void ProfileManagerImpl::FindApplicableDefaultProfile(

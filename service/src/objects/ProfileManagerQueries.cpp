@@ -28,6 +28,7 @@
 
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "domain/Catalogue.h"
@@ -168,7 +169,7 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
       Faults::InvalidArgument(path, "an operation of a kind the service does not know");
     }
   }
-  CommitChanges(_core, state, changes, adds, &Faults::ZelFault);
+  CommitChanges(_core, state, std::move(changes), adds, &Faults::ZelFault);
 }
 
 // ---- content for a hub ----------------------------------------------------------------

@@ -65,10 +65,12 @@ Lumo::ManagedObject* ProviderDirectory::FindLocal(const Lumo::MoRef* ref) const 
   return it->second.first;
 }
 
-void CommitChanges(ServiceCore& core, LockedState& state, const ChangeSet& changes,
-                   const QuotaUse& adds, void (*refuse)(const std::string& message)) {
+void CommitChanges(ServiceCore& core, LockedState& state, ChangeSet changes, QuotaUse adds,
+                   void (*refuse)(const std::string& message)) {
   const std::string session = CurrentSession();
-  QuotaUse held{state->ProfileCount(), state->Associations().size(), state->Results().size()};
+  adds.bytes = state->Measure(changes);
+  QuotaUse held{state->ProfileCount(), state->Associations().size(), state->Results().size(),
+                state->StoredBytes()};
   core.quotas.Check(session, adds, held, refuse);
   try {
     state->Commit(changes);

@@ -91,12 +91,13 @@ struct ServiceCore {
   ErrorMode& errorMode;
 };
 
-// Commits a call's changes through its locked state: refuses (with
-// `refuse`) additions past a quota, turns a store failure into
-// zel.fault.ProfileStorageFault, and counts the additions against the
-// call's session.
-void CommitChanges(ServiceCore& core, LockedState& state, const ChangeSet& changes,
-                   const QuotaUse& adds, void (*refuse)(const std::string& message));
+// Commits a call's changes through its locked state: measures the bytes
+// they add, refuses (with `refuse`) additions past a quota, turns a store
+// failure into zel.fault.ProfileStorageFault, and counts the additions
+// against the call's session. A call whose answer grows with what it names
+// has checked that answer (QuotaTable::CheckAnswer) before.
+void CommitChanges(ServiceCore& core, LockedState& state, ChangeSet changes, QuotaUse adds,
+                   void (*refuse)(const std::string& message));
 
 // The user of the current call's session; "anonymous" without one.
 std::string CurrentUser(SessionTable& sessions);

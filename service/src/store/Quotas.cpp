@@ -1,5 +1,7 @@
 #include "store/Quotas.h"
 
+#include <Lumo/Wire/Dispatcher.h>
+
 #include "Support.h"
 
 namespace ZelSample {
@@ -7,8 +9,9 @@ namespace ZelSample {
 namespace {
 
 constexpr size_t kPruneAbove = 4096;
+constexpr char kStoredBytes[] = "bytes of profiles, associations and compliance results";
 
-std::string Over(const char* what, size_t limit, const char* whose) {
+std::string Over(const std::string& what, size_t limit, const char* whose) {
   return "quota exceeded: " + std::string(whose) + " may hold at most " + std::to_string(limit) +
          " " + what;
 }
@@ -29,6 +32,9 @@ void QuotaTable::Check(const std::string& session, const QuotaUse& adds, const Q
   if (adds.results > 0 && held.results + adds.results > _settings.maxResults) {
     refuse(Over("compliance results", _settings.maxResults, "the service"));
   }
+  if (adds.bytes > 0 && held.bytes + adds.bytes > _settings.maxBytes) {
+    refuse(Over(kStoredBytes, _settings.maxBytes, "the service"));
+  }
   if (session.empty()) return;
   QuotaUse used;
   {
@@ -46,10 +52,14 @@ void QuotaTable::Check(const std::string& session, const QuotaUse& adds, const Q
   if (adds.results > 0 && used.results + adds.results > _settings.resultsPerSession) {
     refuse(Over("compliance results it stored", _settings.resultsPerSession, "a session"));
   }
+  if (adds.bytes > 0 && used.bytes + adds.bytes > _settings.bytesPerSession) {
+    refuse(Over(std::string(kStoredBytes) + " it stored", _settings.bytesPerSession, "a session"));
+  }
 }
 
 void QuotaTable::Charge(const std::string& session, const QuotaUse& adds) {
-  if (session.empty() || (adds.profiles == 0 && adds.associations == 0 && adds.results == 0)) {
+  if (session.empty() ||
+      (adds.profiles == 0 && adds.associations == 0 && adds.results == 0 && adds.bytes == 0)) {
     return;
   }
   const auto now = Clock::now();
@@ -59,6 +69,7 @@ void QuotaTable::Charge(const std::string& session, const QuotaUse& adds) {
   usage.used.profiles += adds.profiles;
   usage.used.associations += adds.associations;
   usage.used.results += adds.results;
+  usage.used.bytes += adds.bytes;
   usage.lastCharged = now;
 }
 
@@ -72,6 +83,33 @@ void QuotaTable::CheckEntityCount(size_t count, const std::string& path) const {
     Faults::InvalidArgument(path, "a call may name at most " +
                                       std::to_string(_settings.maxEntitiesPerCall) + " entities");
   }
+}
+
+void QuotaTable::CheckDescription(const std::string& description, const std::string& path) const {
+  if (description.size() > _settings.maxDescriptionBytes) {
+    Faults::InvalidArgument(path, "the description is longer than " +
+                                      std::to_string(_settings.maxDescriptionBytes) + " bytes");
+  }
+}
+
+void QuotaTable::CheckAnswer(const Lumo::ManagedMethod& method, const Lumo::Any* answer) const {
+  const Lumo::Wire::CallInfo* call = Lumo::Wire::Dispatcher::CurrentCall();
+  if (call == nullptr) return;
+  std::string xml;
+  CodecFor(call->version != nullptr ? *call->version : std::string())
+      .EncodeResult(&method, answer, xml);
+}
+
+const Lumo::Wire::Codec& QuotaTable::CodecFor(const std::string& version) const {
+  std::lock_guard<std::mutex> lock(_mutex);
+  std::unique_ptr<Lumo::Wire::Codec>& codec = _codecs[version];
+  if (!codec) {
+    Lumo::Wire::Options options;
+    options.version = version;
+    options.limits = _settings.answerLimits;
+    codec = std::make_unique<Lumo::Wire::Codec>(options);
+  }
+  return *codec;
 }
 
 void QuotaTable::PruneLocked(Clock::time_point now) {

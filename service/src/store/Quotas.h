@@ -3,21 +3,28 @@
 // life), for the whole service, and per call.
 #pragma once
 
+#include <Lumo/Any.h>
+#include <Lumo/ManagedMethod.h>
+#include <Lumo/Wire/Codec.h>
 #include <ZelSample/Service.h>
 
 #include <chrono>
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
 namespace ZelSample {
 
-// What one call adds: new profiles, new associated entities, new results.
+// What one call adds: new profiles, new associated entities, new results,
+// and the bytes of what it stores (ProfileState::Measure).
 struct QuotaUse {
   size_t profiles = 0;
   size_t associations = 0;
   size_t results = 0;
+  size_t bytes = 0;
 };
 
 class QuotaTable {
@@ -38,6 +45,18 @@ class QuotaTable {
   // Refuses (InvalidArgument at path) a call naming more entities than a
   // call may.
   void CheckEntityCount(size_t count, const std::string& path) const;
+  // Refuses (InvalidArgument at path) a profile description longer than
+  // maxDescriptionBytes.
+  void CheckDescription(const std::string& description, const std::string& path) const;
+
+  // Throws the wire format's fault when the current call came over a wire
+  // and its answer could not be written there: larger than answerLimits
+  // allow, or not writable in the call's API version. The wire writes the
+  // answer only after the call returns, so a changing call asks this before
+  // it commits: an answer that cannot be sent then changes nothing. Written
+  // with the dispatcher's own codec settings, the check is exact: what passes
+  // it is sent. Does nothing for a call that came without a wire.
+  void CheckAnswer(const Lumo::ManagedMethod& method, const Lumo::Any* answer) const;
 
   const QuotaSettings& GetSettings() const { return _settings; }
 
@@ -51,8 +70,12 @@ class QuotaTable {
 
   const QuotaSettings _settings;
   const std::chrono::seconds _idleTimeout;
+  const Lumo::Wire::Codec& CodecFor(const std::string& version) const;
+
   mutable std::mutex _mutex;
   std::unordered_map<std::string, Usage> _sessions;
+  // The answer checks' codecs, by API version.
+  mutable std::map<std::string, std::unique_ptr<Lumo::Wire::Codec>> _codecs;
 };
 
 }  // namespace ZelSample

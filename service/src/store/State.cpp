@@ -1,9 +1,30 @@
 #include "store/State.h"
 
+#include <Lumo/Wire/Codec.h>
+
 #include <type_traits>
 #include <variant>
 
 namespace ZelSample {
+
+namespace {
+
+size_t WireBytes(const Lumo::Any* value) {
+  static const Lumo::Wire::Codec codec;
+  std::string xml;
+  codec.EncodeValue(value, xml);
+  return xml.size();
+}
+
+template <class Record>
+size_t Measured(Record& record, const Lumo::Any* value) {
+  if (record.bytes == 0) record.bytes = WireBytes(value);
+  return record.bytes;
+}
+
+size_t Growth(size_t now, size_t before) { return now > before ? now - before : 0; }
+
+}  // namespace
 
 ProfileState::ProfileState(std::unique_ptr<Store> store) : _store(std::move(store)) {
   StoredData data = _store->Load();
@@ -59,6 +80,23 @@ const std::string* ProfileState::DefaultOf(const std::string& hubId) const {
   return it == _defaults.end() ? nullptr : &it->second;
 }
 
+size_t ProfileState::Measure(ChangeSet& changes) const {
+  size_t added = 0;
+  for (Change& change : changes) {
+    if (auto* profile = std::get_if<ProfileRecord>(&change)) {
+      const StoredProfile* held = FindProfile(profile->id);
+      added += Growth(Measured(*profile, profile->profile.Get()), held ? held->bytes : 0);
+    } else if (auto* association = std::get_if<AssociationRecord>(&change)) {
+      const Association* held = FindAssociation(association->entityKey);
+      added += Growth(Measured(*association, association->entity.Get()), held ? held->bytes : 0);
+    } else if (auto* result = std::get_if<ResultRecord>(&change)) {
+      const StoredResult* held = FindResult(result->entityKey, result->profileId);
+      added += Growth(Measured(*result, result->result.Get()), held ? held->bytes : 0);
+    }
+  }
+  return added;
+}
+
 void ProfileState::Commit(const ChangeSet& changes) {
   if (changes.empty()) return;
   _store->Commit(changes);
@@ -89,14 +127,17 @@ void ProfileState::Apply(const Change& change) {
 }
 
 void ProfileState::Put(ProfileRecord record) {
+  const size_t bytes = Measured(record, record.profile.Get());
   auto it = _profiles.find(record.id);
   if (it != _profiles.end()) {
     _byName.erase(it->second.profile->GetName());
     record.sequence = it->second.sequence;
+    _bytes -= it->second.bytes;
   }
   _byName[record.profile->GetName()] = record.id;
   _bySequence[record.sequence] = record.id;
-  _profiles[record.id] = StoredProfile{record.profile, record.sequence};
+  _profiles[record.id] = StoredProfile{record.profile, record.sequence, bytes};
+  _bytes += bytes;
 }
 
 void ProfileState::Drop(const DropProfile& drop) {
@@ -104,15 +145,26 @@ void ProfileState::Drop(const DropProfile& drop) {
   if (it == _profiles.end()) return;
   _byName.erase(it->second.profile->GetName());
   _bySequence.erase(it->second.sequence);
+  _bytes -= it->second.bytes;
   _profiles.erase(it);
   auto associated = _associationsByProfile.find(drop.id);
   if (associated != _associationsByProfile.end()) {
-    for (const std::string& key : associated->second) _associations.erase(key);
+    for (const std::string& key : associated->second) {
+      auto held = _associations.find(key);
+      if (held == _associations.end()) continue;
+      _bytes -= held->second.bytes;
+      _associations.erase(held);
+    }
     _associationsByProfile.erase(associated);
   }
   auto results = _resultsByProfile.find(drop.id);
   if (results != _resultsByProfile.end()) {
-    for (const std::string& key : results->second) _results.erase({key, drop.id});
+    for (const std::string& key : results->second) {
+      auto held = _results.find({key, drop.id});
+      if (held == _results.end()) continue;
+      _bytes -= held->second.bytes;
+      _results.erase(held);
+    }
     _resultsByProfile.erase(results);
   }
   for (auto d = _defaults.begin(); d != _defaults.end();) {
@@ -122,8 +174,10 @@ void ProfileState::Drop(const DropProfile& drop) {
 
 void ProfileState::Put(AssociationRecord record) {
   Drop(DropAssociation{record.entityKey});
+  const size_t bytes = Measured(record, record.entity.Get());
   _associationsByProfile[record.profileId].insert(record.entityKey);
-  _associations[record.entityKey] = Association{record.entity, record.profileId};
+  _associations[record.entityKey] = Association{record.entity, record.profileId, bytes};
+  _bytes += bytes;
 }
 
 void ProfileState::Drop(const DropAssociation& drop) {
@@ -134,12 +188,17 @@ void ProfileState::Drop(const DropAssociation& drop) {
     index->second.erase(drop.entityKey);
     if (index->second.empty()) _associationsByProfile.erase(index);
   }
+  _bytes -= it->second.bytes;
   _associations.erase(it);
 }
 
 void ProfileState::Put(ResultRecord record) {
+  const size_t bytes = Measured(record, record.result.Get());
   _resultsByProfile[record.profileId].insert(record.entityKey);
-  _results[{record.entityKey, record.profileId}] = StoredResult{record.result, record.generation};
+  StoredResult& held = _results[{record.entityKey, record.profileId}];
+  _bytes -= held.result ? held.bytes : 0;
+  held = StoredResult{record.result, record.generation, bytes};
+  _bytes += bytes;
 }
 
 }  // namespace ZelSample

@@ -2,6 +2,7 @@
 // calls look things up by, and written through a Store.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -22,14 +23,17 @@ class ProfileState {
   struct StoredProfile {
     Kestrum::Ref<Zel::Profile::CapabilityBasedProfile> profile;  // never changed once stored
     uint64_t sequence;
+    size_t bytes;
   };
   struct Association {
     Kestrum::Ref<Zel::ServerObjectRef> entity;
     std::string profileId;
+    size_t bytes;
   };
   struct StoredResult {
     Kestrum::Ref<Zel::Compliance::ComplianceResult> result;  // never changed once stored
     int64_t generation;
+    size_t bytes;
   };
   // Results by entity key, then profile id.
   using ResultMap = std::map<std::pair<std::string, std::string>, StoredResult>;
@@ -61,6 +65,16 @@ class ProfileState {
   const std::string* DefaultOf(const std::string& hubId) const;
   const std::map<std::string, std::string>& Defaults() const { return _defaults; }
 
+  // What the profiles, associations and results held take, in bytes: each
+  // record counts the size of its value's wire form, which is also what a
+  // data file keeps of it.
+  size_t StoredBytes() const { return _bytes; }
+  // Measures the records the changes write and answers the bytes they add:
+  // for each record, how much larger it is than the one it replaces (all of
+  // it when it replaces none). Drops are not subtracted. May throw the wire
+  // format's fault for a value it cannot write; then nothing is stored.
+  size_t Measure(ChangeSet& changes) const;
+
   // ---- counters (memory only) --------------------------------------------------------
   uint64_t NextSequence() { return _nextSequence++; }
   uint64_t NextTask() { return _nextTask++; }
@@ -80,6 +94,7 @@ class ProfileState {
   void Put(ResultRecord record);
 
   std::unique_ptr<Store> _store;
+  size_t _bytes = 0;
   uint64_t _nextSequence = 1;
   uint64_t _nextTask = 1;
   std::unordered_map<std::string, StoredProfile> _profiles;

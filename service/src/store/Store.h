@@ -15,6 +15,7 @@
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
 #include <Olyx/Zel/ServerObjectRef.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -28,12 +29,14 @@ struct ProfileRecord {
   std::string id;
   uint64_t sequence = 0;  // creation order
   Kestrum::Ref<Zel::Profile::CapabilityBasedProfile> profile;
+  size_t bytes = 0;  // of the profile's wire form (ProfileState::Measure); 0: not measured
 };
 
 struct AssociationRecord {
   std::string entityKey;
   Kestrum::Ref<Zel::ServerObjectRef> entity;
   std::string profileId;
+  size_t bytes = 0;  // of the entity's wire form; 0: not measured
 };
 
 struct ResultRecord {
@@ -41,6 +44,7 @@ struct ResultRecord {
   std::string profileId;
   int64_t generation = 0;  // of the profile the result was computed for
   Kestrum::Ref<Zel::Compliance::ComplianceResult> result;
+  size_t bytes = 0;  // of the result's wire form; 0: not measured
 };
 
 struct DefaultRecord {
