@@ -83,9 +83,10 @@ std::string SigningText(const DelegatedToken& token);
 std::string SignDelegatedToken(const DelegatedToken& token, const IssuerPrivateKey& key);
 
 // A token for a subject, issued now and valid for kDefaultTokenLifetimeSeconds
-// (less a second for each token minted before it in the same second, so that
-// every token minted is a token of its own), signed by the DEMO issuer (what
-// zel-demo and the tests use). No privileges: the token grants all.
+// less up to half an hour (a second less for each token minted before it in
+// the same second, so that every token minted is a token of its own), signed
+// by the DEMO issuer (what zel-demo and the tests use). No privileges: the
+// token grants all.
 std::string MakeDelegatedToken(const std::string& subject,
                                const std::vector<std::string>& privileges = {});
 

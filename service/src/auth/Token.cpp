@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <pugixml.hpp>
+#include <random>
 #include <sstream>
 
 namespace ZelSample {
@@ -288,16 +289,19 @@ std::string MakeDelegatedToken(const std::string& subject,
   token.privileges.insert(privileges.begin(), privileges.end());
   token.issuedAt = TokenClockNow();
   // The tokens minted in one second differ in their expiry, a second less
-  // for each minted before in that second: otherwise they would be one token,
-  // and a logout with one would spend them all.
+  // for each minted before in that second (from a random start, for other
+  // processes): otherwise they would be one token, and a logout with one
+  // would spend them all.
+  constexpr int64_t kSpread = 1800;
   static std::mutex mutex;
+  static const int64_t start = static_cast<int64_t>(std::random_device()() % kSpread);
   static int64_t second = 0;
   static int64_t before = 0;
   {
     std::lock_guard<std::mutex> lock(mutex);
     before = token.issuedAt == second ? before + 1 : 0;
     second = token.issuedAt;
-    token.expires = token.issuedAt + kDefaultTokenLifetimeSeconds - before % 1800;
+    token.expires = token.issuedAt + kDefaultTokenLifetimeSeconds - (start + before) % kSpread;
   }
   return SignDelegatedToken(token, DemoIssuerPrivateKey());
 }
