@@ -48,8 +48,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "../ServiceDescription.h"
 #include "SchemaValidator.h"
+#include "ServiceDescription.h"
 
 namespace {
 
