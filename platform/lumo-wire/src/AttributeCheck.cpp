@@ -29,51 +29,121 @@ std::string_view LocalOf(std::string_view name) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-pugi::xml_node FirstElement(pugi::xml_node node) {
-  while (Node::Is(node) && Node::Type(node) != pugi::node_element) node = Node::NextSibling(node);
-  return node;
+// "xmlns:p", which binds the prefix p.
+bool IsDeclaration(const char* name) {
+  return name[0] == 'x' && std::strncmp(name, kXmlnsPrefix.data(), kXmlnsPrefix.size()) == 0;
 }
 
 }  // namespace
 
+// The steps of the walk on pugixml's records read directly (the walk visits
+// every node of a message: a call per step would cost as much as the parse
+// of the message).
+struct AttributeCheck::RawSteps {
+  using Ref = const RawNode*;
+  static bool Is(Ref node) { return node != nullptr; }
+  static Ref FirstElement(Ref node) {
+    while (node != nullptr && (node->header & 15u) != pugi::node_element) {
+      node = node->nextSibling;
+    }
+    return node;
+  }
+  static Ref FirstChild(Ref node) { return node->firstChild; }
+  static Ref NextSibling(Ref node) { return node->nextSibling; }
+  static Ref Parent(Ref node) { return node->parent; }
+  // Whether the element has anything to check: several attributes, or one
+  // that may declare a prefix.
+  static bool HasAttributes(Ref node) {
+    const RawAttribute* first = node->firstAttribute;
+    return first != nullptr && (first->next != nullptr || first->name == nullptr ||
+                                (first->name[0] == 'x' && first->name[1] == 'm'));
+  }
+  static pugi::xml_node Of(Ref node) { return Node::Of(node); }
+};
+
+struct AttributeCheck::ApiSteps {
+  using Ref = pugi::xml_node;
+  static bool Is(Ref node) { return static_cast<bool>(node); }
+  static Ref FirstElement(Ref node) {
+    while (node && node.type() != pugi::node_element) node = node.next_sibling();
+    return node;
+  }
+  static Ref FirstChild(Ref node) { return node.first_child(); }
+  static Ref NextSibling(Ref node) { return node.next_sibling(); }
+  static Ref Parent(Ref node) { return node.parent(); }
+  static bool HasAttributes(Ref node) { return static_cast<bool>(node.first_attribute()); }
+  static pugi::xml_node Of(Ref node) { return node; }
+};
+
 void AttributeCheck::Check(pugi::xml_node root) {
   _bound.clear();
   _replaced.clear();
-  _open.clear();
-  // Depth first, without recursion (a message may nest deeper than a stack).
-  std::vector<std::pair<pugi::xml_node, size_t>>& open = _open;
-  pugi::xml_node element = root;
-  while (Node::Is(element)) {
-    open.emplace_back(element, _replaced.size());
-    Enter(element);
-    pugi::xml_node next = FirstElement(Node::FirstChild(element));
-    while (!Node::Is(next) && !open.empty()) {
-      auto [left, mark] = open.back();
-      open.pop_back();
-      Undeclare(mark);
-      if (!open.empty()) next = FirstElement(Node::NextSibling(left));
+  _declaring.clear();
+  if (gDirectNodes) return Walk<RawSteps>(Node::Raw(root));
+  Walk<ApiSteps>(root);
+}
+
+template <class Steps>
+void AttributeCheck::Walk(typename Steps::Ref root) {
+  // Depth first without a stack (a message may nest deeper than a stack
+  // allows): down to the first child element, else on to the next sibling
+  // element of the element or of its nearest ancestor that has one.
+  typename Steps::Ref element = root;
+  for (;;) {
+    if (Steps::HasAttributes(element)) Enter(Steps::Of(element));
+    typename Steps::Ref child = Steps::FirstElement(Steps::FirstChild(element));
+    if (Steps::Is(child)) {
+      element = child;
+      continue;
     }
-    element = next;
+    for (;;) {
+      if (!_declaring.empty()) Leave(Steps::Of(element));
+      if (element == root) return;
+      typename Steps::Ref next = Steps::FirstElement(Steps::NextSibling(element));
+      if (Steps::Is(next)) {
+        element = next;
+        break;
+      }
+      element = Steps::Parent(element);
+    }
   }
 }
 
 void AttributeCheck::Enter(pugi::xml_node element) {
   pugi::xml_attribute first = Node::FirstAttribute(element);
-  if (!Node::Is(first)) return;
+  size_t mark = _replaced.size();
+  if (!Node::Is(Node::Next(first))) {
+    // One attribute, the usual case: only a declaration needs anything.
+    const char* name = Node::Name(first);
+    if (IsDeclaration(name)) Declare(name + kXmlnsPrefix.size(), Node::Value(first));
+  } else {
+    CheckAll(element);
+  }
+  if (_replaced.size() > mark) _declaring.emplace_back(element, mark);
+}
+
+void AttributeCheck::Leave(pugi::xml_node element) {
+  if (_declaring.back().first != element) return;
+  Undeclare(_declaring.back().second);
+  _declaring.pop_back();
+}
+
+void AttributeCheck::Declare(std::string_view prefix, const char* uri) {
+  // What it replaces: a view without data for a prefix not bound before.
+  auto [it, added] = _bound.try_emplace(prefix, uri);
+  _replaced.emplace_back(prefix, added ? std::string_view() : it->second);
+  if (!added) it->second = uri;
+}
+
+void AttributeCheck::CheckAll(pugi::xml_node element) {
   _attributes.clear();
-  for (pugi::xml_attribute a = first; Node::Is(a); a = Node::Next(a)) {
-    std::string_view name = Node::Name(a);
-    _attributes.push_back(Named{name, LocalOf(name)});
-    if (name.substr(0, kXmlnsPrefix.size()) == kXmlnsPrefix) {
-      std::string_view prefix = name.substr(kXmlnsPrefix.size());
-      // What it replaces; a view without data for a prefix not bound before.
-      auto [it, added] = _bound.try_emplace(prefix, Node::Value(a));
-      _replaced.emplace_back(prefix, added ? std::string_view() : it->second);
-      if (!added) it->second = Node::Value(a);
-    }
+  for (pugi::xml_attribute a = Node::FirstAttribute(element); Node::Is(a); a = Node::Next(a)) {
+    const char* name = Node::Name(a);
+    if (IsDeclaration(name)) Declare(name + kXmlnsPrefix.size(), Node::Value(a));
+    std::string_view view(name);
+    _attributes.push_back(Named{view, LocalOf(view)});
   }
   size_t count = _attributes.size();
-  if (count < 2) return;
   if (count <= kCompareAllUpTo) {
     for (size_t i = 0; i < count; ++i) {
       for (size_t j = i + 1; j < count; ++j) CheckPair(element, _attributes[i], _attributes[j]);

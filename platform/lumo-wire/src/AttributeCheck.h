@@ -26,10 +26,18 @@ class AttributeCheck {
     std::string_view local;
   };
 
-  // Declares the element's namespace prefixes (undone by Undeclare) and
-  // checks its attributes.
+  struct RawSteps;
+  struct ApiSteps;
+  template <class Steps>
+  void Walk(typename Steps::Ref root);
+  // Declares the element's namespace prefixes (undone by Leave) and checks
+  // its attributes. Leave: only while some element declares prefixes.
   void Enter(pugi::xml_node element);
+  void Leave(pugi::xml_node element);
+  void Declare(std::string_view prefix, const char* uri);
   void Undeclare(size_t mark);
+  // Checks an element with several attributes (and declares its prefixes).
+  void CheckAll(pugi::xml_node element);
   void CheckPair(pugi::xml_node element, const Named& a, const Named& b);
   // The namespace URI a prefix is bound to in scope, unescaped; false for
   // an undeclared prefix.
@@ -40,9 +48,9 @@ class AttributeCheck {
   std::unordered_map<std::string_view, std::string_view> _bound;
   std::vector<std::pair<std::string_view, std::string_view>> _replaced;
   std::vector<Named> _attributes;
-  // The elements entered and not yet left, each with the size _replaced had
-  // when it was entered.
-  std::vector<std::pair<pugi::xml_node, size_t>> _open;
+  // The elements in the current path that declare prefixes, each with the
+  // size _replaced had before its declarations.
+  std::vector<std::pair<pugi::xml_node, size_t>> _declaring;
 };
 
 }  // namespace Detail
