@@ -39,6 +39,9 @@ bool ParseSessionOption(int& i, int argc, char** argv, ZelSample::ServiceSetting
     settings.sessions.maxSessionsPerUser = static_cast<size_t>(Number(i, argc, argv, 1, 1000000));
   } else if (option == "--session-idle") {
     settings.sessions.idleTimeout = std::chrono::seconds(Number(i, argc, argv, 1, 30 * 86400));
+  } else if (option == "--max-token-lifetime") {
+    settings.sessions.maxTokenLifetime =
+        std::chrono::seconds(Number(i, argc, argv, 1, 366 * 86400));
   } else if (option == "--trust-key") {
     if (i + 1 >= argc) throw std::invalid_argument("--trust-key needs a public key file");
     auto& keys = GivenKeys();
@@ -59,7 +62,11 @@ void PrintSessionUsage(std::ostream& out) {
   out << "  --trust-key FILE   trust the token issuer of this Ed25519 public key (PEM);\n"
          "                     repeatable; default: the DEMO issuer, whose private key is\n"
          "                     published with the source (anyone can log in)\n"
-         "  --max-sessions N   sessions held at once (default 1024); a login beyond is refused\n"
+         "  --max-token-lifetime SECONDS\n"
+         "                     refuse tokens valid for longer from issue to expiry\n"
+         "                     (default 86400)\n"
+         "  --max-sessions N   sessions held at once (default 1024); a login beyond ends the\n"
+         "                     least recently used session of the user who holds the most\n"
          "  --max-sessions-per-user N\n"
          "                     sessions of one user (default 16); a user's extra login ends\n"
          "                     that user's least recently used session\n"

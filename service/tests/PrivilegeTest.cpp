@@ -133,7 +133,7 @@ TEST_F(ServiceTest, CallsToUnknownObjectsOrForeignMethodsAreRefused) {
   CatchFault<Lumo::Fault::InvalidArgument::Exception>([&] { wrongType->FetchResourceType(types); });
 }
 
-TEST(SessionTableTest, AFullTableRefusesLoginsAndAUserBeyondTheirBoundDisplacesOnlyThemself) {
+TEST(SessionTableTest, AFullTableLetsEveryLoginInAtTheExpenseOfWhoHoldsMost) {
   ZelSample::SessionTable::Settings settings;
   settings.maxSessions = 3;
   settings.maxSessionsPerUser = 2;
@@ -150,16 +150,72 @@ TEST(SessionTableTest, AFullTableRefusesLoginsAndAUserBeyondTheirBoundDisplacesO
   EXPECT_TRUE(table.Find(b1));
   EXPECT_EQ(table.CountOf("alice"), 2u);
 
-  // Full: carol is refused, nobody is pushed out.
-  std::string refusal;
-  EXPECT_EQ(table.Open("carol", {}, &refusal), "");
-  EXPECT_NE(refusal.find("as many sessions"), std::string::npos) << refusal;
+  // Full: carol gets in; alice, who holds the most, gives up her least
+  // recently used session (a1), though bob's was used less recently.
+  std::string c1 = table.Open("carol", {});
+  EXPECT_NE(c1, "");
   EXPECT_EQ(table.Count(), 3u);
-  EXPECT_TRUE(table.Find(b1));
-  ASSERT_TRUE(table.Close(b1));
-  EXPECT_FALSE(table.Close(b1));
-  EXPECT_EQ(table.CountOf("bob"), 0u);
-  EXPECT_NE(table.Open("carol", {}), "");
+  EXPECT_FALSE(table.Find(a1));
+  EXPECT_TRUE(table.Find(a3));
+  EXPECT_TRUE(table.Find(c1));
+  // Everyone holds one now: the session idle longest (bob's) makes room.
+  EXPECT_NE(table.Open("dave", {}), "");
+  EXPECT_FALSE(table.Find(b1));
+  EXPECT_TRUE(table.Find(a3));
+  EXPECT_TRUE(table.Find(c1));
+  ASSERT_TRUE(table.Close(c1));
+  EXPECT_FALSE(table.Close(c1));
+  EXPECT_EQ(table.CountOf("carol"), 0u);
+}
+
+TEST(SessionTableTest, ManyUsersFillingTheTableNeverLockOthersOut) {
+  ZelSample::SessionTable::Settings settings;
+  settings.maxSessions = 64;
+  ZelSample::SessionTable table(settings);
+  for (int i = 0; i < 1000; ++i) ASSERT_NE(table.Open("minted" + std::to_string(i), {}), "");
+  EXPECT_EQ(table.Count(), 64u);
+  std::string mine = table.Open("alice", {});
+  EXPECT_TRUE(table.Find(mine));
+}
+
+ZelSample::DelegatedToken TokenSigned(const std::string& signature, int64_t lifetime = 3600) {
+  ZelSample::DelegatedToken token;
+  token.subject = "alice";
+  token.issuedAt = ZelSample::TokenClockNow();
+  token.expires = token.issuedAt + lifetime;
+  token.signature = signature;
+  return token;
+}
+
+TEST(SessionTableTest, ALoggedOutTokenOpensNoOtherSession) {
+  ZelSample::SessionTable::Settings settings;
+  settings.maxLoggedOutTokens = 2;
+  ZelSample::SessionTable table(settings);
+  std::string id = table.Open(TokenSigned("t1"));
+  ASSERT_NE(id, "");
+  EXPECT_EQ(table.Find(id)->user, "alice");
+  EXPECT_TRUE(table.LogOut(id));
+  EXPECT_FALSE(table.LogOut(id));
+  std::string refusal;
+  EXPECT_EQ(table.Open(TokenSigned("t1"), &refusal), "");
+  EXPECT_NE(refusal.find("logged out"), std::string::npos) << refusal;
+  // Another token of the same user logs in; a session closed otherwise than
+  // by a logout (a second login on it, an idle end) leaves its token usable.
+  std::string other = table.Open(TokenSigned("t2", 60));
+  EXPECT_NE(other, "");
+  EXPECT_TRUE(table.Close(other));
+  other = table.Open(TokenSigned("t2", 60));
+  EXPECT_NE(other, "");
+  // At the bound, the logged-out token that expires first is forgotten.
+  ASSERT_TRUE(table.LogOut(other));
+  ASSERT_TRUE(table.LogOut(table.Open(TokenSigned("t3", 7200))));
+  EXPECT_NE(table.Open(TokenSigned("t2", 60)), "");
+  EXPECT_EQ(table.Open(TokenSigned("t1")), "");
+  EXPECT_EQ(table.Open(TokenSigned("t3", 7200)), "");
+  // An expired token is not remembered (it could not log in anyway).
+  ASSERT_TRUE(table.LogOut(table.Open(TokenSigned("t4", -10))));
+  EXPECT_NE(table.Open(TokenSigned("t4", -10)), "");
+  EXPECT_EQ(table.Open(TokenSigned("t1")), "");
 }
 
 TEST(SessionTableTest, IdleSessionsExpireAndMakeRoom) {
@@ -219,15 +275,33 @@ TEST_F(BoundedSessionsTest, UnauthenticatedCallsAndRefusedLoginsNeverEvictASessi
   EXPECT_EQ(service->GetSessions().Count(), 1u);
   EXPECT_TRUE(CanView(*client));
 
-  // A full table refuses the next login instead of ending someone's session.
+  // A full table lets the next login in: the session idle longest (alice's,
+  // all holding one) ends.
   Client bob(*service), carol(*service);
   bob.Login("bob");
-  auto fault = CatchFault<Zel::Fault::InvalidLogin::Exception>([&] { carol.Login("carol"); });
-  ASSERT_TRUE(fault);
-  EXPECT_NE(fault->GetMsg().find("as many sessions"), std::string::npos) << fault->GetMsg();
-  EXPECT_TRUE(CanView(*client));
+  carol.Login("carol");
+  EXPECT_FALSE(CanView(*client));
   EXPECT_TRUE(CanView(bob));
-  EXPECT_FALSE(CanView(carol));
+  EXPECT_TRUE(CanView(carol));
+}
+
+TEST_F(BoundedSessionsTest, ALoggedOutTokenCannotLogInAgain) {
+  const std::string token = ZelSample::MakeDelegatedToken("alice");
+  client->sessions->LoginByToken(token);
+  ASSERT_TRUE(CanView(*client));
+  // A second login with it on the same session is no logout.
+  client->sessions->LoginByToken(token);
+  ASSERT_TRUE(CanView(*client));
+  client->sessions->Logout();
+  auto fault = CatchFault<Zel::Fault::InvalidLogin::Exception>(
+      [&] { client->sessions->LoginByToken(token); });
+  ASSERT_TRUE(fault);
+  EXPECT_NE(fault->GetMsg().find("logged out"), std::string::npos) << fault->GetMsg();
+  Client other(*service);
+  EXPECT_TRUE(CatchFault<Zel::Fault::InvalidLogin::Exception>(
+      [&] { other.sessions->LoginByToken(token); }));
+  client->Login("alice");  // a token minted anew
+  EXPECT_TRUE(CanView(*client));
 }
 
 TEST_F(BoundedSessionsTest, AUsersSessionsAreCappedAtTheExpenseOfTheirOldest) {

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "store/State.h"
 #include "TestSupport.h"
+#include "store/State.h"
 
 namespace ZelSampleTest {
 namespace {
@@ -121,6 +121,51 @@ TEST_F(StoreTest, AFileThatIsNotADataFileIsRefused) {
     ADD_FAILURE() << "opened another program's database";
   } catch (const ZelSample::StoreError& e) {
     EXPECT_NE(std::string(e.what()).find("tables of another program"), std::string::npos);
+  }
+}
+
+std::string Bytes(const std::string& path) {
+  FILE* in = std::fopen(path.c_str(), "rb");
+  std::string bytes;
+  if (in == nullptr) return bytes;
+  char chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.append(chunk, got);
+  std::fclose(in);
+  return bytes;
+}
+
+void MakeDatabase(const std::string& path, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+}
+
+TEST_F(StoreTest, ARefusedFileKeepsEveryByte) {
+  struct Case {
+    const char* name;
+    const char* sql;
+    const char* reasonPart;
+  } cases[] = {
+      {"another program's", "CREATE TABLE other (x); INSERT INTO other VALUES (1)",
+       "tables of another program"},
+      {"a newer version", "CREATE TABLE profiles (id); PRAGMA user_version = 7",
+       "data of version 7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(file.c_str());
+    MakeDatabase(file, c.sql);
+    const std::string before = Bytes(file);
+    ASSERT_FALSE(before.empty());
+    try {
+      Open();
+      ADD_FAILURE() << "opened " << c.name << " database";
+    } catch (const ZelSample::StoreError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.reasonPart), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(Bytes(file), before) << "the refused file was changed";
+    EXPECT_TRUE(Bytes(file + "-wal").empty());
   }
 }
 

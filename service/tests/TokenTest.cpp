@@ -132,6 +132,41 @@ TEST(TokenTest, ForgedExpiredAndTamperedTokensAreRefused) {
   }
 }
 
+TEST(TokenTest, LifetimesBeyondTheServicesBoundAreRefused) {
+  const IssuerPrivateKey& demo = ZelSample::DemoIssuerPrivateKey();
+  auto refusal = [&](const DelegatedToken& token, int64_t maxLifetime) {
+    DelegatedToken read;
+    std::string reason;
+    bool ok = ZelSample::VerifyDelegatedToken(ZelSample::SignDelegatedToken(token, demo),
+                                              *ZelSample::DemoTrustedIssuers(), kNow, read, reason,
+                                              maxLifetime);
+    return ok ? std::string() : reason;
+  };
+  const int64_t day = ZelSample::kDefaultMaxTokenLifetimeSeconds;
+  EXPECT_EQ(refusal(TokenFor("alice", kNow - 60, day), day), "");
+  std::string tooLong = refusal(TokenFor("alice", kNow - 60, day + 1), day);
+  EXPECT_NE(tooLong.find("longer than the 86400 seconds"), std::string::npos) << tooLong;
+  // Issued at the epoch, expiring in the year 9999: signed, but refused.
+  DelegatedToken forever = TokenFor("alice", 0);
+  ASSERT_TRUE(ZelSample::ParseTokenTime("9999-12-31T23:59:59Z", forever.expires));
+  EXPECT_NE(refusal(forever, day).find("valid from 1970-01-01T00:00:00Z to 9999-12-31"),
+            std::string::npos);
+  // A service may accept less, or more.
+  EXPECT_NE(refusal(TokenFor("alice", kNow - 60, 3600), 600), "");
+  EXPECT_EQ(refusal(TokenFor("alice", kNow - 60, 7 * day), 7 * day), "");
+  // The default bound applies without one given; the token read carries its
+  // signature, which tells it from an otherwise equal token signed later.
+  EXPECT_NE(Refusal(ZelSample::SignDelegatedToken(TokenFor("alice", kNow, day + 1), demo), kNow),
+            "");
+  DelegatedToken first, second;
+  ASSERT_EQ(Refusal(ZelSample::SignDelegatedToken(TokenFor("alice", kNow), demo), kNow, &first),
+            "");
+  ASSERT_EQ(
+      Refusal(ZelSample::SignDelegatedToken(TokenFor("alice", kNow - 1), demo), kNow, &second), "");
+  EXPECT_EQ(first.signature.size(), 64u);
+  EXPECT_NE(first.signature, second.signature);
+}
+
 TEST(TokenTest, MalformedTokensAreRefusedWithAReasonBeforeAnySignatureCheck) {
   const std::string ns = " xmlns=\"urn:zel-sample:token\" version=\"2\"";
   const std::string issuer = "<Issuer>i</Issuer>";

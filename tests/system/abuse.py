@@ -61,8 +61,31 @@ def declared_too_large():
         return status_of(sock)
 
 
+def smuggled_behind_an_unknown_coding():
+    """The status of the answer, or 200 when the request that stood in the
+    body (as a proxy would have forwarded it) was answered too."""
+    inner = (HEAD + "Content-Length: 0\r\n\r\n").encode()
+    with socket.create_connection(("127.0.0.1", PORT)) as sock:
+        send_quietly(sock, (HEAD + "Transfer-Encoding: xchunked\r\n\r\n").encode() + inner)
+        sock.settimeout(30)
+        data = b""
+        try:
+            while True:
+                got = sock.recv(4096)
+                if not got:
+                    break
+                data += got
+        except OSError:
+            pass
+    answers = data.count(b"HTTP/1.1 ")
+    line = data.split(b"\r\n", 1)[0].split()
+    return 200 if answers != 1 else int(line[1]) if len(line) > 1 else -1
+
+
 failed = 0
-for name, case, expected in [("chunked body over the limit", chunked_over_limit, 413),
+for name, case, expected in [("request smuggled behind an unknown coding",
+                              smuggled_behind_an_unknown_coding, 501),
+                             ("chunked body over the limit", chunked_over_limit, 413),
                              ("gzip body", gzip_body, 415),
                              ("declared length over the limit", declared_too_large, 413)]:
     got = case()

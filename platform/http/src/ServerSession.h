@@ -2,10 +2,14 @@
 // time limits, has it answered on the handler pool, writes the answer, and
 // reads the next request (kept alive, pipelined requests in order). Plain
 // TCP or TLS by the stream type. Every step runs on the connection's strand.
+// The bytes read are handed to the parser here rather than by Beast's read
+// so that a header's raw lines can be checked before the parser folds them
+// (Framing.h).
 #pragma once
 
 #include <ZelHttp/HttpServer.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -15,9 +19,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "ConnectionTable.h"
+#include "Framing.h"
 #include "HeaderText.h"
 #include "RequestAnswer.h"
 
@@ -79,6 +85,7 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     _parser->header_limit(static_cast<std::uint32_t>(_context.settings.maxHeaderBytes));
     _parser->body_limit(_context.settings.maxBodyBytes);
     _headerChecked = false;
+    _foldScanned = 0;
     if (_buffer.size() == 0) {
       _state = State::kIdle;
       _context.table.SetIdle(_id, true);
@@ -97,11 +104,44 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     SetDeadline(_context.settings.readTimeout);
   }
 
+  // Parses what the buffer holds; reads more when the parser needs it.
   void ReadSome() {
-    http::async_read_some(_stream, _buffer, *_parser,
-                          [self = this->shared_from_this()](beast::error_code ec, size_t bytes) {
-                            self->OnRead(ec, bytes);
-                          });
+    if (_buffer.size() > 0) {
+      if (!_parser->is_header_done() && FoldsAHeaderLine(BufferText(), _foldScanned)) {
+        return Refuse(400, "a header line is folded onto the next line");
+      }
+      beast::error_code ec;
+      size_t used = _parser->put(_buffer.data(), ec);
+      _buffer.consume(used);
+      if (ec != http::error::need_more) return OnRead(ec, used);
+    }
+    size_t room = std::min(kReadChunk, _buffer.max_size() - _buffer.size());
+    if (room == 0) return OnRead(http::error::buffer_overflow, 0);
+    _stream.async_read_some(_buffer.prepare(room),
+                            [self = this->shared_from_this()](beast::error_code ec, size_t bytes) {
+                              self->OnBytes(ec, bytes);
+                            });
+  }
+
+  void OnBytes(beast::error_code ec, size_t bytes) {
+    if (_state == State::kClosed) return;
+    _buffer.commit(bytes);
+    if (ec == net::error::eof) {
+      ec = {};
+      if (_parser->got_some()) {
+        _parser->put_eof(ec);
+      } else {
+        ec = http::error::end_of_stream;
+      }
+    }
+    if (ec) return OnRead(ec, bytes);
+    if (_state == State::kIdle && bytes > 0) StartRequestClock();
+    ReadSome();
+  }
+
+  std::string_view BufferText() const {
+    auto data = _buffer.data();
+    return std::string_view(static_cast<const char*>(data.data()), data.size());
   }
 
   void OnRead(beast::error_code ec, size_t bytes) {
@@ -121,6 +161,8 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     if (_parser->is_header_done() && !_headerChecked) {
       _headerChecked = true;
       const auto& request = _parser->get();
+      if (auto refusal = CheckFraming(request, _parser->chunked()))
+        return Refuse(refusal->status, refusal->reason);
       if (!IsIdentityEncoding(request[http::field::content_encoding])) {
         return Refuse(415, "bodies with a Content-Encoding are not accepted");
       }
@@ -237,6 +279,9 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   std::shared_ptr<http::response<http::string_body>> _response;
   State _state = State::kIdle;
   bool _headerChecked = false;
+  // How far the header of the request being read has been checked for
+  // folded lines.
+  size_t _foldScanned = 0;
   bool _refused = false;
   std::chrono::steady_clock::time_point _started = std::chrono::steady_clock::now();
   std::array<char, 4096> _drop{};

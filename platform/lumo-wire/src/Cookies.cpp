@@ -108,10 +108,17 @@ bool ParseCookieHeader(std::string_view header, std::vector<Cookie>& cookies) {
 }
 
 std::string FindCookie(std::string_view header, std::string_view name) {
-  std::vector<Cookie> cookies;
-  ParseCookieHeader(header, cookies);
-  for (Cookie& cookie : cookies) {
-    if (cookie.name == name) return std::move(cookie.value);
+  // Pair by pair, keeping none: no number of other cookies can hide this one.
+  size_t start = 0;
+  while (start <= header.size()) {
+    size_t end = header.find(';', start);
+    if (end == std::string_view::npos) end = header.size();
+    std::string_view pairName;
+    std::string_view value;
+    if (SplitPair(header.substr(start, end - start), pairName, value) && pairName == name) {
+      return std::string(value);
+    }
+    start = end + 1;
   }
   return std::string();
 }

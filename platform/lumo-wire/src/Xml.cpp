@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "AttributeCheck.h"
 #include "NodeAccess.h"
 #include "ReaderMemory.h"
 
@@ -25,10 +26,24 @@ const InstallMemory gInstallMemory;
 // Options: no entity or character reference handling by pugixml (Unescape
 // does it strictly), document type declarations kept as nodes so that they
 // can be refused, CDATA kept, line ends normalised, whitespace-only text kept
-// where it is an element's only content (a string of blanks).
+// where it is an element's only content (a string of blanks). Parsed as a
+// fragment so that text outside the root element is kept (and refused)
+// rather than dropped; the root element is counted here instead.
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_doctype |
                                    pugi::parse_declaration | pugi::parse_eol |
-                                   pugi::parse_ws_pcdata_single;
+                                   pugi::parse_ws_pcdata_single | pugi::parse_fragment;
+
+// A document ends with the '>' of its root element, of a comment or of a
+// processing instruction, and perhaps blanks. (Text at the very end must be
+// caught before parsing: in place, pugixml's fragment mode drops its last
+// character.)
+bool EndsWithMarkup(const char* buffer, size_t size) {
+  while (size > 0 && (buffer[size - 1] == ' ' || buffer[size - 1] == '\t' ||
+                      buffer[size - 1] == '\n' || buffer[size - 1] == '\r')) {
+    --size;
+  }
+  return size > 0 && buffer[size - 1] == '>';
+}
 
 bool IsXmlChar(uint32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
@@ -72,6 +87,7 @@ ParsedXml::ParsedXml(char* buffer, size_t size, const Limits& limits) {
                    "message of " + std::to_string(size) + " bytes exceeds the limit of " +
                        std::to_string(limits.maxMessageBytes));
   }
+  bool endsWithMarkup = EndsWithMarkup(buffer, size);
   pugi::xml_parse_result result =
       _document.load_buffer_inplace(buffer, size, kParseOptions, pugi::encoding_utf8);
   if (!result) {
@@ -86,6 +102,9 @@ ParsedXml::ParsedXml(char* buffer, size_t size, const Limits& limits) {
         ThrowWireFault(Reason::kDoctype, "/",
                        "document type declarations (and so entity declarations) are refused");
       case pugi::node_declaration: {
+        if (node != _document.first_child()) {
+          ThrowWireFault(Reason::kMalformed, "/", "an XML declaration after the start");
+        }
         pugi::xml_attribute encoding = node.attribute("encoding");
         if (encoding && !EqualsNoCase(encoding.value(), "UTF-8")) {
           ThrowWireFault(Reason::kMalformed, "/",
@@ -107,10 +126,16 @@ ParsedXml::ParsedXml(char* buffer, size_t size, const Limits& limits) {
         break;
     }
   }
-  if (roots != 1) {
-    ThrowWireFault(Reason::kMalformed, "/",
-                   roots == 0 ? "no root element" : "more than one root element");
+  if (roots == 0) {
+    // As pugixml says it outside fragment mode.
+    ThrowWireFault(
+        Reason::kMalformed, "/",
+        "No document element found at offset " + std::to_string(size > 0 ? size - 1 : 0));
   }
+  if (roots != 1) ThrowWireFault(Reason::kMalformed, "/", "more than one root element");
+  if (!endsWithMarkup) ThrowWireFault(Reason::kMalformed, "/", "text outside the root element");
+  thread_local AttributeCheck attributes;
+  attributes.Check(_root);
 }
 
 std::string PathOf(pugi::xml_node node) {

@@ -54,6 +54,16 @@ std::string Wsdl(const char* wireName) {
   return kNames.at(wireName);
 }
 
+// count attributes prefix0="u0" .. prefixN="uN", then extra="u7" (the
+// value of the eighth).
+std::string Many(int count, const std::string& prefix, const std::string& extra) {
+  std::string attributes;
+  for (int i = 0; i < count; ++i) {
+    attributes += " " + prefix + std::to_string(i) + "=\"urn:u" + std::to_string(i) + "\"";
+  }
+  return attributes + " " + extra + "=\"urn:u7\"";
+}
+
 std::vector<Row> Rows() {
   std::string deep;
   for (int i = 0; i < 100; ++i) deep += "<anyType xsi:type=\"ArrayOfAnyType\">";
@@ -120,6 +130,69 @@ std::vector<Row> Rows() {
        Value("xsi:type=\"xsd:int\">1</value><value/>"),
        "malformed",
        "/",
+       {}},
+      {"text after the root element",
+       Read::kValue,
+       Value("xsi:type=\"xsd:int\">1</value>\n trailing\n"),
+       "malformed",
+       "/",
+       {}},
+      {"one character after the root element",
+       Read::kValue,
+       Value("xsi:type=\"xsd:int\">1</value>x"),
+       "malformed",
+       "/",
+       {}},
+      {"text ending in a bracket after the root element",
+       Read::kValue,
+       Value("xsi:type=\"xsd:int\">1</value><!-- c -->x>"),
+       "malformed",
+       "/",
+       {}},
+      {"text before the root element",
+       Read::kValue,
+       "junk<value xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+       "xsi:type=\"xsd:int\">1</value>",
+       "malformed",
+       "/",
+       {}},
+      {"an XML declaration after the root element",
+       Read::kValue,
+       Value("xsi:type=\"xsd:int\">1</value><?xml version=\"1.0\"?>"),
+       "malformed",
+       "/",
+       {}},
+      {"an attribute twice",
+       Read::kValue,
+       Value("xsi:type=\"xsd:int\" xsi:type=\"xsd:string\">1</value>"),
+       "malformed",
+       "/value",
+       {}},
+      {"an attribute twice under two prefixes of one namespace",
+       Read::kValue,
+       Value("xmlns:i=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:type=\"xsd:int\" "
+             "i:type=\"xsd:string\">1</value>"),
+       "malformed",
+       "/value",
+       {}},
+      {"an attribute twice deep in a request",
+       Read::kRequest,
+       Envelope("<ZelRetrieveServiceContent xmlns=\"urn:zel\"><_this type=\"a\" "
+                "type=\"ZelServiceInstance\">ServiceInstance</_this></ZelRetrieveServiceContent>"),
+       "malformed",
+       "/Envelope/Body/ZelRetrieveServiceContent/_this",
+       {}},
+      {"an attribute twice among many",
+       Read::kValue,
+       Value(Many(20, "a", "a7") + ">1</value>"),
+       "malformed",
+       "/value",
+       {}},
+      {"an attribute twice among many by namespace",
+       Read::kValue,
+       Value(Many(12, "xmlns:p", "xmlns:q") + " p3:x=\"1\" p7:x=\"1\" q:x=\"1\">1</value>"),
+       "malformed",
+       "/value",
        {}},
       {"wrong root element",
        Read::kValue,
@@ -392,6 +465,35 @@ INSTANTIATE_TEST_SUITE_P(Table, BadInputTest, ::testing::ValuesIn(Rows()),
                            }
                            return name;
                          });
+
+// What the well-formedness checks must let through: one local name in
+// several namespaces (few attributes and many), prefixes declared again
+// below, blanks, comments and instructions around the root.
+TEST(WellFormedInput, LookalikeAttributesAndMarkupAroundTheRootAreRead) {
+  WireTest::StartRuntime();
+  Lumo::Wire::Codec codec;
+  for (const std::string& attributes :
+       {std::string(" xmlns:a=\"urn:a\" xmlns:b=\"urn:b\" a:x=\"1\" b:x=\"2\" x=\"3\""),
+        Many(12, "xmlns:p", "xmlns:q") + " p1:x=\"1\" p2:x=\"1\" q:x=\"1\" x=\"1\""}) {
+    SCOPED_TRACE(attributes);
+    std::string message = "<!-- before -->\n" + Value(attributes) +
+                          " xsi:type=\"xsd:int\">7</value>\n<!-- after -->\n<?pi done?>\n";
+    EXPECT_NO_THROW(EXPECT_TRUE(codec.DecodeValue(message)));
+  }
+  // a and b name one namespace, but not where b is declared again.
+  const std::string open =
+      "<ZelRetrieveServiceContent xmlns=\"urn:zel\" xmlns:a=\"urn:a\" xmlns:b=\"urn:a\">"
+      "<_this xmlns:b=\"urn:b\" a:t=\"1\" b:t=\"1\" type=\"ZelServiceInstance\">"
+      "ServiceInstance</_this>";
+  EXPECT_NO_THROW(codec.DecodeRequest(Envelope(open + "</ZelRetrieveServiceContent>")));
+  // Past that element, b is a's namespace again.
+  try {
+    codec.DecodeRequest(Envelope(open + "<x a:t=\"1\" b:t=\"1\"/></ZelRetrieveServiceContent>"));
+    ADD_FAILURE() << "read";
+  } catch (const Lumo::Wire::WireFormatFault::Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("one attribute twice"), std::string::npos) << e.what();
+  }
+}
 
 // The serving side answers bad requests with the same faults, typed, and
 // refuses calls to objects it does not have.

@@ -80,6 +80,25 @@ TEST_F(HttpServiceTest, TheCookieCarriesTheSessionAcrossRequests) {
   EXPECT_THROW(client.profiles->FetchResourceType(types), Lumo::MethodFault::Exception);
 }
 
+TEST_F(HttpServiceTest, TheSessionCookieIsFoundBehindAnyNumberOfOthers) {
+  Client client = Connect();
+  client.sessions->LoginByToken(ZelSample::MakeDelegatedToken("alice"));
+  std::string session = client.transport->GetCookie(ZelSample::kSessionCookie);
+  ASSERT_EQ(session.size(), 32u);
+  std::string cookies;
+  for (int i = 0; i < 1000; ++i) cookies += "c" + std::to_string(i) + "=v; ";
+  const std::string fetch =
+      kEnvelopeStart +
+      "<ZelFetchResourceType xmlns=\"urn:zel\"><_this type=\"ZelProfileProfileManager\">"
+      "ProfileManager</_this></ZelFetchResourceType>" +
+      kEnvelopeEnd;
+  RawAnswer answer =
+      Post(Port(), "/zel", fetch, "text/xml",
+           kAction + "Cookie: " + cookies + ZelSample::kSessionCookie + "=" + session + "\r\n");
+  EXPECT_EQ(answer.status, 200) << answer.body;
+  EXPECT_NE(answer.body.find("ZelFetchResourceTypeResponse"), std::string::npos) << answer.body;
+}
+
 struct BadRequest {
   const char* name;
   std::string path;

@@ -1,13 +1,17 @@
 // The sessions of logged-in clients.
 #pragma once
 
+#include <ZelSample/Token.h>
+
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace ZelSample {
@@ -26,29 +30,43 @@ struct SessionInfo {
 //
 // Bounds: at most maxSessions in all and maxSessionsPerUser per user. A
 // user's login beyond their own bound ends that user's least recently used
-// session, never another user's. A login when the whole table is full (after
-// expired sessions are dropped) is refused: a login never ends another
-// user's session.
+// session. A login when the whole table is full (after expired sessions are
+// dropped) is never refused, or whoever fills the table could keep everyone
+// else out: it ends the least recently used session of the user who holds
+// the most sessions. Those who hold many give up one first; among equals the
+// one idle longest goes, which is the one least likely still to be in use.
+//
+// A token whose session was logged out cannot open another (its signature is
+// remembered until the token expires, at most maxLoggedOutTokens of them; at
+// that bound the one that expires first is forgotten).
 class SessionTable {
  public:
   struct Settings {
     size_t maxSessions = 1024;
     size_t maxSessionsPerUser = 16;
     std::chrono::seconds idleTimeout{30 * 60};
+    // The longest lifetime (Expires - IssuedAt) of a token a login accepts.
+    std::chrono::seconds maxTokenLifetime{kDefaultMaxTokenLifetimeSeconds};
+    size_t maxLoggedOutTokens = 65536;
   };
 
   SessionTable();
   explicit SessionTable(Settings settings);
 
-  // Opens a session and returns its id: 32 random hexadecimal digits. Empty,
-  // with the reason in refusal (when given), when the table is full.
+  // Opens a session and returns its id: 32 random hexadecimal digits.
   std::string Open(const std::string& user, std::set<std::string> privileges,
                    std::string* refusal = nullptr);
+  // Opens a session for a verified token (its subject and privileges). Empty,
+  // with the reason in refusal (when given), when the token was logged out.
+  std::string Open(const DelegatedToken& token, std::string* refusal = nullptr);
   // The session of an id, which counts as a use of it; nothing for an unknown
   // or expired id (an expired one is dropped).
   std::optional<SessionInfo> Find(const std::string& id);
   // Ends a session; false when there was none of that id.
   bool Close(const std::string& id);
+  // Ends a session at its user's request: the token it was opened with
+  // cannot open another. False when there was none of that id.
+  bool LogOut(const std::string& id);
   size_t Count() const;
   size_t CountOf(const std::string& user) const;
   const Settings& GetSettings() const { return _settings; }
@@ -58,17 +76,30 @@ class SessionTable {
   struct Entry {
     SessionInfo info;
     Clock::time_point lastUsed;
+    // Of the token it was opened with; empty when opened without one.
+    std::string tokenSignature;
+    int64_t tokenExpires = 0;
   };
+  using Sessions = std::unordered_map<std::string, Entry>;
 
-  void EraseLocked(std::unordered_map<std::string, Entry>::iterator it);
+  std::string OpenLocked(const std::string& user, std::set<std::string> privileges);
+  void EraseLocked(Sessions::iterator it);
   void DropExpiredLocked(Clock::time_point now);
+  // Ends the least recently used session of one user's (of those ids).
+  void EraseOldestLocked(const std::vector<std::string>& ids);
+  // Ends a session of the user who holds the most (see the class comment).
+  void MakeRoomLocked();
   bool IsExpired(const Entry& entry, Clock::time_point now) const;
+  void ForgetLoggedOutLocked(int64_t now);
 
   Settings _settings;
   mutable std::mutex _mutex;
-  std::unordered_map<std::string, Entry> _sessions;
+  Sessions _sessions;
   // The ids of each user's sessions.
   std::unordered_map<std::string, std::vector<std::string>> _byUser;
+  // Signatures of logged-out tokens, with their expiry, and in order of it.
+  std::unordered_map<std::string, int64_t> _loggedOut;
+  std::set<std::pair<int64_t, std::string>> _loggedOutByExpiry;
 };
 
 }  // namespace ZelSample

@@ -23,7 +23,8 @@
 // version "2", it names one non-empty issuer and subject, every privilege it
 // lists is one the service knows, its signature verifies with a key the
 // service trusts, and the time of the login lies between IssuedAt (up to
-// kMaxClockSkewSeconds early) and Expires. A token that lists no privilege
+// kMaxClockSkewSeconds early) and Expires, and Expires lies at most the
+// service's maximum token lifetime after IssuedAt. A token that lists no privilege
 // grants all of them. Anything else is refused with the reason, which the
 // service sends back in zel.fault.InvalidLogin.
 #pragma once
@@ -49,6 +50,9 @@ inline constexpr size_t kMaxTokenBytes = 16 * 1024;
 inline constexpr int64_t kMaxClockSkewSeconds = 300;
 // The lifetime MakeDelegatedToken gives.
 inline constexpr int64_t kDefaultTokenLifetimeSeconds = 3600;
+// The longest lifetime (Expires - IssuedAt) a service accepts unless told
+// otherwise: a token that leaks is of use for a day at most.
+inline constexpr int64_t kDefaultMaxTokenLifetimeSeconds = 24 * 3600;
 
 struct DelegatedToken {
   std::string issuer = kTokenIssuer;
@@ -58,12 +62,17 @@ struct DelegatedToken {
   // Seconds since the epoch, UTC.
   int64_t issuedAt = 0;
   int64_t expires = 0;
+  // Set by VerifyDelegatedToken: the raw signature, which tells this token
+  // from every other (what a logout remembers).
+  std::string signature;
 };
 
 // Reads a token and checks it against the trusted issuers at the time now
-// (seconds since the epoch). On refusal returns false and says why in reason.
+// (seconds since the epoch), accepting lifetimes up to maxLifetimeSeconds.
+// On refusal returns false and says why in reason.
 bool VerifyDelegatedToken(const std::string& xml, const TrustedIssuers& trusted, int64_t now,
-                          DelegatedToken& token, std::string& reason);
+                          DelegatedToken& token, std::string& reason,
+                          int64_t maxLifetimeSeconds = kDefaultMaxTokenLifetimeSeconds);
 
 // The text an issuer signs: the version line, then one line per field in a
 // fixed order (issuer, subject, each privilege in sorted order, issuedAt,
@@ -73,9 +82,11 @@ std::string SigningText(const DelegatedToken& token);
 // Writes a token signed with key.
 std::string SignDelegatedToken(const DelegatedToken& token, const IssuerPrivateKey& key);
 
-// A token for a subject, issued now and valid for kDefaultTokenLifetimeSeconds,
-// signed by the DEMO issuer (what zel-demo and the tests use). No privileges:
-// the token grants all.
+// A token for a subject, issued now and valid for kDefaultTokenLifetimeSeconds
+// less up to half an hour (a second less for each token minted before it in
+// the same second, so that every token minted is a token of its own), signed
+// by the DEMO issuer (what zel-demo and the tests use). No privileges: the
+// token grants all.
 std::string MakeDelegatedToken(const std::string& subject,
                                const std::vector<std::string>& privileges = {});
 

@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <pugixml.hpp>
+#include <random>
 #include <sstream>
 
 namespace ZelSample {
@@ -204,7 +206,7 @@ std::string SigningText(const DelegatedToken& token) {
 }
 
 bool VerifyDelegatedToken(const std::string& xml, const TrustedIssuers& trusted, int64_t now,
-                          DelegatedToken& token, std::string& reason) {
+                          DelegatedToken& token, std::string& reason, int64_t maxLifetimeSeconds) {
   token = DelegatedToken();
   if (xml.size() > kMaxTokenBytes) {
     reason = "the token is larger than " + std::to_string(kMaxTokenBytes) + " bytes";
@@ -238,6 +240,12 @@ bool VerifyDelegatedToken(const std::string& xml, const TrustedIssuers& trusted,
     reason = "the token expires before it was issued";
     return false;
   }
+  if (read.token.expires > read.token.issuedAt + maxLifetimeSeconds) {
+    reason = "the token is valid from " + FormatTokenTime(read.token.issuedAt) + " to " +
+             FormatTokenTime(read.token.expires) + ", longer than the " +
+             std::to_string(maxLifetimeSeconds) + " seconds this service accepts";
+    return false;
+  }
   if (read.token.issuedAt > now + kMaxClockSkewSeconds) {
     reason = "the token was issued in the future (" + FormatTokenTime(read.token.issuedAt) + ")";
     return false;
@@ -247,6 +255,7 @@ bool VerifyDelegatedToken(const std::string& xml, const TrustedIssuers& trusted,
     return false;
   }
   token = std::move(read.token);
+  token.signature = std::move(read.signature);
   if (token.privileges.empty()) token.privileges = {kPrivilegeView, kPrivilegeUpdate};
   return true;
 }
@@ -279,7 +288,21 @@ std::string MakeDelegatedToken(const std::string& subject,
   token.subject = subject;
   token.privileges.insert(privileges.begin(), privileges.end());
   token.issuedAt = TokenClockNow();
-  token.expires = token.issuedAt + kDefaultTokenLifetimeSeconds;
+  // The tokens minted in one second differ in their expiry, a second less
+  // for each minted before in that second (from a random start, for other
+  // processes): otherwise they would be one token, and a logout with one
+  // would spend them all.
+  constexpr int64_t kSpread = 1800;
+  static std::mutex mutex;
+  static const int64_t start = static_cast<int64_t>(std::random_device()() % kSpread);
+  static int64_t second = 0;
+  static int64_t before = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    before = token.issuedAt == second ? before + 1 : 0;
+    second = token.issuedAt;
+    token.expires = token.issuedAt + kDefaultTokenLifetimeSeconds - (start + before) % kSpread;
+  }
   return SignDelegatedToken(token, DemoIssuerPrivateKey());
 }
 

@@ -17,7 +17,8 @@ SessionManagerImpl::SessionManagerImpl(const char* id, SessionTable& sessions, Q
 void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
   DelegatedToken token;
   std::string reason;
-  if (!VerifyDelegatedToken(delegatedTokenXml, *_trusted, TokenClockNow(), token, reason)) {
+  if (!VerifyDelegatedToken(delegatedTokenXml, *_trusted, TokenClockNow(), token, reason,
+                            _sessions.GetSettings().maxTokenLifetime.count())) {
     Faults::InvalidLogin("the delegated token was refused: " + reason);
   }
   Lumo::ServedCall* call = Lumo::CurrentCall();
@@ -32,7 +33,7 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
     call->ReplaceSession(std::string());
   }
   std::string refusal;
-  std::string id = _sessions.Open(token.subject, token.privileges, &refusal);
+  std::string id = _sessions.Open(token, &refusal);
   if (id.empty()) Faults::InvalidLogin("the login was refused: " + refusal);
   call->ReplaceSession(id);
 }
@@ -40,7 +41,7 @@ void SessionManagerImpl::LoginByToken(const std::string& delegatedTokenXml) {
 void SessionManagerImpl::Logout() {
   Lumo::ServedCall* call = Lumo::CurrentCall();
   if (call == nullptr || call->sessionId.empty()) return;
-  _sessions.Close(call->sessionId);
+  _sessions.LogOut(call->sessionId);
   _quotas.Forget(call->sessionId);
   call->ReplaceSession(std::string());
 }

@@ -73,11 +73,14 @@ class SqliteStore : public Store {
     try {
       sqlite3_busy_timeout(_db, 5000);
       Execute("PRAGMA foreign_keys = ON");
+      // Nothing is written before the file is known to be ours (or empty):
+      // a refused file keeps every byte.
+      bool empty = CheckOwnership();
       // Write-ahead logging, and a sync at every commit: an answered change
       // survives a crash of the process and of the machine.
       Execute("PRAGMA journal_mode = WAL");
       Execute("PRAGMA synchronous = FULL");
-      Prepare();
+      Prepare(empty);
     } catch (...) {
       sqlite3_close(_db);
       throw;
@@ -144,17 +147,35 @@ class SqliteStore : public Store {
   void Commit(const ChangeSet& changes) override {
     if (changes.empty()) return;
     std::lock_guard<std::mutex> lock(_mutex);
+    if (TryCommit(changes)) return;
+    // The disk is full. The write-ahead log keeps the room it has taken:
+    // once its frames are copied into the database, a commit writes over
+    // them from the start and needs no new room (a delete needs none in the
+    // database either), so deletes still free space. Try once more so.
+    sqlite3_exec(_db, "PRAGMA wal_checkpoint(RESTART)", nullptr, nullptr, nullptr);
+    if (TryCommit(changes)) return;
+    throw StoreError(Describe() + ": " + sqlite3_errstr(SQLITE_FULL) +
+                     " (a change, a delete too, needs room on the disk to log it before it "
+                     "is made: free space on the disk of the data file)");
+  }
+
+ private:
+  // Commits changes in one transaction; false (rolled back) when the disk is
+  // full, throws for any other failure.
+  bool TryCommit(const ChangeSet& changes) {
     Execute("BEGIN IMMEDIATE");
     try {
       for (const Change& change : changes) Write(change);
       Execute("COMMIT");
+      return true;
     } catch (...) {
+      bool full = (sqlite3_errcode(_db) & 0xff) == SQLITE_FULL;
       sqlite3_exec(_db, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (full) return false;
       throw;
     }
   }
 
- private:
   void Execute(const char* sql) {
     char* error = nullptr;
     if (sqlite3_exec(_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
@@ -170,7 +191,10 @@ class SqliteStore : public Store {
     return sqlite3_column_int(version.Get(), 0);
   }
 
-  void Prepare() {
+  // Reads, without writing, whether the file is an empty database (true) or
+  // one of this service's data of the version it reads (false); throws for
+  // anything else.
+  bool CheckOwnership() {
     // Reading the version is the first read of the file: a file that is not
     // a database fails here.
     int version = UserVersion();
@@ -180,6 +204,17 @@ class SqliteStore : public Store {
       if (sqlite3_column_int(tables.Get(), 0) != 0) {
         throw StoreError(Describe() + ": the database holds tables of another program");
       }
+      return true;
+    }
+    if (version != kSchemaVersion) {
+      throw StoreError(Describe() + ": data of version " + std::to_string(version) +
+                       ", this service reads version " + std::to_string(kSchemaVersion));
+    }
+    return false;
+  }
+
+  void Prepare(bool empty) {
+    if (empty) {
       Execute("BEGIN IMMEDIATE");
       try {
         Execute(kSchema);
@@ -189,9 +224,6 @@ class SqliteStore : public Store {
         sqlite3_exec(_db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
       }
-    } else if (version != kSchemaVersion) {
-      throw StoreError(Describe() + ": data of version " + std::to_string(version) +
-                       ", this service reads version " + std::to_string(kSchemaVersion));
     }
     auto add = [&](const char* name, const char* sql) {
       _statements[name] = std::make_unique<Statement>(_db, sql);

@@ -5,8 +5,9 @@
 //
 // Reading is lenient where browsers are (spaces around names and values, a
 // stray pair without '=' in a Cookie list) and refuses what no well-behaved
-// peer sends: headers over the limits below, names that are empty or hold
-// spaces or control characters, values with control characters.
+// peer sends: headers over the limits below (except when looking for one
+// cookie), names that are empty or hold spaces or control characters, values
+// with control characters.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +37,9 @@ struct Cookie {
 // limits.
 bool ParseCookieHeader(std::string_view header, std::vector<Cookie>& cookies);
 
-// The value of the first cookie of that name in a Cookie header; empty when
-// there is none or the header is refused.
+// The value of the first valid cookie of that name in a Cookie header, or
+// empty. Neither the count of other cookies nor the header's length hides it
+// (the transport bounds the length of headers).
 std::string FindCookie(std::string_view header, std::string_view name);
 
 // Appends "name=value" to a Cookie header, after "; " when it holds pairs.
