@@ -96,6 +96,9 @@ class FullDiskTest : public ::testing::Test {
   std::unique_ptr<ZelSample::SampleService> Open() {
     ZelSample::ServiceSettings settings;
     settings.dataFile = dir + "/data.db";
+    // The profile that finds the disk full is larger than a description may
+    // be by default.
+    settings.quotas.maxDescriptionBytes = 1u << 20;
     return std::make_unique<ZelSample::SampleService>(settings);
   }
 
