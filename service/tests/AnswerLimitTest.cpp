@@ -27,7 +27,7 @@ constexpr int kLargest = 20;
 Ref<EntityArray> Vms(int first, int count) {
   auto vms = MakeRef<EntityArray>();
   for (int i = first; i < first + count; ++i) {
-    char key[16];
+    char key[32];
     std::snprintf(key, sizeof key, "lim-%05d0", i);
     vms->Append(Vm(key).Get());
   }
