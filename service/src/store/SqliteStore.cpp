@@ -103,8 +103,9 @@ class SqliteStore : public Store {
         ProfileRecord record;
         record.id = Text(rows.Get(), 0);
         record.sequence = static_cast<uint64_t>(sqlite3_column_int64(rows.Get(), 1));
-        record.profile = Decode<Zel::Profile::CapabilityBasedProfile>(Text(rows.Get(), 2),
-                                                                      "profile " + record.id);
+        record.wire = Text(rows.Get(), 2);
+        record.profile =
+            Decode<Zel::Profile::CapabilityBasedProfile>(record.wire, "profile " + record.id);
         if (record.profile->GetProfileId() == nullptr ||
             record.profile->GetProfileId()->GetUniqueId() != record.id) {
           throw StoreError(Describe() + ": the profile " + record.id + " names another id");
@@ -118,8 +119,9 @@ class SqliteStore : public Store {
         AssociationRecord record;
         record.entityKey = Text(rows.Get(), 0);
         record.profileId = Text(rows.Get(), 1);
+        record.wire = Text(rows.Get(), 2);
         record.entity =
-            Decode<Zel::ServerObjectRef>(Text(rows.Get(), 2), "association of " + record.entityKey);
+            Decode<Zel::ServerObjectRef>(record.wire, "association of " + record.entityKey);
         data.associations.push_back(std::move(record));
       }
     }
@@ -130,8 +132,9 @@ class SqliteStore : public Store {
         record.entityKey = Text(rows.Get(), 0);
         record.profileId = Text(rows.Get(), 1);
         record.generation = sqlite3_column_int64(rows.Get(), 2);
-        record.result = Decode<Zel::Compliance::ComplianceResult>(Text(rows.Get(), 3),
-                                                                  "result of " + record.entityKey);
+        record.wire = Text(rows.Get(), 3);
+        record.result =
+            Decode<Zel::Compliance::ComplianceResult>(record.wire, "result of " + record.entityKey);
         data.results.push_back(std::move(record));
       }
     }
@@ -274,10 +277,13 @@ class SqliteStore : public Store {
     return Kestrum::Ref<T>(typed);
   }
 
-  std::string Encode(const Lumo::Any* value) {
-    std::string xml;
-    _codec.EncodeValue(value, xml);
-    return xml;
+  // The wire form of a record's value: the one the state wrote to measure
+  // it, else written here (into scratch).
+  template <class Record>
+  const std::string& WireOf(const Record& record, const Lumo::Any* value, std::string& scratch) {
+    if (!record.wire.empty()) return record.wire;
+    _codec.EncodeValue(value, scratch);
+    return scratch;
   }
 
   sqlite3_stmt* Bound(const char* name, std::initializer_list<std::string> texts) {
@@ -305,20 +311,24 @@ class SqliteStore : public Store {
             sqlite3_stmt* s = Bound("putProfile", {c.id});
             sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(c.sequence));
             std::string name = c.profile->GetName();
-            std::string body = Encode(c.profile.Get());
+            std::string scratch;
+            const std::string& body = WireOf(c, c.profile.Get(), scratch);
             sqlite3_bind_text(s, 3, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
             sqlite3_bind_text(s, 4, body.data(), static_cast<int>(body.size()), SQLITE_TRANSIENT);
             Run(s);
           } else if constexpr (std::is_same_v<T, DropProfile>) {
             Run(Bound("dropProfile", {c.id}));
           } else if constexpr (std::is_same_v<T, AssociationRecord>) {
-            Run(Bound("putAssociation", {c.entityKey, c.profileId, Encode(c.entity.Get())}));
+            std::string scratch;
+            Run(Bound("putAssociation",
+                      {c.entityKey, c.profileId, WireOf(c, c.entity.Get(), scratch)}));
           } else if constexpr (std::is_same_v<T, DropAssociation>) {
             Run(Bound("dropAssociation", {c.entityKey}));
           } else if constexpr (std::is_same_v<T, ResultRecord>) {
             sqlite3_stmt* s = Bound("putResult", {c.entityKey, c.profileId});
             sqlite3_bind_int64(s, 3, c.generation);
-            std::string body = Encode(c.result.Get());
+            std::string scratch;
+            const std::string& body = WireOf(c, c.result.Get(), scratch);
             sqlite3_bind_text(s, 4, body.data(), static_cast<int>(body.size()), SQLITE_TRANSIENT);
             Run(s);
           } else if constexpr (std::is_same_v<T, DefaultRecord>) {

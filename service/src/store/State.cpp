@@ -9,17 +9,27 @@ namespace ZelSample {
 
 namespace {
 
-size_t WireBytes(const Lumo::Any* value) {
+const Lumo::Wire::Codec& WireCodec() {
   static const Lumo::Wire::Codec codec;
-  std::string xml;
-  codec.EncodeValue(value, xml);
-  return xml.size();
+  return codec;
 }
 
+// The size of a record's wire form, written once and kept on the record, so
+// that a store that keeps the same form does not write it again.
 template <class Record>
 size_t Measured(Record& record, const Lumo::Any* value) {
-  if (record.bytes == 0) record.bytes = WireBytes(value);
-  return record.bytes;
+  if (record.wire.empty()) WireCodec().EncodeValue(value, record.wire);
+  return record.wire.size();
+}
+
+// The same size, for a record that may not have been measured (none is that
+// the service commits: it measures every change first).
+template <class Record>
+size_t SizeOf(const Record& record, const Lumo::Any* value) {
+  if (!record.wire.empty()) return record.wire.size();
+  std::string wire;
+  WireCodec().EncodeValue(value, wire);
+  return wire.size();
 }
 
 size_t Growth(size_t now, size_t before) { return now > before ? now - before : 0; }
@@ -28,12 +38,12 @@ size_t Growth(size_t now, size_t before) { return now > before ? now - before : 
 
 ProfileState::ProfileState(std::unique_ptr<Store> store) : _store(std::move(store)) {
   StoredData data = _store->Load();
-  for (ProfileRecord& record : data.profiles) {
+  for (const ProfileRecord& record : data.profiles) {
     if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
-    Put(std::move(record));
+    Put(record);
   }
-  for (AssociationRecord& record : data.associations) Put(std::move(record));
-  for (ResultRecord& record : data.results) Put(std::move(record));
+  for (const AssociationRecord& record : data.associations) Put(record);
+  for (const ResultRecord& record : data.results) Put(record);
   for (DefaultRecord& record : data.defaults) _defaults[record.hubId] = record.profileId;
 }
 
@@ -126,17 +136,18 @@ void ProfileState::Apply(const Change& change) {
       change);
 }
 
-void ProfileState::Put(ProfileRecord record) {
-  const size_t bytes = Measured(record, record.profile.Get());
+void ProfileState::Put(const ProfileRecord& record) {
+  const size_t bytes = SizeOf(record, record.profile.Get());
+  uint64_t sequence = record.sequence;
   auto it = _profiles.find(record.id);
   if (it != _profiles.end()) {
     _byName.erase(it->second.profile->GetName());
-    record.sequence = it->second.sequence;
+    sequence = it->second.sequence;
     _bytes -= it->second.bytes;
   }
   _byName[record.profile->GetName()] = record.id;
-  _bySequence[record.sequence] = record.id;
-  _profiles[record.id] = StoredProfile{record.profile, record.sequence, bytes};
+  _bySequence[sequence] = record.id;
+  _profiles[record.id] = StoredProfile{record.profile, sequence, bytes};
   _bytes += bytes;
 }
 
@@ -172,9 +183,9 @@ void ProfileState::Drop(const DropProfile& drop) {
   }
 }
 
-void ProfileState::Put(AssociationRecord record) {
+void ProfileState::Put(const AssociationRecord& record) {
   Drop(DropAssociation{record.entityKey});
-  const size_t bytes = Measured(record, record.entity.Get());
+  const size_t bytes = SizeOf(record, record.entity.Get());
   _associationsByProfile[record.profileId].insert(record.entityKey);
   _associations[record.entityKey] = Association{record.entity, record.profileId, bytes};
   _bytes += bytes;
@@ -192,8 +203,8 @@ void ProfileState::Drop(const DropAssociation& drop) {
   _associations.erase(it);
 }
 
-void ProfileState::Put(ResultRecord record) {
-  const size_t bytes = Measured(record, record.result.Get());
+void ProfileState::Put(const ResultRecord& record) {
+  const size_t bytes = SizeOf(record, record.result.Get());
   _resultsByProfile[record.profileId].insert(record.entityKey);
   StoredResult& held = _results[{record.entityKey, record.profileId}];
   _bytes -= held.result ? held.bytes : 0;

@@ -87,11 +87,11 @@ class ProfileState {
 
  private:
   void Apply(const Change& change);
-  void Put(ProfileRecord record);
+  void Put(const ProfileRecord& record);
   void Drop(const DropProfile& drop);
-  void Put(AssociationRecord record);
+  void Put(const AssociationRecord& record);
   void Drop(const DropAssociation& drop);
-  void Put(ResultRecord record);
+  void Put(const ResultRecord& record);
 
   std::unique_ptr<Store> _store;
   size_t _bytes = 0;

@@ -29,14 +29,17 @@ struct ProfileRecord {
   std::string id;
   uint64_t sequence = 0;  // creation order
   Kestrum::Ref<Zel::Profile::CapabilityBasedProfile> profile;
-  size_t bytes = 0;  // of the profile's wire form (ProfileState::Measure); 0: not measured
+  // The profile's wire form once written (by ProfileState::Measure, or as
+  // loaded): what a store keeps of it and what it is measured by; empty: not
+  // yet written.
+  std::string wire = {};
 };
 
 struct AssociationRecord {
   std::string entityKey;
   Kestrum::Ref<Zel::ServerObjectRef> entity;
   std::string profileId;
-  size_t bytes = 0;  // of the entity's wire form; 0: not measured
+  std::string wire = {};  // the entity's wire form once written; empty: not yet
 };
 
 struct ResultRecord {
@@ -44,7 +47,7 @@ struct ResultRecord {
   std::string profileId;
   int64_t generation = 0;  // of the profile the result was computed for
   Kestrum::Ref<Zel::Compliance::ComplianceResult> result;
-  size_t bytes = 0;  // of the result's wire form; 0: not measured
+  std::string wire = {};  // the result's wire form once written; empty: not yet
 };
 
 struct DefaultRecord {
