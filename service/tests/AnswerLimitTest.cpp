@@ -2,7 +2,6 @@
 // largest checkCompliance the message limit allows is answered, and one
 // entity more is refused before a result is stored or charged.
 #include <Lumo/Wire/Codec.h>
-#include <Lumo/Wire/StubAdapters.h>
 #include <Lumo/Wire/WireFormatFault.h>
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Fault/ZELFault.h>
@@ -12,6 +11,7 @@
 #include <cstdio>
 
 #include "TestSupport.h"
+#include "WireClient.h"
 
 namespace ZelSampleTest {
 namespace {
@@ -37,30 +37,6 @@ Ref<EntityArray> Vms(int first, int count) {
 Lumo::ManagedMethod* CheckComplianceMethod() {
   return Lumo::GetMoType<Zel::Compliance::ComplianceManager>()->FindMethod("checkCompliance");
 }
-
-struct WireClient {
-  Ref<ZelSample::InProcessTransport> transport;
-  Ref<Lumo::Wire::WireStubAdapter> adapter;
-  Ref<Zel::Auth::SessionManagerStub> sessions;
-  Ref<Zel::Profile::ProfileManagerStub> profiles;
-  Ref<Zel::Compliance::ComplianceManagerStub> compliance;
-
-  explicit WireClient(ZelSample::WireEndpoint* endpoint) {
-    transport = new ZelSample::InProcessTransport(endpoint);
-    Lumo::Wire::Options options;
-    options.version = kVersion;
-    adapter = new Lumo::Wire::WireStubAdapter(transport.Get(), options);
-    sessions = new Zel::Auth::SessionManagerStub(
-        RefOf("zel.auth.SessionManager", ZelSample::ObjectIds::kSessionManager).Get(),
-        adapter.Get(), nullptr);
-    profiles = new Zel::Profile::ProfileManagerStub(
-        RefOf("zel.profile.ProfileManager", ZelSample::ObjectIds::kProfileManager).Get(),
-        adapter.Get(), nullptr);
-    compliance = new Zel::Compliance::ComplianceManagerStub(
-        RefOf("zel.compliance.ComplianceManager", ZelSample::ObjectIds::kComplianceManager).Get(),
-        adapter.Get(), nullptr);
-  }
-};
 
 class AnswerLimitTest : public ::testing::Test {
  protected:
@@ -99,7 +75,7 @@ TEST_F(AnswerLimitTest, TheLargestCheckIsAnsweredAndOneMoreStoresNothing) {
   Lumo::Wire::DispatcherSettings dispatcher;
   dispatcher.limits = limits;
   Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service, dispatcher));
-  WireClient wire(endpoint.Get());
+  WireClient wire(endpoint.Get(), kVersion);
   wire.sessions->LoginByToken(ZelSample::MakeDelegatedToken("alice@sample.test"));
   Ref<Zel::Profile::ProfileId> gold;
   wire.profiles->Create(GoldSpec().Get(), gold);
@@ -138,7 +114,7 @@ TEST_F(AnswerLimitTest, ADeleteWhoseAnswerCannotBeSentDeletesNothing) {
   Lumo::Wire::DispatcherSettings dispatcher;
   dispatcher.limits = limits;
   Ref<ZelSample::WireEndpoint> endpoint(new ZelSample::WireEndpoint(service, dispatcher));
-  WireClient wire(endpoint.Get());
+  WireClient wire(endpoint.Get(), kVersion);
   wire.sessions->LoginByToken(ZelSample::MakeDelegatedToken("alice@sample.test"));
   Ref<Zel::Profile::ProfileId> gold;
   wire.profiles->Create(GoldSpec().Get(), gold);

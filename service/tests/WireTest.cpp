@@ -1,7 +1,6 @@
 // The sample service on the wire: calls travel as XML through the endpoint,
 // whose dispatcher checks privileges and whose cookie carries the session.
 #include <Lumo/Fault/NotSupported.h>
-#include <Lumo/Wire/StubAdapters.h>
 #include <Olyx/Zel/Fault/DuplicateName.h>
 #include <Olyx/Zel/Fault/InvalidLogin.h>
 #include <Olyx/Zel/Fault/NotFound.h>
@@ -9,30 +8,10 @@
 #include <ZelSample/WireEndpoint.h>
 
 #include "TestSupport.h"
+#include "WireClient.h"
 
 namespace ZelSampleTest {
 namespace {
-
-// A client on the wire: stubs over a wire adapter and an in-process transport.
-struct WireClient {
-  Ref<ZelSample::InProcessTransport> transport;
-  Ref<Lumo::Wire::WireStubAdapter> adapter;
-  Ref<Zel::Auth::SessionManagerStub> sessions;
-  Ref<Zel::Profile::ProfileManagerStub> profiles;
-
-  WireClient(ZelSample::WireEndpoint* endpoint, const std::string& version = "") {
-    transport = new ZelSample::InProcessTransport(endpoint);
-    Lumo::Wire::Options options;
-    options.version = version;
-    adapter = new Lumo::Wire::WireStubAdapter(transport.Get(), options);
-    sessions = new Zel::Auth::SessionManagerStub(
-        RefOf("zel.auth.SessionManager", ZelSample::ObjectIds::kSessionManager).Get(),
-        adapter.Get(), nullptr);
-    profiles = new Zel::Profile::ProfileManagerStub(
-        RefOf("zel.profile.ProfileManager", ZelSample::ObjectIds::kProfileManager).Get(),
-        adapter.Get(), nullptr);
-  }
-};
 
 class WireTest : public ServiceTest {
  protected:
