@@ -59,21 +59,29 @@ std::optional<FramingRefusal> CheckFraming(const HttpRequest& request, bool read
   return std::nullopt;
 }
 
-bool FoldsAHeaderLine(std::string_view bytes, size_t& scanned) {
+const char* HeaderLineFault(std::string_view bytes, size_t& scanned) {
   // Each line break is looked at once, with the byte after it; one whose
   // next byte has not come yet is looked at again next time.
-  for (size_t at = scanned; at + 2 < bytes.size(); ++at) {
-    if (bytes[at] != '\r' || bytes[at + 1] != '\n') continue;
+  if (scanned == std::string_view::npos) return nullptr;
+  size_t at = scanned;
+  for (; at < bytes.size(); ++at) {
+    char c = bytes[at];
+    // The line feed of every CR LF is stepped over below.
+    if (c == '\n') return "a header line ends without a carriage return";
+    if (c != '\r') continue;
+    if (at + 2 >= bytes.size()) break;
+    if (bytes[at + 1] != '\n') return "a carriage return within a header line";
     char next = bytes[at + 2];
-    if (next == ' ' || next == '\t') return true;
+    if (next == ' ' || next == '\t') return "a header line is folded onto the next line";
     if (next == '\r') {
-      // The empty line: the header ends here.
-      scanned = bytes.size();
-      return false;
+      // The empty line: the header ends here, the body may follow.
+      scanned = std::string_view::npos;
+      return nullptr;
     }
+    ++at;
   }
-  scanned = bytes.size() >= 2 ? bytes.size() - 2 : 0;
-  return false;
+  scanned = at;
+  return nullptr;
 }
 
 }  // namespace Detail

@@ -2,9 +2,7 @@
 // time limits, has it answered on the handler pool, writes the answer, and
 // reads the next request (kept alive, pipelined requests in order). Plain
 // TCP or TLS by the stream type. Every step runs on the connection's strand.
-// The bytes read are handed to the parser here rather than by Beast's read
-// so that a header's raw lines can be checked before the parser folds them
-// (Framing.h).
+// What the bytes read mean is the request reader's to say (RequestReader.h).
 #pragma once
 
 #include <ZelHttp/HttpServer.h>
@@ -23,9 +21,8 @@
 #include <type_traits>
 
 #include "ConnectionTable.h"
-#include "Framing.h"
-#include "HeaderText.h"
 #include "RequestAnswer.h"
+#include "RequestReader.h"
 
 namespace ZelHttp {
 namespace Detail {
@@ -46,7 +43,7 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
         _peer(std::move(peer)),
         _stream(std::move(stream)),
         _timer(_stream.get_executor()),
-        _buffer(context.settings.maxHeaderBytes + kReadChunk) {}
+        _reader(context.settings.maxHeaderBytes, context.settings.maxBodyBytes) {}
   ~ServerSession() override { _context.table.Remove(_id); }
 
   void Start() {
@@ -63,7 +60,7 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
 
  private:
   enum class State { kHandshake, kIdle, kReading, kHandling, kWriting, kClosed };
-  static constexpr size_t kReadChunk = 64 * 1024;
+  static constexpr size_t kReadChunk = RequestReader::kReadChunk;
 
   void Begin() {
     if constexpr (kTls) {
@@ -81,18 +78,13 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
 
   void ReadRequest() {
     if (_context.stopping || _state == State::kClosed) return CloseSocket();
-    _parser.emplace();
-    _parser->header_limit(static_cast<std::uint32_t>(_context.settings.maxHeaderBytes));
-    _parser->body_limit(_context.settings.maxBodyBytes);
-    _headerChecked = false;
-    _foldScanned = 0;
-    if (_buffer.size() == 0) {
-      _state = State::kIdle;
-      _context.table.SetIdle(_id, true);
-      SetDeadline(_context.settings.idleTimeout);
-    } else {
+    if (_reader.Begin()) {
       StartRequestClock();
+      return Follow(_reader.Received(0));
     }
+    _state = State::kIdle;
+    _context.table.SetIdle(_id, true);
+    SetDeadline(_context.settings.idleTimeout);
     ReadSome();
   }
 
@@ -104,20 +96,9 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     SetDeadline(_context.settings.readTimeout);
   }
 
-  // Parses what the buffer holds; reads more when the parser needs it.
   void ReadSome() {
-    if (_buffer.size() > 0) {
-      if (!_parser->is_header_done() && FoldsAHeaderLine(BufferText(), _foldScanned)) {
-        return Refuse(400, "a header line is folded onto the next line");
-      }
-      beast::error_code ec;
-      size_t used = _parser->put(_buffer.data(), ec);
-      _buffer.consume(used);
-      if (ec != http::error::need_more) return OnRead(ec, used);
-    }
-    size_t room = std::min(kReadChunk, _buffer.max_size() - _buffer.size());
-    if (room == 0) return OnRead(http::error::buffer_overflow, 0);
-    _stream.async_read_some(_buffer.prepare(room),
+    auto room = _reader.Room();
+    _stream.async_read_some(room,
                             [self = this->shared_from_this()](beast::error_code ec, size_t bytes) {
                               self->OnBytes(ec, bytes);
                             });
@@ -125,67 +106,46 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
 
   void OnBytes(beast::error_code ec, size_t bytes) {
     if (_state == State::kClosed) return;
-    _buffer.commit(bytes);
-    if (ec == net::error::eof) {
-      ec = {};
-      if (_parser->got_some()) {
-        _parser->put_eof(ec);
-      } else {
-        ec = http::error::end_of_stream;
-      }
-    }
-    if (ec) return OnRead(ec, bytes);
     if (_state == State::kIdle && bytes > 0) StartRequestClock();
-    ReadSome();
-  }
-
-  std::string_view BufferText() const {
-    auto data = _buffer.data();
-    return std::string_view(static_cast<const char*>(data.data()), data.size());
-  }
-
-  void OnRead(beast::error_code ec, size_t bytes) {
-    if (_state == State::kClosed) return;
-    if (_state == State::kIdle && (bytes > 0 || _buffer.size() > 0)) StartRequestClock();
-    if (ec) {
-      if (ec == http::error::body_limit) return Refuse(413, "body over the limit");
-      if (ec == http::error::header_limit || ec == http::error::buffer_overflow) {
-        return Refuse(431, "headers over the limit");
+    if (ec == net::error::eof) {
+      if (bytes > 0) {
+        RequestReader::Outcome outcome = _reader.Received(bytes);
+        if (outcome.step != RequestReader::Step::kNeedMore) return Follow(std::move(outcome));
       }
-      if (ec == http::error::end_of_stream || ec == http::error::partial_message ||
-          ec.category() != beast::http::make_error_code(http::error::bad_method).category()) {
-        return CloseSocket();
-      }
-      return Refuse(400, "not an HTTP request: " + ec.message());
+      return Follow(_reader.ReceivedEnd());
     }
-    if (_parser->is_header_done() && !_headerChecked) {
-      _headerChecked = true;
-      const auto& request = _parser->get();
-      if (auto refusal = CheckFraming(request, _parser->chunked()))
-        return Refuse(refusal->status, refusal->reason);
-      if (!IsIdentityEncoding(request[http::field::content_encoding])) {
-        return Refuse(415, "bodies with a Content-Encoding are not accepted");
-      }
-      if (Lower(request[http::field::expect]) == "100-continue" && !_parser->is_done()) {
+    if (ec) return CloseSocket();
+    Follow(_reader.Received(bytes));
+  }
+
+  // Does what the reader says comes next.
+  void Follow(RequestReader::Outcome outcome) {
+    switch (outcome.step) {
+      case RequestReader::Step::kNeedMore:
+        return ReadSome();
+      case RequestReader::Step::kSendContinue: {
         static const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
         net::async_write(_stream, net::buffer(kContinue),
                          [self = this->shared_from_this()](beast::error_code ec, size_t) {
                            if (ec) return self->CloseSocket();
-                           self->ReadSome();
+                           self->Follow(self->_reader.Continued());
                          });
         return;
       }
+      case RequestReader::Step::kRequest:
+        return Dispatch();
+      case RequestReader::Step::kRefuse:
+        return Refuse(outcome.status, outcome.reason);
+      case RequestReader::Step::kClose:
+        return CloseSocket();
     }
-    if (_parser->is_done()) return Dispatch();
-    ReadSome();
   }
 
   // Hands the request to the handler pool; the answer comes back here.
   void Dispatch() {
     _state = State::kHandling;
     _timer.cancel();
-    auto request = std::make_shared<http::request<http::string_body>>(_parser->release());
-    _parser.reset();
+    auto request = std::make_shared<http::request<http::string_body>>(_reader.Release());
     net::post(_context.handlers, [self = this->shared_from_this(), request]() mutable {
       auto response = std::make_shared<http::response<http::string_body>>();
       bool large = request->body().size() >= kLargeBytes;
@@ -210,9 +170,9 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   void OnWrite(beast::error_code ec) {
     if (ec) return CloseSocket();
     bool keepAlive = _response->keep_alive() && !_refused;
-    bool large = _response->body().size() >= kLargeBytes || _buffer.capacity() >= kLargeBytes;
+    bool large = _response->body().size() >= kLargeBytes || _reader.Capacity() >= kLargeBytes;
     _response.reset();
-    if (_buffer.capacity() > _buffer.size() + 2 * kReadChunk) _buffer.shrink_to_fit();
+    _reader.Shrink();
     if (large) GiveBackMemory();
     if (_refused) return Linger();
     if (!keepAlive || _context.stopping) return CloseSocket();
@@ -224,10 +184,8 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     _refused = true;
     _state = State::kHandling;
     auto response = std::make_shared<http::response<http::string_body>>();
-    RefusalAnswer(_context, _peer, _started, _parser ? &_parser->get() : nullptr, status, reason,
-                  *response);
-    _parser.reset();
-    _buffer.consume(_buffer.size());
+    RefusalAnswer(_context, _peer, _started, _reader.Partial(), status, reason, *response);
+    _reader.Discard();
     Write(std::move(response));
   }
 
@@ -274,14 +232,9 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   const std::string _peer;
   Stream _stream;
   net::steady_timer _timer;
-  beast::flat_buffer _buffer;
-  std::optional<http::request_parser<http::string_body>> _parser;
+  RequestReader _reader;
   std::shared_ptr<http::response<http::string_body>> _response;
   State _state = State::kIdle;
-  bool _headerChecked = false;
-  // How far the header of the request being read has been checked for
-  // folded lines.
-  size_t _foldScanned = 0;
   bool _refused = false;
   std::chrono::steady_clock::time_point _started = std::chrono::steady_clock::now();
   std::array<char, 4096> _drop{};

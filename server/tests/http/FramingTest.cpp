@@ -90,6 +90,23 @@ TEST_F(HttpServiceTest, FoldedHeaderLinesAreRefused) {
   EXPECT_TRUE(StillServes());
 }
 
+TEST_F(HttpServiceTest, HeaderLinesEndInCarriageReturnLineFeedOnly) {
+  // Refused whether the header comes at once or byte by byte: the parser
+  // alone answers the two differently.
+  for (const std::string& line : {std::string("X-Note: a\nContent-Length: 0\r\n"),
+                                  std::string("X-Note: a\rb\r\nContent-Length: 0\r\n")}) {
+    ExpectRefusedAndNothingMore(Port(), kHead + line + "\r\n", 400);
+    RawConnection connection(Port());
+    for (char c : kHead + line + "\r\n" + kSmuggled) {
+      if (!connection.Send(std::string(1, c))) break;
+    }
+    RawAnswer answer = connection.Read();
+    EXPECT_EQ(answer.status, 400) << answer.body;
+    EXPECT_EQ(connection.Read().status, -1);
+  }
+  EXPECT_TRUE(StillServes());
+}
+
 TEST_F(HttpServiceTest, APostWithoutALengthNeedsOne) {
   // The XML body after the header is not read as a request either.
   ExpectRefusedAndNothingMore(Port(), kHead10 + "\r\n" + kRetrieveContent, 411);
