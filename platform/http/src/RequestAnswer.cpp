@@ -1,7 +1,8 @@
 #include "RequestAnswer.h"
 
+#include <Lumo/ValueMemory.h>
+#include <Lumo/Wire/Codec.h>
 #include <Lumo/Wire/Dispatcher.h>
-#include <malloc.h>
 
 #include <exception>
 
@@ -102,9 +103,11 @@ void AnswerOther(const HttpServerSettings& settings, const HttpRequest& request,
 }  // namespace
 
 void GiveBackMemory() {
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
+  // Reading, the values of the call and the answer all keep freed memory
+  // for reuse; the reader's pool and the heap are the process's, the
+  // values' free memory is the calling thread's.
+  Lumo::Wire::GiveBackReaderMemory();
+  Lumo::GiveBackFreeValueMemory();
 }
 
 void AnswerRequest(const ServerContext& context, const std::string& peer,

@@ -30,7 +30,8 @@ struct ServerContext {
 // soon as their request is answered.
 inline constexpr size_t kLargeBytes = 1024 * 1024;
 
-// Returns freed heap memory to the system after a large request.
+// Returns memory freed by a large request or answer to the system: the
+// reader's shared pool, the calling thread's free value memory, the heap.
 void GiveBackMemory();
 
 using HttpRequest = boost::beast::http::request<boost::beast::http::string_body>;

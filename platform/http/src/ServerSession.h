@@ -151,7 +151,8 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
       bool large = request->body().size() >= kLargeBytes;
       AnswerRequest(self->_context, self->_peer, self->_started, *request, *response);
       request.reset();
-      if (large) GiveBackMemory();
+      // On this thread: the values of a large call were made and freed here.
+      if (large || response->body().size() >= kLargeBytes) GiveBackMemory();
       net::post(self->_stream.get_executor(),
                 [self, response]() mutable { self->Write(std::move(response)); });
     });

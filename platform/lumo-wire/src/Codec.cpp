@@ -275,6 +275,7 @@ void ParseOnly(std::string_view message, const Limits& limits) {
 
 size_t ReaderBytesKept() { return KeptReaderBytes(); }
 size_t ReaderBytesShared() { return SharedReaderBytes(); }
+void GiveBackReaderMemory() { FreeSharedReaderMemory(); }
 
 Codec::Codec(const Options& options)
     : _options(options), _filter(std::make_unique<VersionFilter>(options.version)) {

@@ -177,6 +177,30 @@ size_t SharedReaderBytes() {
   return shared.pages.size() * kCachedBlock + shared.copy.capacity();
 }
 
+void FreeSharedReaderMemory() {
+  std::vector<void*> pages;
+  std::string copy;
+  {
+    SharedPages& shared = Shared();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    pages.swap(shared.pages);
+    copy.swap(shared.copy);
+  }
+  for (void* page : pages) std::free(page);
+  if (!tGone) {
+    while (tMemory.pages.size() > kIdlePages) {
+      std::free(tMemory.pages.back());
+      tMemory.pages.pop_back();
+    }
+    tMemory.released = 0;
+  }
+  std::string& buffer = MessageCopy::Buffer();
+  if (!tCopyInUse && buffer.capacity() > kIdleCopyBytes) std::string().swap(buffer);
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 size_t KeptReaderBytes() {
   size_t pages = tGone ? 0 : tMemory.pages.size() * kCachedBlock;
   return pages + MessageCopy::Buffer().capacity();

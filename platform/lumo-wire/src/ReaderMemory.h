@@ -25,6 +25,9 @@ constexpr size_t kSharedPages = 1024;
 constexpr size_t kKeptCopyBytes = 1024 * 1024;
 constexpr size_t kSharedCopyBytes = 16 * 1024 * 1024;
 constexpr size_t kTrimBytes = 8 * 1024 * 1024;
+// What a thread keeps when told to give memory back.
+constexpr size_t kIdlePages = 8;
+constexpr size_t kIdleCopyBytes = 64 * 1024;
 
 // Installs the parser's memory functions (page cache) when the library loads.
 void InstallParserMemory();
@@ -54,6 +57,9 @@ void AfterRead();
 size_t KeptReaderBytes();
 // Bytes in the shared pool (pages and the larger copy).
 size_t SharedReaderBytes();
+// Frees the shared pool and what the calling thread keeps beyond
+// kIdlePages and kIdleCopyBytes, and trims the C heap.
+void FreeSharedReaderMemory();
 
 }  // namespace Detail
 }  // namespace Wire

@@ -21,6 +21,7 @@ namespace Lumo {
 void* AllocateValue(size_t size) { return mi_new(size); }
 void FreeValue(void* pointer, size_t size) noexcept { mi_free_size(pointer, size); }
 const char* ValueAllocatorName() { return "mimalloc"; }
+void GiveBackFreeValueMemory() noexcept { mi_collect(true); }
 
 #else
 
@@ -36,6 +37,8 @@ void FreeValue(void* pointer, size_t size) noexcept {
 #endif
 }
 const char* ValueAllocatorName() { return "heap"; }
+// The C heap is trimmed by whoever knows that much was freed.
+void GiveBackFreeValueMemory() noexcept {}
 
 #endif
 

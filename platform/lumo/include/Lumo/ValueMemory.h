@@ -16,5 +16,10 @@ void* AllocateValue(size_t size);
 void FreeValue(void* pointer, size_t size) noexcept;
 // The name of the allocator in use ("mimalloc" or "heap").
 const char* ValueAllocatorName();
+// Returns to the system the value memory the calling thread has freed and
+// its allocator still holds for reuse (an allocator keeps freed memory per
+// thread and gives it back only as that thread goes on allocating). For a
+// thread that has just made and released many values and may now be idle.
+void GiveBackFreeValueMemory() noexcept;
 
 }  // namespace Lumo

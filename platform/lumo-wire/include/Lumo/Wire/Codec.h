@@ -161,6 +161,11 @@ size_t ReaderBytesKept();
 // Parser pages and a message copy kept for whichever thread reads next:
 // 48 MiB at most for the process, however many threads read.
 size_t ReaderBytesShared();
+// Frees what is kept for whichever thread reads next, and asks the C
+// library to return free memory to the system: for a process that has read
+// large messages and may now be idle. The calling thread keeps a few pages
+// and a small copy.
+void GiveBackReaderMemory();
 
 }  // namespace Wire
 }  // namespace Lumo
