@@ -78,3 +78,5 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/zelgen/zelgen
         FILES_MATCHING PATTERN "*.py")
 install(FILES ${PROJECT_SOURCE_DIR}/.clang-format RENAME clang-format-style
         DESTINATION ${ZEL_INSTALL_GENERATORDIR} COMPONENT development)
+
+include(${CMAKE_CURRENT_LIST_DIR}/InstallPrograms.cmake)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds examples/hello-client against an installed prefix alone, starts
-# zel-server on a free loopback port and runs hello-client against it twice
-# (the profile it makes is deleted again); then checks that a fault is
-# printed cleanly when the server is gone.
+# zel-server (the one installed with it) on a free loopback port and runs
+# hello-client against it twice (the profile it makes is deleted again); then
+# checks that a fault is printed cleanly when the server is gone.
 # Usage: hello_client.sh SOURCE PREFIX WORK ZEL_SERVER ZEL_TOKEN
 set -euo pipefail
 source="$1"

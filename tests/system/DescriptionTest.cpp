@@ -405,6 +405,32 @@ TEST_F(DescribedServerTest, MessagesTheSchemaDoesNotDescribeAreRefused) {
   EXPECT_NE(version2->Validate(schemaCall), "");
 }
 
+// What the schema allows and the reader reads agree on a value without
+// xsi:type: text alone is valid against anyType, and the reader takes it as
+// a string; a _this in no namespace is no valid request, and the reader
+// refuses it.
+TEST_F(DescribedServerTest, AnUntypedTextValueValidatesAndIsReadAsAString) {
+  std::unique_ptr<SchemaValidator> newest = ServedValidator("zel.version.version14");
+  ASSERT_TRUE(newest->IsValid());
+  Lumo::Wire::Options options;
+  options.version = "zel.version.version14";
+  Lumo::Wire::Codec codec(options);
+  auto target = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "ProfileManager");
+  std::string create;
+  Ref<Lumo::Any> gold(new Lumo::Primitive<std::string>("gold"));
+  std::vector<Ref<Lumo::Any>> args{Ref<Lumo::Any>(SpecCarrying({gold}).Get())};
+  codec.EncodeRequest(ProfileManagerMethod("create"), target.Get(), args, create);
+  std::string typed = create;
+  ReplaceAll(create, " xsi:type=\"xsd:string\">gold<", ">gold<");
+  EXPECT_EQ(newest->Validate(create), "") << create;
+  EXPECT_EQ(codec.DecodeRequest(create).args[0]->ToString(),
+            codec.DecodeRequest(typed).args[0]->ToString());
+
+  ReplaceAll(create, "<_this ", "<_this xmlns=\"\" ");
+  EXPECT_NE(newest->Validate(create), "");
+  EXPECT_THROW(codec.DecodeRequest(create), Lumo::Wire::WireFormatFault::Exception);
+}
+
 // ---- The WSDL --------------------------------------------------------------------------------
 
 TEST_F(DescribedServerTest, TheServedWsdlDescribesEachVersionAsTheCodecSpeaksIt) {

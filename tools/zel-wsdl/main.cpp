@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr const char* kProgramVersion = "zel-wsdl 1.0";
-
 void Usage(std::ostream& out) {
   out << "usage: zel-wsdl [--api NS] [--api-version V | --every-version] [--location URL] "
          "--out DIR\n"
@@ -73,7 +71,7 @@ int main(int argc, char** argv) {
       Usage(std::cout);
       return 0;
     } else if (arg == "--version") {
-      std::cout << kProgramVersion << "\n";
+      std::cout << "zel-wsdl " << ZEL_VERSION << "\n";
       return 0;
     } else {
       std::cerr << "zel-wsdl: bad argument " << arg << "\n";

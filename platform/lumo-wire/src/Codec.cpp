@@ -461,8 +461,14 @@ void Codec::DecodeRequestInPlace(std::string& message, DecodedRequest& request) 
   }
   pugi::xml_node self = ValueReader::ElementFrom(operation.first_child());
   std::string typeName, scratch;
-  if (!self || !Is(reader.NameOf(self), opName.ns, "_this") ||
-      !AttributeOf(self, "type", typeName)) {
+  ResolvedName selfName = self ? reader.NameOf(self) : ResolvedName{};
+  // A _this in another namespace is still first: the fault names its namespace.
+  if (self && selfName.local == "_this" && selfName.ns != opName.ns) {
+    Fail(Reason::kMalformed, self,
+         "_this is in " + NamespaceText(scope, selfName.ns) + ", not in the operation's " +
+             NamespaceText(scope, opName.ns));
+  }
+  if (!self || !Is(selfName, opName.ns, "_this") || !AttributeOf(self, "type", typeName)) {
     Fail(Reason::kMalformed, self ? self : operation, "a call names its target first, in _this");
   }
   const TypePlan* target = TypeTable::ForManagedWsdl(typeName);

@@ -123,6 +123,14 @@ ValueReader::ValueReader(const VersionFilter& filter, const Options& options)
       _maxDepth(options.limits.maxDepth < Limits::kHardMaxDepth ? options.limits.maxDepth
                                                                 : Limits::kHardMaxDepth) {}
 
+bool ValueReader::HasElementChild(pugi::xml_node node) {
+  for (pugi::xml_node child = Node::FirstChild(node); Node::Is(child);
+       child = Node::NextSibling(child)) {
+    if (Node::Type(child) == pugi::node_element) return true;
+  }
+  return false;
+}
+
 pugi::xml_node ValueReader::ElementFrom(pugi::xml_node node) {
   for (; Node::Is(node); node = Node::NextSibling(node)) {
     switch (Node::Type(node)) {
@@ -481,7 +489,15 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
   if (xsi.nil && IsNilValue(node, xsi.nil)) {
     Fail(Reason::kMissingProperty, node, "a value is required here, not nil");
   }
-  if (!xsi.type) Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
+  if (!xsi.type) {
+    // The schema's anyType allows text without a type: that is a string. An
+    // element with elements in it names no type to read them by.
+    if (HasElementChild(node)) {
+      Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
+    }
+    return ReadBoxed(node, attributes, Kind::kString, TypeTable::ForXsiType(true, "string").plan,
+                     depth);
+  }
   std::string_view shown;
   XsiShape shape = XsiTypeOf(node, xsi.type, shown);
   const TypePlan* plan = shape.plan;

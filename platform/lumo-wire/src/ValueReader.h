@@ -87,6 +87,8 @@ class ValueReader {
   static pugi::xml_node NextElement(pugi::xml_node node);
   // node itself when it is an element, else the next element sibling.
   static pugi::xml_node ElementFrom(pugi::xml_node node);
+  // True when an element is among node's children.
+  static bool HasElementChild(pugi::xml_node node);
 
  private:
   template <class Sink>

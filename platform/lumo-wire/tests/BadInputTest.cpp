@@ -215,7 +215,7 @@ std::vector<Row> Rows() {
        {}},
       {"anyType without its type",
        Read::kValue,
-       Value("xsi:type=\"KeyAnyValue\"><key>k</key><value>1</value></value>"),
+       Value("xsi:type=\"KeyAnyValue\"><key>k</key><value><x>1</x></value></value>"),
        "malformed",
        "/value/value",
        {}},

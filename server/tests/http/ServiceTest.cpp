@@ -99,6 +99,43 @@ TEST_F(HttpServiceTest, TheSessionCookieIsFoundBehindAnyNumberOfOthers) {
   EXPECT_NE(answer.body.find("ZelFetchResourceTypeResponse"), std::string::npos) << answer.body;
 }
 
+// A create call spelled as a client that does not type its values sends it:
+// elements under a prefix, a property's value as text with no xsi:type.
+std::string UntypedCreate(const std::string& name, const std::string& property,
+                          const std::string& value) {
+  return kEnvelopeStart +
+         "<ns1:ZelCreate xmlns:ns1=\"urn:zel\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+         "<ns1:_this type=\"ZelProfileProfileManager\">ProfileManager</ns1:_this>"
+         "<ns1:createSpec><ns1:name>" +
+         name +
+         "</ns1:name><ns1:resourceType><ns1:resourceType>STORAGE</ns1:resourceType>"
+         "</ns1:resourceType><ns1:constraints xsi:type=\"ns1:ZelCapabilitySubProfileConstraints\">"
+         "<ns1:subProfiles><ns1:name>sub</ns1:name><ns1:capability><ns1:id>"
+         "<ns1:namespace>sample.storage</ns1:namespace><ns1:id>" +
+         property + "</ns1:id></ns1:id><ns1:constraint><ns1:propertyInstance><ns1:id>" + property +
+         "</ns1:id><ns1:value>" + value +
+         "</ns1:value></ns1:propertyInstance></ns1:constraint></ns1:capability>"
+         "</ns1:subProfiles></ns1:constraints></ns1:createSpec></ns1:ZelCreate>" +
+         kEnvelopeEnd;
+}
+
+TEST_F(HttpServiceTest, AValueWithoutItsTypeIsAString) {
+  Client client = Connect();
+  client.sessions->LoginByToken(ZelSample::MakeDelegatedToken("alice"));
+  std::string cookie = kAction + "Cookie: " + ZelSample::kSessionCookie + "=" +
+                       client.transport->GetCookie(ZelSample::kSessionCookie) + "\r\n";
+  RawAnswer created =
+      Post(Port(), "/zel", UntypedCreate("Untyped", "performanceTier", "gold"), "text/xml", cookie);
+  EXPECT_EQ(created.status, 200) << created.body;
+  EXPECT_NE(created.body.find("ZelCreateResponse"), std::string::npos) << created.body;
+  // The service sees the string: an integer property refuses it as one.
+  RawAnswer refused =
+      Post(Port(), "/zel", UntypedCreate("Untyped2", "stripeWidth", "4"), "text/xml", cookie);
+  EXPECT_EQ(refused.status, 500) << refused.body;
+  EXPECT_NE(refused.body.find("not \"4\"</msg>"), std::string::npos) << refused.body;
+}
+
 struct BadRequest {
   const char* name;
   std::string path;
@@ -163,6 +200,13 @@ INSTANTIATE_TEST_SUITE_P(
                        "</ZelRetrieveServiceContent>" +
                        kEnvelopeEnd,
                    "text/xml", "\"urn:zel/99.0\"", 500, "99.0"},
+        BadRequest{"TargetInNoNamespace", "/zel",
+                   kEnvelopeStart +
+                       "<ZelRetrieveServiceContent xmlns=\"urn:zel\"><_this xmlns=\"\" "
+                       "type=\"ZelServiceInstance\">ServiceInstance</_this>"
+                       "</ZelRetrieveServiceContent>" +
+                       kEnvelopeEnd,
+                   "text/xml", "\"urn:zel/6.7.2\"", 500, "_this is in no namespace"},
         BadRequest{"PrivilegedWithoutSession", "/zel",
                    kEnvelopeStart +
                        "<ZelFetchResourceType xmlns=\"urn:zel\"><_this "

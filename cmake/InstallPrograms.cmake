@@ -1,0 +1,29 @@
+# The programs (component "tools"): zel, zel-server, zel-token, zel-wsdl and
+# zel-inventory in bin/, each when built. zel-server and zel-token run on the
+# sample service's library, which is no library for users to link: it goes to
+# a folder of its own beside the libraries. The programs find the libraries
+# from where they are installed, under any prefix.
+set(ZEL_INSTALL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/zel-types)
+file(RELATIVE_PATH zel_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
+
+# ZEL_INSTALLED_PROGRAMS: the programs installed (the package tests run them).
+set(ZEL_INSTALLED_PROGRAMS "")
+foreach(program IN ITEMS zel zel-server zel-token zel-wsdl zel-inventory)
+  if(TARGET ${program})
+    list(APPEND ZEL_INSTALLED_PROGRAMS ${program})
+  endif()
+endforeach()
+if(NOT ZEL_INSTALLED_PROGRAMS)
+  return()
+endif()
+
+set_target_properties(${ZEL_INSTALLED_PROGRAMS} PROPERTIES
+  INSTALL_RPATH "$ORIGIN/${zel_bin_to_lib};$ORIGIN/${zel_bin_to_lib}/zel-types")
+install(TARGETS ${ZEL_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        COMPONENT tools)
+
+if(TARGET zel-sample-service)
+  set_target_properties(zel-sample-service PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+  install(TARGETS zel-sample-service LIBRARY DESTINATION ${ZEL_INSTALL_PRIVATE_LIBDIR}
+          COMPONENT tools)
+endif()
