@@ -44,6 +44,11 @@ bool AllDigits(std::string_view text) {
   return true;
 }
 
+std::string_view NoLeadingZeros(std::string_view digits) {
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  return digits;
+}
+
 // Decodes a chunked body that must fill bytes exactly; false if it does not.
 bool Dechunk(std::string_view bytes, std::string& body) {
   size_t at = 0;
@@ -124,11 +129,16 @@ std::string CheckRawRequest(std::string_view raw, std::string_view body) {
   if (!lengths.empty()) {
     std::vector<std::string> elements = Elements(lengths);
     if (elements.empty()) return "an empty Content-Length";
+    // Every value must be the same number (leading zeros read alike).
     for (const std::string& element : elements) {
-      if (!AllDigits(element) || element != elements.front()) return "a Content-Length unclear";
+      if (!AllDigits(element)) return "a Content-Length that is not a number";
+      if (NoLeadingZeros(element) != NoLeadingZeros(elements.front())) {
+        return "Content-Lengths that differ";
+      }
     }
-    if (elements.front().size() > 12) return "a Content-Length too large";
-    if (std::stoull(elements.front()) != rest.size()) return "Content-Length is not the body's";
+    std::string_view length = NoLeadingZeros(elements.front());
+    if (length.size() > 12) return "a Content-Length too large";
+    if (std::stoull(std::string(length)) != rest.size()) return "Content-Length is not the body's";
     if (rest != body) return "the body is not what follows the header";
     return std::string();
   }

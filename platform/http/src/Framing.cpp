@@ -74,6 +74,8 @@ const char* HeaderLineFault(std::string_view bytes, size_t& scanned) {
     char next = bytes[at + 2];
     if (next == ' ' || next == '\t') return "a header line is folded onto the next line";
     if (next == '\r') {
+      if (at + 3 >= bytes.size()) break;
+      if (bytes[at + 3] != '\n') return "a carriage return within a header line";
       // The empty line: the header ends here, the body may follow.
       scanned = std::string_view::npos;
       return nullptr;

@@ -48,16 +48,33 @@ RequestReader::Outcome RequestReader::Parse() {
   for (;;) {
     if (_buffer.size() == 0) return Step::kNeedMore;
     if (!_parser->is_header_done()) {
-      if (const char* fault = HeaderLineFault(Text(), _lineScanned)) {
+      // Only what may be header is looked at: the same bytes, however they
+      // arrived.
+      std::string_view header = Text().substr(0, _maxHeaderBytes);
+      if (const char* fault = HeaderLineFault(header, _lineScanned)) {
         return {Step::kRefuse, 400, fault};
       }
+      // The parser gets the header whole and nothing after it: given part
+      // of one, or bytes beyond it, it judges a bad request line now or
+      // later depending on how the bytes arrived.
+      if (_lineScanned != std::string_view::npos) {
+        if (_buffer.size() >= _maxHeaderBytes) return Judge(http::error::header_limit);
+        return Step::kNeedMore;
+      }
+      size_t headerBytes = header.find("\r\n\r\n") + 4;
+      beast::error_code ec;
+      size_t used = _parser->put(boost::asio::buffer(_buffer.data().data(), headerBytes), ec);
+      _buffer.consume(used);
+      if (ec == http::error::need_more) {
+        return {Step::kRefuse, 400, "not an HTTP request: the header does not read"};
+      }
+      Outcome outcome = Judge(ec);
+      if (outcome.step != Step::kNeedMore) return outcome;
+      continue;
     }
     beast::error_code ec;
     size_t used = _parser->put(_buffer.data(), ec);
     _buffer.consume(used);
-    // The parser takes the header's whole lines as they come: what is left
-    // to check moves up with what it took.
-    if (_lineScanned != std::string_view::npos) _lineScanned -= std::min(_lineScanned, used);
     if (ec == http::error::need_more) {
       if (_buffer.size() == _buffer.max_size()) return Judge(http::error::buffer_overflow);
       return Step::kNeedMore;
