@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ConnectionTable.h"
+#include "HeaderText.h"
 #include "RequestAnswer.h"
 #include "ServerSession.h"
 
@@ -133,6 +134,15 @@ HttpServer::HttpServer(CallHandler handler, const HttpServerSettings& settings)
     : _handler(std::move(handler)), _settings(settings) {}
 
 HttpServer::~HttpServer() { Stop(); }
+
+std::vector<std::string> PageRequest::Values(const std::string& name) const {
+  std::vector<std::string> values;
+  std::string wanted = Detail::Lower(name);
+  for (const auto& [field, value] : headers) {
+    if (Detail::Lower(field) == wanted) values.push_back(value);
+  }
+  return values;
+}
 
 std::string HttpServer::GetUrl() const {
   std::string host = _settings.host;
