@@ -142,9 +142,11 @@ class DescribedServerTest : public ::testing::Test {
     endpoint = new ZelSample::WireEndpoint(*service);
     auto description = std::make_shared<ZelServer::ServiceDescription>("zel");
     ZelHttp::HttpServerSettings settings;
-    settings.getHandler = [description](const std::string& target, std::string& type,
-                                        std::string& body) {
-      return description->Answer(target, type, body);
+    // The address is the server's own, known once it listens.
+    auto url = std::make_shared<std::string>();
+    settings.getHandler = [description, url](const std::string& target, std::string& type,
+                                             std::string& body) {
+      return description->Answer(target, *url, type, body);
     };
     Ref<ZelSample::WireEndpoint> held = endpoint;
     server = std::make_unique<ZelHttp::HttpServer>(
@@ -152,7 +154,7 @@ class DescribedServerTest : public ::testing::Test {
                Lumo::Wire::TransportResponse& response) { held->Handle(request, response); },
         settings);
     server->Start();
-    description->SetUrl(server->GetUrl());
+    *url = server->GetUrl();
     ASSERT_FALSE(dir.Path().empty());
   }
 
