@@ -142,8 +142,7 @@ const std::vector<Flag>& Flags() {
       {"--max-description", "BYTES", "the longest profile description (default 65536)",
        Quota(&ZelSample::QuotaSettings::maxDescriptionBytes, 0)},
       {"--public-url", "URL",
-       "the service's address its WSDL names, as clients reach it (http[s]://HOST[:PORT][/PATH]); "
-       "default: the request's Host",
+       "the address the WSDL names, http[s]://HOST[:PORT][/PATH] (default: the request's Host)",
        [](ServerOptions& o, const std::string& v) { return !(o.publicUrl = v).empty(); }},
       {"--trust-forwarded", nullptr,
        "believe a proxy's X-Forwarded-Host and X-Forwarded-Proto for that address",
