@@ -75,7 +75,7 @@ const char* RefusalReason(int code) {
     case 501:
       return "not_implemented";
     case 503:
-      return "unavailable";
+      return "too_many_connections";
     default:
       return "other";
   }

@@ -7,8 +7,9 @@ text format and its counters move with the calls (an answer counted as ok, a
 fault as a fault with its type, a refusal under its code and reason); the
 WSDL names the host the client asked for, the public URL when one is given,
 and the forwarded host only when forwarded headers are trusted; a hostile
-Host header never gets into the document; the probes stay out of the request
-log at the info level.
+Host header never gets into the document; a connection refused as one too
+many is counted and logged; the probes stay out of the request log at the
+info level.
 
 usage: ops_pages.py ZEL_SERVER
 Exits 77 (skipped) when python3-prometheus-client is not installed.
@@ -123,11 +124,7 @@ class Server:
         check(status == 200, "/metrics answers 200 (%d)" % status)
         check(fields.get("content-type") == "text/plain; version=0.0.4; charset=utf-8",
               "/metrics has the text format's content type (%s)" % fields.get("content-type"))
-        samples = {}
-        for family in text_string_to_metric_families(body):
-            for sample in family.samples:
-                samples[(sample.name, tuple(sorted(sample.labels.items())))] = sample.value
-        return samples
+        return parse_metrics(body)
 
     def wsdl_address(self, headers=None, host=None):
         """The address the WSDL names, and every schema location; None when
@@ -138,6 +135,15 @@ class Server:
         location = re.search(r'<soap:address location="([^"]*)"', body)
         schemas = re.findall(r'schemaLocation="([^"]*)"', body)
         return location.group(1) if location else "", schemas, body
+
+
+def parse_metrics(text):
+    """The samples of a metrics text: {(name, sorted labels): value}."""
+    samples = {}
+    for family in text_string_to_metric_families(text):
+        for sample in family.samples:
+            samples[(sample.name, tuple(sorted(sample.labels.items())))] = sample.value
+    return samples
 
 
 def value(samples, name, **labels):
@@ -248,6 +254,44 @@ def check_forwarded(program):
     check("GET /healthz" in log, "the probes are logged at debug")
 
 
+def check_busy_refusal(program):
+    # A connection beyond --max-connections, while the one allowed is reading
+    # a request, is refused by the HTTP layer and counted under its reason;
+    # the held request, finished afterwards, reads the metrics.
+    server = Server(program, "--max-connections", "1")
+    # The held connection counts as idle (and would be closed to make room)
+    # until the server has read its first bytes: when the second connection
+    # is let in instead of refused, try again, waiting a little longer.
+    answer = b""
+    for attempt in range(10):
+        held = socket.create_connection(("127.0.0.1", server.port), timeout=10)
+        held.sendall(b"GET /metrics HTTP/1.1\r\nHost: x\r\n")
+        time.sleep(0.05 * attempt)
+        with socket.create_connection(("127.0.0.1", server.port), timeout=2) as refused:
+            try:
+                answer = refused.recv(4096)
+            except socket.timeout:
+                answer = b""
+        if answer:
+            break
+        held.close()
+    check(answer.startswith(b"HTTP/1.1 503"), "a connection too many is refused (%r)" % answer[:40])
+    held.sendall(b"Connection: close\r\n\r\n")
+    metrics = b""
+    while True:
+        chunk = held.recv(65536)
+        if not chunk:
+            break
+        metrics += chunk
+    held.close()
+    samples = parse_metrics(metrics.partition(b"\r\n\r\n")[2].decode("utf-8"))
+    check(value(samples, "zel_http_refusals_total", code="503",
+                reason="too_many_connections") == 1,
+          "the refused connection is counted under its reason")
+    log = server.stop()
+    check("http:503 (too many connections now)" in log, "the refused connection is logged")
+
+
 def check_public_url(program):
     server = Server(program, "--public-url", "https://lb.example/zel", "--trust-forwarded")
     location, schemas, _ = server.wsdl_address(["X-Forwarded-Host: other.example"],
@@ -272,6 +316,7 @@ def main():
     try:
         check_probes_and_metrics(program, folder)
         check_forwarded(program)
+        check_busy_refusal(program)
         check_public_url(program)
     finally:
         shutil.rmtree(folder, ignore_errors=True)

@@ -166,5 +166,14 @@ void RefusalAnswer(const ServerContext& context, const std::string& peer,
   Log(context, record);
 }
 
+void LogRefusedConnection(const ServerContext& context, const std::string& peer, int status,
+                          const std::string& reason) {
+  RequestRecord record;
+  record.peer = peer;
+  record.status = status;
+  record.refusal = reason;
+  Log(context, record);
+}
+
 }  // namespace Detail
 }  // namespace ZelHttp

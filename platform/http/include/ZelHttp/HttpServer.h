@@ -108,7 +108,9 @@ struct HttpServerSettings {
   // As getHandler, for a handler that reads the request's headers or
   // answers another status; when set, getHandler is not asked.
   std::function<bool(const PageRequest& request, Page& page)> pageHandler;
-  // Called once for every answered request, on the thread that answered it.
+  // Called once for every answered request, on the thread that answered it,
+  // and for every connection refused as one too many (status 503, no
+  // method or target).
   std::function<void(const RequestRecord&)> requestLog;
 };
 
