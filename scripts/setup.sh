@@ -3,11 +3,12 @@
 # project. Does nothing when everything is there.
 set -euo pipefail
 
-# libxml2-dev and python3-zeep are for the tests only: libxml2's schema
-# validator and a stock SOAP client check the service description.
+# libxml2-dev, python3-zeep and python3-prometheus-client are for the tests
+# only: libxml2's schema validator and a stock SOAP client check the service
+# description, and a Prometheus text parser reads the server's metrics.
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
           dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep
-          libmimalloc-dev)
+          libmimalloc-dev python3-prometheus-client)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -85,11 +85,20 @@ bool ParseLogLevel(const std::string& text, LogLevel& level) {
   return true;
 }
 
+bool IsProbeTarget(const std::string& target) {
+  std::string path = target.substr(0, target.find('?'));
+  return path == "/healthz" || path == "/readyz" || path == "/metrics";
+}
+
 RequestLog::RequestLog(LogLevel level, std::ostream& out) : _level(level), _out(out) {}
 
 void RequestLog::Write(const ZelHttp::RequestRecord& record) {
   bool failed = record.status != 200;
   if (_level == LogLevel::kError || (_level == LogLevel::kWarning && !failed)) return;
+  bool probe = record.request == nullptr &&
+               (record.httpMethod == "GET" || record.httpMethod == "HEAD") &&
+               IsProbeTarget(record.target);
+  if (probe && _level != LogLevel::kDebug) return;
   std::string line = Now() + " " + Describe(record, _level);
   std::lock_guard<std::mutex> lock(_mutex);
   _out << line << '\n' << std::flush;

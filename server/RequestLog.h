@@ -17,11 +17,16 @@ enum class LogLevel { kError, kWarning, kInfo, kDebug };
 // "error", "warning", "info", "debug"; false for another word.
 bool ParseLogLevel(const std::string& text, LogLevel& level);
 
+// Whether a GET target is one of the pages monitors poll (/healthz,
+// /readyz, /metrics): logged at the debug level only, however answered, so
+// that a load balancer polling every second does not fill the log.
+bool IsProbeTarget(const std::string& target);
+
 class RequestLog {
  public:
   // kError logs no call; kWarning the calls that failed; kInfo every call;
   // kDebug also the action, the body sizes, the target and the time spent
-  // reading, invoking and writing.
+  // reading, invoking and writing, and the probes.
   RequestLog(LogLevel level, std::ostream& out);
   void Write(const ZelHttp::RequestRecord& record);
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "PublicAddress.h"
 #include "SessionOptions.h"
 
 namespace ZelServer {
@@ -140,6 +141,12 @@ const std::vector<Flag>& Flags() {
        Quota(&ZelSample::QuotaSettings::maxBytes, 1)},
       {"--max-description", "BYTES", "the longest profile description (default 65536)",
        Quota(&ZelSample::QuotaSettings::maxDescriptionBytes, 0)},
+      {"--public-url", "URL",
+       "the address the WSDL names, http[s]://HOST[:PORT][/PATH] (default: the request's Host)",
+       [](ServerOptions& o, const std::string& v) { return !(o.publicUrl = v).empty(); }},
+      {"--trust-forwarded", nullptr,
+       "believe a proxy's X-Forwarded-Host and X-Forwarded-Proto for that address",
+       [](ServerOptions& o, const std::string&) { return o.trustForwarded = true; }},
       {"--log-level", "LEVEL",
        "error (no request log), warning (failed calls), info (every call; default), debug",
        [](ServerOptions& o, const std::string& v) { return ParseLogLevel(v, o.logLevel); }},
@@ -157,7 +164,9 @@ void PrintUsage(std::ostream& out) {
   out << "usage: zel-server --port N [options]\n"
          "Serves the sample storage-policy service: clients POST SOAP requests to\n"
          "http://ADDRESS:N/zel (https with --tls-cert). SIGTERM or SIGINT stops it after\n"
-         "the calls in flight are answered. Options:\n";
+         "the calls in flight are answered. GET /healthz answers 200 while it serves,\n"
+         "/readyz 200 when its store answers (else 503 and why), /metrics its metrics\n"
+         "in the Prometheus text format, PATH?wsdl its WSDL. Options:\n";
   for (const Flag& flag : Flags()) {
     std::string left =
         std::string("  ") + flag.name + (flag.value ? std::string(" ") + flag.value : "");
@@ -207,6 +216,14 @@ bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& er
   if (options.http.tlsCertificateFile.empty() != options.http.tlsKeyFile.empty()) {
     error = "--tls-cert and --tls-key go together";
     return false;
+  }
+  if (!options.publicUrl.empty()) {
+    std::string url, why;
+    if (!ParsePublicUrl(options.publicUrl, options.http.path, url, why)) {
+      error = "bad value for --public-url: " + options.publicUrl + ": " + why;
+      return false;
+    }
+    options.publicUrl = url;
   }
   FinishSessionOptions(options.service);
   // The wire writes answers within these limits (the message limit is the

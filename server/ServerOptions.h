@@ -18,6 +18,10 @@ struct ServerOptions {
   Lumo::Wire::Limits limits;
   ZelSample::ServiceSettings service;  // the inventory and data files
   LogLevel logLevel = LogLevel::kInfo;
+  // The service's address in its description, checked (PublicAddress.h);
+  // empty: from each request.
+  std::string publicUrl;
+  bool trustForwarded = false;
   bool help = false;
   bool version = false;
 };

@@ -42,25 +42,34 @@ std::string Lower(std::string text) {
 
 ServiceDescription::ServiceDescription(std::string ns) : _ns(std::move(ns)) {}
 
-void ServiceDescription::SetUrl(const std::string& url) {
-  std::lock_guard<std::mutex> lock(_mutex);
-  _url = url;
-  _documents.clear();
-}
-
-const Lumo::Wire::WsdlDocuments& ServiceDescription::DocumentsFor(const std::string& version) {
-  auto it = _documents.find(version);
-  if (it != _documents.end()) return it->second;
+std::shared_ptr<const Lumo::Wire::WsdlDocuments> ServiceDescription::DocumentsFor(
+    const std::string& url, const std::string& version) {
+  Key key(url, version);
+  {
+    std::lock_guard<std::mutex> lock(_mutex);
+    auto it = _documents.find(key);
+    if (it != _documents.end()) return it->second;
+  }
+  // Made outside the lock: a slow version does not hold up the others.
   Lumo::Wire::WsdlOptions options;
   options.version = version;
   options.ns = _ns;
-  options.location = _url;
-  options.schemaLocation = _url + "?xsd&version=" + (version.empty() ? "all" : version);
-  return _documents.emplace(version, Lumo::Wire::MakeWsdl(options)).first->second;
+  options.location = url;
+  options.schemaLocation = url + "?xsd&version=" + (version.empty() ? "all" : version);
+  auto made = std::make_shared<const Lumo::Wire::WsdlDocuments>(Lumo::Wire::MakeWsdl(options));
+  std::lock_guard<std::mutex> lock(_mutex);
+  auto [it, added] = _documents.emplace(key, made);
+  if (!added) return it->second;
+  _kept.push_back(key);
+  if (_kept.size() > kMaxKept) {
+    _documents.erase(_kept.front());
+    _kept.pop_front();
+  }
+  return made;
 }
 
-bool ServiceDescription::Answer(const std::string& target, std::string& contentType,
-                                std::string& body) {
+bool ServiceDescription::Answer(const std::string& target, const std::string& url,
+                                std::string& contentType, std::string& body) {
   size_t question = target.find('?');
   if (question == std::string::npos) return false;
   std::string kind, versionText;
@@ -95,10 +104,9 @@ bool ServiceDescription::Answer(const std::string& target, std::string& contentT
     version = Lumo::Wire::ResolveApiVersion(_ns, versionText);
     if (version.empty()) return false;
   }
-  std::lock_guard<std::mutex> lock(_mutex);
-  if (_url.empty()) return false;
-  const Lumo::Wire::WsdlDocuments& documents = DocumentsFor(version);
-  body = kind == "wsdl" ? documents.wsdl : documents.schema;
+  if (url.empty()) return false;
+  auto documents = DocumentsFor(url, version);
+  body = kind == "wsdl" ? documents->wsdl : documents->schema;
   contentType = "text/xml; charset=utf-8";
   return true;
 }

@@ -4,20 +4,25 @@
 //
 // Clients POST SOAP requests to http://ADDRESS:N/zel; the service instance
 // is the object "ServiceInstance" of type zel.ServiceInstance. GET of
-// /zel?wsdl answers the service's WSDL (ServiceDescription.h).
+// /zel?wsdl answers the service's WSDL (ServiceDescription.h); /healthz,
+// /readyz and /metrics are for load balancers and monitors (ServerPages.h).
 #include <Lumo/Lumo.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelSample/Service.h>
 #include <ZelSample/WireEndpoint.h>
 #include <malloc.h>
 
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "PublicAddress.h"
 #include "RequestLog.h"
+#include "ServerMetrics.h"
 #include "ServerOptions.h"
+#include "ServerPages.h"
 #include "ServiceDescription.h"
 #include "SessionOptions.h"
 
@@ -52,6 +57,10 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   Lumo::StartRuntime();
+  ZelServer::ServerMetrics metrics;
+  options.service.storeObserver = [&metrics](std::chrono::nanoseconds elapsed, bool failed) {
+    metrics.RecordStoreCommit(elapsed, failed);
+  };
   std::unique_ptr<ZelSample::SampleService> held;
   try {
     held = std::make_unique<ZelSample::SampleService>(options.service);
@@ -65,11 +74,30 @@ int main(int argc, char** argv) {
   dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
   auto endpoint = Kestrum::MakeRef<ZelSample::WireEndpoint>(service, dispatcher);
   ZelServer::RequestLog log(options.logLevel, std::cout);
-  options.http.requestLog = [&log](const ZelHttp::RequestRecord& record) { log.Write(record); };
-  auto description = std::make_shared<ZelServer::ServiceDescription>("zel");
-  options.http.getHandler = [description](const std::string& target, std::string& contentType,
-                                          std::string& body) {
-    return description->Answer(target, contentType, body);
+  options.http.requestLog = [&log, &metrics](const ZelHttp::RequestRecord& record) {
+    metrics.Record(record);
+    log.Write(record);
+  };
+  ZelServer::ServiceDescription description("zel");
+  ZelServer::AddressSettings addressSettings;
+  addressSettings.publicUrl = options.publicUrl;
+  addressSettings.trustForwarded = options.trustForwarded;
+  addressSettings.scheme = options.http.tlsCertificateFile.empty() ? "http" : "https";
+  addressSettings.path = options.http.path;
+  ZelServer::PublicAddress address(addressSettings);
+  // The pages read the HTTP server's connection count, once it exists.
+  ZelHttp::HttpServer* serving = nullptr;
+  ZelServer::ServerPages::Sources sources;
+  sources.probeStore = [&service] { return service.ProbeStore(); };
+  sources.gauges = [&service, &serving] {
+    ZelServer::ServerMetrics::Gauges gauges;
+    gauges.sessionsOpen = service.GetSessions().Count();
+    gauges.connectionsOpen = serving != nullptr ? serving->GetConnectionCount() : 0;
+    return gauges;
+  };
+  ZelServer::ServerPages pages(description, address, metrics, sources);
+  options.http.pageHandler = [&pages](const ZelHttp::PageRequest& request, ZelHttp::Page& page) {
+    return pages.Answer(request, page);
   };
   // The server owns each request: the endpoint reads its body in place and
   // leaves the call record for the log.
@@ -77,9 +105,10 @@ int main(int argc, char** argv) {
       [endpoint](Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response,
                  Lumo::Wire::CallInfo& call) { endpoint->HandleInPlace(request, response, call); },
       options.http);
+  serving = &server;
   try {
     server.Start();
-    description->SetUrl(server.GetUrl());
+    address.SetBoundUrl(server.GetUrl());
   } catch (const std::exception& e) {
     std::cerr << "zel-server: " << e.what() << "\n";
     return 1;

@@ -154,4 +154,38 @@ TEST_F(RequestLogTest, AddsTheCallRecordAtDebugLevel) {
   EXPECT_TRUE(std::regex_match(line, kFields)) << line;
 }
 
+// A monitor's polls of /healthz, /readyz and /metrics, answered or not, are
+// logged at the debug level only; other pages and refusals as before.
+TEST(RequestLogProbes, AreLoggedAtDebugLevelOnly) {
+  auto page = [](const char* method, const char* target, int status) {
+    ZelHttp::RequestRecord record;
+    record.peer = "10.0.0.9";
+    record.httpMethod = method;
+    record.target = target;
+    record.status = status;
+    return record;
+  };
+  std::ostringstream warning, info, debug;
+  ZelServer::RequestLog warningLog(ZelServer::LogLevel::kWarning, warning);
+  ZelServer::RequestLog infoLog(ZelServer::LogLevel::kInfo, info);
+  ZelServer::RequestLog debugLog(ZelServer::LogLevel::kDebug, debug);
+  for (const auto& record : {page("GET", "/healthz", 200), page("HEAD", "/readyz", 503),
+                             page("GET", "/metrics", 200), page("GET", "/readyz?verbose", 503)}) {
+    warningLog.Write(record);
+    infoLog.Write(record);
+    debugLog.Write(record);
+  }
+  EXPECT_EQ(warning.str(), "");
+  EXPECT_EQ(info.str(), "");
+  EXPECT_NE(debug.str().find("GET /healthz"), std::string::npos) << debug.str();
+  EXPECT_NE(debug.str().find("HEAD /readyz"), std::string::npos) << debug.str();
+
+  infoLog.Write(page("GET", "/zel?wsdl", 200));
+  infoLog.Write(page("GET", "/healthzz", 404));
+  infoLog.Write(page("POST", "/metrics", 405));
+  EXPECT_NE(info.str().find("GET /zel?wsdl"), std::string::npos) << info.str();
+  EXPECT_NE(info.str().find("GET /healthzz"), std::string::npos) << info.str();
+  EXPECT_NE(info.str().find("POST /metrics"), std::string::npos) << info.str();
+}
+
 }  // namespace

@@ -36,8 +36,10 @@ Inventory LoadInventory(const ServiceSettings& settings) {
 }
 
 std::unique_ptr<Store> OpenStore(const ServiceSettings& settings) {
-  if (settings.dataFile.empty()) return MakeMemoryStore();
-  return OpenSqliteStore(settings.dataFile);
+  std::unique_ptr<Store> store =
+      settings.dataFile.empty() ? MakeMemoryStore() : OpenSqliteStore(settings.dataFile);
+  if (!settings.storeObserver) return store;
+  return ObserveStore(std::move(store), settings.storeObserver);
 }
 
 bool IsAnonymous(const Lumo::ManagedMethod& method) {
@@ -79,6 +81,9 @@ struct SampleService::State {
   ProviderDirectory providers;
   ErrorMode errorMode;
   ServiceCore core;
+  // The store the profiles are kept in, for readiness probes: it guards
+  // itself, so a probe does not wait for the profiles' lock.
+  const Store* store;
 
   // Every object by id; made in the service's constructor, emptied in its
   // destructor, so that the objects never outlive the state they use.
@@ -91,7 +96,8 @@ struct SampleService::State {
         inventory(LoadInventory(settings)),
         profiles(OpenStore(settings)),
         quotas(settings.quotas, settings.sessions.idleTimeout),
-        core{inventory, catalogue, profiles, sessions, quotas, providers, errorMode} {}
+        core{inventory, catalogue, profiles, sessions, quotas, providers, errorMode},
+        store(&profiles.LockExclusive()->GetStore()) {}
 
   // Registers a new object under the id of its reference; the registry
   // keeps it.
@@ -182,6 +188,8 @@ void SampleService::AfterCall(const Lumo::ManagedMethod&, Lumo::ServedCall& call
     call.user = session->user;
   }
 }
+
+std::string SampleService::ProbeStore() const { return _state->store->Probe(); }
 
 SessionTable& SampleService::GetSessions() { return _state->sessions; }
 

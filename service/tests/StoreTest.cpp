@@ -7,11 +7,16 @@
 #include <Olyx/Zel/Profile/ProfileOperationOutcome.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <mutex>
 
 #include "TestSupport.h"
 #include "store/State.h"
+#include "store/Store.h"
 
 namespace ZelSampleTest {
 namespace {
@@ -167,6 +172,71 @@ TEST_F(StoreTest, ARefusedFileKeepsEveryByte) {
     EXPECT_EQ(Bytes(file), before) << "the refused file was changed";
     EXPECT_TRUE(Bytes(file + "-wal").empty());
   }
+}
+
+// The readiness probe: a data file removed or replaced since it was opened
+// (writes would go where nobody reads them) makes the store not ready, and
+// says which file; a memory store is always ready.
+TEST_F(StoreTest, TheProbeFindsTheDataFileGoneOrReplaced) {
+  EXPECT_EQ(ZelSample::SampleService().ProbeStore(), "");
+  {
+    auto service = Open();
+    EXPECT_EQ(service->ProbeStore(), "");
+    ASSERT_EQ(std::rename(file.c_str(), (file + ".moved").c_str()), 0);
+    std::string reason = service->ProbeStore();
+    EXPECT_NE(reason.find("SQLite file " + file + ": cannot reach the data file"),
+              std::string::npos)
+        << reason;
+    std::ofstream(file) << "another file";
+    reason = service->ProbeStore();
+    EXPECT_NE(reason.find("was replaced since it was opened"), std::string::npos) << reason;
+    std::remove(file.c_str());
+    ASSERT_EQ(std::rename((file + ".moved").c_str(), file.c_str()), 0);
+    EXPECT_EQ(service->ProbeStore(), "");
+  }
+}
+
+// An observer is told of each commit, and of a refused one as failed.
+TEST_F(StoreTest, AnObserverIsToldOfEveryCommit) {
+  struct Seen {
+    std::mutex mutex;
+    int commits = 0;
+    int failed = 0;
+  };
+  auto seen = std::make_shared<Seen>();
+  ZelSample::ServiceSettings settings;
+  settings.dataFile = file;
+  settings.storeObserver = [seen](std::chrono::nanoseconds elapsed, bool failed) {
+    std::lock_guard<std::mutex> lock(seen->mutex);
+    EXPECT_GE(elapsed.count(), 0);
+    ++seen->commits;
+    seen->failed += failed ? 1 : 0;
+  };
+  ZelSample::SampleService service(settings);
+  Client client(service);
+  client.Login();
+  Ref<Zel::Profile::ProfileId> id;
+  client.profiles->Create(GoldSpec().Get(), id);
+  client.profiles->Create(GoldSpec("Silver").Get(), id);
+  std::lock_guard<std::mutex> lock(seen->mutex);
+  EXPECT_EQ(seen->commits, 2);
+  EXPECT_EQ(seen->failed, 0);
+}
+
+TEST(ObservedStoreTest, ARefusedCommitIsToldAsFailed) {
+  class Refusing : public ZelSample::Store {
+   public:
+    ZelSample::StoredData Load() override { return {}; }
+    void Commit(const ZelSample::ChangeSet&) override { throw ZelSample::StoreError("full"); }
+    std::string Describe() const override { return "refusing"; }
+  };
+  int failed = 0;
+  auto store = ZelSample::ObserveStore(
+      std::make_unique<Refusing>(), [&failed](std::chrono::nanoseconds, bool f) { failed += f; });
+  ZelSample::ChangeSet changes{ZelSample::DropDefault{"hub"}};
+  EXPECT_THROW(store->Commit(changes), ZelSample::StoreError);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(store->Describe(), "refusing");
 }
 
 // A store that fails every commit.

@@ -142,9 +142,20 @@ class DescribedServerTest : public ::testing::Test {
     endpoint = new ZelSample::WireEndpoint(*service);
     auto description = std::make_shared<ZelServer::ServiceDescription>("zel");
     ZelHttp::HttpServerSettings settings;
-    settings.getHandler = [description](const std::string& target, std::string& type,
-                                        std::string& body) {
-      return description->Answer(target, type, body);
+    // The address is the server's own, known once it listens.
+    struct Address {
+      std::mutex mutex;
+      std::string url;
+    };
+    auto address = std::make_shared<Address>();
+    settings.getHandler = [description, address](const std::string& target, std::string& type,
+                                                 std::string& body) {
+      std::string url;
+      {
+        std::lock_guard<std::mutex> lock(address->mutex);
+        url = address->url;
+      }
+      return description->Answer(target, url, type, body);
     };
     Ref<ZelSample::WireEndpoint> held = endpoint;
     server = std::make_unique<ZelHttp::HttpServer>(
@@ -152,7 +163,10 @@ class DescribedServerTest : public ::testing::Test {
                Lumo::Wire::TransportResponse& response) { held->Handle(request, response); },
         settings);
     server->Start();
-    description->SetUrl(server->GetUrl());
+    {
+      std::lock_guard<std::mutex> lock(address->mutex);
+      address->url = server->GetUrl();
+    }
     ASSERT_FALSE(dir.Path().empty());
   }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ConnectionTable.h"
+#include "HeaderText.h"
 #include "RequestAnswer.h"
 #include "ServerSession.h"
 
@@ -45,12 +46,15 @@ std::unique_ptr<net::ssl::context> MakeTlsContext(const HttpServerSettings& sett
   return context;
 }
 
+constexpr char kBusyReason[] = "too many connections now";
+
 // A connection over the limits, with no idle connection to close instead:
 // a short answer if the socket takes it at once, then closed.
 void RefuseBusy(tcp::socket& socket) {
   static const std::string kBusy =
       "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 25\r\n"
-      "Connection: close\r\n\r\ntoo many connections now\n";
+      "Connection: close\r\n\r\n" +
+      std::string(kBusyReason) + "\n";
   boost::system::error_code ignored;
   socket.non_blocking(true, ignored);
   socket.write_some(net::buffer(kBusy), ignored);
@@ -93,7 +97,10 @@ struct HttpServer::Impl {
     if (ec) return;
     std::string peer = remote.address().to_string();
     ConnectionTable::Admission admission = table.Admit(peer);
-    if (!admission.admitted) return RefuseBusy(socket);
+    if (!admission.admitted) {
+      Detail::LogRefusedConnection(context, peer, 503, kBusyReason);
+      return RefuseBusy(socket);
+    }
     if (admission.evicted) admission.evicted->Close();
     socket.set_option(tcp::no_delay(true), ec);
     std::shared_ptr<Detail::Closable> session;
@@ -133,6 +140,15 @@ HttpServer::HttpServer(CallHandler handler, const HttpServerSettings& settings)
     : _handler(std::move(handler)), _settings(settings) {}
 
 HttpServer::~HttpServer() { Stop(); }
+
+std::vector<std::string> PageRequest::Values(const std::string& name) const {
+  std::vector<std::string> values;
+  std::string wanted = Detail::Lower(name);
+  for (const auto& [field, value] : headers) {
+    if (Detail::Lower(field) == wanted) values.push_back(value);
+  }
+  return values;
+}
 
 std::string HttpServer::GetUrl() const {
   std::string host = _settings.host;

@@ -70,16 +70,29 @@ void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse
   record.response = &answer;
 }
 
+// A GET or HEAD the settings' page handler answers: false for 404.
+bool AskPage(const HttpServerSettings& settings, const HttpRequest& request, Page& page) {
+  if (settings.pageHandler) {
+    PageRequest asked;
+    asked.target = std::string(request.target());
+    for (const auto& field : request) {
+      asked.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+    }
+    return settings.pageHandler(asked, page);
+  }
+  return settings.getHandler(std::string(request.target()), page.contentType, page.body);
+}
+
 // A request other than a SOAP POST on the path; a refusal's reason goes to
 // the record.
 void AnswerOther(const HttpServerSettings& settings, const HttpRequest& request,
                  const std::string& path, HttpResponse& response, RequestRecord& record) {
   auto method = request.method();
-  if ((method == http::verb::get || method == http::verb::head) && settings.getHandler) {
-    std::string contentType;
-    std::string body;
+  bool servesPages = settings.getHandler || settings.pageHandler;
+  if ((method == http::verb::get || method == http::verb::head) && servesPages) {
+    Page page;
     try {
-      if (!settings.getHandler(std::string(request.target()), contentType, body)) {
+      if (!AskPage(settings, request, page)) {
         record.refusal = "nothing at " + path;
         return Plain(response, 404, record.refusal);
       }
@@ -87,11 +100,11 @@ void AnswerOther(const HttpServerSettings& settings, const HttpRequest& request,
       record.refusal = std::string("the page could not be served: ") + e.what();
       return Plain(response, 500, record.refusal);
     }
-    response.result(http::status::ok);
-    response.set(http::field::content_type, contentType);
-    response.body() = std::move(body);
+    response.result(static_cast<unsigned>(page.status));
+    response.set(http::field::content_type, page.contentType);
+    response.body() = std::move(page.body);
   } else if (path == settings.path) {
-    response.set(http::field::allow, settings.getHandler ? "POST, GET" : "POST");
+    response.set(http::field::allow, servesPages ? "POST, GET" : "POST");
     record.refusal = "POST SOAP messages to this path";
     Plain(response, 405, record.refusal);
   } else {
@@ -153,6 +166,15 @@ void RefusalAnswer(const ServerContext& context, const std::string& peer,
   record.status = status;
   record.refusal = reason;
   record.duration = Since(started);
+  Log(context, record);
+}
+
+void LogRefusedConnection(const ServerContext& context, const std::string& peer, int status,
+                          const std::string& reason) {
+  RequestRecord record;
+  record.peer = peer;
+  record.status = status;
+  record.refusal = reason;
   Log(context, record);
 }
 

@@ -48,5 +48,10 @@ void RefusalAnswer(const ServerContext& context, const std::string& peer,
                    std::chrono::steady_clock::time_point started, const HttpRequest* request,
                    int status, const std::string& reason, HttpResponse& response);
 
+// Logs a connection refused before any request was read from it (too many
+// connections open), as a refusal with status and reason.
+void LogRefusedConnection(const ServerContext& context, const std::string& peer, int status,
+                          const std::string& reason);
+
 }  // namespace Detail
 }  // namespace ZelHttp

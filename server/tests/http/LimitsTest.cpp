@@ -110,6 +110,11 @@ TEST_F(HttpServiceTest, ConnectionsOverTheLimitWithNoneIdleAreRefused) {
   std::atomic<bool> release{false};
   ZelHttp::HttpServerSettings settings = TestSettings();
   settings.maxConnections = 4;
+  // The refused connection reaches the request log as a refusal.
+  std::atomic<int> refusalsLogged{0};
+  settings.requestLog = [&](const ZelHttp::RequestRecord& record) {
+    if (record.status == 503 && record.refusal == "too many connections now") ++refusalsLogged;
+  };
   server.reset();
   server = std::make_unique<ZelHttp::HttpServer>(
       [&](const Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response) {
@@ -127,6 +132,7 @@ TEST_F(HttpServiceTest, ConnectionsOverTheLimitWithNoneIdleAreRefused) {
   while (entered < 4) std::this_thread::yield();
   RawConnection refused(Port());
   EXPECT_EQ(refused.Read().status, 503);
+  EXPECT_EQ(refusalsLogged, 1);
   release = true;
   for (auto& connection : busy) EXPECT_EQ(connection->Read().status, 200);
   busy.clear();

@@ -257,6 +257,36 @@ TEST_F(HttpServiceTest, GetRequestsGoToTheGetHandler) {
   EXPECT_TRUE(StillServes());
 }
 
+// A page handler sees the header fields as sent (a repeated one twice, any
+// case) and answers the status it chooses.
+TEST_F(HttpServiceTest, GetRequestsGoToThePageHandlerWithTheirHeaders) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.getHandler = [](const std::string&, std::string&, std::string&) -> bool {
+    ADD_FAILURE() << "the page handler comes first";
+    return false;
+  };
+  settings.pageHandler = [](const ZelHttp::PageRequest& request, ZelHttp::Page& page) {
+    if (request.target != "/readyz") return false;
+    std::vector<std::string> hosts = request.Values("HOST");
+    std::vector<std::string> tags = request.Values("x-tag");
+    page.status = 503;
+    page.body = hosts.empty() ? "" : hosts.front();
+    for (const std::string& tag : tags) page.body += "," + tag;
+    return true;
+  };
+  Restart(settings);
+  RawConnection connection(Port());
+  ASSERT_TRUE(connection.Send(
+      "GET /readyz HTTP/1.1\r\nHost: example.test:8443\r\nX-Tag: a\r\nx-tag: b\r\n\r\n"));
+  RawAnswer page = connection.Read();
+  EXPECT_EQ(page.status, 503);
+  EXPECT_EQ(page.contentType, "text/plain; charset=utf-8");
+  EXPECT_EQ(page.body, "example.test:8443,a,b");
+  ASSERT_TRUE(connection.Send("GET /other HTTP/1.1\r\nHost: x\r\n\r\n"));
+  EXPECT_EQ(connection.Read().status, 404);
+  EXPECT_TRUE(StillServes());
+}
+
 TEST_F(HttpServiceTest, SeveralClientsAtOnceAllGetCorrectAnswers) {
   constexpr int kThreads = 4;
   constexpr int kRounds = 15;

@@ -23,7 +23,9 @@
 #include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +79,11 @@ struct QuotaSettings {
   Lumo::Wire::Limits answerLimits;
 };
 
+// Told of every commit to the store: the time it took and whether it
+// failed (the change was refused). Runs on the calling thread, so it must be
+// safe to call from several at once.
+using StoreObserver = std::function<void(std::chrono::nanoseconds elapsed, bool failed)>;
+
 struct ServiceSettings {
   std::string name = "zel sample storage-policy service";
   std::string version = "1.0.0";
@@ -91,6 +98,8 @@ struct ServiceSettings {
   // The issuers whose delegated tokens log users in; null: the demo issuer
   // (ZelSample/IssuerKeys.h), which is fit for demonstrations only.
   std::shared_ptr<const TrustedIssuers> trustedIssuers;
+  // Null: commits are not observed.
+  StoreObserver storeObserver;
 };
 
 class SampleService {
@@ -123,6 +132,11 @@ class SampleService {
   // What runs when a call returned: a login's new session is resolved, so
   // that call.user names the user who logged in.
   void AfterCall(const Lumo::ManagedMethod& method, Lumo::ServedCall& call) const;
+
+  // Whether the store answers now (a trivial query of a data file, which
+  // must still be the file opened): empty when it does, else why not.
+  // Cheap: it waits for no call's lock, only for a commit being written.
+  std::string ProbeStore() const;
 
   SessionTable& GetSessions();
   const ServiceSettings& GetSettings() const;

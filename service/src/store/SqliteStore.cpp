@@ -3,7 +3,10 @@
 // up by; foreign keys drop what belongs to a dropped profile.
 #include <Lumo/Wire/Codec.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <type_traits>
@@ -81,6 +84,9 @@ class SqliteStore : public Store {
       Execute("PRAGMA journal_mode = WAL");
       Execute("PRAGMA synchronous = FULL");
       Prepare(empty);
+      if (::stat(path.c_str(), &_opened) != 0) {
+        throw StoreError(Describe() + ": cannot read its attributes: " + std::strerror(errno));
+      }
     } catch (...) {
       sqlite3_close(_db);
       throw;
@@ -93,6 +99,27 @@ class SqliteStore : public Store {
   }
 
   std::string Describe() const override { return "SQLite file " + _path; }
+
+  // Writes go to the file opened: one removed or replaced since (or in a
+  // folder no longer readable) would take them where nobody reads them.
+  std::string Probe() const override {
+    struct stat now {};
+    if (::stat(_path.c_str(), &now) != 0) {
+      return Describe() + ": cannot reach the data file: " + std::strerror(errno);
+    }
+    if (now.st_dev != _opened.st_dev || now.st_ino != _opened.st_ino) {
+      return Describe() + ": the data file was replaced since it was opened";
+    }
+    std::lock_guard<std::mutex> lock(_mutex);
+    char* error = nullptr;
+    if (sqlite3_exec(_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) !=
+        SQLITE_OK) {
+      std::string message = error ? error : sqlite3_errmsg(_db);
+      sqlite3_free(error);
+      return Describe() + ": " + message;
+    }
+    return std::string();
+  }
 
   StoredData Load() override {
     std::lock_guard<std::mutex> lock(_mutex);
@@ -342,7 +369,9 @@ class SqliteStore : public Store {
 
   std::string _path;
   sqlite3* _db = nullptr;
-  std::mutex _mutex;
+  // The file as opened: a probe finds it gone or replaced by another.
+  struct stat _opened {};
+  mutable std::mutex _mutex;
   Lumo::Wire::Codec _codec;
   std::map<std::string, std::unique_ptr<Statement>> _statements;
 };

@@ -14,6 +14,7 @@
 #include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
 #include <Olyx/Zel/ServerObjectRef.h>
+#include <ZelSample/Service.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -97,6 +98,9 @@ class Store {
   virtual void Commit(const ChangeSet& changes) = 0;
   // Where the data lives, for messages ("memory", "SQLite file /path").
   virtual std::string Describe() const = 0;
+  // Whether the store answers now, cheaply: empty when it does, else why
+  // not. Safe to call while calls commit.
+  virtual std::string Probe() const { return std::string(); }
 };
 
 // Keeps nothing: the service's memory is all there is.
@@ -104,5 +108,7 @@ std::unique_ptr<Store> MakeMemoryStore();
 // An SQLite database file, created when missing. Throws StoreError for a
 // file that cannot be opened or that is not a data file of this service.
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+// The store, with every commit timed and told to observer (ObservedStore.cpp).
+std::unique_ptr<Store> ObserveStore(std::unique_ptr<Store> store, StoreObserver observer);
 
 }  // namespace ZelSample

@@ -23,6 +23,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Lumo {
 namespace Wire {
@@ -47,6 +49,22 @@ struct RequestRecord {
   const Lumo::Wire::CallInfo* call = nullptr;
   // Why the HTTP layer refused, for a refusal ("body over the limit").
   std::string refusal;
+};
+
+// A GET or HEAD request, as a page handler sees it.
+struct PageRequest {
+  std::string target;
+  // Every header field as received, in order, names as sent.
+  std::vector<std::pair<std::string, std::string>> headers;
+  // The values of the fields named so (in any case), in order.
+  std::vector<std::string> Values(const std::string& name) const;
+};
+
+// A page handler's answer.
+struct Page {
+  int status = 200;
+  std::string contentType = "text/plain; charset=utf-8";
+  std::string body;
 };
 
 struct HttpServerSettings {
@@ -87,7 +105,12 @@ struct HttpServerSettings {
   // and 404 elsewhere. Runs on a handler thread.
   std::function<bool(const std::string& target, std::string& contentType, std::string& body)>
       getHandler;
-  // Called once for every answered request, on the thread that answered it.
+  // As getHandler, for a handler that reads the request's headers or
+  // answers another status; when set, getHandler is not asked.
+  std::function<bool(const PageRequest& request, Page& page)> pageHandler;
+  // Called once for every answered request, on the thread that answered it,
+  // and for every connection refused as one too many (status 503, no
+  // method or target).
   std::function<void(const RequestRecord&)> requestLog;
 };
 

@@ -1,0 +1,43 @@
+#include <chrono>
+
+#include "store/Store.h"
+
+namespace ZelSample {
+
+namespace {
+
+// Forwards everything to the store it wraps, timing each commit.
+class ObservedStore : public Store {
+ public:
+  ObservedStore(std::unique_ptr<Store> store, StoreObserver observer)
+      : _store(std::move(store)), _observer(std::move(observer)) {}
+
+  StoredData Load() override { return _store->Load(); }
+
+  void Commit(const ChangeSet& changes) override {
+    if (changes.empty()) return;
+    auto started = std::chrono::steady_clock::now();
+    try {
+      _store->Commit(changes);
+    } catch (...) {
+      _observer(std::chrono::steady_clock::now() - started, true);
+      throw;
+    }
+    _observer(std::chrono::steady_clock::now() - started, false);
+  }
+
+  std::string Describe() const override { return _store->Describe(); }
+  std::string Probe() const override { return _store->Probe(); }
+
+ private:
+  std::unique_ptr<Store> _store;
+  StoreObserver _observer;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> ObserveStore(std::unique_ptr<Store> store, StoreObserver observer) {
+  return std::make_unique<ObservedStore>(std::move(store), std::move(observer));
+}
+
+}  // namespace ZelSample
