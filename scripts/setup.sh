@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs, through apt-get, whatever this machine lacks to build and test the
-# project. Does nothing when everything is there.
+# project. Does nothing when everything is there. With --benchmarks it also
+# installs what the server's load comparison (server/bench/compare.py) runs:
+# gSOAP for its peer server, wrk, and perf for context switches. The build
+# does not need them; without gSOAP the peer is simply not built.
 set -euo pipefail
 
 # libxml2-dev, python3-zeep and python3-prometheus-client are for the tests
@@ -9,6 +12,9 @@ set -euo pipefail
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
           dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep
           libmimalloc-dev python3-prometheus-client)
+if [ "${1:-}" = "--benchmarks" ]; then
+  packages+=(gsoap libgsoap-dev wrk linux-perf)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
