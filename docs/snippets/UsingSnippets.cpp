@@ -35,6 +35,7 @@ using Kestrum::Ref;
 
 // snippet: login
 #include <Olyx/Zel/Auth/SessionManager.h>
+#include <Olyx/Zel/ServiceInstance.h>
 #include <Olyx/Zel/ServiceInstanceContent.h>
 
 #include <fstream>
@@ -342,11 +343,15 @@ void Asynchronous(const Ref<Zel::ServiceInstanceStub>& service) {
             } else if (auto* content = dynamic_cast<Zel::ServiceInstanceContent*>(result)) {
               std::cout << "about: " << content->GetAboutInfo()->GetName() << "\n";
             }
-            onPool = Lumo::CallPool::OnPoolThread();
           }),
       item);
   item->Wait();
   // end snippet
+  service->RetrieveContent(
+      Lumo::CompletionFunctor([&](Kestrum::System::ScheduledItem*, Kestrum::Exception*,
+                                  Lumo::Any*) { onPool = Lumo::CallPool::OnPoolThread(); }),
+      item);
+  item->Wait();
   Check(onPool, "completions run on a thread of the runtime's call pool");
 }
 

@@ -2,7 +2,10 @@
 method, read by people and by Doxygen (`///`). They say what the records say:
 the wire name, the WSDL name, the version in which a thing appeared, whether a
 property is required or optional and, for methods, the privilege, the result
-and the declared faults.
+and the declared faults. A class's comment names the full header to include
+(`@headerfile`: the class is declared in the `-decl.h` one); a property's
+comment heads the member group of its accessors, whose own one-line comments
+live in the templates of `kinds.py`; a stub's call has a comment per form.
 """
 
 import textwrap
