@@ -165,8 +165,8 @@ void Set$Property$(const std::string& value) {
   Lumo::Validate<std::string>(&value, this, $index$);
   if (&value != &$member$) $member$ = value;
 }
-/// Sets value without checking it: text XML cannot carry is refused when the
-/// object is sent (Lumo::Wire::WireFormatFault, reason badValue).
+/// Sets value without checking it: text XML cannot carry is refused only when the
+/// object is written to the wire (olyx.fault.WireFormat, reason badValue).
 void Set$Property$(const char* value) { $member$ = value; }
 /// Exchanges the value with *value (not null), checked as the std::string setter checks.
 void Swap$Property$(std::string* const value) {

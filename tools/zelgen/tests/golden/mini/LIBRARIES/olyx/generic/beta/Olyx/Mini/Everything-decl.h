@@ -73,8 +73,8 @@ class Everything : public Lumo::DynamicData {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &text_) text_ = value;
   }
-  /// Sets value without checking it: text XML cannot carry is refused when the
-  /// object is sent (Lumo::Wire::WireFormatFault, reason badValue).
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetText(const char* value) { text_ = value; }
   /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapText(std::string* const value) {
@@ -310,8 +310,8 @@ class Everything : public Lumo::DynamicData {
     Lumo::Validate<std::string>(&value, this, 10);
     if (&value != &namespace_) namespace_ = value;
   }
-  /// Sets value without checking it: text XML cannot carry is refused when the
-  /// object is sent (Lumo::Wire::WireFormatFault, reason badValue).
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetNamespace(const char* value) { namespace_ = value; }
   /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapNamespace(std::string* const value) {
@@ -602,8 +602,8 @@ class Everything::Part : public Lumo::DynamicData {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &name_) name_ = value;
   }
-  /// Sets value without checking it: text XML cannot carry is refused when the
-  /// object is sent (Lumo::Wire::WireFormatFault, reason badValue).
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetName(const char* value) { name_ = value; }
   /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapName(std::string* const value) {

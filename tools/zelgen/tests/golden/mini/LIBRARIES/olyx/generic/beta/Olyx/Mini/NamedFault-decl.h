@@ -82,8 +82,8 @@ class NamedFault : public Mini::BaseFault {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &name_) name_ = value;
   }
-  /// Sets value without checking it: text XML cannot carry is refused when the
-  /// object is sent (Lumo::Wire::WireFormatFault, reason badValue).
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetName(const char* value) { name_ = value; }
   /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapName(std::string* const value) {
