@@ -3,7 +3,9 @@ UsingSnippets.cpp that the tests compile and run.
 
 A region of the source starts at a line "// snippet: NAME" and ends at
 "// end snippet"; the guide shows it after a line "<!-- snippet: NAME -->" as
-the next ```cpp block, with the region's common indentation removed.
+the next ```cpp block, with the region's common indentation removed. Regions
+of the same name make one block, in the order of the source, a blank line
+apart: a snippet's includes at the top of the source, its code further down.
 
   python3 sync_guide.py GUIDE SOURCE           check: exit 1 naming every difference
   python3 sync_guide.py GUIDE SOURCE --write   rewrite the guide's blocks from the source
@@ -26,7 +28,8 @@ def regions(source_text):
             if match:
                 name, lines = match.group(1), []
         elif END.match(line):
-            found[name] = textwrap.dedent("\n".join(lines)).strip("\n")
+            text = textwrap.dedent("\n".join(lines)).strip("\n")
+            found[name] = found[name] + "\n\n" + text if name in found else text
             name = None
         else:
             lines.append(line)

@@ -2,7 +2,10 @@
 method, read by people and by Doxygen (`///`). They say what the records say:
 the wire name, the WSDL name, the version in which a thing appeared, whether a
 property is required or optional and, for methods, the privilege, the result
-and the declared faults.
+and the declared faults. A class's comment names the full header to include
+(`@headerfile`: the class is declared in the `-decl.h` one); a property's
+comment heads the member group of its accessors, whose own one-line comments
+live in the templates of `kinds.py`; a stub's call has a comment per form.
 """
 
 import textwrap
@@ -27,8 +30,9 @@ def describe_type(ref):
     return "array of " + name if ref.array else name
 
 
-def type_comment(decl, short_class):
-    """The comment of a type's class; `short_class` is its unqualified C++ name."""
+def type_comment(decl, short_class, header=None):
+    """The comment of a type's class; `short_class` is its unqualified C++ name,
+    `header` the header a program includes for it (named in the reference)."""
     text = "%s %s (wsdl name %s), since %s." % (KIND_WORDS[decl.kind], decl.name, decl.wsdl, decl.since)
     if decl.kind == "fault":
         text += " Thrown as %s::Exception; GetFault() of the exception gives the fault." % short_class
@@ -36,18 +40,36 @@ def type_comment(decl, short_class):
         text += " Each value's wire string is a constant of the same name in capitals."
     elif decl.kind == "managed":
         text += " Implementations derive from this interface; clients call it through %sStub." % short_class
-    return _lines(text)
+    return _lines(text) + header_line(header)
 
 
-def stub_comment(decl):
+def header_line(header):
+    """Doxygen's include line for a class: the full header, not the declaration one."""
+    return ["/// @headerfile %s <%s>" % (header, header)] if header else []
+
+
+def stub_comment(decl, header=None):
     return _lines("Client stub of %s: each call goes through the stub adapter given at construction "
                   "(a remote call for a wire adapter); a fault comes back as its exception class."
-                  % decl.name)
+                  % decl.name) + header_line(header)
 
 
-def exception_comment(decl):
+def stub_call_comment(decl, member_name, is_property):
+    what = "Reads the property" if is_property else "Makes the call"
+    return _lines("%s through the adapter and waits for the answer (see %s::%s); a fault is "
+                  "thrown as its exception class." % (what, decl.short_name, member_name))
+
+
+def stub_start_comment():
+    return _lines("The asynchronous form: returns at once. The adapter makes the call (those of "
+                  "lumo-wire on a thread of the runtime's call pool, Lumo/CallPool.h), then runs "
+                  "completion with the exception or the result (a runtime value, null when none); "
+                  "item is done after that.")
+
+
+def exception_comment(decl, header=None):
     return _lines("The exception that carries a %s fault: catch it by this class or by a base "
-                  "fault's exception class." % decl.name)
+                  "fault's exception class." % decl.name) + header_line(header)
 
 
 def property_comment(prop):
@@ -56,6 +78,15 @@ def property_comment(prop):
     if prop.privilege:
         text = text[:-1] + "; privilege %s." % prop.privilege
     return _lines(text)
+
+
+# A property's accessors form a member group: the reference lists them under the
+# property's name, after the property's comment.
+GROUP_END = "/// @}"
+
+
+def property_group_head(prop):
+    return ["/// @name %s" % prop.name] + property_comment(prop) + ["/// @{"]
 
 
 def method_comment(method):

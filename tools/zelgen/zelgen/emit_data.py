@@ -43,34 +43,51 @@ class DataObjectEmitter:
             with p.indented():
                 if is_fault:
                     self.faults.print_exception_class(p, decl)
-                p.print("""$short$();
+                p.print("""/// An object whose required values are zero or empty, and whose other
+/// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
+$short$();
+/// Runs when the last Kestrum::Ref lets go.
 ~$short$() override;
 
+/// The object's type: this class's record.
 Lumo::Type* _GetType() const override;
+/// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
 $short$* _Clone() const override;
+/// Whether other, an object of this class, holds equal values; with looseMatch,
+/// an optional property that other leaves unset matches whatever this one holds.
 bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;""")
                 if not is_fault:
-                    p.print("""void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
+                    p.print("""/// Adds to diffs the path (prefix, a dot, the name) of every property whose
+/// value differs in other, an object of this class.
+void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
                      Lumo::PropertyDiffSet& diffs) const override;""")
-                p.print("Lumo::DataObjectType* _GetDataType() const override;")
+                p.print("""/// The same type as _GetType(), as a data object type.
+Lumo::DataObjectType* _GetDataType() const override;""")
                 if is_fault:
-                    p.print("Exception* CreateException() override;")
+                    p.print("""/// A new exception of this fault's class that holds this fault; the caller owns it.
+Exception* CreateException() override;""")
                 for index, prop in enumerate(decl.props):
                     p.blank()
-                    for line in doc_comments.property_comment(prop):
+                    for line in doc_comments.property_group_head(prop):
                         p.print(line)
+                    p.blank()
                     with p.variables(**self.property_variables(decl, prop, index, full=False)):
                         self.b.kind(prop.type).print_accessor_declarations(p)
+                    p.print(doc_comments.GROUP_END)
             p.blank()
             p.print(" protected:")
             with p.indented():
-                p.print("$short$(const $short$& other);")
+                p.print("""/// A deep copy of other (see _Clone()).
+$short$(const $short$& other);""")
                 if is_fault:
-                    p.print("[[noreturn]] void ThrowInternal() override;")
+                    p.print("""/// Throws an exception of this fault's class that holds this fault.
+[[noreturn]] void ThrowInternal() override;""")
                 if decl.props:
                     p.blank()
                     for prop in decl.props:
-                        p.print(self.b.kind(prop.type).member_declaration(names.member(prop.name)))
+                        p.print("$declaration$  ///< Property $name$.",
+                                declaration=self.b.kind(prop.type).member_declaration(names.member(prop.name)),
+                                name=prop.name)
 
     # ------------------------------------------------------------------
     # Full header: inline definitions of the reference-held accessors.

@@ -16,11 +16,12 @@ class EnumEmitter:
         p.print("enum class $name$ : int32_t {", name=decl.short_name)
         with p.indented():
             for ordinal, value in enumerate(decl.values):
-                p.print("$enumerator$ = $ordinal$,", enumerator=names.enumerator(value), ordinal=ordinal)
+                p.print("$enumerator$ = $ordinal$,  ///< Wire string \"$value$\".", enumerator=names.enumerator(value),
+                        ordinal=ordinal, value=value)
         p.print("};")
         storage = "static const char" if in_class else "extern const char"
-        for constant, _ in self.constants(decl):
-            p.print("$storage$ $constant$[];", storage=storage, constant=constant)
+        for constant, value in self.constants(decl):
+            p.print("$storage$ $constant$[];  ///< \"$value$\"", storage=storage, constant=constant, value=value)
 
     def print_after_scope(self, p, decl):
         """Declarations that follow the scope: GetEnumType and the array templates."""

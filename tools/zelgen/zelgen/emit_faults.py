@@ -30,7 +30,7 @@ class FaultEmitter:
     # ----- declaration header ------------------------------------------------
     def print_exception_class(self, p, decl):
         """The nested `Exception` class, first in the fault class's public part."""
-        for line in doc_comments.exception_comment(decl):
+        for line in doc_comments.exception_comment(decl, self.b.full_header(decl)):
             p.print(line)
         parameters = self.value_constructor_parameters(decl)
         if not parameters:
@@ -39,15 +39,24 @@ class FaultEmitter:
             value_constructor = "explicit Exception($parameters$);"
         else:
             value_constructor = "Exception($parameters$);"
+        value_comment = ("An exception that holds a new fault with these property values (stored unchecked)."
+                         if parameters else "An exception that holds a new fault.")
         with p.variables(**self._variables(decl)):
             p.print("""class Exception : public $base$ {
  public:
+  /// An exception that holds fault (not null), with a message made from it.
   explicit Exception($short$* fault);
+  /// """ + value_comment + """
   """ + value_constructor + """
+  /// Holds the same fault as other.
   Exception(const Exception& other);
+  /// Lets go of the fault.
   ~Exception() override;
+  /// A new heap copy, holding the same fault; the caller owns it.
   Kestrum::Exception* Clone() const override;
+  /// Throws a copy of this exception, of this class.
   [[noreturn]] void Throw() const override;
+  /// The fault, never null; the exception keeps it.
   $short$* GetFault() const {
     auto* fault = dynamic_cast<$short$*>(_fault.Get());
     KESTRUM_ASSERT_AT(fault != nullptr && static_cast<Lumo::MethodFault*>(fault) == _fault.Get(),
@@ -56,6 +65,7 @@ class FaultEmitter:
   }
 
  protected:
+  /// For the exceptions of derived faults: message and fault as given.
   Exception(std::string&& message, Lumo::MethodFault* fault);
 
  private:

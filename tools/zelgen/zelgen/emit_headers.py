@@ -152,7 +152,8 @@ class HeaderEmitter:
         self._print_class(p, top, group[1:], qualify=False)
 
     def _print_type_comment(self, p, decl):
-        for line in doc_comments.type_comment(decl, self.b.class_short_name(decl)):
+        header = self.b.full_header(decl) if decl.kind != "enum" else None
+        for line in doc_comments.type_comment(decl, self.b.class_short_name(decl), header):
             p.print(line)
 
     def _print_class(self, p, decl, nested, qualify):
@@ -169,7 +170,7 @@ class HeaderEmitter:
                 self._print_nested_types(p, [], nested_enums)
             p.print("};")
             p.blank()
-            for line in doc_comments.stub_comment(decl):
+            for line in doc_comments.stub_comment(decl, self.b.full_header(decl)):
                 p.print(line)
             p.print("$head$ {", head=self.managed.stub_head(decl))
             self.managed.print_stub_body(p, decl)

@@ -72,12 +72,17 @@ class ManagedEmitter:
             for nested in nested_forward:
                 p.print("class $nested$;", nested=nested.short_name)
             for method in decl.methods:
-                p.print("static const char $constant$[];", constant=names.method_constant(method.name))
+                p.print("static const char $constant$[];  ///< \"$name$\"", constant=names.method_constant(method.name),
+                        name=method.qualified_name)
             if nested_forward or decl.methods:
                 p.blank()
-            p.print("""$short$() {}
+            p.print("""/// For implementations; the interface holds no state.
+$short$() {}
+/// For implementations; copies nothing.
 $short$(const $short$&) : $base$() {}
+/// Copies nothing.
 $short$& operator=(const $short$&) { return *this; }
+/// The object's type: this interface's record.
 Lumo::ManagedObjectType* _GetType() const override;""")
             members = self.members(decl)
             if members:
@@ -102,12 +107,19 @@ Lumo::ManagedObjectType* _GetType() const override;""")
     def print_stub_body(self, p, decl):
         p.print(" public:")
         with p.indented():
-            p.print("""$short$Stub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+            p.print("""/// The stub of the object ref names; its calls go through adapter, with
+/// context (may be null). It holds a reference to each.
+$short$Stub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+/// Lets go of the reference, the adapter and the context.
 ~$short$Stub() override;""", short=decl.short_name)
             for member in self.members(decl):
                 result, signature = self.sync_signature(member)
                 p.blank()
+                for line in doc_comments.stub_call_comment(decl, member.name, member.is_property):
+                    p.print(line)
                 p.print("$result$ $signature$ override;", result=result, signature=signature)
+                for line in doc_comments.stub_start_comment():
+                    p.print(line)
                 p.print("void $signature$;", signature=self.async_signature(member))
 
     # ----- classes unit -----------------------------------------------------

@@ -95,9 +95,13 @@ class ValueKind(Kind):
     # ----- accessors -----------------------------------------------------------
     def print_accessor_declarations(self, p):
         p.print(
-            """$type_by$$getter$() const { return $member$; }
+            """/// The value.
+$type_by$$getter$() const { return $member$; }
+/// The value's address: never null, a required value is always present.
 const $type$* Peek$Property$() const { return &$member$; }
+/// Sets the value.
 void Set$Property$($type_by$value) { $member$ = value; }
+/// Exchanges the value with *value (not null).
 void Swap$Property$($type$* const value) {
   $check$
   std::swap($member$, *value);
@@ -151,13 +155,20 @@ class StringValueKind(ValueKind):
 
     def print_accessor_declarations(self, p):
         p.print(
-            """const std::string& Get$Property$() const { return $member$; }
+            """/// The value.
+const std::string& Get$Property$() const { return $member$; }
+/// The value's address: never null, a required value is always present.
 const std::string* Peek$Property$() const { return &$member$; }
+/// Sets a copy of value. Text XML cannot carry (invalid UTF-8, a character XML
+/// forbids) is refused with Lumo::Fault::InvalidArgument::Exception, changing nothing.
 void Set$Property$(const std::string& value) {
   Lumo::Validate<std::string>(&value, this, $index$);
   if (&value != &$member$) $member$ = value;
 }
+/// Sets value without checking it: text XML cannot carry is refused only when the
+/// object is written to the wire (olyx.fault.WireFormat, reason badValue).
 void Set$Property$(const char* value) { $member$ = value; }
+/// Exchanges the value with *value (not null), checked as the std::string setter checks.
 void Swap$Property$(std::string* const value) {
   $check$
   Lumo::Validate<std::string>(value, this, $index$);
@@ -228,23 +239,33 @@ class OptionalKind(Kind):
             copy = "if (&value != &$member$.GetValue()) value = $member$.GetValue();"
             validate_set = "if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, $index$);\n  "
             validate_swap = "if (value->IsSet()) Lumo::Validate<std::string>(&value->GetValue(), this, $index$);\n  "
+            refusal = ("\n/// Text XML cannot carry is refused with Lumo::Fault::InvalidArgument::Exception,"
+                       "\n/// changing nothing.")
         else:
             copy, validate_set, validate_swap = "value = $member$.GetValue();", "", ""
+            refusal = ""
         p.print(
-            """const Kestrum::Optional<$type$>& $getter$() const { return $member$; }
+            """/// The value, unset until one is given.
+const Kestrum::Optional<$type$>& $getter$() const { return $member$; }
+/// Copies the value into value and returns true when it is set; false, and value
+/// unchanged, when it is not.
 bool $getter$($type$& value) const {
   if (!$member$.IsSet()) return false;
   """ + copy + """
   return true;
 }
+/// The value's address; null when it is unset.
 const $type$* Peek$Property$() const { return $member$.GetPtr(); }
+/// Sets the value, or unsets it when value is unset.""" + refusal + """
 void Set$Property$(const Kestrum::Optional<$type$>& value) {
   """ + validate_set + """if (&value != &$member$) $member$ = value;
 }
+/// Exchanges the value with *value (not null).
 void Swap$Property$(Kestrum::Optional<$type$>* const value) {
   $check$
   """ + validate_swap + """$member$.Swap(*value);
 }
+/// Unsets the value.
 void Unset$Property$() { $member$.Reset(); }""", type=self.cpp)
 
     def get_case(self):
@@ -361,10 +382,15 @@ class ReferenceKind(Kind):
 
     def print_accessor_declarations(self, p):
         p.print(
-            """$type$* Get$Property$();
+            """/// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
+$type$* Get$Property$();
+/// The value, read-only; null when unset.
 const $type$* Get$Property$() const;
+/// The value, read-only; null when unset.
 const $type$* Peek$Property$() const;
+/// Sets the value, taking a reference of its own; null unsets it.
 void Set$Property$($type$* value);
+/// Exchanges the value with the one *value (not null) holds.
 void Swap$Property$(Kestrum::Ref<$type$>* const value);""", type=self.cpp)
 
     def print_inline_accessors(self, p):
@@ -394,9 +420,13 @@ class MoRefKind(ReferenceKind):
 
     def print_accessor_declarations(self, p):
         p.print(
-            """Lumo::MoRef* Get$Property$() const;
+            """/// The reference; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
+Lumo::MoRef* Get$Property$() const;
+/// The reference, read-only; null when unset.
 const Lumo::MoRef* Peek$Property$() const;
+/// Sets the reference (the object holds it by a Kestrum::Ref); null unsets it.
 void Set$Property$(Lumo::MoRef* value);
+/// Exchanges the reference with the one *value (not null) holds.
 void Swap$Property$(Kestrum::Ref<Lumo::MoRef>* const value);""")
 
     def print_inline_accessors(self, p):
@@ -430,13 +460,21 @@ class ArrayKind(ReferenceKind):
 
     def print_accessor_declarations(self, p):
         p.print(
-            """$type$* Get$Property$();
+            """/// The array, made empty on first read: never null.
+$type$* Get$Property$();
+/// The array, read-only, made empty on first read: never null.
 const $type$* Get$Property$() const;
+/// The array as held: null when none was set or read.
 $type$* GetPtr$Property$();
+/// The array as held, read-only: null when none was set or read.
 const $type$* GetPtr$Property$() const;
+/// Whether the array holds an element.
 bool IsSet$Property$() const;
+/// The array when it holds an element; null otherwise.
 const $type$* Peek$Property$() const;
+/// Sets the array, taking a reference of its own; null unsets it.
 void Set$Property$($type$* value);
+/// Exchanges the array with the one *value (not null) holds.
 void Swap$Property$(Kestrum::Ref<$type$>* const value);""", type=self.cpp)
 
     def print_inline_accessors(self, p):

@@ -14,18 +14,27 @@ namespace Mini {
 
 /// Fault mini.BaseFault (wsdl name MiniFault), since mini.version.one. Thrown as
 /// BaseFault::Exception; GetFault() of the exception gives the fault.
+/// @headerfile Olyx/Mini/BaseFault.h <Olyx/Mini/BaseFault.h>
 class BaseFault : public Lumo::MethodFault {
  public:
   /// The exception that carries a mini.BaseFault fault: catch it by this class or by a base
   /// fault's exception class.
+  /// @headerfile Olyx/Mini/BaseFault.h <Olyx/Mini/BaseFault.h>
   class Exception : public Lumo::MethodFault::Exception {
    public:
+    /// An exception that holds fault (not null), with a message made from it.
     explicit Exception(BaseFault* fault);
+    /// An exception that holds a new fault.
     Exception();
+    /// Holds the same fault as other.
     Exception(const Exception& other);
+    /// Lets go of the fault.
     ~Exception() override;
+    /// A new heap copy, holding the same fault; the caller owns it.
     Kestrum::Exception* Clone() const override;
+    /// Throws a copy of this exception, of this class.
     [[noreturn]] void Throw() const override;
+    /// The fault, never null; the exception keeps it.
     BaseFault* GetFault() const {
       auto* fault = dynamic_cast<BaseFault*>(_fault.Get());
       KESTRUM_ASSERT_AT(fault != nullptr && static_cast<Lumo::MethodFault*>(fault) == _fault.Get(),
@@ -34,23 +43,35 @@ class BaseFault : public Lumo::MethodFault {
     }
 
    protected:
+    /// For the exceptions of derived faults: message and fault as given.
     Exception(std::string&& message, Lumo::MethodFault* fault);
 
    private:
     static Kestrum::Ref<BaseFault> MakeFault();
   };
 
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   BaseFault();
+  /// Runs when the last Kestrum::Ref lets go.
   ~BaseFault() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   BaseFault* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
+  /// A new exception of this fault's class that holds this fault; the caller owns it.
   Exception* CreateException() override;
 
  protected:
+  /// A deep copy of other (see _Clone()).
   BaseFault(const BaseFault& other);
+  /// Throws an exception of this fault's class that holds this fault.
   [[noreturn]] void ThrowInternal() override;
 };
 

@@ -14,11 +14,11 @@ namespace Mini {
 /// Enumeration mini.Color (wsdl name MiniColour), since mini.version.one. Each value's wire
 /// string is a constant of the same name in capitals.
 enum class Color : int32_t {
-  RED = 0,
-  GREEN2 = 1,
+  RED = 0,  ///< Wire string "RED".
+  GREEN2 = 1,  ///< Wire string "GREEN2".
 };
-extern const char COLOR_RED[];
-extern const char COLOR_GREEN2[];
+extern const char COLOR_RED[];  ///< "RED"
+extern const char COLOR_GREEN2[];  ///< "GREEN2"
 
 }  // namespace Mini
 

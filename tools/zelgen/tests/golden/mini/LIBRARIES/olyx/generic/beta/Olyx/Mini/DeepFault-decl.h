@@ -15,18 +15,27 @@ namespace Mini {
 
 /// Fault mini.DeepFault (wsdl name MiniDeepFault), since mini.version.two. Thrown as
 /// DeepFault::Exception; GetFault() of the exception gives the fault.
+/// @headerfile Olyx/Mini/DeepFault.h <Olyx/Mini/DeepFault.h>
 class DeepFault : public Mini::NamedFault {
  public:
   /// The exception that carries a mini.DeepFault fault: catch it by this class or by a base
   /// fault's exception class.
+  /// @headerfile Olyx/Mini/DeepFault.h <Olyx/Mini/DeepFault.h>
   class Exception : public Mini::NamedFault::Exception {
    public:
+    /// An exception that holds fault (not null), with a message made from it.
     explicit Exception(DeepFault* fault);
+    /// An exception that holds a new fault with these property values (stored unchecked).
     Exception(const std::string& name, const Kestrum::Optional<std::string>& hint, Lumo::DataArray<Mini::Everything::Part>* parts);
+    /// Holds the same fault as other.
     Exception(const Exception& other);
+    /// Lets go of the fault.
     ~Exception() override;
+    /// A new heap copy, holding the same fault; the caller owns it.
     Kestrum::Exception* Clone() const override;
+    /// Throws a copy of this exception, of this class.
     [[noreturn]] void Throw() const override;
+    /// The fault, never null; the exception keeps it.
     DeepFault* GetFault() const {
       auto* fault = dynamic_cast<DeepFault*>(_fault.Get());
       KESTRUM_ASSERT_AT(fault != nullptr && static_cast<Lumo::MethodFault*>(fault) == _fault.Get(),
@@ -35,36 +44,60 @@ class DeepFault : public Mini::NamedFault {
     }
 
    protected:
+    /// For the exceptions of derived faults: message and fault as given.
     Exception(std::string&& message, Lumo::MethodFault* fault);
 
    private:
     static Kestrum::Ref<DeepFault> MakeFault(const std::string& name, const Kestrum::Optional<std::string>& hint, Lumo::DataArray<Mini::Everything::Part>* parts);
   };
 
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   DeepFault();
+  /// Runs when the last Kestrum::Ref lets go.
   ~DeepFault() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   DeepFault* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
+  /// A new exception of this fault's class that holds this fault; the caller owns it.
   Exception* CreateException() override;
 
+  /// @name parts
   /// Property parts: array of mini.Everything.Part, required, since mini.version.two.
+  /// @{
+
+  /// The array, made empty on first read: never null.
   Lumo::DataArray<Mini::Everything::Part>* GetParts();
+  /// The array, read-only, made empty on first read: never null.
   const Lumo::DataArray<Mini::Everything::Part>* GetParts() const;
+  /// The array as held: null when none was set or read.
   Lumo::DataArray<Mini::Everything::Part>* GetPtrParts();
+  /// The array as held, read-only: null when none was set or read.
   const Lumo::DataArray<Mini::Everything::Part>* GetPtrParts() const;
+  /// Whether the array holds an element.
   bool IsSetParts() const;
+  /// The array when it holds an element; null otherwise.
   const Lumo::DataArray<Mini::Everything::Part>* PeekParts() const;
+  /// Sets the array, taking a reference of its own; null unsets it.
   void SetParts(Lumo::DataArray<Mini::Everything::Part>* value);
+  /// Exchanges the array with the one *value (not null) holds.
   void SwapParts(Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>>* const value);
+  /// @}
 
  protected:
+  /// A deep copy of other (see _Clone()).
   DeepFault(const DeepFault& other);
+  /// Throws an exception of this fault's class that holds this fault.
   [[noreturn]] void ThrowInternal() override;
 
-  mutable Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>> parts_;
+  mutable Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>> parts_;  ///< Property parts.
 };
 
 }  // namespace Mini

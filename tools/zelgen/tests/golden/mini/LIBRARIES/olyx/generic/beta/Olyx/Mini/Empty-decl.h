@@ -13,19 +13,31 @@ extern const Lumo::TypeInfo gMiniEmptyTypeInfo;
 namespace Mini {
 
 /// Data object mini.Empty (wsdl name MiniEmpty), since mini.version.one.
+/// @headerfile Olyx/Mini/Empty.h <Olyx/Mini/Empty.h>
 class Empty : public Lumo::DynamicData {
  public:
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   Empty();
+  /// Runs when the last Kestrum::Ref lets go.
   ~Empty() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   Empty* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// Adds to diffs the path (prefix, a dot, the name) of every property whose
+  /// value differs in other, an object of this class.
   void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
                        Lumo::PropertyDiffSet& diffs) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
 
  protected:
+  /// A deep copy of other (see _Clone()).
   Empty(const Empty& other);
 };
 

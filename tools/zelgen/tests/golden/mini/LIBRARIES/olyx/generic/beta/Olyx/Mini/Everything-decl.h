@@ -22,6 +22,7 @@ extern const Lumo::TypeInfo gMiniEverythingModeTypeInfo;
 namespace Mini {
 
 /// Data object mini.Everything (wsdl name MiniEverything), since mini.version.one.
+/// @headerfile Olyx/Mini/Everything.h <Olyx/Mini/Everything.h>
 class Everything : public Lumo::DynamicData {
  public:
   class Part;
@@ -29,372 +30,654 @@ class Everything : public Lumo::DynamicData {
   /// Enumeration mini.Everything.Mode (wsdl name MiniMode), since mini.version.one. Each value's
   /// wire string is a constant of the same name in capitals.
   enum class Mode : int32_t {
-    on = 0,
-    off = 1,
-    per_policy = 2,
+    on = 0,  ///< Wire string "on".
+    off = 1,  ///< Wire string "off".
+    per_policy = 2,  ///< Wire string "per_policy".
   };
-  static const char MODE_ON[];
-  static const char MODE_OFF[];
-  static const char MODE_PER_POLICY[];
+  static const char MODE_ON[];  ///< "on"
+  static const char MODE_OFF[];  ///< "off"
+  static const char MODE_PER_POLICY[];  ///< "per_policy"
 
  public:
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   Everything();
+  /// Runs when the last Kestrum::Ref lets go.
   ~Everything() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   Everything* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// Adds to diffs the path (prefix, a dot, the name) of every property whose
+  /// value differs in other, an object of this class.
   void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
                        Lumo::PropertyDiffSet& diffs) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
 
+  /// @name text
   /// Property text: string, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   const std::string& GetText() const { return text_; }
+  /// The value's address: never null, a required value is always present.
   const std::string* PeekText() const { return &text_; }
+  /// Sets a copy of value. Text XML cannot carry (invalid UTF-8, a character XML
+  /// forbids) is refused with Lumo::Fault::InvalidArgument::Exception, changing nothing.
   void SetText(const std::string& value) {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &text_) text_ = value;
   }
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetText(const char* value) { text_ = value; }
+  /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapText(std::string* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     Lumo::Validate<std::string>(value, this, 0);
     text_.swap(*value);
   }
+  /// @}
 
+  /// @name maybeText
   /// Property maybeText: string, optional, since mini.version.one.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<std::string>& GetMaybeText() const { return maybeText_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetMaybeText(std::string& value) const {
     if (!maybeText_.IsSet()) return false;
     if (&value != &maybeText_.GetValue()) value = maybeText_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const std::string* PeekMaybeText() const { return maybeText_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
+  /// Text XML cannot carry is refused with Lumo::Fault::InvalidArgument::Exception,
+  /// changing nothing.
   void SetMaybeText(const Kestrum::Optional<std::string>& value) {
     if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 1);
     if (&value != &maybeText_) maybeText_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapMaybeText(Kestrum::Optional<std::string>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     if (value->IsSet()) Lumo::Validate<std::string>(&value->GetValue(), this, 1);
     maybeText_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetMaybeText() { maybeText_.Reset(); }
+  /// @}
 
+  /// @name flag
   /// Property flag: boolean, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   bool IsFlag() const { return flag_; }
+  /// The value's address: never null, a required value is always present.
   const bool* PeekFlag() const { return &flag_; }
+  /// Sets the value.
   void SetFlag(bool value) { flag_ = value; }
+  /// Exchanges the value with *value (not null).
   void SwapFlag(bool* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     std::swap(flag_, *value);
   }
+  /// @}
 
+  /// @name maybeFlag
   /// Property maybeFlag: boolean, optional, since mini.version.one.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<bool>& IsMaybeFlag() const { return maybeFlag_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool IsMaybeFlag(bool& value) const {
     if (!maybeFlag_.IsSet()) return false;
     value = maybeFlag_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const bool* PeekMaybeFlag() const { return maybeFlag_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
   void SetMaybeFlag(const Kestrum::Optional<bool>& value) {
     if (&value != &maybeFlag_) maybeFlag_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapMaybeFlag(Kestrum::Optional<bool>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     maybeFlag_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetMaybeFlag() { maybeFlag_.Reset(); }
+  /// @}
 
+  /// @name count
   /// Property count: int, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   int32_t GetCount() const { return count_; }
+  /// The value's address: never null, a required value is always present.
   const int32_t* PeekCount() const { return &count_; }
+  /// Sets the value.
   void SetCount(int32_t value) { count_ = value; }
+  /// Exchanges the value with *value (not null).
   void SwapCount(int32_t* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     std::swap(count_, *value);
   }
+  /// @}
 
+  /// @name total
   /// Property total: long, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   int64_t GetTotal() const { return total_; }
+  /// The value's address: never null, a required value is always present.
   const int64_t* PeekTotal() const { return &total_; }
+  /// Sets the value.
   void SetTotal(int64_t value) { total_ = value; }
+  /// Exchanges the value with *value (not null).
   void SwapTotal(int64_t* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     std::swap(total_, *value);
   }
+  /// @}
 
+  /// @name maybeTotal
   /// Property maybeTotal: long, optional, since mini.version.one.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<int64_t>& GetMaybeTotal() const { return maybeTotal_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetMaybeTotal(int64_t& value) const {
     if (!maybeTotal_.IsSet()) return false;
     value = maybeTotal_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const int64_t* PeekMaybeTotal() const { return maybeTotal_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
   void SetMaybeTotal(const Kestrum::Optional<int64_t>& value) {
     if (&value != &maybeTotal_) maybeTotal_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapMaybeTotal(Kestrum::Optional<int64_t>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     maybeTotal_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetMaybeTotal() { maybeTotal_.Reset(); }
+  /// @}
 
+  /// @name when
   /// Property when: dateTime, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   const Kestrum::System::DateTime& GetWhen() const { return when_; }
+  /// The value's address: never null, a required value is always present.
   const Kestrum::System::DateTime* PeekWhen() const { return &when_; }
+  /// Sets the value.
   void SetWhen(const Kestrum::System::DateTime& value) { when_ = value; }
+  /// Exchanges the value with *value (not null).
   void SwapWhen(Kestrum::System::DateTime* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     std::swap(when_, *value);
   }
+  /// @}
 
+  /// @name maybeWhen
   /// Property maybeWhen: dateTime, optional, since mini.version.one.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<Kestrum::System::DateTime>& GetMaybeWhen() const { return maybeWhen_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetMaybeWhen(Kestrum::System::DateTime& value) const {
     if (!maybeWhen_.IsSet()) return false;
     value = maybeWhen_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const Kestrum::System::DateTime* PeekMaybeWhen() const { return maybeWhen_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
   void SetMaybeWhen(const Kestrum::Optional<Kestrum::System::DateTime>& value) {
     if (&value != &maybeWhen_) maybeWhen_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapMaybeWhen(Kestrum::Optional<Kestrum::System::DateTime>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     maybeWhen_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetMaybeWhen() { maybeWhen_.Reset(); }
+  /// @}
 
+  /// @name kind
   /// Property kind: typeName, optional, since mini.version.one.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<Lumo::TypeName>& GetKind() const { return kind_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetKind(Lumo::TypeName& value) const {
     if (!kind_.IsSet()) return false;
     value = kind_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const Lumo::TypeName* PeekKind() const { return kind_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
   void SetKind(const Kestrum::Optional<Lumo::TypeName>& value) {
     if (&value != &kind_) kind_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapKind(Kestrum::Optional<Lumo::TypeName>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     kind_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetKind() { kind_.Reset(); }
+  /// @}
 
+  /// @name namespace
   /// Property namespace: string, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   const std::string& GetNamespace() const { return namespace_; }
+  /// The value's address: never null, a required value is always present.
   const std::string* PeekNamespace() const { return &namespace_; }
+  /// Sets a copy of value. Text XML cannot carry (invalid UTF-8, a character XML
+  /// forbids) is refused with Lumo::Fault::InvalidArgument::Exception, changing nothing.
   void SetNamespace(const std::string& value) {
     Lumo::Validate<std::string>(&value, this, 10);
     if (&value != &namespace_) namespace_ = value;
   }
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetNamespace(const char* value) { namespace_ = value; }
+  /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapNamespace(std::string* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     Lumo::Validate<std::string>(value, this, 10);
     namespace_.swap(*value);
   }
+  /// @}
 
+  /// @name operator
   /// Property operator: string, optional, since mini.version.two.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<std::string>& GetOperator() const { return operator_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetOperator(std::string& value) const {
     if (!operator_.IsSet()) return false;
     if (&value != &operator_.GetValue()) value = operator_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const std::string* PeekOperator() const { return operator_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
+  /// Text XML cannot carry is refused with Lumo::Fault::InvalidArgument::Exception,
+  /// changing nothing.
   void SetOperator(const Kestrum::Optional<std::string>& value) {
     if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 11);
     if (&value != &operator_) operator_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapOperator(Kestrum::Optional<std::string>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     if (value->IsSet()) Lumo::Validate<std::string>(&value->GetValue(), this, 11);
     operator_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetOperator() { operator_.Reset(); }
+  /// @}
 
+  /// @name child
   /// Property child: mini.Everything.Part, required, since mini.version.one.
+  /// @{
+
+  /// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
   Mini::Everything::Part* GetChild();
+  /// The value, read-only; null when unset.
   const Mini::Everything::Part* GetChild() const;
+  /// The value, read-only; null when unset.
   const Mini::Everything::Part* PeekChild() const;
+  /// Sets the value, taking a reference of its own; null unsets it.
   void SetChild(Mini::Everything::Part* value);
+  /// Exchanges the value with the one *value (not null) holds.
   void SwapChild(Kestrum::Ref<Mini::Everything::Part>* const value);
+  /// @}
 
+  /// @name maybeChild
   /// Property maybeChild: mini.Everything.Part, optional, since mini.version.one.
+  /// @{
+
+  /// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
   Mini::Everything::Part* GetMaybeChild();
+  /// The value, read-only; null when unset.
   const Mini::Everything::Part* GetMaybeChild() const;
+  /// The value, read-only; null when unset.
   const Mini::Everything::Part* PeekMaybeChild() const;
+  /// Sets the value, taking a reference of its own; null unsets it.
   void SetMaybeChild(Mini::Everything::Part* value);
+  /// Exchanges the value with the one *value (not null) holds.
   void SwapMaybeChild(Kestrum::Ref<Mini::Everything::Part>* const value);
+  /// @}
 
+  /// @name anything
   /// Property anything: anyType, optional, since mini.version.one.
+  /// @{
+
+  /// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
   Lumo::Any* GetAnything();
+  /// The value, read-only; null when unset.
   const Lumo::Any* GetAnything() const;
+  /// The value, read-only; null when unset.
   const Lumo::Any* PeekAnything() const;
+  /// Sets the value, taking a reference of its own; null unsets it.
   void SetAnything(Lumo::Any* value);
+  /// Exchanges the value with the one *value (not null) holds.
   void SwapAnything(Kestrum::Ref<Lumo::Any>* const value);
+  /// @}
 
+  /// @name fault
   /// Property fault: olyx.MethodFault, optional, since mini.version.one.
+  /// @{
+
+  /// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
   Lumo::MethodFault* GetFault();
+  /// The value, read-only; null when unset.
   const Lumo::MethodFault* GetFault() const;
+  /// The value, read-only; null when unset.
   const Lumo::MethodFault* PeekFault() const;
+  /// Sets the value, taking a reference of its own; null unsets it.
   void SetFault(Lumo::MethodFault* value);
+  /// Exchanges the value with the one *value (not null) holds.
   void SwapFault(Kestrum::Ref<Lumo::MethodFault>* const value);
+  /// @}
 
+  /// @name parts
   /// Property parts: array of mini.Everything.Part, required, since mini.version.one.
+  /// @{
+
+  /// The array, made empty on first read: never null.
   Lumo::DataArray<Mini::Everything::Part>* GetParts();
+  /// The array, read-only, made empty on first read: never null.
   const Lumo::DataArray<Mini::Everything::Part>* GetParts() const;
+  /// The array as held: null when none was set or read.
   Lumo::DataArray<Mini::Everything::Part>* GetPtrParts();
+  /// The array as held, read-only: null when none was set or read.
   const Lumo::DataArray<Mini::Everything::Part>* GetPtrParts() const;
+  /// Whether the array holds an element.
   bool IsSetParts() const;
+  /// The array when it holds an element; null otherwise.
   const Lumo::DataArray<Mini::Everything::Part>* PeekParts() const;
+  /// Sets the array, taking a reference of its own; null unsets it.
   void SetParts(Lumo::DataArray<Mini::Everything::Part>* value);
+  /// Exchanges the array with the one *value (not null) holds.
   void SwapParts(Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>>* const value);
+  /// @}
 
+  /// @name pairs
   /// Property pairs: array of olyx.KeyAnyValue, optional, since mini.version.one.
+  /// @{
+
+  /// The array, made empty on first read: never null.
   Lumo::DataArray<Lumo::KeyAnyValue>* GetPairs();
+  /// The array, read-only, made empty on first read: never null.
   const Lumo::DataArray<Lumo::KeyAnyValue>* GetPairs() const;
+  /// The array as held: null when none was set or read.
   Lumo::DataArray<Lumo::KeyAnyValue>* GetPtrPairs();
+  /// The array as held, read-only: null when none was set or read.
   const Lumo::DataArray<Lumo::KeyAnyValue>* GetPtrPairs() const;
+  /// Whether the array holds an element.
   bool IsSetPairs() const;
+  /// The array when it holds an element; null otherwise.
   const Lumo::DataArray<Lumo::KeyAnyValue>* PeekPairs() const;
+  /// Sets the array, taking a reference of its own; null unsets it.
   void SetPairs(Lumo::DataArray<Lumo::KeyAnyValue>* value);
+  /// Exchanges the array with the one *value (not null) holds.
   void SwapPairs(Kestrum::Ref<Lumo::DataArray<Lumo::KeyAnyValue>>* const value);
+  /// @}
 
+  /// @name values
   /// Property values: array of anyType, optional, since mini.version.one.
+  /// @{
+
+  /// The array, made empty on first read: never null.
   Lumo::DataArray<Lumo::Any>* GetValues();
+  /// The array, read-only, made empty on first read: never null.
   const Lumo::DataArray<Lumo::Any>* GetValues() const;
+  /// The array as held: null when none was set or read.
   Lumo::DataArray<Lumo::Any>* GetPtrValues();
+  /// The array as held, read-only: null when none was set or read.
   const Lumo::DataArray<Lumo::Any>* GetPtrValues() const;
+  /// Whether the array holds an element.
   bool IsSetValues() const;
+  /// The array when it holds an element; null otherwise.
   const Lumo::DataArray<Lumo::Any>* PeekValues() const;
+  /// Sets the array, taking a reference of its own; null unsets it.
   void SetValues(Lumo::DataArray<Lumo::Any>* value);
+  /// Exchanges the array with the one *value (not null) holds.
   void SwapValues(Kestrum::Ref<Lumo::DataArray<Lumo::Any>>* const value);
+  /// @}
 
+  /// @name labels
   /// Property labels: array of string, optional, since mini.version.one.
-  Lumo::Array<std::string>* GetLabels();
-  const Lumo::Array<std::string>* GetLabels() const;
-  Lumo::Array<std::string>* GetPtrLabels();
-  const Lumo::Array<std::string>* GetPtrLabels() const;
-  bool IsSetLabels() const;
-  const Lumo::Array<std::string>* PeekLabels() const;
-  void SetLabels(Lumo::Array<std::string>* value);
-  void SwapLabels(Kestrum::Ref<Lumo::Array<std::string>>* const value);
+  /// @{
 
+  /// The array, made empty on first read: never null.
+  Lumo::Array<std::string>* GetLabels();
+  /// The array, read-only, made empty on first read: never null.
+  const Lumo::Array<std::string>* GetLabels() const;
+  /// The array as held: null when none was set or read.
+  Lumo::Array<std::string>* GetPtrLabels();
+  /// The array as held, read-only: null when none was set or read.
+  const Lumo::Array<std::string>* GetPtrLabels() const;
+  /// Whether the array holds an element.
+  bool IsSetLabels() const;
+  /// The array when it holds an element; null otherwise.
+  const Lumo::Array<std::string>* PeekLabels() const;
+  /// Sets the array, taking a reference of its own; null unsets it.
+  void SetLabels(Lumo::Array<std::string>* value);
+  /// Exchanges the array with the one *value (not null) holds.
+  void SwapLabels(Kestrum::Ref<Lumo::Array<std::string>>* const value);
+  /// @}
+
+  /// @name service
   /// Property service: reference to managed object mini.Service, optional, since
   /// mini.version.one.
-  Lumo::MoRef* GetService() const;
-  const Lumo::MoRef* PeekService() const;
-  void SetService(Lumo::MoRef* value);
-  void SwapService(Kestrum::Ref<Lumo::MoRef>* const value);
+  /// @{
 
+  /// The reference; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
+  Lumo::MoRef* GetService() const;
+  /// The reference, read-only; null when unset.
+  const Lumo::MoRef* PeekService() const;
+  /// Sets the reference (the object holds it by a Kestrum::Ref); null unsets it.
+  void SetService(Lumo::MoRef* value);
+  /// Exchanges the reference with the one *value (not null) holds.
+  void SwapService(Kestrum::Ref<Lumo::MoRef>* const value);
+  /// @}
+
+  /// @name other
   /// Property other: mini.sub.Other, optional, since mini.version.one.
+  /// @{
+
+  /// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
   Mini::Sub::Other* GetOther();
+  /// The value, read-only; null when unset.
   const Mini::Sub::Other* GetOther() const;
+  /// The value, read-only; null when unset.
   const Mini::Sub::Other* PeekOther() const;
+  /// Sets the value, taking a reference of its own; null unsets it.
   void SetOther(Mini::Sub::Other* value);
+  /// Exchanges the value with the one *value (not null) holds.
   void SwapOther(Kestrum::Ref<Mini::Sub::Other>* const value);
+  /// @}
 
  protected:
+  /// A deep copy of other (see _Clone()).
   Everything(const Everything& other);
 
-  std::string text_;
-  Kestrum::Optional<std::string> maybeText_;
-  bool flag_{};
-  Kestrum::Optional<bool> maybeFlag_;
-  int32_t count_{};
-  int64_t total_{};
-  Kestrum::Optional<int64_t> maybeTotal_;
-  Kestrum::System::DateTime when_{};
-  Kestrum::Optional<Kestrum::System::DateTime> maybeWhen_;
-  Kestrum::Optional<Lumo::TypeName> kind_;
-  std::string namespace_;
-  Kestrum::Optional<std::string> operator_;
-  Kestrum::Ref<Mini::Everything::Part> child_;
-  Kestrum::Ref<Mini::Everything::Part> maybeChild_;
-  Kestrum::Ref<Lumo::Any> anything_;
-  Kestrum::Ref<Lumo::MethodFault> fault_;
-  mutable Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>> parts_;
-  mutable Kestrum::Ref<Lumo::DataArray<Lumo::KeyAnyValue>> pairs_;
-  mutable Kestrum::Ref<Lumo::DataArray<Lumo::Any>> values_;
-  mutable Kestrum::Ref<Lumo::Array<std::string>> labels_;
-  Kestrum::Ref<Lumo::MoRef> service_;
-  Kestrum::Ref<Mini::Sub::Other> other_;
+  std::string text_;  ///< Property text.
+  Kestrum::Optional<std::string> maybeText_;  ///< Property maybeText.
+  bool flag_{};  ///< Property flag.
+  Kestrum::Optional<bool> maybeFlag_;  ///< Property maybeFlag.
+  int32_t count_{};  ///< Property count.
+  int64_t total_{};  ///< Property total.
+  Kestrum::Optional<int64_t> maybeTotal_;  ///< Property maybeTotal.
+  Kestrum::System::DateTime when_{};  ///< Property when.
+  Kestrum::Optional<Kestrum::System::DateTime> maybeWhen_;  ///< Property maybeWhen.
+  Kestrum::Optional<Lumo::TypeName> kind_;  ///< Property kind.
+  std::string namespace_;  ///< Property namespace.
+  Kestrum::Optional<std::string> operator_;  ///< Property operator.
+  Kestrum::Ref<Mini::Everything::Part> child_;  ///< Property child.
+  Kestrum::Ref<Mini::Everything::Part> maybeChild_;  ///< Property maybeChild.
+  Kestrum::Ref<Lumo::Any> anything_;  ///< Property anything.
+  Kestrum::Ref<Lumo::MethodFault> fault_;  ///< Property fault.
+  mutable Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>> parts_;  ///< Property parts.
+  mutable Kestrum::Ref<Lumo::DataArray<Lumo::KeyAnyValue>> pairs_;  ///< Property pairs.
+  mutable Kestrum::Ref<Lumo::DataArray<Lumo::Any>> values_;  ///< Property values.
+  mutable Kestrum::Ref<Lumo::Array<std::string>> labels_;  ///< Property labels.
+  Kestrum::Ref<Lumo::MoRef> service_;  ///< Property service.
+  Kestrum::Ref<Mini::Sub::Other> other_;  ///< Property other.
 };
 
 /// Data object mini.Everything.Part (wsdl name MiniPart), since mini.version.one.
+/// @headerfile Olyx/Mini/Everything.h <Olyx/Mini/Everything.h>
 class Everything::Part : public Lumo::DynamicData {
  public:
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   Part();
+  /// Runs when the last Kestrum::Ref lets go.
   ~Part() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   Part* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// Adds to diffs the path (prefix, a dot, the name) of every property whose
+  /// value differs in other, an object of this class.
   void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
                        Lumo::PropertyDiffSet& diffs) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
 
+  /// @name name
   /// Property name: string, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   const std::string& GetName() const { return name_; }
+  /// The value's address: never null, a required value is always present.
   const std::string* PeekName() const { return &name_; }
+  /// Sets a copy of value. Text XML cannot carry (invalid UTF-8, a character XML
+  /// forbids) is refused with Lumo::Fault::InvalidArgument::Exception, changing nothing.
   void SetName(const std::string& value) {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &name_) name_ = value;
   }
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetName(const char* value) { name_ = value; }
+  /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapName(std::string* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     Lumo::Validate<std::string>(value, this, 0);
     name_.swap(*value);
   }
+  /// @}
 
  protected:
+  /// A deep copy of other (see _Clone()).
   Part(const Part& other);
 
-  std::string name_;
+  std::string name_;  ///< Property name.
 };
 
 /// Data object mini.Everything.SpecialPart (wsdl name MiniTheSpecialPart), since
 /// mini.version.two.
+/// @headerfile Olyx/Mini/Everything.h <Olyx/Mini/Everything.h>
 class Everything::SpecialPart : public Mini::Everything::Part {
  public:
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   SpecialPart();
+  /// Runs when the last Kestrum::Ref lets go.
   ~SpecialPart() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   SpecialPart* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// Adds to diffs the path (prefix, a dot, the name) of every property whose
+  /// value differs in other, an object of this class.
   void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
                        Lumo::PropertyDiffSet& diffs) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
 
+  /// @name extra
   /// Property extra: long, optional, since mini.version.two.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<int64_t>& GetExtra() const { return extra_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetExtra(int64_t& value) const {
     if (!extra_.IsSet()) return false;
     value = extra_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const int64_t* PeekExtra() const { return extra_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
   void SetExtra(const Kestrum::Optional<int64_t>& value) {
     if (&value != &extra_) extra_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapExtra(Kestrum::Optional<int64_t>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/Everything-decl", __LINE__);
     extra_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetExtra() { extra_.Reset(); }
+  /// @}
 
  protected:
+  /// A deep copy of other (see _Clone()).
   SpecialPart(const SpecialPart& other);
 
-  Kestrum::Optional<int64_t> extra_;
+  Kestrum::Optional<int64_t> extra_;  ///< Property extra.
 };
 
 }  // namespace Mini

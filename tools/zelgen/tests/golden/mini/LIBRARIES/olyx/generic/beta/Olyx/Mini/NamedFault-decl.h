@@ -14,18 +14,27 @@ namespace Mini {
 
 /// Fault mini.NamedFault (wsdl name MiniNamedFault), since mini.version.one. Thrown as
 /// NamedFault::Exception; GetFault() of the exception gives the fault.
+/// @headerfile Olyx/Mini/NamedFault.h <Olyx/Mini/NamedFault.h>
 class NamedFault : public Mini::BaseFault {
  public:
   /// The exception that carries a mini.NamedFault fault: catch it by this class or by a base
   /// fault's exception class.
+  /// @headerfile Olyx/Mini/NamedFault.h <Olyx/Mini/NamedFault.h>
   class Exception : public Mini::BaseFault::Exception {
    public:
+    /// An exception that holds fault (not null), with a message made from it.
     explicit Exception(NamedFault* fault);
+    /// An exception that holds a new fault with these property values (stored unchecked).
     Exception(const std::string& name, const Kestrum::Optional<std::string>& hint);
+    /// Holds the same fault as other.
     Exception(const Exception& other);
+    /// Lets go of the fault.
     ~Exception() override;
+    /// A new heap copy, holding the same fault; the caller owns it.
     Kestrum::Exception* Clone() const override;
+    /// Throws a copy of this exception, of this class.
     [[noreturn]] void Throw() const override;
+    /// The fault, never null; the exception keeps it.
     NamedFault* GetFault() const {
       auto* fault = dynamic_cast<NamedFault*>(_fault.Get());
       KESTRUM_ASSERT_AT(fault != nullptr && static_cast<Lumo::MethodFault*>(fault) == _fault.Get(),
@@ -34,60 +43,96 @@ class NamedFault : public Mini::BaseFault {
     }
 
    protected:
+    /// For the exceptions of derived faults: message and fault as given.
     Exception(std::string&& message, Lumo::MethodFault* fault);
 
    private:
     static Kestrum::Ref<NamedFault> MakeFault(const std::string& name, const Kestrum::Optional<std::string>& hint);
   };
 
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   NamedFault();
+  /// Runs when the last Kestrum::Ref lets go.
   ~NamedFault() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   NamedFault* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
+  /// A new exception of this fault's class that holds this fault; the caller owns it.
   Exception* CreateException() override;
 
+  /// @name name
   /// Property name: string, required, since mini.version.one.
+  /// @{
+
+  /// The value.
   const std::string& GetName() const { return name_; }
+  /// The value's address: never null, a required value is always present.
   const std::string* PeekName() const { return &name_; }
+  /// Sets a copy of value. Text XML cannot carry (invalid UTF-8, a character XML
+  /// forbids) is refused with Lumo::Fault::InvalidArgument::Exception, changing nothing.
   void SetName(const std::string& value) {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &name_) name_ = value;
   }
+  /// Sets value without checking it: text XML cannot carry is refused only when the
+  /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetName(const char* value) { name_ = value; }
+  /// Exchanges the value with *value (not null), checked as the std::string setter checks.
   void SwapName(std::string* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/NamedFault-decl", __LINE__);
     Lumo::Validate<std::string>(value, this, 0);
     name_.swap(*value);
   }
+  /// @}
 
+  /// @name hint
   /// Property hint: string, optional, since mini.version.one.
+  /// @{
+
+  /// The value, unset until one is given.
   const Kestrum::Optional<std::string>& GetHint() const { return hint_; }
+  /// Copies the value into value and returns true when it is set; false, and value
+  /// unchanged, when it is not.
   bool GetHint(std::string& value) const {
     if (!hint_.IsSet()) return false;
     if (&value != &hint_.GetValue()) value = hint_.GetValue();
     return true;
   }
+  /// The value's address; null when it is unset.
   const std::string* PeekHint() const { return hint_.GetPtr(); }
+  /// Sets the value, or unsets it when value is unset.
+  /// Text XML cannot carry is refused with Lumo::Fault::InvalidArgument::Exception,
+  /// changing nothing.
   void SetHint(const Kestrum::Optional<std::string>& value) {
     if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 1);
     if (&value != &hint_) hint_ = value;
   }
+  /// Exchanges the value with *value (not null).
   void SwapHint(Kestrum::Optional<std::string>* const value) {
     KESTRUM_ASSERT_AT(value != nullptr, "LIBRARIES/olyx/generic/beta/Olyx/Mini/NamedFault-decl", __LINE__);
     if (value->IsSet()) Lumo::Validate<std::string>(&value->GetValue(), this, 1);
     hint_.Swap(*value);
   }
+  /// Unsets the value.
   void UnsetHint() { hint_.Reset(); }
+  /// @}
 
  protected:
+  /// A deep copy of other (see _Clone()).
   NamedFault(const NamedFault& other);
+  /// Throws an exception of this fault's class that holds this fault.
   [[noreturn]] void ThrowInternal() override;
 
-  std::string name_;
-  Kestrum::Optional<std::string> hint_;
+  std::string name_;  ///< Property name.
+  Kestrum::Optional<std::string> hint_;  ///< Property hint.
 };
 
 }  // namespace Mini

@@ -20,22 +20,27 @@ namespace Mini {
 
 /// Managed object mini.Service (wsdl name MiniService), since mini.version.one. Implementations
 /// derive from this interface; clients call it through ServiceStub.
+/// @headerfile Olyx/Mini/Service.h <Olyx/Mini/Service.h>
 class Service : public virtual Lumo::ManagedObject {
  public:
-  static const char METHOD_NOTHING[];
-  static const char METHOD_DELETE[];
-  static const char METHOD_ONE[];
-  static const char METHOD_MAYBEONE[];
-  static const char METHOD_MANY[];
-  static const char METHOD_WORDS[];
-  static const char METHOD_WORD[];
-  static const char METHOD_MAYBEWORD[];
-  static const char METHOD_TRUTH[];
-  static const char METHOD_SERVICEREF[];
+  static const char METHOD_NOTHING[];  ///< "mini.Service.nothing"
+  static const char METHOD_DELETE[];  ///< "mini.Service.delete"
+  static const char METHOD_ONE[];  ///< "mini.Service.one"
+  static const char METHOD_MAYBEONE[];  ///< "mini.Service.maybeOne"
+  static const char METHOD_MANY[];  ///< "mini.Service.many"
+  static const char METHOD_WORDS[];  ///< "mini.Service.words"
+  static const char METHOD_WORD[];  ///< "mini.Service.word"
+  static const char METHOD_MAYBEWORD[];  ///< "mini.Service.maybeWord"
+  static const char METHOD_TRUTH[];  ///< "mini.Service.truth"
+  static const char METHOD_SERVICEREF[];  ///< "mini.Service.serviceRef"
 
+  /// For implementations; the interface holds no state.
   Service() {}
+  /// For implementations; copies nothing.
   Service(const Service&) : Lumo::ManagedObject() {}
+  /// Copies nothing.
   Service& operator=(const Service&) { return *this; }
+  /// The object's type: this interface's record.
   Lumo::ManagedObjectType* _GetType() const override;
 
   /// Property state: mini.Everything, required, since mini.version.one; privilege
@@ -78,42 +83,101 @@ class Service : public virtual Lumo::ManagedObject {
 
 /// Client stub of mini.Service: each call goes through the stub adapter given at construction
 /// (a remote call for a wire adapter); a fault comes back as its exception class.
+/// @headerfile Olyx/Mini/Service.h <Olyx/Mini/Service.h>
 class ServiceStub : public virtual Service, public Lumo::StubImpl {
  public:
+  /// The stub of the object ref names; its calls go through adapter, with
+  /// context (may be null). It holds a reference to each.
   ServiceStub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+  /// Lets go of the reference, the adapter and the context.
   ~ServiceStub() override;
 
+  /// Reads the property through the adapter and waits for the answer (see Service::GetState); a
+  /// fault is thrown as its exception class.
   void GetState(Kestrum::Ref<Mini::Everything>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void GetState(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::Nothing); a fault
+  /// is thrown as its exception class.
   void Nothing() override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Nothing(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::Delete); a fault
+  /// is thrown as its exception class.
   void Delete(const std::string& namespace_, const Kestrum::Optional<std::string>& operator_, bool enable, const Kestrum::Optional<bool>& maybe, Mini::Everything* item_, const Kestrum::Optional<std::string>& result_, Lumo::DataArray<Mini::Everything>* items, Lumo::Array<std::string>* names) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Delete(const std::string& namespace_, const Kestrum::Optional<std::string>& operator_, bool enable, const Kestrum::Optional<bool>& maybe, Mini::Everything* item_, const Kestrum::Optional<std::string>& result_, Lumo::DataArray<Mini::Everything>* items, Lumo::Array<std::string>* names, const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::One); a fault is
+  /// thrown as its exception class.
   void One(Kestrum::Ref<Mini::Everything>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void One(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::MaybeOne); a fault
+  /// is thrown as its exception class.
   void MaybeOne(Kestrum::Ref<Mini::Everything>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void MaybeOne(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::Many); a fault is
+  /// thrown as its exception class.
   void Many(Kestrum::Ref<Lumo::DataArray<Mini::Everything::Part>>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Many(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::Words); a fault is
+  /// thrown as its exception class.
   void Words(Kestrum::Ref<Lumo::Array<std::string>>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Words(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::Word); a fault is
+  /// thrown as its exception class.
   std::string Word() override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Word(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::MaybeWord); a
+  /// fault is thrown as its exception class.
   Kestrum::Optional<std::string> MaybeWord() override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void MaybeWord(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::Truth); a fault is
+  /// thrown as its exception class.
   bool Truth() override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Truth(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 
+  /// Makes the call through the adapter and waits for the answer (see Service::ServiceRef); a
+  /// fault is thrown as its exception class.
   void ServiceRef(Kestrum::Ref<Lumo::MoRef>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void ServiceRef(const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 };
 

@@ -15,19 +15,28 @@ namespace Mini {
 
 /// Managed object mini.Task (wsdl name MiniTask), since mini.version.one. Implementations
 /// derive from this interface; clients call it through TaskStub.
+/// @headerfile Olyx/Mini/Task.h <Olyx/Mini/Task.h>
 class Task : public virtual Lumo::ManagedObject {
  public:
+  /// For implementations; the interface holds no state.
   Task() {}
+  /// For implementations; copies nothing.
   Task(const Task&) : Lumo::ManagedObject() {}
+  /// Copies nothing.
   Task& operator=(const Task&) { return *this; }
+  /// The object's type: this interface's record.
   Lumo::ManagedObjectType* _GetType() const override;
 };
 
 /// Client stub of mini.Task: each call goes through the stub adapter given at construction (a
 /// remote call for a wire adapter); a fault comes back as its exception class.
+/// @headerfile Olyx/Mini/Task.h <Olyx/Mini/Task.h>
 class TaskStub : public virtual Task, public Lumo::StubImpl {
  public:
+  /// The stub of the object ref names; its calls go through adapter, with
+  /// context (may be null). It holds a reference to each.
   TaskStub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+  /// Lets go of the reference, the adapter and the context.
   ~TaskStub() override;
 };
 

@@ -15,19 +15,28 @@ namespace Mini::Sub {
 
 /// Managed object mini.sub.Base (wsdl name MiniBase), since mini.version.one. Implementations
 /// derive from this interface; clients call it through BaseStub.
+/// @headerfile Olyx/Mini/Sub/Base.h <Olyx/Mini/Sub/Base.h>
 class Base : public virtual Lumo::ManagedObject {
  public:
+  /// For implementations; the interface holds no state.
   Base() {}
+  /// For implementations; copies nothing.
   Base(const Base&) : Lumo::ManagedObject() {}
+  /// Copies nothing.
   Base& operator=(const Base&) { return *this; }
+  /// The object's type: this interface's record.
   Lumo::ManagedObjectType* _GetType() const override;
 };
 
 /// Client stub of mini.sub.Base: each call goes through the stub adapter given at construction
 /// (a remote call for a wire adapter); a fault comes back as its exception class.
+/// @headerfile Olyx/Mini/Sub/Base.h <Olyx/Mini/Sub/Base.h>
 class BaseStub : public virtual Base, public Lumo::StubImpl {
  public:
+  /// The stub of the object ref names; its calls go through adapter, with
+  /// context (may be null). It holds a reference to each.
   BaseStub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+  /// Lets go of the reference, the adapter and the context.
   ~BaseStub() override;
 };
 

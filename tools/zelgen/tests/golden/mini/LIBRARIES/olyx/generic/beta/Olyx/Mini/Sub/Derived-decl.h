@@ -19,13 +19,18 @@ namespace Mini::Sub {
 
 /// Managed object mini.sub.Derived (wsdl name MiniDerived), since mini.version.two.
 /// Implementations derive from this interface; clients call it through DerivedStub.
+/// @headerfile Olyx/Mini/Sub/Derived.h <Olyx/Mini/Sub/Derived.h>
 class Derived : public virtual Mini::Sub::Base {
  public:
-  static const char METHOD_PING[];
+  static const char METHOD_PING[];  ///< "mini.sub.Derived.ping"
 
+  /// For implementations; the interface holds no state.
   Derived() {}
+  /// For implementations; copies nothing.
   Derived(const Derived&) : Mini::Sub::Base() {}
+  /// Copies nothing.
   Derived& operator=(const Derived&) { return *this; }
+  /// The object's type: this interface's record.
   Lumo::ManagedObjectType* _GetType() const override;
 
   /// Method ping (wsdl name MiniPing), since mini.version.two; privilege Mini.Use. Parameters:
@@ -35,12 +40,21 @@ class Derived : public virtual Mini::Sub::Base {
 
 /// Client stub of mini.sub.Derived: each call goes through the stub adapter given at
 /// construction (a remote call for a wire adapter); a fault comes back as its exception class.
+/// @headerfile Olyx/Mini/Sub/Derived.h <Olyx/Mini/Sub/Derived.h>
 class DerivedStub : public virtual Derived, public Mini::Sub::BaseStub {
  public:
+  /// The stub of the object ref names; its calls go through adapter, with
+  /// context (may be null). It holds a reference to each.
   DerivedStub(Lumo::MoRef* ref, Lumo::StubAdapter* adapter, Lumo::RequestContext* context);
+  /// Lets go of the reference, the adapter and the context.
   ~DerivedStub() override;
 
+  /// Makes the call through the adapter and waits for the answer (see Derived::Ping); a fault is
+  /// thrown as its exception class.
   void Ping(Mini::Sub::Other* target, Kestrum::Ref<Mini::Sub::Other>& result) override;
+  /// The asynchronous form: returns at once. The adapter makes the call (those of lumo-wire on a
+  /// thread of the runtime's call pool, Lumo/CallPool.h), then runs completion with the exception
+  /// or the result (a runtime value, null when none); item is done after that.
   void Ping(Mini::Sub::Other* target, const Lumo::CompletionFunctor& completion, Kestrum::Ref<Kestrum::System::ScheduledItem>& item);
 };
 

@@ -17,29 +17,50 @@ extern const Lumo::TypeInfo gMiniSubOtherTypeInfo;
 namespace Mini::Sub {
 
 /// Data object mini.sub.Other (wsdl name MiniOther), since mini.version.one.
+/// @headerfile Olyx/Mini/Sub/Other.h <Olyx/Mini/Sub/Other.h>
 class Other : public Lumo::DynamicData {
  public:
+  /// An object whose required values are zero or empty, and whose other
+  /// properties are unset. Hold it in a Kestrum::Ref (Kestrum::MakeRef).
   Other();
+  /// Runs when the last Kestrum::Ref lets go.
   ~Other() override;
 
+  /// The object's type: this class's record.
   Lumo::Type* _GetType() const override;
+  /// A deep copy, with no reference yet: hold it in a Kestrum::Ref.
   Other* _Clone() const override;
+  /// Whether other, an object of this class, holds equal values; with looseMatch,
+  /// an optional property that other leaves unset matches whatever this one holds.
   bool _IsEqual(const Lumo::Any* other, bool looseMatch = false) const override;
+  /// Adds to diffs the path (prefix, a dot, the name) of every property whose
+  /// value differs in other, an object of this class.
   void _DiffProperties(const Lumo::Any* other, const std::string& prefix,
                        Lumo::PropertyDiffSet& diffs) const override;
+  /// The same type as _GetType(), as a data object type.
   Lumo::DataObjectType* _GetDataType() const override;
 
+  /// @name back
   /// Property back: mini.Everything, optional, since mini.version.one.
+  /// @{
+
+  /// The value; null when unset. The object keeps it: hold a Kestrum::Ref to keep it longer.
   Mini::Everything* GetBack();
+  /// The value, read-only; null when unset.
   const Mini::Everything* GetBack() const;
+  /// The value, read-only; null when unset.
   const Mini::Everything* PeekBack() const;
+  /// Sets the value, taking a reference of its own; null unsets it.
   void SetBack(Mini::Everything* value);
+  /// Exchanges the value with the one *value (not null) holds.
   void SwapBack(Kestrum::Ref<Mini::Everything>* const value);
+  /// @}
 
  protected:
+  /// A deep copy of other (see _Clone()).
   Other(const Other& other);
 
-  Kestrum::Ref<Mini::Everything> back_;
+  Kestrum::Ref<Mini::Everything> back_;  ///< Property back.
 };
 
 }  // namespace Mini::Sub
