@@ -42,7 +42,9 @@ std::string Describe(const ZelHttp::RequestRecord& record, LogLevel level) {
   // the service resolved. Null for a request the HTTP layer refused.
   const Lumo::Wire::CallInfo* call = record.request != nullptr ? record.call : nullptr;
   std::string method;
-  if (record.request == nullptr) {
+  if (record.request == nullptr && record.httpMethod.empty()) {
+    method = "-";  // a connection refused before any request
+  } else if (record.request == nullptr) {
     method = record.httpMethod + " " + record.target;
   } else {
     method = call != nullptr && call->method != nullptr ? call->method->GetWsdlName() : "-";

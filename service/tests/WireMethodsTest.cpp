@@ -523,5 +523,27 @@ TEST_F(WireMethodsTest, TheErrorModeFailsAMethodOnPurposeUntilTurnedOff) {
   profiles->Create(GoldSpec("Other").Get(), id);
 }
 
+TEST_F(WireMethodsTest, TheErrorModeTakesAMethodByItsShortNames) {
+  using Name = Kestrum::Optional<std::string>;
+  Ref<Zel::Profile::ProfileId> id;
+  for (const char* name : {"create", "ProfileManager.create"}) {
+    SCOPED_TRACE(name);
+    profiles->ConfigureErrorMode(true, Name(name), Name("zel.fault.ProfileStorageFault"));
+    CatchFault<Zel::Fault::ProfileStorageFault::Exception>(
+        [&] { profiles->Create(GoldSpec("Other").Get(), id); });
+    // Turned off by the same short name.
+    profiles->ConfigureErrorMode(false, Name(name), Name());
+    profiles->Create(GoldSpec(std::string("Other ") + name).Get(), id);
+  }
+  // A name several types have is refused with the full names to choose from.
+  Ref<Lumo::MethodFault> fault = CatchFault<Lumo::Fault::InvalidArgument::Exception>(
+      [&] { profiles->ConfigureErrorMode(true, Name("retrieveContent"), Name()); });
+  ASSERT_NE(fault, nullptr);
+  EXPECT_NE(fault->GetMsg().find("zel.ServiceInstance.retrieveContent"), std::string::npos)
+      << fault->GetMsg();
+  CatchFault<Lumo::Fault::InvalidArgument::Exception>(
+      [&] { profiles->ConfigureErrorMode(true, Name("noSuchMethod"), Name()); });
+}
+
 }  // namespace
 }  // namespace ZelSampleTest

@@ -68,12 +68,20 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
       SetDeadline(_context.settings.readTimeout);
       _stream.async_handshake(net::ssl::stream_base::server,
                               [self = this->shared_from_this()](beast::error_code ec) {
-                                if (ec) return self->CloseSocket();
+                                if (ec) return self->HandshakeFailed(ec);
                                 self->ReadRequest();
                               });
     } else {
       ReadRequest();
     }
+  }
+
+  // Logged (no HTTP answer is possible) unless the server closed it.
+  void HandshakeFailed(beast::error_code ec) {
+    if (_state != State::kClosed && ec != net::error::operation_aborted) {
+      LogRefusedConnection(_context, _peer, 0, "TLS handshake failed: " + ec.message());
+    }
+    CloseSocket();
   }
 
   void ReadRequest() {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -206,6 +207,39 @@ TEST_F(TlsTest, ARoundTripWithATrustedCertificate) {
   EXPECT_EQ(server->GetUrl().rfind("https://", 0), 0u);
   EXPECT_TRUE(HoldConversation(HttpsUrl("localhost"), *service, settings));
   EXPECT_TRUE(HoldConversation(HttpsUrl("127.0.0.1"), *service, settings));
+}
+
+TEST_F(TlsTest, FailedHandshakesAreLogged) {
+  std::mutex mutex;
+  std::vector<std::string> refusals;
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.tlsCertificateFile = File("trusted.crt");
+  settings.tlsKeyFile = File("trusted.key");
+  settings.requestLog = [&](const ZelHttp::RequestRecord& record) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (record.request == nullptr) refusals.push_back(record.refusal);
+  };
+  Restart(settings);
+  // Plain HTTP on the TLS port, and a client that does not trust the server.
+  EXPECT_NE(Post(Port(), "/zel", kRetrieveContent, "text/xml", kAction).status, 200);
+  Lumo::Wire::TransportRequest request;
+  request.body = kRetrieveContent;
+  Lumo::Wire::TransportResponse response;
+  auto untrusting = MakeRef<ZelHttp::HttpTransport>(HttpsUrl("localhost"));
+  EXPECT_THROW(untrusting->Send(request, response), Lumo::Wire::WireFormatFault::Exception);
+  // The server logs after the client has seen the failure: wait for both.
+  for (int i = 0; i < 500; ++i) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (refusals.size() >= 2) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  ASSERT_EQ(refusals.size(), 2u);
+  for (const std::string& refusal : refusals) {
+    EXPECT_EQ(refusal.rfind("TLS handshake failed: ", 0), 0u) << refusal;
+  }
 }
 
 TEST_F(TlsTest, AnUntrustedCertificateOrAnotherHostNameIsRefused) {

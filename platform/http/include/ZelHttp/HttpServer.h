@@ -40,6 +40,7 @@ struct RequestRecord {
   std::string peer;
   std::string httpMethod;
   std::string target;
+  // The status answered; 0 when none could be (a failed TLS handshake).
   int status = 0;
   std::chrono::microseconds duration{0};
   const Lumo::Wire::TransportRequest* request = nullptr;
