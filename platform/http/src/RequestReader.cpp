@@ -23,6 +23,8 @@ bool RequestReader::Begin() {
   _parser->body_limit(_maxBodyBytes);
   _headerChecked = false;
   _lineScanned = 0;
+  _chunked.reset();
+  _chunkedData.clear();
   return _buffer.size() > 0;
 }
 
@@ -38,7 +40,7 @@ RequestReader::Outcome RequestReader::Received(size_t bytes) {
 }
 
 RequestReader::Outcome RequestReader::ReceivedEnd() {
-  if (!_parser->got_some()) return Step::kClose;
+  if (!_parser->got_some() || _chunked) return Step::kClose;
   beast::error_code ec;
   _parser->put_eof(ec);
   return Judge(ec);
@@ -71,6 +73,11 @@ RequestReader::Outcome RequestReader::Parse() {
       Outcome outcome = Judge(ec);
       if (outcome.step != Step::kNeedMore) return outcome;
       continue;
+    }
+    if (_chunked) {
+      _buffer.consume(_chunked->Read(Text(), _chunkedData));
+      if (_chunked->Refused()) return {Step::kRefuse, _chunked->Status(), _chunked->Reason()};
+      return _chunked->Done() ? Step::kRequest : Step::kNeedMore;
     }
     beast::error_code ec;
     size_t used = _parser->put(_buffer.data(), ec);
@@ -107,16 +114,22 @@ RequestReader::Outcome RequestReader::Judge(beast::error_code ec) {
     if (!IsIdentityEncoding(request[http::field::content_encoding])) {
       return {Step::kRefuse, 415, "bodies with a Content-Encoding are not accepted"};
     }
+    if (_parser->chunked()) _chunked.emplace(_maxBodyBytes, _maxHeaderBytes);
     if (Lower(request[http::field::expect]) == "100-continue" && !_parser->is_done()) {
       return Step::kSendContinue;
     }
   }
-  if (_parser->is_done()) return Step::kRequest;
+  if (_parser->is_done() && !_chunked) return Step::kRequest;
   return Step::kNeedMore;
 }
 
 HttpRequest RequestReader::Release() {
   HttpRequest request = _parser->release();
+  if (_chunked) {
+    request.body() = std::move(_chunkedData);
+    _chunked.reset();
+    _chunkedData = std::string();
+  }
   _parser.reset();
   return request;
 }
@@ -125,6 +138,8 @@ const HttpRequest* RequestReader::Partial() const { return _parser ? &_parser->g
 
 void RequestReader::Discard() {
   _parser.reset();
+  _chunked.reset();
+  _chunkedData = std::string();
   _buffer.consume(_buffer.size());
 }
 

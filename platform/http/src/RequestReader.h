@@ -15,6 +15,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ChunkedBody.h"
 #include "RequestAnswer.h"
 
 namespace ZelHttp {
@@ -81,6 +82,10 @@ class RequestReader {
   bool _headerChecked = false;
   // How far the lines of the header being read have been checked.
   size_t _lineScanned = 0;
+  // A chunked body is read here rather than by the parser, whose reading of
+  // chunk extensions depends on how the bytes arrived.
+  std::optional<ChunkedBody> _chunked;
+  std::string _chunkedData;
 };
 
 }  // namespace Detail

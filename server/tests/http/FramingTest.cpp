@@ -65,6 +65,28 @@ TEST_F(HttpServiceTest, ChunkedAloneIsReadInAnyCaseAndTheConnectionKeptAlive) {
   }
 }
 
+TEST_F(HttpServiceTest, ChunkSizeLinesAreReadStrictly) {
+  const std::string head = kHead + "Transfer-Encoding: chunked\r\n\r\n";
+  char size[16];
+  snprintf(size, sizeof size, "%zx", kRetrieveContent.size());
+  // Extensions are ignored; the chunks' data is the body.
+  RawConnection connection(Port());
+  ASSERT_TRUE(connection.Send(head + size + ";name=\"a value\"\r\n" + kRetrieveContent +
+                              "\r\n0;last\r\nX-Trailer: t\r\n\r\n" + kSmuggled));
+  EXPECT_EQ(connection.Read().status, 200);
+  EXPECT_EQ(connection.Read().status, 200);
+  // A size line with a control character, a bare CR, no digits, or over 1 KiB;
+  // data not ended by CR LF.
+  for (const std::string& body :
+       {std::string(size) + ";x\x01y\r\n" + kRetrieveContent + "\r\n0\r\n\r\n",
+        std::string(size) + ";x\ry\r\n" + kRetrieveContent + "\r\n0\r\n\r\n",
+        std::string(";x\r\n0\r\n\r\n"), std::string(size) + ";" + std::string(2000, 'x') + "\r\n",
+        std::string(size) + "\r\n" + kRetrieveContent + "XX0\r\n\r\n"}) {
+    ExpectRefusedAndNothingMore(Port(), head + body, 400);
+  }
+  EXPECT_TRUE(StillServes());
+}
+
 TEST_F(HttpServiceTest, FoldedHeaderLinesAreRefused) {
   ExpectRefusedAndNothingMore(Port(), kHead + "X-Note: a\r\n b\r\nContent-Length: 0\r\n\r\n", 400);
   ExpectRefusedAndNothingMore(Port(), kHead + "Transfer-Encoding:\r\n\tchunked\r\n\r\n", 400);
