@@ -188,11 +188,13 @@ void HttpServer::Start() {
                              std::to_string(_settings.port) + ": " + ec.message());
   }
   _port = acceptor.local_endpoint().port();
-  impl->Accept();
-  for (int i = 0; i < std::max(1, _settings.ioThreads); ++i) {
-    impl->threads.emplace_back([io = &impl->io] { io->run(); });
-  }
+  // Kept before any thread starts: the handlers may ask for it at once
+  // (GetConnectionCount).
   _impl = std::move(impl);
+  _impl->Accept();
+  for (int i = 0; i < std::max(1, _settings.ioThreads); ++i) {
+    _impl->threads.emplace_back([io = &_impl->io] { io->run(); });
+  }
 }
 
 void HttpServer::Stop() {
