@@ -197,10 +197,7 @@ def check_probes_and_metrics(program, folder):
     # The WSDL: the host the client asked for, with the listener's scheme;
     # forwarded headers are not trusted by default.
     location, schemas, _ = server.wsdl_address(host="example.test:8443")
-    check(location == "http://example.test:8443/zel",
-          "the WSDL names the requested host (%s)" % location)
-    check(schemas and all(s.startswith("http://example.test:8443/zel?xsd") for s in schemas),
-          "the schema locations name the requested host (%s)" % schemas)
+    check_names(location, schemas, "http://example.test:8443/zel", "the requested host")
     location, _, _ = server.wsdl_address(
         ["X-Forwarded-Host: lb.example", "X-Forwarded-Proto: https"], host="example.test")
     check(location == "http://example.test/zel",
@@ -235,15 +232,20 @@ def check_probes_and_metrics(program, folder):
     check("/nowhere" in log, "other requests are logged at info")
 
 
+def check_names(location, schemas, url, what):
+    """The WSDL's address and every schema location name url."""
+    check(location == url, "the WSDL names %s (%s)" % (what, location))
+    check(schemas and all(s.startswith(url + "?xsd") for s in schemas),
+          "the schema locations name %s (%s)" % (what, schemas))
+
+
 def check_forwarded(program):
     server = Server(program, "--trust-forwarded", "--log-level", "debug")
     location, schemas, _ = server.wsdl_address(
         ["X-Forwarded-Host: lb.example:443, inner.proxy", "X-Forwarded-Proto: https"],
         host="10.0.0.5:8080")
-    check(location == "https://lb.example:443/zel",
-          "X-Forwarded-* are honoured with --trust-forwarded (%s)" % location)
-    check(schemas and all(s.startswith("https://lb.example:443/zel?xsd") for s in schemas),
-          "the schema locations name the forwarded host (%s)" % schemas)
+    check_names(location, schemas, "https://lb.example:443/zel",
+                "the forwarded host (X-Forwarded-* honoured with --trust-forwarded)")
     location, _, body = server.wsdl_address(
         ['X-Forwarded-Host: evil"><x', "X-Forwarded-Proto: gopher"], host="example.test")
     check(location == "http://example.test/zel",
