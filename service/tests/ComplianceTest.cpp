@@ -105,10 +105,20 @@ TEST_F(ComplianceTest, ASnapshotIntervalIsMetByStorageThatSnapshotsAtLeastAsOfte
   }
 }
 
-TEST_F(ComplianceTest, EntitiesWithoutAProfileAreNotApplicable) {
-  auto results = Check({Vm("vm-7")});
-  EXPECT_EQ(results->Get(0)->GetComplianceStatus(), "notApplicable");
-  EXPECT_EQ(results->Get(0)->GetProfile(), nullptr);
+TEST_F(ComplianceTest, EntitiesWithoutAProfileAreNotApplicableUnlessTheInventoryLacksThem) {
+  for (const auto& results :
+       {Check({Vm("vm-7"), Vm("vm-404")}), Fetch({Vm("vm-7"), Vm("vm-404")})}) {
+    ASSERT_EQ(results->GetLength(), 2);
+    EXPECT_EQ(results->Get(0)->GetComplianceStatus(), "notApplicable");
+    EXPECT_EQ(results->Get(0)->GetProfile(), nullptr);
+    // A machine the inventory does not know is unknown, and says why.
+    const auto* unknown = results->Get(1);
+    EXPECT_EQ(unknown->GetComplianceStatus(), "unknown");
+    EXPECT_EQ(unknown->GetComplianceTaskStatus().GetValue(), "failed");
+    ASSERT_EQ(unknown->GetErrorCause()->GetLength(), 1);
+    EXPECT_NE(dynamic_cast<const Zel::Fault::NotFound*>(unknown->GetErrorCause()->Get(0)), nullptr);
+    EXPECT_NE(unknown->GetErrorCause()->Get(0)->GetMsg().find("vm-404"), std::string::npos);
+  }
 }
 
 TEST_F(ComplianceTest, AGivenProfileIsCheckedAndAMismatchWithTheAssociationIsFlagged) {

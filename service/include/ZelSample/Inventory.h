@@ -91,6 +91,9 @@ class Inventory {
   // machine or disk the hub of its line, any other entity the unlisted hub
   // for its key. Null when none applies.
   const InventoryHub* HubOf(const std::string& objectType, const std::string& key) const;
+  // Whether an entity is listed: a declared hub, machine or disk (an
+  // unlisted one has a hub only through the unlisted statements).
+  bool Lists(const std::string& objectType, const std::string& key) const;
   const InventoryHub* FindHub(const std::string& id) const;
   const InventoryEntity* FindVm(const std::string& key) const;
   const InventoryEntity* FindDisk(const std::string& key) const;

@@ -363,4 +363,15 @@ const InventoryHub* Inventory::HubOf(const std::string& objectType, const std::s
   return unlisted.empty() ? nullptr : FindHub(unlisted);
 }
 
+bool Inventory::Lists(const std::string& objectType, const std::string& key) const {
+  if (objectType == "datastore") return FindHub(key) != nullptr;
+  if (objectType == "virtualMachine" || objectType == "virtualMachineAndDisks") {
+    return FindVm(key) != nullptr;
+  }
+  if (objectType == "virtualDiskId" || objectType == "virtualDiskUUID") {
+    return FindDisk(key) != nullptr;
+  }
+  return false;
+}
+
 }  // namespace ZelSample

@@ -42,6 +42,26 @@ Ref<ComplianceResult> Failed(const Zel::ServerObjectRef& entity, const std::stri
   return result;
 }
 
+// An entity with no profile to check it against is notApplicable only when
+// the inventory lists it: one it does not list (a mistyped key, a machine
+// since removed) is unknown, with the reason, so that a client can tell the
+// two apart.
+Ref<ComplianceResult> WithoutProfile(const Inventory& inventory,
+                                     const Zel::ServerObjectRef& entity) {
+  if (inventory.Lists(entity.GetObjectType(), entity.GetKey())) {
+    return NewResult(entity, nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
+  }
+  Ref<ComplianceResult> result =
+      NewResult(entity, nullptr, ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
+  result->SetComplianceTaskStatus(
+      Kestrum::Optional<std::string>(ComplianceResult::COMPLIANCETASKSTATUS_FAILED));
+  result->GetErrorCause()->Append(Faults::MakeNotFound("the inventory lists no " +
+                                                       entity.GetObjectType() + " " +
+                                                       entity.GetKey())
+                                      .Get());
+  return result;
+}
+
 // What one entity of a check is checked against.
 struct Planned {
   std::string checked;     // the profile; empty for none
@@ -110,8 +130,7 @@ ComplianceCheck CheckComplianceOf(ServiceCore& core, const EntityArray& entities
   for (int i = 0; i < count; ++i) {
     const Planned& one = plan[static_cast<size_t>(i)];
     if (one.checked.empty()) {
-      plan[static_cast<size_t>(i)].result =
-          NewResult(*entities.Get(i), nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
+      plan[static_cast<size_t>(i)].result = WithoutProfile(core.inventory, *entities.Get(i));
       continue;
     }
     groups[{one.checked, entities.Get(i)->GetObjectType()}].push_back(i);
@@ -183,6 +202,10 @@ Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entitie
   RequireKnownProfile(state, profile);
   for (int i = 0; i < entities.GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *entities.Get(i);
+    if (profile == nullptr && state->FindAssociation(EntityKey(entity)) == nullptr) {
+      results->Append(WithoutProfile(core.inventory, entity).Get());
+      continue;
+    }
     results->Append(
         StoredCompliance(state, entity, profile ? &profile->GetUniqueId() : nullptr).Get());
   }
