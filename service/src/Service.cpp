@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "domain/Catalogue.h"
 #include "objects/AssociationProviderRegistry.h"
@@ -29,6 +30,9 @@ using Kestrum::MakeRef;
 using Kestrum::Ref;
 
 namespace {
+
+// The HTTP failure an injected fault gave this thread's last call.
+thread_local InjectedFault::Http t_httpFailure = InjectedFault::Http::kNone;
 
 Inventory LoadInventory(const ServiceSettings& settings) {
   if (settings.inventoryFile.empty()) return Inventory::BuiltIn();
@@ -79,7 +83,7 @@ struct SampleService::State {
   GuardedState profiles;
   QuotaTable quotas;
   ProviderDirectory providers;
-  ErrorMode errorMode;
+  FaultPlan faults;
   ServiceCore core;
   // The store the profiles are kept in, for readiness probes: it guards
   // itself, so a probe does not wait for the profiles' lock.
@@ -96,7 +100,7 @@ struct SampleService::State {
         inventory(LoadInventory(settings)),
         profiles(OpenStore(settings)),
         quotas(settings.quotas, settings.sessions.idleTimeout),
-        core{inventory, catalogue, profiles, sessions, quotas, providers, errorMode},
+        core{inventory, catalogue, profiles, sessions, quotas, providers, faults},
         store(&profiles.LockExclusive()->GetStore()) {}
 
   // Registers a new object under the id of its reference; the registry
@@ -178,7 +182,14 @@ void SampleService::BeforeCall(const Lumo::ManagedMethod& method, Lumo::ServedCa
     if (session) call.user = session->user;
   }
   CheckPrivilege(method, call, session);
-  _state->errorMode.Check(method);
+  t_httpFailure = InjectedFault::Http::kNone;
+  InjectedFault::Http http = _state->faults.Apply(method, call.sessionId);
+  if (http != InjectedFault::Http::kNone) {
+    // The call must not run; its transport fails the exchange instead of
+    // sending this fault.
+    t_httpFailure = http;
+    Faults::ZelFault(method.GetQualifiedName() + " fails on purpose at the HTTP level");
+  }
 }
 
 void SampleService::AfterCall(const Lumo::ManagedMethod&, Lumo::ServedCall& call) const {
@@ -190,6 +201,28 @@ void SampleService::AfterCall(const Lumo::ManagedMethod&, Lumo::ServedCall& call
 }
 
 std::string SampleService::ProbeStore() const { return _state->store->Probe(); }
+
+void SampleService::InjectFault(const InjectedFault& rule) { _state->faults.Add(rule); }
+
+void SampleService::ClearFaults() { _state->faults.ClearAll(); }
+
+std::vector<InjectedFault> SampleService::ListFaults() const { return _state->faults.List(); }
+
+InjectedFault::Http SampleService::TakeHttpFailure() {
+  return std::exchange(t_httpFailure, InjectedFault::Http::kNone);
+}
+
+void SampleService::Reset() {
+  {
+    LockedState state = _state->profiles.LockExclusive();
+    ChangeSet changes;
+    // A profile's associations, results and default assignments go with it.
+    for (const auto& [sequence, id] : state->ProfilesInOrder()) changes.push_back(DropProfile{id});
+    state->Commit(changes);
+  }
+  _state->quotas.ForgetAll();
+  _state->faults.ClearAll();
+}
 
 SessionTable& SampleService::GetSessions() { return _state->sessions; }
 

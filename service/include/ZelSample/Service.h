@@ -20,6 +20,7 @@
 #include <Lumo/ObjectRegistry.h>
 #include <Lumo/ServedCall.h>
 #include <Lumo/Wire/Options.h>
+#include <ZelSample/InjectedFault.h>
 #include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Sessions.h>
 
@@ -126,8 +127,8 @@ class SampleService {
   void Authorize(const Lumo::ManagedMethod& method, const Lumo::ServedCall& call) const;
   // What runs at the entry of every call, once its target is found: the
   // call's session is resolved (its user goes to call.user), then
-  // Authorize, then the error mode (configureErrorMode) that may fail the
-  // method on purpose.
+  // Authorize, then the faults injected (configureErrorMode, InjectFault)
+  // that may delay or fail the method on purpose.
   void BeforeCall(const Lumo::ManagedMethod& method, Lumo::ServedCall& call) const;
   // What runs when a call returned: a login's new session is resolved, so
   // that call.user names the user who logged in.
@@ -137,6 +138,24 @@ class SampleService {
   // must still be the file opened): empty when it does, else why not.
   // Cheap: it waits for no call's lock, only for a commit being written.
   std::string ProbeStore() const;
+
+  // ---- for a test double's operator ----------------------------------------------
+  // Adds a fault injected into calls (see InjectedFault). Throws
+  // std::invalid_argument, saying what is wrong, for a rule it cannot take.
+  void InjectFault(const InjectedFault& rule);
+  // Removes every injected fault, configureErrorMode's too.
+  void ClearFaults();
+  // The injected faults in force, in the order they match.
+  std::vector<InjectedFault> ListFaults() const;
+  // The HTTP failure an injected fault gave the last call on this thread
+  // (the call then did not run), and clears it: a transport that can fail
+  // its exchange asks after each call.
+  static InjectedFault::Http TakeHttpFailure();
+  // Drops everything clients made the service store (profiles with their
+  // associations, results and default assignments), what sessions are
+  // charged for it, and every injected fault. Sessions stay open. Throws
+  // StoreError when the store cannot commit it; then nothing changed.
+  void Reset();
 
   SessionTable& GetSessions();
   const ServiceSettings& GetSettings() const;

@@ -431,69 +431,22 @@ void ProfileManagerImpl::ApplyProfile(
 
 // ---- the error mode ------------------------------------------------------------------------
 
-namespace {
-
-// The method a name gives: its full name (zel.profile.ProfileManager.create),
-// its type's short name and its own (ProfileManager.create), or its own name
-// alone (create) when only one type of the API has a method of that name.
-Lumo::ManagedMethod* MethodNamed(const std::string& name) {
-  size_t dot = name.rfind('.');
-  std::string typePart = dot == std::string::npos ? "" : name.substr(0, dot);
-  std::string methodPart = dot == std::string::npos ? name : name.substr(dot + 1);
-  if (auto* owner = dynamic_cast<Lumo::ManagedObjectType*>(Lumo::FindTypeByName(typePart))) {
-    Lumo::ManagedMethod* method = owner->FindMethod(methodPart);
-    return method && !method->IsProperty() ? method : nullptr;
-  }
-  std::vector<Lumo::ManagedMethod*> found;
-  for (Lumo::Type* type : Lumo::GetAllTypes()) {
-    auto* owner = dynamic_cast<Lumo::ManagedObjectType*>(type);
-    if (owner == nullptr) continue;
-    const std::string typeName = owner->GetName();
-    if (typeName.rfind("zel.", 0) != 0) continue;
-    if (!typePart.empty() && (typeName.size() <= typePart.size() ||
-                              typeName.compare(typeName.size() - typePart.size() - 1,
-                                               std::string::npos, "." + typePart) != 0)) {
-      continue;
-    }
-    Lumo::ManagedMethod* method = owner->FindMethod(methodPart);
-    // Each method once, under the type that declares it.
-    if (method && !method->IsProperty() &&
-        method->GetQualifiedName() == typeName + "." + methodPart) {
-      found.push_back(method);
-    }
-  }
-  if (found.size() > 1) {
-    std::string names;
-    for (const auto* method : found)
-      names += (names.empty() ? "" : ", ") + method->GetQualifiedName();
-    Faults::InvalidArgument(
-        "methodToFail", "\"" + name + "\" names several methods (" + names + "): give one in full");
-  }
-  return found.empty() ? nullptr : found.front();
-}
-
-}  // namespace
-
 void ProfileManagerImpl::ConfigureErrorMode(bool enable,
                                             const Kestrum::Optional<std::string>& methodToFail,
                                             const Kestrum::Optional<std::string>& fault) {
+  std::string why;
   if (!enable) {
     if (methodToFail.IsSet()) {
-      Lumo::ManagedMethod* method = MethodNamed(methodToFail.GetValue());
-      _core.errorMode.Clear(method ? method->GetQualifiedName() : methodToFail.GetValue());
+      Lumo::ManagedMethod* method = MethodNamed(methodToFail.GetValue(), why);
+      _core.faults.Clear(method ? method->GetQualifiedName() : methodToFail.GetValue());
     } else {
-      _core.errorMode.ClearAll();
+      _core.faults.ClearAll();
     }
     return;
   }
   if (!methodToFail.IsSet()) Faults::InvalidArgument("methodToFail", "no method named");
-  const std::string& name = methodToFail.GetValue();
-  Lumo::ManagedMethod* method = MethodNamed(name);
-  if (method == nullptr) {
-    Faults::InvalidArgument("methodToFail", "no method is named \"" + name +
-                                                "\" (give it as create, ProfileManager.create or "
-                                                "zel.profile.ProfileManager.create)");
-  }
+  Lumo::ManagedMethod* method = MethodNamed(methodToFail.GetValue(), why);
+  if (method == nullptr) Faults::InvalidArgument("methodToFail", why);
   if (method == _GetType()->FindMethod("configureErrorMode")) {
     Faults::NotSupported("the error mode cannot fail configureErrorMode itself");
   }
@@ -502,7 +455,7 @@ void ProfileManagerImpl::ConfigureErrorMode(bool enable,
   if (faultType == nullptr || !faultType->IsA(Lumo::FindTypeByName("olyx.MethodFault"))) {
     Faults::InvalidArgument("fault", "no fault type is named \"" + faultName + "\"");
   }
-  _core.errorMode.Set(method->GetQualifiedName(), faultName);
+  _core.faults.SetErrorMode(method->GetQualifiedName(), faultName);
 }
 
 }  // namespace ZelSample

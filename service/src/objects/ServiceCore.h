@@ -1,5 +1,5 @@
 // What the served objects share: the inventory, the catalogue, the guarded
-// state, sessions, quotas, the provider registrations and the error mode;
+// state, sessions, quotas, the provider registrations and the faults injected;
 // and the one way a call commits its changes.
 #pragma once
 
@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "objects/FaultPlan.h"
 #include "store/Quotas.h"
 #include "store/State.h"
 
@@ -65,21 +66,6 @@ class ProviderDirectory {
   std::map<std::string, std::pair<Lumo::ManagedObject*, Kestrum::Ref<Kestrum::Object>>> _local;
 };
 
-// Methods failed on purpose (configureErrorMode): qualified method name to
-// the wire name of the fault raised.
-class ErrorMode {
- public:
-  void Set(const std::string& method, const std::string& fault);
-  void Clear(const std::string& method);
-  void ClearAll();
-  // Throws the configured fault when the method is to fail.
-  void Check(const Lumo::ManagedMethod& method) const;
-
- private:
-  mutable std::mutex _mutex;
-  std::map<std::string, std::string> _failing;
-};
-
 // What the served objects share.
 struct ServiceCore {
   const Inventory& inventory;
@@ -88,7 +74,7 @@ struct ServiceCore {
   SessionTable& sessions;
   QuotaTable& quotas;
   ProviderDirectory& providers;
-  ErrorMode& errorMode;
+  FaultPlan& faults;
 };
 
 // Commits a call's changes through its locked state: measures the bytes

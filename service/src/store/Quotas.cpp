@@ -78,6 +78,11 @@ void QuotaTable::Forget(const std::string& session) {
   _sessions.erase(session);
 }
 
+void QuotaTable::ForgetAll() {
+  std::lock_guard<std::mutex> lock(_mutex);
+  _sessions.clear();
+}
+
 void QuotaTable::CheckEntityCount(size_t count, const std::string& path) const {
   if (count > _settings.maxEntitiesPerCall) {
     Faults::InvalidArgument(path, "a call may name at most " +

@@ -41,6 +41,8 @@ class QuotaTable {
   void Charge(const std::string& session, const QuotaUse& adds);
   // Forgets a session (at its logout).
   void Forget(const std::string& session);
+  // Forgets what every session added (when the stored data is reset).
+  void ForgetAll();
 
   // Refuses (InvalidArgument at path) a call naming more entities than a
   // call may.
