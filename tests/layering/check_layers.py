@@ -19,6 +19,7 @@ LAYERS = [
     ("kestrum", 0, "platform/kestrum"),
     ("lumo", 1, "platform/lumo"),
     ("lumo-wire", 2, "platform/lumo-wire"),
+    ("lumo-json", 2, "platform/lumo-json"),
     ("hox-types", 3, "platform/hox-types"),
     ("zel-types", 3, "zel-types"),
     ("http", 4, "platform/http"),
