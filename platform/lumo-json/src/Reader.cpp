@@ -544,7 +544,10 @@ Kestrum::Ref<Any> Reader::ReadObject(const DataObjectType* declared, Element ele
     }
   }
   if (!type) Refuse(Reason::kMalformed, "a data object without its '_type'");
-  const DataPlan& plan = PlanOf(type);
+  // Plans looked up once per document (the shared table takes a lock).
+  const DataPlan*& cached = _plans[type];
+  if (!cached) cached = &PlanOf(type);
+  const DataPlan& plan = *cached;
   if (!plan.complete) {
     Refuse(Reason::kUnknownType, std::string("type ") + type->GetName() + " is not fully created");
   }

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "TypeModel.h"
@@ -77,6 +78,7 @@ class Reader {
   int _maxDepth;
   std::string _root;
   std::vector<Frame> _frames;
+  std::unordered_map<const DataObjectType*, const DataPlan*> _plans;
 };
 
 }  // namespace Detail

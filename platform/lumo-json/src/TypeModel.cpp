@@ -42,15 +42,25 @@ Kind KindOf(const Type* type) {
   if (type->IsDataObject()) return Kind::kData;
   if (type->IsManagedObject()) return Kind::kMoRef;
   if (!type->IsPrimitive()) return Kind::kUnresolved;
-  if (type == GetNoType<std::string>()) return Kind::kString;
-  if (type == GetNoType<bool>()) return Kind::kBool;
-  if (type == GetNoType<int32_t>()) return Kind::kInt;
-  if (type == GetNoType<int64_t>()) return Kind::kLong;
-  if (type == GetNoType<double>()) return Kind::kDouble;
-  if (type == GetNoType<Kestrum::System::DateTime>()) return Kind::kDateTime;
-  if (type == GetNoType<TypeName>()) return Kind::kTypeName;
-  if (type == GetNoType<Any>()) return Kind::kAny;
-  if (type == GetNoType<MoRef>()) return Kind::kMoRef;
+  // The runtime's primitives, looked up once (each look-up checks the start).
+  struct Primitive {
+    const Type* type;
+    Kind kind;
+  };
+  static const Primitive kPrimitives[] = {
+      {GetNoType<std::string>(), Kind::kString},
+      {GetNoType<bool>(), Kind::kBool},
+      {GetNoType<int32_t>(), Kind::kInt},
+      {GetNoType<int64_t>(), Kind::kLong},
+      {GetNoType<double>(), Kind::kDouble},
+      {GetNoType<Kestrum::System::DateTime>(), Kind::kDateTime},
+      {GetNoType<TypeName>(), Kind::kTypeName},
+      {GetNoType<Any>(), Kind::kAny},
+      {GetNoType<MoRef>(), Kind::kMoRef},
+  };
+  for (const Primitive& p : kPrimitives) {
+    if (p.type == type) return p.kind;
+  }
   return Kind::kUnresolved;
 }
 

@@ -183,6 +183,21 @@ void Writer::WriteString(const std::string& text) {
                                        " bytes exceeds the limit of " +
                                        std::to_string(_limits.maxStringBytes));
   }
+  // Printable ASCII needs neither a check nor escapes: most text is.
+  bool plain = true;
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u > 0x7E || c == '"' || c == '\\') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    _out.push_back('"');
+    _out += text;
+    _out.push_back('"');
+    return;
+  }
   // Text stored without validation: only what the type system accepts leaves.
   std::string why;
   size_t at = FindInvalidXmlText(text, &why);
@@ -418,7 +433,10 @@ void Writer::WriteObject(const DataObjectType* declared, const Any* object, int 
     Refuse(Reason::kWrongType, std::string("a ") + data->GetName() + " where a " +
                                    declared->GetName() + " is declared");
   }
-  const DataPlan& plan = PlanOf(data);
+  // Plans looked up once per document (the shared table takes a lock).
+  const DataPlan*& cached = _plans[data];
+  if (!cached) cached = &PlanOf(data);
+  const DataPlan& plan = *cached;
   if (!plan.complete) {
     Refuse(Reason::kUnknownType, std::string("type ") + data->GetName() + " is not fully created");
   }

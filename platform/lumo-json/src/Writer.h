@@ -6,6 +6,7 @@
 #include <Lumo/Json/Options.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "TypeModel.h"
@@ -56,6 +57,7 @@ class Writer {
   std::string _root;
   std::vector<Frame> _frames;
   std::string _out;
+  std::unordered_map<const DataObjectType*, const DataPlan*> _plans;
 };
 
 }  // namespace Detail
