@@ -15,14 +15,14 @@ shift 5
 rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for library in kestrum lumo lumo-wire hox-types zel-types; do
+for library in kestrum lumo lumo-wire lumo-json hox-types zel-types; do
   [ -e "$libdir/lib$library.so" ] || { echo "missing: lib$library.so in $libdir"; exit 1; }
   soname="$(readelf -d "$libdir/lib$library.so" | sed -n 's/.*SONAME.*\[\(.*\)\]/\1/p')"
   [ "$soname" = "lib$library.so.1" ] || { echo "lib$library.so: soname '$soname'"; exit 1; }
   runpath="$(readelf -d "$libdir/lib$library.so" | sed -n 's/.*R\(UN\)\{0,1\}PATH.*\[\(.*\)\]/\2/p')"
   [ "$runpath" = '$ORIGIN' ] || { echo "lib$library.so: run path '$runpath'"; exit 1; }
 done
-for header in Kestrum/Ref.h Lumo/Lumo.h Lumo/Wire/StubAdapters.h Hox/Vm/ProfileSpec.h \
+for header in Kestrum/Ref.h Lumo/Lumo.h Lumo/Wire/StubAdapters.h Lumo/Json/Json.h Hox/Vm/ProfileSpec.h \
               Olyx/Zel/Profile/ProfileManager.h; do
   [ -e "$prefix/include/zel-types/$header" ] || { echo "missing header: $header"; exit 1; }
 done
