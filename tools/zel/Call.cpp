@@ -1,9 +1,11 @@
 #include "Call.h"
 
 #include <Kestrum/File.h>
+#include <Lumo/Json/Json.h>
 #include <Lumo/Wire/Wire.h>
 #include <ZelHttp/HttpTransport.h>
 
+#include <memory>
 #include <stdexcept>
 
 #include "Arguments.h"
@@ -131,11 +133,23 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
   wireOptions.version = options.version;
   Lumo::Wire::Codec codec(wireOptions);
   std::vector<Ref<Lumo::Any>> args;
+  Lumo::Json::Options jsonOptions;
+  jsonOptions.version = options.version;
+  std::unique_ptr<Lumo::Json::Codec> json;
   try {
-    std::string action = codec.GetAction(method);
-    std::string request =
-        BuildRequest(*method, *type, id, options.assignments, action.substr(0, action.find('/')));
-    args = codec.DecodeRequest(request).args;
+    json = std::make_unique<Lumo::Json::Codec>(jsonOptions);
+    if (options.hasJsonArguments) {
+      args = json->DecodeArguments(method, options.jsonArguments);
+    } else {
+      std::string action = codec.GetAction(method);
+      std::string request =
+          BuildRequest(*method, *type, id, options.assignments, action.substr(0, action.find('/')));
+      args = codec.DecodeRequest(request).args;
+    }
+  } catch (const Lumo::Json::Error& e) {
+    err << "zel call: the arguments do not fit " << method->GetQualifiedName() << ": " << e.what()
+        << "\n";
+    return kCallUsage;
   } catch (const std::invalid_argument& e) {
     err << "zel call: " << e.what() << "\n";
     return kCallUsage;
@@ -151,7 +165,9 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
     auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport.Get(), wireOptions);
     if (!options.tokenFile.empty()) Login(adapter.Get(), options);
     Ref<Lumo::Any> result = Invoke(adapter.Get(), type, id, method, args);
-    if (!result) {
+    if (options.json) {
+      out << json->EncodeResult(method, result.Get()) << "\n";
+    } else if (!result) {
       out << "(no result)\n";
     } else {
       Show(codec, result.Get(), options.xml, out);
@@ -164,6 +180,15 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
     if (reason && *reason == Lumo::Wire::ToWireString(Lumo::Wire::Reason::kTransport)) {
       err << "zel call: " << fault->GetMsg() << "\n";
       return kCallFailed;
+    }
+    if (options.json) {
+      // The fault as a typed value: "_type" names its type.
+      try {
+        out << "{\"fault\":" << json->EncodeValue(fault) << "}\n";
+      } catch (const Lumo::Json::Error& written) {
+        out << "fault " << fault->_GetType()->GetName() << ": " << fault->GetMsg() << "\n";
+      }
+      return kCallFaulted;
     }
     out << "fault " << fault->_GetType()->GetName() << ": " << fault->GetMsg() << "\n";
     try {

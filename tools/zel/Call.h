@@ -16,6 +16,11 @@ struct CallOptions {
   std::string serviceInstance = "ServiceInstance";
   std::string version;  // resolved version name; empty: every version
   bool xml = false;
+  // Print answers and faults as JSON (Lumo::Json).
+  bool json = false;
+  // The arguments as one JSON object (-d), instead of assignments.
+  std::string jsonArguments;
+  bool hasJsonArguments = false;
   bool wire = false;
   std::string object;  // ID or TYPE:ID
   std::string method;

@@ -2,8 +2,8 @@
 // runtime's description records, so it serves any type library loaded.
 //
 //   zel types [PATTERN]       zel describe NAME       zel wsdl
-//   zel call --url URL [--token FILE] [--xml] [--wire] [--api-version V]
-//            OBJECT METHOD [NAME=VALUE ...]
+//   zel call --url URL [--token FILE] [--xml | --json] [--wire] [--api-version V]
+//            OBJECT METHOD [NAME=VALUE ... | -d JSON]
 //
 // README.md beside this file tells the argument syntax.
 #include <Lumo/Lumo.h>
@@ -13,11 +13,13 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Call.h"
 #include "Describe.h"
+#include "JsonData.h"
 #include "Records.h"
 
 namespace {
@@ -57,8 +59,8 @@ constexpr char kWsdlUsage[] =
     "made from the description records. NS defaults to \"zel\".\n";
 
 constexpr char kCallUsage[] =
-    "usage: zel call --url URL [--token FILE] [--xml] [--wire] [--api-version V]\n"
-    "                [--service-instance ID] OBJECT METHOD [NAME=VALUE ...]\n"
+    "usage: zel call --url URL [--token FILE] [--xml | --json] [--wire] [--api-version V]\n"
+    "                [--service-instance ID] OBJECT METHOD [NAME=VALUE ... | -d JSON]\n"
     "Calls METHOD on OBJECT at the service at URL (http://127.0.0.1:PORT/zel)\n"
     "and prints the answer.\n"
     "  OBJECT                 ID or TYPE:ID of a managed object; with ID alone the\n"
@@ -67,6 +69,10 @@ constexpr char kCallUsage[] =
     "  --token FILE           log in first with the delegated token in FILE\n"
     "                         (e.g. made by zel-token)\n"
     "  --xml                  print the answer as XML instead of an outline\n"
+    "  --json                 print the answer as JSON (a fault as {\"fault\": ...})\n"
+    "  -d JSON, -d @FILE, -d @-\n"
+    "                         the arguments as one JSON object, parameter name ->\n"
+    "                         value, inline, from FILE or from the standard input\n"
     "  --wire                 print every request and response message\n"
     "  --api-version V        speak version V (version2, zel.version.version2, 2.0)\n"
     "  --service-instance ID  the service instance's id (default ServiceInstance)\n"
@@ -82,6 +88,8 @@ constexpr char kCallUsage[] =
     "Example:\n"
     "  zel call --url URL --token alice.token ProfileManager queryProfile \\\n"
     "      resourceType.resourceType=STORAGE\n"
+    "  zel call --url URL --token alice.token --json ProfileManager queryProfile \\\n"
+    "      -d '{\"resourceType\": {\"resourceType\": \"STORAGE\"}}'\n"
     "Exit status: 0 answered, 1 the service answered with a fault, 2 bad usage,\n"
     "3 the call failed (no connection, unreadable answer).\n";
 
@@ -170,6 +178,15 @@ int Call(const std::vector<std::string>& args) {
           known += " " + name + " (" + id + ")";
         return Usage(kCallUsage, "unknown API version " + args[i] + "; known:" + known);
       }
+    } else if ((arg == "-d" || arg == "--data") && hasValue) {
+      try {
+        options.jsonArguments = ZelCli::ReadDataOption(args[++i], std::cin);
+      } catch (const std::invalid_argument& e) {
+        return Usage(kCallUsage, e.what());
+      }
+      options.hasJsonArguments = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--xml") {
       options.xml = true;
     } else if (arg == "--wire") {
@@ -185,6 +202,10 @@ int Call(const std::vector<std::string>& args) {
   options.object = positional[0];
   options.method = positional[1];
   options.assignments.assign(positional.begin() + 2, positional.end());
+  if (options.hasJsonArguments && !options.assignments.empty()) {
+    return Usage(kCallUsage, "give the arguments either with -d or as NAME=VALUE, not both");
+  }
+  if (options.json && options.xml) return Usage(kCallUsage, "--json and --xml exclude each other");
   return ZelCli::RunCall(options, std::cout, std::cerr);
 }
 

@@ -70,6 +70,35 @@ run 1 "^fault olyx.MethodFault: .*StorageProfile.Update.*viewer" \
   call --url "$url" --token "$work/viewer.token" ProfileManager create "${create[@]}"
 run 0 "<ZelQueryProfileResponse" call --url "$url" --token "$work/viewer.token" --wire \
   ProfileManager queryProfile resourceType.resourceType=STORAGE
+
+# JSON: answers and faults printed with --json, arguments given with -d
+# inline, from a file and from the standard input.
+query='{"resourceType": {"resourceType": "STORAGE"}}'
+run 0 "^\[\{\"uniqueId\":\"$id\"\}\]$" call --url "$url" --token "$work/viewer.token" --json \
+  ProfileManager queryProfile -d "$query"
+echo "$query" >"$work/query.json"
+run 0 "uniqueId: $id" call --url "$url" --token "$work/viewer.token" ProfileManager queryProfile \
+  -d "@$work/query.json"
+run 0 "uniqueId: $id" call --url "$url" --token "$work/viewer.token" ProfileManager queryProfile \
+  -d @- <"$work/query.json"
+cat >"$work/create.json" <<'JSON'
+{"createSpec": {"name": "Silver", "resourceType": {"resourceType": "STORAGE"},
+  "constraints": {"_type": "zel.profile.SubProfileCapabilityConstraints",
+    "subProfiles": [{"name": "replicated", "capability": [{
+      "id": {"namespace": "sample.storage", "id": "replicaCount"},
+      "constraint": [{"propertyInstance": [
+        {"id": "replicaCount", "value": {"_type": "int", "_value": 2}}]}]}]}]}}}
+JSON
+run 0 '^\{"uniqueId":"[^"]+"\}$' call --url "$url" --token "$work/alice.token" --json \
+  ProfileManager create -d "@$work/create.json"
+run 1 '^\{"fault":\{"_type":"zel.fault.DuplicateName",.*"name":"Silver"' \
+  call --url "$url" --token "$work/alice.token" --json ProfileManager create -d "@$work/create.json"
+run 2 "unknownElement at colour" call --url "$url" ProfileManager queryProfile -d '{"colour": "blue"}'
+run 2 "missingProperty" call --url "$url" ProfileManager queryProfile -d '{}'
+run 2 "malformed" call --url "$url" ProfileManager queryProfile -d '{"resourceType": '
+run 2 "either with -d or as NAME=VALUE" call --url "$url" ProfileManager queryProfile \
+  -d "$query" resourceType.resourceType=STORAGE
+run 2 "cannot read $work/none.json" call --url "$url" ProfileManager queryProfile -d "@$work/none.json"
 run 1 "^fault olyx.fault.WireFormat: .*loginByToken: the method is of zel.version.version2" call --url "$url" --token "$work/viewer.token" --api-version version1 \
   ServiceInstance retrieveContent  # version1 has no loginByToken: refused before sending
 
