@@ -51,11 +51,17 @@ Codec::Codec(const Options& options) : _options(options) {
 }
 
 std::string Codec::EncodeValue(const Any* value) const {
+  std::string out;
+  EncodeValue(value, out);
+  return out;
+}
+
+void Codec::EncodeValue(const Any* value, std::string& out) const {
+  out.clear();
   Detail::VersionFilter filter(_options.version);
-  Detail::Writer writer(filter, _options.limits);
+  Detail::Writer writer(filter, _options.limits, out);
   writer.WriteAny(value, 0);
   writer.CheckSize();
-  return std::move(writer.Out());
 }
 
 Kestrum::Ref<Any> Codec::DecodeValue(std::string_view document) const {
@@ -70,17 +76,18 @@ std::string Codec::EncodeArguments(const ManagedMethod* method,
   Detail::VersionFilter filter(_options.version);
   CheckMethodVersion(filter, method);
   std::vector<Slot> params = ParametersOf(method);
-  Detail::Writer writer(filter, _options.limits);
-  writer.Out().push_back('{');
+  std::string out;
+  Detail::Writer writer(filter, _options.limits, out);
+  out.push_back('{');
   bool first = true;
   for (size_t i = 0; i < params.size() && i < args.size(); ++i) {
     if (!args[i] || !filter.Accepts(params[i].version)) continue;
     writer.Key(params[i].name, first);
     writer.WriteBoxedSlot(params[i], args[i].Get(), params[i].name);
   }
-  writer.Out().push_back('}');
+  out.push_back('}');
   writer.CheckSize();
-  return std::move(writer.Out());
+  return out;
 }
 
 std::vector<Kestrum::Ref<Any>> Codec::DecodeArguments(const ManagedMethod* method,
@@ -93,12 +100,21 @@ std::vector<Kestrum::Ref<Any>> Codec::DecodeArguments(const ManagedMethod* metho
 }
 
 std::string Codec::EncodeResult(const ManagedMethod* method, const Any* result) const {
+  std::string out;
+  EncodeResult(method, result, out);
+  return out;
+}
+
+void Codec::EncodeResult(const ManagedMethod* method, const Any* result, std::string& out) const {
+  out.clear();
   Detail::VersionFilter filter(_options.version);
   Slot slot;
-  if (!ResultOf(method, slot) || !result) return "null";
-  Detail::Writer writer(filter, _options.limits);
+  if (!ResultOf(method, slot) || !result) {
+    out = "null";
+    return;
+  }
+  Detail::Writer writer(filter, _options.limits, out);
   writer.WriteBoxedSlot(slot, result, "");
-  return std::move(writer.Out());
 }
 
 Kestrum::Ref<Any> Codec::DecodeResult(const ManagedMethod* method,

@@ -50,10 +50,11 @@ void AppendInt(std::string& out, Int value) {
 
 }  // namespace
 
-Writer::Writer(const VersionFilter& filter, const Limits& limits)
+Writer::Writer(const VersionFilter& filter, const Limits& limits, std::string& out)
     : _filter(filter),
       _limits(limits),
-      _maxDepth(limits.maxDepth < Limits::kHardMaxDepth ? limits.maxDepth : Limits::kHardMaxDepth) {
+      _maxDepth(limits.maxDepth < Limits::kHardMaxDepth ? limits.maxDepth : Limits::kHardMaxDepth),
+      _out(out) {
   _frames.reserve(32);
 }
 

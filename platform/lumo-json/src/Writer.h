@@ -18,7 +18,8 @@ namespace Detail {
 
 class Writer {
  public:
-  Writer(const VersionFilter& filter, const Limits& limits);
+  // Appends to out, which the caller owns (and may reuse between documents).
+  Writer(const VersionFilter& filter, const Limits& limits, std::string& out);
 
   // An anyType value: "_type" always. Null writes `null`.
   void WriteAny(const Any* value, int depth);
@@ -29,7 +30,6 @@ class Writer {
   // A key of an object being written, with its comma.
   void Key(const char* name, bool& first);
 
-  std::string& Out() { return _out; }
   // Refuses a document over the size limit.
   void CheckSize();
 
@@ -56,7 +56,7 @@ class Writer {
   int _maxDepth;
   std::string _root;
   std::vector<Frame> _frames;
-  std::string _out;
+  std::string& _out;
   std::unordered_map<const DataObjectType*, const DataPlan*> _plans;
 };
 

@@ -55,6 +55,10 @@ TEST(JsonMapping, ReferencesCarryTheirTypeAndId) {
   Ref<Any> ref = MakeRef<Lumo::MoRef>("zel.profile.ProfileManager", "ProfileManager");
   EXPECT_EQ(codec.EncodeValue(ref.Get()),
             R"({"_type":"zel.profile.ProfileManager","_id":"ProfileManager"})");
+  // Into a buffer: replaced, not appended to.
+  std::string out = "left over";
+  codec.EncodeValue(ref.Get(), out);
+  EXPECT_EQ(out, codec.EncodeValue(ref.Get()));
 }
 
 TEST(JsonMapping, PlainValuesAndTheirText) {

@@ -39,6 +39,8 @@ class Codec {
   // Error when the value cannot be written (a newer type, text JSON cannot
   // carry, a required reference unset, a limit).
   std::string EncodeValue(const Any* value) const;
+  // The same into out (cleared first; its capacity is kept for the next).
+  void EncodeValue(const Any* value, std::string& out) const;
   // What EncodeValue writes; throws Error for anything else.
   Kestrum::Ref<Any> DecodeValue(std::string_view document) const;
 
@@ -56,6 +58,7 @@ class Codec {
   // A method's result (or a property's value) in the form of its declared
   // type: `null` for no result.
   std::string EncodeResult(const ManagedMethod* method, const Any* result) const;
+  void EncodeResult(const ManagedMethod* method, const Any* result, std::string& out) const;
   Kestrum::Ref<Any> DecodeResult(const ManagedMethod* method, std::string_view document) const;
 
   const Options& GetOptions() const { return _options; }
