@@ -66,7 +66,8 @@ void Codec::EncodeValue(const Any* value, std::string& out) const {
 
 Kestrum::Ref<Any> Codec::DecodeValue(std::string_view document) const {
   Detail::VersionFilter filter(_options.version);
-  Detail::Element root = Detail::ParseDocument(document, _options);
+  Detail::ParsedDocument parsed(document, _options);
+  Detail::Element root = parsed.Root();
   Detail::Reader reader(filter, _options);
   return reader.ReadAny(root, 0);
 }
@@ -94,7 +95,8 @@ std::vector<Kestrum::Ref<Any>> Codec::DecodeArguments(const ManagedMethod* metho
                                                       std::string_view document) const {
   Detail::VersionFilter filter(_options.version);
   CheckMethodVersion(filter, method);
-  Detail::Element root = Detail::ParseDocument(document, _options);
+  Detail::ParsedDocument parsed(document, _options);
+  Detail::Element root = parsed.Root();
   Detail::Reader reader(filter, _options);
   return reader.ReadSlots(ParametersOf(method), root);
 }
@@ -120,7 +122,8 @@ void Codec::EncodeResult(const ManagedMethod* method, const Any* result, std::st
 Kestrum::Ref<Any> Codec::DecodeResult(const ManagedMethod* method,
                                       std::string_view document) const {
   Detail::VersionFilter filter(_options.version);
-  Detail::Element root = Detail::ParseDocument(document, _options);
+  Detail::ParsedDocument parsed(document, _options);
+  Detail::Element root = parsed.Root();
   Slot slot;
   if (!ResultOf(method, slot)) {
     if (root.is_null()) return Kestrum::Ref<Any>();

@@ -75,7 +75,18 @@ Kestrum::Ref<Any> Boxed(const T& value) {
   return Kestrum::Ref<Any>(new Primitive<T>(value));
 }
 
+// The parser of this thread, kept between documents.
+std::unique_ptr<simdjson::dom::parser>& ThreadParser() {
+  thread_local std::unique_ptr<simdjson::dom::parser> parser;
+  return parser;
+}
+
 }  // namespace
+
+ParsedDocument::~ParsedDocument() {
+  std::unique_ptr<simdjson::dom::parser>& parser = ThreadParser();
+  if (parser && parser->capacity() > kKeptParserBytes) parser.reset();
+}
 
 Element ParseDocument(std::string_view document, const Options& options) {
   if (document.size() > options.limits.maxMessageBytes) {
@@ -89,10 +100,8 @@ Element ParseDocument(std::string_view document, const Options& options) {
   int depth = options.limits.maxDepth < Limits::kHardMaxDepth ? options.limits.maxDepth
                                                               : Limits::kHardMaxDepth;
   size_t jsonDepth = 2 * static_cast<size_t>(depth < 1 ? 1 : depth) + 4;
-  thread_local std::unique_ptr<simdjson::dom::parser> parser;
-  if (!parser || parser->capacity() > kKeptParserBytes) {
-    parser = std::make_unique<simdjson::dom::parser>();
-  }
+  std::unique_ptr<simdjson::dom::parser>& parser = ThreadParser();
+  if (!parser) parser = std::make_unique<simdjson::dom::parser>();
   size_t capacity = document.size() < 64 ? 64 : document.size();
   if (parser->capacity() < capacity || parser->max_depth() != jsonDepth) {
     if (parser->allocate(capacity > parser->capacity() ? capacity : parser->capacity(),

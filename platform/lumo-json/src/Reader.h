@@ -23,8 +23,24 @@ namespace Detail {
 using Element = simdjson::dom::element;
 
 // Parses a whole document with the limits of options; the element lives until
-// the next parse on this thread. Refuses what is not JSON.
+// the next parse on this thread or the end of the ParsedDocument that holds
+// it. Refuses what is not JSON.
 Element ParseDocument(std::string_view document, const Options& options);
+
+// Holds the parse of one document while it is read; when it ends, a parser
+// that grew beyond 1 MiB gives its memory back.
+class ParsedDocument {
+ public:
+  ParsedDocument(std::string_view document, const Options& options)
+      : _root(ParseDocument(document, options)) {}
+  ~ParsedDocument();
+  ParsedDocument(const ParsedDocument&) = delete;
+  ParsedDocument& operator=(const ParsedDocument&) = delete;
+  Element Root() const { return _root; }
+
+ private:
+  Element _root;
+};
 
 class Reader {
  public:

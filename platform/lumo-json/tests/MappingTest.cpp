@@ -163,6 +163,21 @@ TEST(JsonMapping, ArgumentsByParameterName) {
   EXPECT_EQ(error.GetPath(), "replSpec");
 }
 
+TEST(JsonMapping, DocumentsLargeAndSmallInTurn) {
+  // A document beyond what a thread's parser keeps, then small ones again.
+  Lumo::Json::Codec codec;
+  Ref<Any> large(
+      new Lumo::Array<std::string>(std::vector<std::string>(3000, std::string(500, 'x'))));
+  Ref<Any> small(new Lumo::Primitive<int32_t>(7));
+  for (int i = 0; i < 2; ++i) {
+    std::string why;
+    Ref<Any> back = codec.DecodeValue(codec.EncodeValue(large.Get()));
+    EXPECT_TRUE(WireTest::SameValue(large.Get(), back.Get(), &why)) << why;
+    back = codec.DecodeValue(codec.EncodeValue(small.Get()));
+    EXPECT_TRUE(WireTest::SameValue(small.Get(), back.Get(), &why)) << why;
+  }
+}
+
 TEST(JsonMapping, ResultsInTheFormOfTheirDeclaredType) {
   Lumo::Json::Codec codec;
   const Lumo::ManagedMethod* query = Method("zel.profile.ProfileManager", "queryProfile");
