@@ -142,7 +142,8 @@ TEST_F(JsonRoundTripTest, NotANumberReadsBackAsNotANumber) {
   Ref<Any> nan(new Lumo::Primitive<double>(std::numeric_limits<double>::quiet_NaN()));
   std::string text = codec.EncodeValue(nan.Get());
   EXPECT_EQ(text, R"({"_type":"double","_value":"NaN"})");
-  auto* back = dynamic_cast<Lumo::Primitive<double>*>(codec.DecodeValue(text).Get());
+  Ref<Any> read = codec.DecodeValue(text);
+  auto* back = dynamic_cast<Lumo::Primitive<double>*>(read.Get());
   ASSERT_TRUE(back);
   EXPECT_TRUE(std::isnan(back->GetValue()));
 }
