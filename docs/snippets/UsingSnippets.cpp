@@ -4,7 +4,9 @@
 // file, the code further down). The test docs.guide-matches-snippets checks
 // this; `python3 docs/snippets/sync_guide.py --write` copies them over. The
 // program runs the snippets against the sample service in this process and
-// exits non-zero when one goes wrong.
+// exits non-zero when one goes wrong. split_snippets.py also writes each
+// snippet as a file of its own with only the headers it shows, which the
+// build compiles (target using-snippets-alone).
 
 // snippet: start-up
 #include <Lumo/Lumo.h>
