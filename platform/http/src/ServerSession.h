@@ -157,10 +157,14 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     net::post(_context.handlers, [self = this->shared_from_this(), request]() mutable {
       auto response = std::make_shared<http::response<http::string_body>>();
       bool large = request->body().size() >= kLargeBytes;
-      AnswerRequest(self->_context, self->_peer, self->_started, *request, *response);
+      bool answered =
+          AnswerRequest(self->_context, self->_peer, self->_started, *request, *response);
       request.reset();
       // On this thread: the values of a large call were made and freed here.
       if (large || response->body().size() >= kLargeBytes) GiveBackMemory();
+      if (!answered) {
+        return net::post(self->_stream.get_executor(), [self] { self->ResetSocket(); });
+      }
       net::post(self->_stream.get_executor(),
                 [self, response]() mutable { self->Write(std::move(response)); });
     });
@@ -223,6 +227,17 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     _timer.async_wait([self = this->shared_from_this()](beast::error_code ec) {
       if (!ec) self->CloseSocket();
     });
+  }
+
+  // Closes with a reset (RST), not an orderly close: the peer's read fails.
+  void ResetSocket() {
+    if (_state == State::kClosed) return;
+    beast::error_code ignored;
+    beast::get_lowest_layer(_stream).set_option(net::socket_base::linger(true, 0), ignored);
+    _state = State::kClosed;
+    _timer.cancel();
+    beast::get_lowest_layer(_stream).close(ignored);
+    _context.table.Remove(_id);
   }
 
   void CloseSocket() {
