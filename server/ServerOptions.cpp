@@ -125,7 +125,7 @@ const std::vector<Flag>& Flags() {
        Seconds(&Http::drainTimeout)},
       {"--handler-threads", "N", "calls served at once (default 8)",
        Count(&Http::handlerThreads, 1024)},
-      {"--io-threads", "N", "threads reading and writing connections (default 1)",
+      {"--io-threads", "N", "threads reading and writing connections (default: one per core)",
        Count(&Http::ioThreads, 64)},
       {"--inventory", "FILE", "the inventory to serve (default: the built-in sample)",
        [](ServerOptions& o, const std::string& v) {

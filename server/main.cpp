@@ -86,6 +86,8 @@ int main(int argc, char** argv) {
   }
   ZelServer::RequestLog log(options.logLevel, std::cout);
   options.http.logBodies = options.logLevel == ZelServer::LogLevel::kDebug;
+  // Calls that cannot wait are answered on the I/O thread that read them.
+  options.http.answerInline = [&service] { return !service.CallsMayWait(); };
   options.http.requestLog = [&log, &metrics](const ZelHttp::RequestRecord& record) {
     metrics.Record(record);
     log.Write(record);

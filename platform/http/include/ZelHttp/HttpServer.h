@@ -114,8 +114,8 @@ struct HttpServerSettings {
   size_t maxConnectionsPerPeer = 256;
   // The listen backlog (the kernel caps it at net.core.somaxconn).
   int backlog = 1024;
-  // Threads reading and writing the connections.
-  int ioThreads = 1;
+  // Threads reading and writing the connections; 0: one per core.
+  int ioThreads = 0;
   // Threads running the handler: at most this many requests are handled at
   // once; the others wait their turn.
   int handlerThreads = 8;
@@ -135,6 +135,12 @@ struct HttpServerSettings {
   // for GET and HEAD on any target, and for every other method on targets
   // outside path; false answers 404.
   std::function<bool(const PageRequest& request, Page& page)> pageHandler;
+  // Whether a call read now may be answered on the I/O thread that read it,
+  // saving the hop to a handler thread and back: true only while no call
+  // waits (on a store, a provider, a timer), for a waiting call would hold
+  // up every connection of its I/O thread. Asked for each call; unset:
+  // every call goes to the handler threads.
+  std::function<bool()> answerInline;
   // Keeps each call's request body for the request log (RequestRecord::
   // requestBody): a copy per call, for debugging.
   bool logBodies = false;
