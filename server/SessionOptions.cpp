@@ -48,7 +48,8 @@ void AddSessionOptions(CLI::App& app, ZelSample::ServiceSettings& settings) {
          },
          "trust the token issuer of this Ed25519 public key (PEM); repeatable; default: the "
          "DEMO issuer, whose private key is published with the source (anyone can log in)")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->allow_extra_args(false);
   AddNumber(
       app, "--max-token-lifetime", "SECONDS",
       "refuse tokens valid for longer from issue to expiry (default 86400)", 1, 366 * 86400,

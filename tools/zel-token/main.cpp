@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
   app.add_option("--privilege", privileges,
                  "a privilege it grants (StorageProfile.View, StorageProfile.Update); "
                  "repeatable; none: all of them")
-      ->type_name("P");
+      ->type_name("P")
+      ->allow_extra_args(false);
   app.add_option("--lifetime", lifetime, "valid from now for this long (default 3600)")
       ->type_name("SECONDS")
       ->check(CLI::Range(1LL, 366LL * 86400).description(""));

@@ -88,6 +88,10 @@ void Apply(Node& root, const std::string& assignment, InputFiles& files) {
   if (!value.empty() && value[0] == '@') {
     try {
       value = files.Read(value.substr(1));
+      // One final line break is dropped, as the shell's $(...) drops it:
+      // `echo STORAGE | zel call ... name=@-` gives "STORAGE".
+      if (!value.empty() && value.back() == '\n') value.pop_back();
+      if (!value.empty() && value.back() == '\r') value.pop_back();
     } catch (const std::invalid_argument& e) {
       Refuse(assignment, e.what());
     }

@@ -139,7 +139,8 @@ void AddCommands(ZelCommandLine::Program& program, Settings& s) {
                  "https: accept any certificate (encrypted, but the server is not "
                  "authenticated)");
   call->add_option("-H,--header", o.headers, "send this HTTP header with every request; repeatable")
-      ->type_name("'NAME: VALUE'");
+      ->type_name("'NAME: VALUE'")
+      ->allow_extra_args(false);
   call->add_option("--timeout", s.timeoutSeconds,
                    "the longest connecting and each call may take, in seconds (default: 2 to "
                    "connect, 15 for a call)")

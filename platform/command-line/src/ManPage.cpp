@@ -1,5 +1,6 @@
 #include <ZelCommandLine/Program.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace ZelCommandLine {
@@ -54,8 +55,11 @@ void Paragraphs(const std::string& text, std::ostream& out) {
   if (verbatim) out << ".fi\n";
 }
 
-void Options(const CLI::App& app, std::ostream& out) {
+// The options of app; a command's help option is the program's, told once.
+void Options(const CLI::App& app, bool withHelp, std::ostream& out) {
   for (const OptionView& option : VisibleOptions(app)) {
+    bool help = std::find(option.names.begin(), option.names.end(), "--help") != option.names.end();
+    if (help && !withHelp) continue;
     out << ".TP\n";
     for (size_t i = 0; i < option.names.size(); ++i) {
       out << (i ? ", " : "") << "\\fB" << Escape(option.names[i]) << "\\fR";
@@ -85,8 +89,10 @@ std::string ManPage(const Program& program) {
   const CLI::App& app = program.App();
   const std::string name = app.get_name();
   std::ostringstream out;
+  // The first sentence, or what comes before a colon, in one line.
   std::string summary = app.get_description();
-  summary = summary.substr(0, summary.find('\n'));
+  std::replace(summary.begin(), summary.end(), '\n', ' ');
+  summary = summary.substr(0, std::min(summary.find(". "), summary.find(':')));
   if (!summary.empty() && summary.back() == '.') summary.pop_back();
   out << ".TH " << Upper(Escape(name)) << " 1 \"\" \"" << Escape(name) << " "
       << Escape(program.GetVersion()) << "\" \"User Commands\"\n";
@@ -104,13 +110,13 @@ std::string ManPage(const Program& program) {
   out << ".SH DESCRIPTION\n";
   Paragraphs(app.get_description(), out);
   out << ".SH OPTIONS\n";
-  Options(app, out);
+  Options(app, true, out);
   if (!commands.empty()) {
     out << ".SH COMMANDS\n";
     for (const CLI::App* command : commands) {
       out << ".SS \"" << Escape(name + " " + command->get_name()) << "\"\n";
       Paragraphs(command->get_description(), out);
-      Options(*command, out);
+      Options(*command, false, out);
       if (!command->get_footer().empty()) Paragraphs(command->get_footer(), out);
     }
   }

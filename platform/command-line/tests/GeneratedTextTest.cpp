@@ -20,7 +20,9 @@ struct Tool {
     CLI::App* call = app.add_subcommand("call", "calls a method\nmore words");
     call->add_option("--url", url, "the service [its URL]")->type_name("URL")->required();
     call->add_option("--token", token, "the token's file")->type_name("FILE");
-    call->add_option("-H,--header", headers, "an extra header")->type_name("'NAME: VALUE'");
+    call->add_option("-H,--header", headers, "an extra header")
+        ->type_name("'NAME: VALUE'")
+        ->allow_extra_args(false);
     call->add_option("--secret", secret, "hidden")->group("");
     call->add_option("ARGUMENT", rest, "assignments");
     app.add_subcommand("types", "lists types");
@@ -51,6 +53,8 @@ TEST(ManPage, HasTheSectionsOptionsAndCommands) {
             std::string::npos)
       << page;
   EXPECT_EQ(page.find("secret"), std::string::npos) << "a hidden option is shown";
+  std::string options = page.substr(page.find(".SH OPTIONS"));
+  EXPECT_EQ(options.find("\\-\\-help"), options.rfind("\\-\\-help")) << "the help told twice";
   EXPECT_NE(page.find(".SH EXIT STATUS\n0 fine.\n\\&.not a request\n.PP\n.nf\n 2 bad"),
             std::string::npos)
       << page;

@@ -21,6 +21,8 @@ class ProgramTest : public testing::Test {
     app.add_option("--subject", subject, "the user")->type_name("USER")->required();
     app.add_option("--out", out, "where")->type_name("FILE");
     app.add_flag("--loud", loud, "louder");
+    app.add_option("--tag", tags, "a tag; repeatable")->allow_extra_args(false);
+    app.add_option("WORD", words, "words");
   }
 
   Outcome Parse(std::vector<const char*> args) {
@@ -36,6 +38,7 @@ class ProgramTest : public testing::Test {
   ZelCommandLine::Program program;
   std::string subject, out;
   bool loud = false;
+  std::vector<std::string> tags, words;
 };
 
 TEST_F(ProgramTest, TakesAnOptionsValueEitherWay) {
@@ -45,6 +48,13 @@ TEST_F(ProgramTest, TakesAnOptionsValueEitherWay) {
   EXPECT_EQ(out, "token.xml");
   EXPECT_TRUE(loud);
   EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ProgramTest, ARepeatableOptionTakesOneValueEachTime) {
+  Outcome run = Parse({"--subject", "a", "--tag", "x", "w1", "--tag=y", "w2"});
+  EXPECT_EQ(run.status, -1) << run.err;
+  EXPECT_EQ(tags, (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(words, (std::vector<std::string>{"w1", "w2"}));
 }
 
 TEST_F(ProgramTest, HelpAndVersionExitZero) {
@@ -62,7 +72,6 @@ TEST_F(ProgramTest, AUsageErrorIsOneLineNamingTheHelp) {
            {"--subject", "a", "--colour", "red"},  // unknown option
            {"--out", "x"},                         // a required option missing
            {"--subject"},                          // a value missing
-           {"--subject", "a", "stray"},            // an unexpected argument
            {"--loud=maybe", "--subject", "a"}}) {  // a flag with a bad value
     Outcome run = Parse(args);
     EXPECT_EQ(run.status, ZelCommandLine::kUsageStatus) << args.back();
