@@ -17,10 +17,10 @@ foreach(program IN ITEMS zel zel-server zel-token zel-wsdl zel-inventory)
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DARGS=--generate-man
             -DOUTPUT=${dir}/man1/${program}.1 -P ${PROJECT_SOURCE_DIR}/cmake/RunToFile.cmake
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
-            "-DARGS=--generate-completion\;bash" -DOUTPUT=${dir}/bash/${program}
+            -DARGS=--generate-completion=bash -DOUTPUT=${dir}/bash/${program}
             -P ${PROJECT_SOURCE_DIR}/cmake/RunToFile.cmake
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
-            "-DARGS=--generate-completion\;zsh" -DOUTPUT=${dir}/zsh/_${program}
+            -DARGS=--generate-completion=zsh -DOUTPUT=${dir}/zsh/_${program}
             -P ${PROJECT_SOURCE_DIR}/cmake/RunToFile.cmake
     DEPENDS ${program} ${PROJECT_SOURCE_DIR}/cmake/RunToFile.cmake
     COMMENT "Manual page and completions of ${program}" VERBATIM)
