@@ -125,7 +125,7 @@ const std::vector<Flag>& Flags() {
        Seconds(&Http::drainTimeout)},
       {"--handler-threads", "N", "calls served at once (default 8)",
        Count(&Http::handlerThreads, 1024)},
-      {"--io-threads", "N", "threads reading and writing connections (default 1)",
+      {"--io-threads", "N", "threads reading and writing connections (default: one per core)",
        Count(&Http::ioThreads, 64)},
       {"--inventory", "FILE", "the inventory to serve (default: the built-in sample)",
        [](ServerOptions& o, const std::string& v) {
@@ -147,8 +147,14 @@ const std::vector<Flag>& Flags() {
       {"--trust-forwarded", nullptr,
        "believe a proxy's X-Forwarded-Host and X-Forwarded-Proto for that address",
        [](ServerOptions& o, const std::string&) { return o.trustForwarded = true; }},
+      {"--admin", nullptr,
+       "serve /admin/reset and /admin/faults, which reset the state and inject faults",
+       [](ServerOptions& o, const std::string&) { return o.admin = true; }},
+      {"--seed", "FILE", "load profiles and associations from this file at start",
+       [](ServerOptions& o, const std::string& v) { return !(o.seedFile = v).empty(); }},
       {"--log-level", "LEVEL",
-       "error (no request log), warning (failed calls), info (every call; default), debug",
+       "error (no request log), warning (failed calls), info (every call; default), debug "
+       "(with message bodies, tokens redacted)",
        [](ServerOptions& o, const std::string& v) { return ParseLogLevel(v, o.logLevel); }},
   };
   return flags;
@@ -183,10 +189,6 @@ void AddServerOptions(ZelCommandLine::Program& program, ServerOptions& options) 
     option->type_name(flag.value);
     if (name == "--port") option->required();
   }
-  app.add_flag("--admin", options.admin,
-               "serve the admin endpoints that reset state and inject faults");
-  app.add_option("--seed", options.seedFile, "load profiles and associations at start")
-      ->type_name("FILE");
   AddSessionOptions(app, options.service);
   program.AddManSection("exit status",
                         "0 stopped by SIGTERM or SIGINT after the calls in flight, 1 it could not "

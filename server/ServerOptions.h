@@ -23,9 +23,9 @@ struct ServerOptions {
   // empty: from each request.
   std::string publicUrl;
   bool trustForwarded = false;
-  // Serve the admin endpoints that reset state and inject faults.
+  // Serve the admin endpoints that reset the state and inject faults.
   bool admin = false;
-  // Profiles and associations to load at start; empty: none.
+  // Profiles and associations loaded at start; empty: none.
   std::string seedFile;
 };
 
