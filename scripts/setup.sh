@@ -11,7 +11,7 @@ set -euo pipefail
 # description, and a Prometheus text parser reads the server's metrics.
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
           dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep
-          libmimalloc-dev python3-prometheus-client libsimdjson-dev)
+          libmimalloc-dev python3-prometheus-client libcli11-dev libsimdjson-dev)
 if [ "${1:-}" = "--benchmarks" ]; then
   packages+=(gsoap libgsoap-dev wrk linux-perf)
 fi
