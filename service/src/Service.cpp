@@ -22,6 +22,7 @@
 #include "objects/ServiceCore.h"
 #include "objects/ServiceInstance.h"
 #include "objects/SessionManager.h"
+#include "store/DataUri.h"
 #include "store/Store.h"
 
 namespace ZelSample {
@@ -40,8 +41,10 @@ Inventory LoadInventory(const ServiceSettings& settings) {
 }
 
 std::unique_ptr<Store> OpenStore(const ServiceSettings& settings) {
-  std::unique_ptr<Store> store =
-      settings.dataFile.empty() ? MakeMemoryStore() : OpenSqliteStore(settings.dataFile);
+  std::unique_ptr<Store> store = settings.dataFile.empty() ? MakeMemoryStore()
+                                 : IsPostgresUri(settings.dataFile)
+                                     ? OpenPostgresStore(settings.dataFile)
+                                     : OpenSqliteStore(settings.dataFile);
   if (!settings.storeObserver) return store;
   return ObserveStore(std::move(store), settings.storeObserver);
 }
@@ -214,7 +217,7 @@ InjectedFault::Http SampleService::TakeHttpFailure() {
 
 void SampleService::Reset() {
   {
-    LockedState state = _state->profiles.LockExclusive();
+    LockedState state = _state->profiles.LockForChange();
     ChangeSet changes;
     // A profile's associations, results and default assignments go with it.
     for (const auto& [sequence, id] : state->ProfilesInOrder()) changes.push_back(DropProfile{id});

@@ -101,6 +101,24 @@ class Store {
   // Whether the store answers now, cheaply: empty when it does, else why
   // not. Safe to call while calls commit.
   virtual std::string Probe() const { return std::string(); }
+
+  // ---- a store that other processes change too ------------------------------------
+  // Memory and SQLite keep the defaults: only this process changes them.
+  //
+  // Whether what the store holds changed, by another process, since this one
+  // last loaded or committed it. Throws StoreError.
+  virtual bool Changed() { return false; }
+  // Begins a stretch whose commit must rest on what it read: other
+  // processes' changes wait until the stretch commits or ends, so nothing
+  // changes between its reads and its commit. Answers Changed(), which the
+  // caller reloads for before it reads. Throws StoreError.
+  virtual bool BeginChange() { return false; }
+  // Ends the stretch BeginChange began; a stretch that did not commit
+  // changes nothing.
+  virtual void EndChange() noexcept {}
+  // The place of a new profile in the creation order, from the store's own
+  // sequence; 0: the store has none, the service counts. Throws StoreError.
+  virtual uint64_t NextOrder() { return 0; }
 };
 
 // Keeps nothing: the service's memory is all there is.
@@ -108,6 +126,10 @@ std::unique_ptr<Store> MakeMemoryStore();
 // An SQLite database file, created when missing. Throws StoreError for a
 // file that cannot be opened or that is not a data file of this service.
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+// A PostgreSQL database named by a connection URI (postgresql://...), shared
+// by any number of services: the schema is made on first use. Throws
+// StoreError for a database it cannot reach or whose data it does not read.
+std::unique_ptr<Store> OpenPostgresStore(const std::string& uri);
 // The store, with every commit timed and told to observer (ObservedStore.cpp).
 std::unique_ptr<Store> ObserveStore(std::unique_ptr<Store> store, StoreObserver observer);
 
