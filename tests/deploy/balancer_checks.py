@@ -233,7 +233,11 @@ class LoadClient(threading.Thread):
         self.unanswered = []  # (time, what)
 
     def run(self):
-        self.session.login(self.token)
+        try:
+            self.session.login(self.token)
+        except (Fault, Unanswered) as e:
+            self.unanswered.append((time.monotonic(), "login: %s" % e))
+            return
         serial = 0
         while not self.stop.is_set():
             serial += 1
@@ -270,6 +274,7 @@ def check_instance_killed(args):
         client.join(30)
     check(not any(client.is_alive() for client in clients), "the clients stopped")
 
+    check(all(client.answered for client in clients), "every client had creates answered")
     answered = [entry for client in clients for entry in client.answered]
     unanswered = [entry for client in clients for entry in client.unanswered]
     print("    %d creates answered, %d not (%d before the kill)"
