@@ -323,6 +323,12 @@ class PostgresStore : public Store {
                 {c.hubId, c.profileId});
           } else if constexpr (std::is_same_v<T, DropDefault>) {
             _db.Exec("DELETE FROM zel_defaults WHERE hub_id = $1", {c.hubId});
+          } else if constexpr (std::is_same_v<T, SessionCharge>) {
+            _db.Exec(
+                "UPDATE zel_sessions SET profiles = profiles + $2, associations = associations + "
+                "$3, results = results + $4, bytes = bytes + $5 WHERE id = $1",
+                {c.session, std::to_string(c.profiles), std::to_string(c.associations),
+                 std::to_string(c.results), std::to_string(c.bytes)});
           }
         },
         change);

@@ -68,8 +68,19 @@ struct DropDefault {
   std::string hubId;
 };
 
+// What a call adds to its session's counts, committed with the call's
+// changes by a store that keeps the sessions (memory and SQLite ignore it:
+// the service counts in memory then).
+struct SessionCharge {
+  std::string session;
+  size_t profiles = 0;
+  size_t associations = 0;
+  size_t results = 0;
+  size_t bytes = 0;
+};
+
 using Change = std::variant<ProfileRecord, DropProfile, AssociationRecord, DropAssociation,
-                            ResultRecord, DefaultRecord, DropDefault>;
+                            ResultRecord, DefaultRecord, DropDefault, SessionCharge>;
 
 // The changes of one call, applied in order.
 using ChangeSet = std::vector<Change>;
