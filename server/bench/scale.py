@@ -19,8 +19,8 @@ connections for --seconds; with --rounds over 1 the median of the rounds is
 printed. A run with a failed call (a connection
 error, an HTTP status over 399) is reported as failed.
 
-The PostgreSQL rows need PostgreSQL's server programs and a zel-server with
-the PostgreSQL store; the balancer row HAProxy as well. Rows that cannot run
+The PostgreSQL rows need PostgreSQL's server programs; the balancer row
+HAProxy as well. Rows that cannot run
 are left out, saying why.
 
   python3 server/bench/scale.py [--build build/default] [--seconds 5] [--rounds 1]
@@ -244,16 +244,12 @@ def run_setup(setup, build, haproxy, args):
     return rows
 
 
-def postgres_missing(build, haproxy, setup):
+def missing(haproxy, setup):
     """Why the setup cannot run here, or None."""
     if setup in ("postgresql", "haproxy"):
         if subprocess.run(["bash", str(PG_CLUSTER), "available"],
                           capture_output=True).returncode != 0:
             return "no PostgreSQL server programs"
-        help_text = subprocess.run([str(build / "server" / "zel-server"), "--help"],
-                                   capture_output=True, text=True).stdout
-        if "postgresql://" not in help_text:
-            return "this zel-server has no PostgreSQL store"
     if setup == "haproxy" and not haproxy:
         return "no HAProxy"
     return None
@@ -283,7 +279,7 @@ def main():
     rows = []
     failed = False
     for setup in setups:
-        why = postgres_missing(build, haproxy, setup)
+        why = missing(haproxy, setup)
         if why:
             print("%-10s left out: %s" % (setup, why))
             continue

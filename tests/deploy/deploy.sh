@@ -6,8 +6,8 @@
 # end, whatever happens.
 #
 # usage: deploy.sh ZEL_SERVER ZEL ZEL_TOKEN HAPROXY
-# Exits 77 (skipped) when PostgreSQL's server programs, HAProxy or
-# zel-server's PostgreSQL store are not there.
+# Exits 77 (skipped) when PostgreSQL's server programs or HAProxy are not
+# there.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -27,9 +27,6 @@ if ! bash "$pg_cluster" available 2>/dev/null; then
 fi
 if [ -z "$haproxy" ] || [ ! -x "$haproxy" ]; then
   skip "no HAProxy (scripts/setup.sh installs haproxy)"
-fi
-if ! "$server" --help | grep -qi 'postgresql://'; then
-  skip "this zel-server keeps its data in SQLite only (no postgresql:// for --data)"
 fi
 
 work="$(mktemp -d /tmp/zel-deploy.XXXXXX)"
