@@ -16,17 +16,21 @@ the runs the script logs in 16 sessions (wrk sends them in turn: a session
 may create at most 10000 profiles) and creates the profile the read asks
 for. Each run is wrk with --threads threads and --connections kept-alive
 connections for --seconds; with --rounds over 1 the median of the rounds is
-printed. A run with a failed call (a connection
-error, an HTTP status over 399) is reported as failed.
+printed. With --in-a-row the rounds of a setup run one after the other on
+the same processes, each printed, so that the later ones find what the
+earlier ones created: how the figures move with the data stored. A run with
+a failed call (a connection error, an HTTP status over 399) is reported as
+failed.
 
 The PostgreSQL rows need PostgreSQL's server programs; the balancer row
-HAProxy as well. Rows that cannot run
-are left out, saying why.
+HAProxy as well. Rows that cannot run are left out, saying why.
 
   python3 server/bench/scale.py [--build build/default] [--seconds 5] [--rounds 1]
                                 [--connections 8] [--threads 2] [--only SETUP,...]
+                                [--in-a-row]
 """
 import argparse
+import itertools
 import os
 import pathlib
 import re
@@ -47,6 +51,8 @@ PG_CLUSTER = ROOT / "tests" / "support" / "pg_cluster.sh"
 HAPROXY_CONFIG = ROOT / "docs" / "deploy" / "haproxy.cfg"
 SETUPS = ["memory", "sqlite", "postgresql", "haproxy"]
 SESSIONS = 16
+# Numbers the runs, whose profiles get names apart from the other runs'.
+RUNS = itertools.count(1)
 STARTUP_SECONDS = 30
 
 ENVELOPE = ('<?xml version="1.0" encoding="UTF-8"?>'
@@ -176,14 +182,14 @@ def prepare(url, token_program):
         if not cookie:
             sys.exit("no session cookie from the login at %s" % url)
         sessions.append(cookie)
-    text, _ = post(url, CREATE.replace("@NAME@", "bench-read"), sessions[0])
+    text, _ = post(url, CREATE.replace("@NAME@", "bench-read-%d" % next(RUNS)), sessions[0])
     profile = re.search(r"<uniqueId>([^<]+)</uniqueId>", text).group(1)
     return sessions, profile
 
 
 def run_wrk(url, request_file, sessions, args):
     environment = dict(os.environ, ZEL_BENCH_REQUEST=str(request_file),
-                       ZEL_BENCH_SESSIONS=",".join(sessions))
+                       ZEL_BENCH_SESSIONS=",".join(sessions), ZEL_BENCH_RUN=str(next(RUNS)))
     done = subprocess.run(["wrk", "-t", str(args.threads), "-c", str(args.connections),
                            "-d", "%ds" % args.seconds, "-s", str(WRK_SCRIPT), url],
                           env=environment, capture_output=True, text=True)
@@ -219,17 +225,35 @@ def start_setup(setup, processes, build, haproxy, folder):
     return processes.start_haproxy(haproxy, instances)
 
 
+def print_row(setup, call, row, note=""):
+    print("%-10s %-6s %8.0f calls/s  p50 %6d us  p99 %7d us%s%s"
+          % (setup, call, row["calls"], row["p50"], row["p99"], note,
+             "  FAILED CALLS: %d" % row["failed"] if row["failed"] else ""), flush=True)
+
+
 def run_setup(setup, build, haproxy, args):
-    """The rows of setup: each round on fresh processes (and a fresh
-    database), so that no round meets the service's limit on profiles."""
+    """The rows of setup, the medians of its rounds. Each round runs on fresh
+    processes (and a fresh database), so that no round meets the service's
+    limit on profiles; with --in-a-row all rounds run on the same processes,
+    one after the other, and each is printed: the later rounds find what the
+    earlier ones created."""
     rounds = []
-    for _ in range(args.rounds):
-        folder = pathlib.Path(tempfile.mkdtemp(prefix="zel-scale-"))
-        processes = Processes(folder)
-        try:
-            url = start_setup(setup, processes, build, haproxy, folder)
+    folder = processes = None
+    try:
+        for number in range(1, args.rounds + 1):
+            if processes is None or not args.in_a_row:
+                if processes is not None:
+                    processes.stop()
+                    shutil.rmtree(folder, ignore_errors=True)
+                folder = pathlib.Path(tempfile.mkdtemp(prefix="zel-scale-"))
+                processes = Processes(folder)
+                url = start_setup(setup, processes, build, haproxy, folder)
             rounds.append(measure(url, args, folder))
-        finally:
+            if args.in_a_row:
+                for call in ("read", "create"):
+                    print_row(setup, call, rounds[-1][call], "  (round %d)" % number)
+    finally:
+        if processes is not None:
             processes.stop()
             shutil.rmtree(folder, ignore_errors=True)
     rows = []
@@ -238,9 +262,7 @@ def run_setup(setup, build, haproxy, args):
         row = {k: statistics.median(r[k] for r in runs) for k in ("calls", "p50", "p99")}
         row["failed"] = sum(r["failed"] for r in runs)
         rows.append((setup, call, row))
-        print("%-10s %-6s %8.0f calls/s  p50 %6d us  p99 %7d us%s"
-              % (setup, call, row["calls"], row["p50"], row["p99"],
-                 "  FAILED CALLS: %d" % row["failed"] if row["failed"] else ""), flush=True)
+        print_row(setup, call, row)
     return rows
 
 
@@ -262,6 +284,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=1)
     parser.add_argument("--connections", type=int, default=8)
     parser.add_argument("--threads", type=int, default=2)
+    parser.add_argument("--in-a-row", action="store_true",
+                        help="run the rounds on the same processes, printing each")
     parser.add_argument("--only", default=",".join(SETUPS), help="setups, comma separated")
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
