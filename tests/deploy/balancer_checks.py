@@ -13,7 +13,10 @@ Run by deploy.sh once the database, the instances and the balancer are up:
    ended session is refused by both;
 6. four clients create profiles through the balancer while one instance is
    killed with SIGKILL: the balancer takes it out, calls after that are all
-   answered, and every create that was answered is listed afterwards.
+   answered, and every create that was answered is listed afterwards;
+7. the database stopped: the instance left is not ready, the balancer takes
+   it out and answers 503; the database started again: the instance is back
+   in and answers.
 
 Prints "every deployment check passed" and exits 0 when all hold.
 """
@@ -36,6 +39,7 @@ LOAD_BEFORE_KILL_SECONDS = 1.5
 TAKEN_OUT_WITHIN_SECONDS = 5.0
 LOAD_AFTER_TAKEN_OUT_SECONDS = 1.5
 READY_WITHIN_SECONDS = 15.0
+AFTER_OUTAGE_ATTEMPTS = 5
 
 failures = []
 
@@ -296,6 +300,37 @@ def check_instance_killed(args):
     lister.logout()
 
 
+def check_database_outage(args):
+    print("7. The database stopped and started again")
+    subprocess.run(["bash", args.pg_cluster, "halt", args.pg_folder], check=True)
+    states = wait_for_states(args.stats, {"zel1": "DOWN"}, TAKEN_OUT_WITHIN_SECONDS)
+    check(states.get("zel1") == "DOWN", "the instance left is not ready, so out: %s" % states)
+    status, text = Session(args.http).get("/readyz")
+    check(status == 503, "the balancer, with no instance ready, answers 503 (%d)" % status)
+    subprocess.run(["bash", args.pg_cluster, "restart", args.pg_folder], check=True)
+    states = wait_for_states(args.stats, {"zel1": "UP"}, TAKEN_OUT_WITHIN_SECONDS)
+    check(states.get("zel1") == "UP", "with the database back, the instance is back: %s" % states)
+    # The instance's connections to the database find out that they were
+    # cut when they are next used: a call may fail once on each (with a
+    # fault saying so) before the calls are answered again.
+    failed = []
+    for attempt in range(AFTER_OUTAGE_ATTEMPTS):
+        session = Session(args.http)
+        try:
+            session.login(mint_token(args.token_program, "after%d@sample.test" % attempt))
+            listed = session.query()
+            session.logout()
+            break
+        except (Fault, Unanswered) as e:
+            failed.append(str(e))
+    else:
+        listed = []
+    for what in failed:
+        print("      a call failed after the database was back: %s" % what[:200])
+    check(len(listed) > 0, "and the instance answers calls through the balancer again "
+          "(after %d failed)" % len(failed))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--https", required=True, help="the balancer's public URL")
@@ -304,6 +339,8 @@ def main():
     parser.add_argument("--stats", required=True, help="HAProxy's runtime API socket")
     parser.add_argument("--instance", action="append", required=True, help="two instance URLs")
     parser.add_argument("--victim-pid", type=int, required=True, help="the second instance")
+    parser.add_argument("--pg-cluster", required=True, help="pg_cluster.sh")
+    parser.add_argument("--pg-folder", required=True, help="the cluster's folder")
     parser.add_argument("--zel", required=True)
     parser.add_argument("--token-program", required=True)
     args = parser.parse_args()
@@ -317,6 +354,7 @@ def main():
         check_shared_data(args)
         check_shared_session(args)
         check_instance_killed(args)
+        check_database_outage(args)
     except (Fault, Unanswered) as e:
         check(False, "a call that should have been answered: %s" % e)
     if failures:
