@@ -14,14 +14,18 @@ Run by deploy.sh once the database, the instances and the balancer are up:
 6. four clients create profiles through the balancer while one instance is
    killed with SIGKILL: the balancer takes it out, calls after that are all
    answered, and every create that was answered is listed afterwards;
-7. the database stopped: the instance left is not ready, the balancer takes
-   it out and answers 503; the database started again: the instance is back
-   in and answers.
+7. the killed instance started again is put back in; then, under load, each
+   instance in turn is drained at the balancer, stopped with SIGTERM and
+   started again: no call fails;
+8. the database stopped: the instances are not ready, the balancer takes
+   them out and answers 503; the database started again: the instances are
+   back in and answer.
 
 Prints "every deployment check passed" and exits 0 when all hold.
 """
 
 import argparse
+import ctypes
 import os
 import re
 import signal
@@ -39,7 +43,7 @@ LOAD_BEFORE_KILL_SECONDS = 1.5
 TAKEN_OUT_WITHIN_SECONDS = 5.0
 LOAD_AFTER_TAKEN_OUT_SECONDS = 1.5
 READY_WITHIN_SECONDS = 15.0
-AFTER_OUTAGE_ATTEMPTS = 5
+AFTER_OUTAGE_ATTEMPTS = 8
 
 failures = []
 
@@ -227,9 +231,10 @@ class LoadClient(threading.Thread):
     """Creates profiles through the balancer until told to stop; keeps the
     time and outcome of every call."""
 
-    def __init__(self, number, args, token, stop):
-        super().__init__(name="load-%d" % number)
+    def __init__(self, number, args, token, stop, prefix):
+        super().__init__(name="%s-%d" % (prefix, number))
         self.number = number
+        self.prefix = prefix
         self.session = Session(args.http)
         self.token = token
         self.stop = stop
@@ -245,7 +250,7 @@ class LoadClient(threading.Thread):
         serial = 0
         while not self.stop.is_set():
             serial += 1
-            name = "load %d.%d" % (self.number, serial)
+            name = "%s %d.%d" % (self.prefix, self.number, serial)
             try:
                 self.answered.append((time.monotonic(), self.session.create(name)))
             except (Fault, Unanswered) as e:
@@ -256,8 +261,8 @@ class LoadClient(threading.Thread):
 def check_instance_killed(args):
     print("6. One instance killed with SIGKILL under the load of %d clients" % CLIENTS)
     stop = threading.Event()
-    clients = [LoadClient(n, args, mint_token(args.token_program, "load%d@sample.test" % n), stop)
-               for n in range(CLIENTS)]
+    clients = [LoadClient(n, args, mint_token(args.token_program, "load%d@sample.test" % n), stop,
+                          "load") for n in range(CLIENTS)]
     for client in clients:
         client.start()
     time.sleep(LOAD_BEFORE_KILL_SECONDS)
@@ -300,17 +305,126 @@ def check_instance_killed(args):
     lister.logout()
 
 
+class Instance:
+    """A zel-server this script starts (again) on a given port, as deploy.sh
+    starts them; it dies with this script."""
+
+    started = []
+
+    def __init__(self, args, url, name):
+        self.url = url
+        self.log = os.path.join(os.path.dirname(args.cafile), name + ".out")
+        port = url.split("/")[2].rsplit(":", 1)[1]
+        with open(self.log, "ab") as log:
+            self.process = subprocess.Popen(
+                [args.server, "--port", port, "--data", args.database, "--public-url",
+                 args.https], stdout=log, stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+        Instance.started.append(self)
+        deadline = time.monotonic() + READY_WITHIN_SECONDS
+        while time.monotonic() < deadline and self.process.poll() is None:
+            try:
+                if Session(url).get("/readyz")[0] == 200:
+                    return
+            except OSError:
+                pass
+            time.sleep(0.05)
+        raise Unanswered("%s did not start on %s (see %s)" % (args.server, url, self.log))
+
+    @classmethod
+    def stop_all(cls):
+        for instance in cls.started:
+            if instance.process.poll() is None:
+                instance.process.terminate()
+                instance.process.wait(30)
+
+
+def die_with_parent():
+    # PR_SET_PDEATHSIG: SIGTERM when the checks end, however they end.
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)
+
+
+def admin(stats_socket, command):
+    """One command to HAProxy's runtime API; its answer."""
+    with socket.socket(socket.AF_UNIX) as connection:
+        connection.settimeout(5)
+        connection.connect(stats_socket)
+        connection.sendall(command.encode("ascii") + b"\n")
+        answer = b""
+        while True:
+            chunk = connection.recv(65536)
+            if not chunk:
+                return answer.decode("utf-8", "replace")
+            answer += chunk
+
+
+def check_restart_without_failures(args):
+    print("7. Both instances restarted one after the other under load, taken out first")
+    first, second = args.instance
+    # The instance killed before comes back on its port; one good check puts
+    # it back in.
+    Instance(args, second, "instance2-again")
+    states = wait_for_states(args.stats, {"zel1": "UP", "zel2": "UP"}, TAKEN_OUT_WITHIN_SECONDS)
+    check(states == {"zel1": "UP", "zel2": "UP"}, "the killed instance, started again, is back "
+          "in: %s" % states)
+    stop = threading.Event()
+    clients = [LoadClient(n, args, mint_token(args.token_program, "steady%d@sample.test" % n),
+                          stop, "steady") for n in range(CLIENTS)]
+    for client in clients:
+        client.start()
+    time.sleep(LOAD_BEFORE_KILL_SECONDS)
+    running = {"zel1": args.first_pid, "zel2": None}
+    for name, url in (("zel1", first), ("zel2", second)):
+        admin(args.stats, "set server zel/%s state drain" % name)
+        drained = wait_for_states(args.stats, {name: "DRAIN"}, TAKEN_OUT_WITHIN_SECONDS)
+        check(drained.get(name) == "DRAIN", "%s drained: %s" % (name, drained))
+        if running[name] is not None:
+            os.kill(running[name], signal.SIGTERM)
+            wait_for_exit(running[name])
+        for instance in Instance.started:
+            if instance.url == url and instance.process.poll() is None:
+                instance.process.terminate()
+                instance.process.wait(30)
+        Instance(args, url, name + "-restarted")
+        admin(args.stats, "set server zel/%s state ready" % name)
+        back = wait_for_states(args.stats, {name: "UP"}, TAKEN_OUT_WITHIN_SECONDS)
+        check(back.get(name) == "UP", "%s restarted and back in: %s" % (name, back))
+    time.sleep(LOAD_AFTER_TAKEN_OUT_SECONDS)
+    stop.set()
+    for client in clients:
+        client.join(30)
+    answered = sum(len(client.answered) for client in clients)
+    unanswered = [what for client in clients for _, what in client.unanswered]
+    for what in unanswered[:10]:
+        print("      %s" % what[:200])
+    check(answered > 0 and not unanswered,
+          "every call answered while they restarted (%d answered, %d not)"
+          % (answered, len(unanswered)))
+
+
+def wait_for_exit(pid):
+    """Waits for a process that is not this script's child to end."""
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        try:
+            os.kill(pid, 0)
+        except ProcessLookupError:
+            return
+        time.sleep(0.05)
+
+
 def check_database_outage(args):
-    print("7. The database stopped and started again")
+    print("8. The database stopped and started again")
     subprocess.run(["bash", args.pg_cluster, "halt", args.pg_folder], check=True)
-    states = wait_for_states(args.stats, {"zel1": "DOWN"}, TAKEN_OUT_WITHIN_SECONDS)
-    check(states.get("zel1") == "DOWN", "the instance left is not ready, so out: %s" % states)
+    both_down = {"zel1": "DOWN", "zel2": "DOWN"}
+    states = wait_for_states(args.stats, both_down, TAKEN_OUT_WITHIN_SECONDS)
+    check(states == both_down, "the instances are not ready, so out: %s" % states)
     status, text = Session(args.http).get("/readyz")
     check(status == 503, "the balancer, with no instance ready, answers 503 (%d)" % status)
     subprocess.run(["bash", args.pg_cluster, "restart", args.pg_folder], check=True)
-    states = wait_for_states(args.stats, {"zel1": "UP"}, TAKEN_OUT_WITHIN_SECONDS)
-    check(states.get("zel1") == "UP", "with the database back, the instance is back: %s" % states)
-    # The instance's connections to the database find out that they were
+    both_up = {"zel1": "UP", "zel2": "UP"}
+    states = wait_for_states(args.stats, both_up, TAKEN_OUT_WITHIN_SECONDS)
+    check(states == both_up, "with the database back, the instances are back: %s" % states)
+    # The instances' connections to the database find out that they were
     # cut when they are next used: a call may fail once on each (with a
     # fault saying so) before the calls are answered again.
     failed = []
@@ -327,7 +441,7 @@ def check_database_outage(args):
         listed = []
     for what in failed:
         print("      a call failed after the database was back: %s" % what[:200])
-    check(len(listed) > 0, "and the instance answers calls through the balancer again "
+    check(len(listed) > 0, "and the instances answer calls through the balancer again "
           "(after %d failed)" % len(failed))
 
 
@@ -338,7 +452,10 @@ def main():
     parser.add_argument("--cafile", required=True, help="the balancer's certificate")
     parser.add_argument("--stats", required=True, help="HAProxy's runtime API socket")
     parser.add_argument("--instance", action="append", required=True, help="two instance URLs")
+    parser.add_argument("--first-pid", type=int, required=True, help="the first instance")
     parser.add_argument("--victim-pid", type=int, required=True, help="the second instance")
+    parser.add_argument("--server", required=True, help="zel-server, to start instances again")
+    parser.add_argument("--database", required=True, help="the instances' --data")
     parser.add_argument("--pg-cluster", required=True, help="pg_cluster.sh")
     parser.add_argument("--pg-folder", required=True, help="the cluster's folder")
     parser.add_argument("--zel", required=True)
@@ -354,9 +471,12 @@ def main():
         check_shared_data(args)
         check_shared_session(args)
         check_instance_killed(args)
+        check_restart_without_failures(args)
         check_database_outage(args)
     except (Fault, Unanswered) as e:
         check(False, "a call that should have been answered: %s" % e)
+    finally:
+        Instance.stop_all()
     if failures:
         sys.exit("%d deployment check(s) failed" % len(failures))
     print("every deployment check passed")

@@ -99,5 +99,6 @@ haproxy_pid=$!
 
 "$python" "$here/balancer_checks.py" --https "$public_url" --http "http://127.0.0.1:$http_port/zel" \
   --cafile "$work/lb-ca.pem" --stats "$ZEL_LB_STATS" --instance "${urls[0]}" \
-  --instance "${urls[1]}" --victim-pid "${instance_pids[1]}" --zel "$zel" \
-  --token-program "$token_program" --pg-cluster "$pg_cluster" --pg-folder "$pgdir"
+  --instance "${urls[1]}" --first-pid "${instance_pids[0]}" --victim-pid "${instance_pids[1]}" \
+  --server "$server" --database "$database" --zel "$zel" --token-program "$token_program" \
+  --pg-cluster "$pg_cluster" --pg-folder "$pgdir"
