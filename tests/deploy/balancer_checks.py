@@ -25,16 +25,17 @@ Prints "every deployment check passed" and exits 0 when all hold.
 """
 
 import argparse
-import ctypes
 import os
 import re
 import signal
-import socket
 import subprocess
 import sys
 import threading
 import time
 
+from haproxy_runtime import set_state, wait_for_states
+from instances import Instance, wait_for_exit
+from load_client import LoadClient
 from soap_session import Fault, Session, Unanswered
 
 CLIENTS = 4
@@ -53,46 +54,6 @@ def check(condition, what):
     if not condition:
         failures.append(what)
     return condition
-
-
-# ---- the balancer's view ------------------------------------------------------------------
-
-
-def server_states(stats_socket):
-    """{server name: status} of the zel backend, from HAProxy's 'show stat'."""
-    with socket.socket(socket.AF_UNIX) as connection:
-        connection.settimeout(5)
-        connection.connect(stats_socket)
-        connection.sendall(b"show stat\n")
-        text = b""
-        while True:
-            chunk = connection.recv(65536)
-            if not chunk:
-                break
-            text += chunk
-    lines = text.decode("utf-8", "replace").splitlines()
-    header = lines[0].lstrip("# ").split(",")
-    states = {}
-    for line in lines[1:]:
-        row = dict(zip(header, line.split(",")))
-        if row.get("pxname") == "zel" and row.get("svname") not in (None, "BACKEND", "FRONTEND"):
-            states[row["svname"]] = row.get("status", "")
-    return states
-
-
-def wait_for_states(stats_socket, wanted, seconds):
-    """Polls until the servers' states are wanted; the last states seen."""
-    deadline = time.monotonic() + seconds
-    while True:
-        try:
-            states = server_states(stats_socket)
-        except OSError:
-            states = {}
-        if all(states.get(name) == state for name, state in wanted.items()):
-            return states
-        if time.monotonic() > deadline:
-            return states
-        time.sleep(0.1)
 
 
 # ---- helpers --------------------------------------------------------------------------------
@@ -114,6 +75,23 @@ def calls_counted(instance_url, method):
                 and 'outcome="ok"' in line:
             total += float(line.rsplit(" ", 1)[1])
     return total
+
+
+def start_clients(args, stop, prefix):
+    """CLIENTS load clients through the balancer, each with a session of its
+    own, started."""
+    clients = [LoadClient(args.http, n, mint_token(args.token_program, "%s%d@sample.test"
+                                                   % (prefix, n)), stop, prefix)
+               for n in range(CLIENTS)]
+    for client in clients:
+        client.start()
+    return clients
+
+
+def start_instance(args, url, name):
+    """An instance on url's port, as deploy.sh starts them."""
+    return Instance(args.server, ["--data", args.database, "--public-url", args.https], url,
+                    os.path.join(os.path.dirname(args.cafile), name + ".out"))
 
 
 def wsdl_names(session, target="/zel?wsdl"):
@@ -227,44 +205,10 @@ def check_shared_session(args):
             check("Permission denied" in e.message, "the ended session is refused by %s" % url)
 
 
-class LoadClient(threading.Thread):
-    """Creates profiles through the balancer until told to stop; keeps the
-    time and outcome of every call."""
-
-    def __init__(self, number, args, token, stop, prefix):
-        super().__init__(name="%s-%d" % (prefix, number))
-        self.number = number
-        self.prefix = prefix
-        self.session = Session(args.http)
-        self.token = token
-        self.stop = stop
-        self.answered = []  # (time, id)
-        self.unanswered = []  # (time, what)
-
-    def run(self):
-        try:
-            self.session.login(self.token)
-        except (Fault, Unanswered) as e:
-            self.unanswered.append((time.monotonic(), "login: %s" % e))
-            return
-        serial = 0
-        while not self.stop.is_set():
-            serial += 1
-            name = "%s %d.%d" % (self.prefix, self.number, serial)
-            try:
-                self.answered.append((time.monotonic(), self.session.create(name)))
-            except (Fault, Unanswered) as e:
-                self.unanswered.append((time.monotonic(), str(e)))
-        self.session.close()
-
-
 def check_instance_killed(args):
     print("6. One instance killed with SIGKILL under the load of %d clients" % CLIENTS)
     stop = threading.Event()
-    clients = [LoadClient(n, args, mint_token(args.token_program, "load%d@sample.test" % n), stop,
-                          "load") for n in range(CLIENTS)]
-    for client in clients:
-        client.start()
+    clients = start_clients(args, stop, "load")
     time.sleep(LOAD_BEFORE_KILL_SECONDS)
     victim = args.instance[1]
     served = calls_counted(victim, "zel.profile.ProfileManager.create")
@@ -305,87 +249,29 @@ def check_instance_killed(args):
     lister.logout()
 
 
-class Instance:
-    """A zel-server this script starts (again) on a given port, as deploy.sh
-    starts them; it dies with this script."""
-
-    started = []
-
-    def __init__(self, args, url, name):
-        self.url = url
-        self.log = os.path.join(os.path.dirname(args.cafile), name + ".out")
-        port = url.split("/")[2].rsplit(":", 1)[1]
-        with open(self.log, "ab") as log:
-            self.process = subprocess.Popen(
-                [args.server, "--port", port, "--data", args.database, "--public-url",
-                 args.https], stdout=log, stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
-        Instance.started.append(self)
-        deadline = time.monotonic() + READY_WITHIN_SECONDS
-        while time.monotonic() < deadline and self.process.poll() is None:
-            try:
-                if Session(url).get("/readyz")[0] == 200:
-                    return
-            except OSError:
-                pass
-            time.sleep(0.05)
-        raise Unanswered("%s did not start on %s (see %s)" % (args.server, url, self.log))
-
-    @classmethod
-    def stop_all(cls):
-        for instance in cls.started:
-            if instance.process.poll() is None:
-                instance.process.terminate()
-                instance.process.wait(30)
-
-
-def die_with_parent():
-    # PR_SET_PDEATHSIG: SIGTERM when the checks end, however they end.
-    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)
-
-
-def admin(stats_socket, command):
-    """One command to HAProxy's runtime API; its answer."""
-    with socket.socket(socket.AF_UNIX) as connection:
-        connection.settimeout(5)
-        connection.connect(stats_socket)
-        connection.sendall(command.encode("ascii") + b"\n")
-        answer = b""
-        while True:
-            chunk = connection.recv(65536)
-            if not chunk:
-                return answer.decode("utf-8", "replace")
-            answer += chunk
-
-
 def check_restart_without_failures(args):
     print("7. Both instances restarted one after the other under load, taken out first")
     first, second = args.instance
     # The instance killed before comes back on its port; one good check puts
     # it back in.
-    Instance(args, second, "instance2-again")
+    start_instance(args, second, "instance2-again")
     states = wait_for_states(args.stats, {"zel1": "UP", "zel2": "UP"}, TAKEN_OUT_WITHIN_SECONDS)
     check(states == {"zel1": "UP", "zel2": "UP"}, "the killed instance, started again, is back "
           "in: %s" % states)
     stop = threading.Event()
-    clients = [LoadClient(n, args, mint_token(args.token_program, "steady%d@sample.test" % n),
-                          stop, "steady") for n in range(CLIENTS)]
-    for client in clients:
-        client.start()
+    clients = start_clients(args, stop, "steady")
     time.sleep(LOAD_BEFORE_KILL_SECONDS)
     running = {"zel1": args.first_pid, "zel2": None}
     for name, url in (("zel1", first), ("zel2", second)):
-        admin(args.stats, "set server zel/%s state drain" % name)
+        set_state(args.stats, name, "drain")
         drained = wait_for_states(args.stats, {name: "DRAIN"}, TAKEN_OUT_WITHIN_SECONDS)
         check(drained.get(name) == "DRAIN", "%s drained: %s" % (name, drained))
         if running[name] is not None:
             os.kill(running[name], signal.SIGTERM)
             wait_for_exit(running[name])
-        for instance in Instance.started:
-            if instance.url == url and instance.process.poll() is None:
-                instance.process.terminate()
-                instance.process.wait(30)
-        Instance(args, url, name + "-restarted")
-        admin(args.stats, "set server zel/%s state ready" % name)
+        Instance.stop_at(url)
+        start_instance(args, url, name + "-restarted")
+        set_state(args.stats, name, "ready")
         back = wait_for_states(args.stats, {name: "UP"}, TAKEN_OUT_WITHIN_SECONDS)
         check(back.get(name) == "UP", "%s restarted and back in: %s" % (name, back))
     time.sleep(LOAD_AFTER_TAKEN_OUT_SECONDS)
@@ -399,17 +285,6 @@ def check_restart_without_failures(args):
     check(answered > 0 and not unanswered,
           "every call answered while they restarted (%d answered, %d not)"
           % (answered, len(unanswered)))
-
-
-def wait_for_exit(pid):
-    """Waits for a process that is not this script's child to end."""
-    deadline = time.monotonic() + 30
-    while time.monotonic() < deadline:
-        try:
-            os.kill(pid, 0)
-        except ProcessLookupError:
-            return
-        time.sleep(0.05)
 
 
 def check_database_outage(args):
