@@ -33,9 +33,15 @@ work="$(mktemp -d /tmp/zel-deploy.XXXXXX)"
 # The cluster's folder of its own: pg_cluster.sh hands it to the postgres user.
 pgdir="$(mktemp -d /tmp/zel-deploy-pg.XXXXXX)"
 haproxy_pid=""
+checks_pid=""
 instance_pids=()
 cleanup() {
   local status=$?
+  # The checks first: the instances they started end with them.
+  if [ -n "$checks_pid" ]; then
+    kill "$checks_pid" 2>/dev/null || true
+    wait "$checks_pid" 2>/dev/null || true
+  fi
   if [ -n "$haproxy_pid" ]; then
     kill "$haproxy_pid" 2>/dev/null || true
     wait "$haproxy_pid" 2>/dev/null || true
@@ -97,8 +103,11 @@ export ZEL_INSTANCE_1 ZEL_INSTANCE_2
 "$haproxy" -db -f "$config" >"$work/haproxy.out" 2>&1 &
 haproxy_pid=$!
 
+# In the background, so that a signal to this script is handled at once.
 "$python" "$here/balancer_checks.py" --https "$public_url" --http "http://127.0.0.1:$http_port/zel" \
   --cafile "$work/lb-ca.pem" --stats "$ZEL_LB_STATS" --instance "${urls[0]}" \
   --instance "${urls[1]}" --first-pid "${instance_pids[0]}" --victim-pid "${instance_pids[1]}" \
   --server "$server" --database "$database" --zel "$zel" --token-program "$token_program" \
-  --pg-cluster "$pg_cluster" --pg-folder "$pgdir"
+  --pg-cluster "$pg_cluster" --pg-folder "$pgdir" &
+checks_pid=$!
+wait "$checks_pid"
