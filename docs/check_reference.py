@@ -9,7 +9,8 @@ XML, and fails naming what is wrong:
 - a class whose reference names a declaration header (-decl.h) as the one to
   include, instead of the full header;
 - a page of the reference that is missing: the design notes, the READMEs, the
-  example program.
+  example program;
+- a page whose title shows markup as text (Doxygen does not format a title).
 """
 
 import glob
@@ -57,6 +58,16 @@ def declaration_includes(xml_folder):
     return sorted(found)
 
 
+def titles_with_markup(xml_folder):
+    found = []
+    for path in glob.glob(os.path.join(xml_folder, "md_*.xml")):
+        compound = ET.parse(path).getroot().find("compounddef")
+        title = compound.findtext("title") or ""
+        if any(mark in title for mark in ("<", ">", "`")):
+            found.append("%s: %s" % (compound.findtext("compoundname"), title))
+    return sorted(found)
+
+
 def main(argv):
     if len(argv) < 4:
         print(__doc__.strip())
@@ -67,6 +78,7 @@ def main(argv):
         faults = ["undocumented: " + line for line in undocumented(warnings, roots)]
         xml_folder = os.path.join(folder, "xml")
         faults += ["names a declaration header: " + line for line in declaration_includes(xml_folder)]
+        faults += ["page title with markup: " + line for line in titles_with_markup(xml_folder)]
         faults += ["missing page: " + what for pattern, what in PAGES.items()
                    if not glob.glob(os.path.join(xml_folder, pattern))]
         pages = glob.glob(os.path.join(xml_folder, "md_*README.xml"))

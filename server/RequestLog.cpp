@@ -70,7 +70,63 @@ std::string Describe(const ZelHttp::RequestRecord& record, LogLevel level) {
   return line;
 }
 
+// A body on indented lines, so that every line of the log that is not
+// indented starts an entry.
+std::string Indented(const std::string& label, const std::string& body) {
+  std::string out = "\n  " + label + ": ";
+  for (char c : body) {
+    out += c;
+    if (c == '\n') out += "    ";
+  }
+  return out;
+}
+
+// The bodies of a call, after the call's line.
+std::string Bodies(const ZelHttp::RequestRecord& record) {
+  std::string out;
+  if (!record.requestBody.empty()) out += Indented("request", RedactTokens(record.requestBody));
+  if (record.response != nullptr) out += Indented("response", record.response->body);
+  return out;
+}
+
 }  // namespace
+
+std::string RedactTokens(const std::string& body) {
+  static const std::string kName = "delegatedTokenXml";
+  std::string out;
+  size_t from = 0;
+  while (true) {
+    size_t name = body.find(kName, from);
+    if (name == std::string::npos) break;
+    size_t open = body.rfind('<', name);
+    size_t close = body.find('>', name);
+    // Only a start tag (<delegatedTokenXml ...> or <p:delegatedTokenXml>)
+    // that is not empty-element: its content runs to the next end tag.
+    bool startTag = open != std::string::npos && close != std::string::npos &&
+                    body.find_first_not_of(
+                        ":abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                        "0123456789_-.",
+                        open + 1) == name + kName.size() &&
+                    body[close - 1] != '/';
+    // Its end tag: the next "delegatedTokenXml>" after an "</", so that a
+    // token carried as CDATA with end tags of its own is redacted whole.
+    size_t endName = startTag ? body.find(kName + ">", close) : std::string::npos;
+    size_t end = endName != std::string::npos ? body.rfind("</", endName) : std::string::npos;
+    if (end != std::string::npos && end < close) end = std::string::npos;
+    if (!startTag) {
+      out.append(body, from, name + kName.size() - from);
+      from = name + kName.size();
+      continue;
+    }
+    out.append(body, from, close + 1 - from);
+    out += "[redacted]";
+    // A start tag without its end tag: everything after it may be the token.
+    if (end == std::string::npos) return out;
+    from = end;
+  }
+  out.append(body, from, std::string::npos);
+  return out;
+}
 
 bool ParseLogLevel(const std::string& text, LogLevel& level) {
   if (text == "error") {
@@ -102,6 +158,7 @@ void RequestLog::Write(const ZelHttp::RequestRecord& record) {
                IsProbeTarget(record.target);
   if (probe && _level != LogLevel::kDebug) return;
   std::string line = Now() + " " + Describe(record, _level);
+  if (_level == LogLevel::kDebug) line += Bodies(record);
   std::lock_guard<std::mutex> lock(_mutex);
   _out << line << '\n' << std::flush;
 }

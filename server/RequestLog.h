@@ -22,11 +22,17 @@ bool ParseLogLevel(const std::string& text, LogLevel& level);
 // that a load balancer polling every second does not fill the log.
 bool IsProbeTarget(const std::string& target);
 
+// The body with the content of every delegatedTokenXml element (a login's
+// token, a credential) replaced by "[redacted]".
+std::string RedactTokens(const std::string& body);
+
 class RequestLog {
  public:
   // kError logs no call; kWarning the calls that failed; kInfo every call;
   // kDebug also the action, the body sizes, the target and the time spent
-  // reading, invoking and writing, and the probes.
+  // reading, invoking and writing, the probes, and the bodies of each call
+  // (the request's as kept by HttpServerSettings::logBodies), tokens
+  // redacted, on the lines after it.
   RequestLog(LogLevel level, std::ostream& out);
   void Write(const ZelHttp::RequestRecord& record);
 

@@ -22,6 +22,10 @@ struct ServerOptions {
   // empty: from each request.
   std::string publicUrl;
   bool trustForwarded = false;
+  // Serve the admin endpoints that reset the state and inject faults.
+  bool admin = false;
+  // Profiles and associations loaded at start; empty: none.
+  std::string seedFile;
   bool help = false;
   bool version = false;
 };

@@ -18,8 +18,10 @@
 #include <memory>
 #include <string>
 
+#include "AdminPages.h"
 #include "PublicAddress.h"
 #include "RequestLog.h"
+#include "Seed.h"
 #include "ServerMetrics.h"
 #include "ServerOptions.h"
 #include "ServerPages.h"
@@ -73,7 +75,19 @@ int main(int argc, char** argv) {
   dispatcher.limits = options.limits;
   dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
   auto endpoint = Kestrum::MakeRef<ZelSample::WireEndpoint>(service, dispatcher);
+  if (!options.seedFile.empty()) {
+    try {
+      size_t calls = ZelServer::SeedFromFile(*endpoint, options.seedFile);
+      std::cout << "zel-server: seeded from " << options.seedFile << " (" << calls << " calls)\n";
+    } catch (const std::exception& e) {
+      std::cerr << "zel-server: seed " << e.what() << "\n";
+      return 2;
+    }
+  }
   ZelServer::RequestLog log(options.logLevel, std::cout);
+  options.http.logBodies = options.logLevel == ZelServer::LogLevel::kDebug;
+  // Calls that cannot wait are answered on the I/O thread that read them.
+  options.http.answerInline = [&service] { return !service.CallsMayWait(); };
   options.http.requestLog = [&log, &metrics](const ZelHttp::RequestRecord& record) {
     metrics.Record(record);
     log.Write(record);
@@ -96,14 +110,29 @@ int main(int argc, char** argv) {
     return gauges;
   };
   ZelServer::ServerPages pages(description, address, metrics, sources);
-  options.http.pageHandler = [&pages](const ZelHttp::PageRequest& request, ZelHttp::Page& page) {
+  ZelServer::AdminPages admin(service);
+  options.http.pageHandler = [&pages, &admin, &options](const ZelHttp::PageRequest& request,
+                                                        ZelHttp::Page& page) {
+    if (options.admin && admin.Answer(request, page)) return true;
+    if (request.method != "GET" && request.method != "HEAD") return false;
     return pages.Answer(request, page);
   };
   // The server owns each request: the endpoint reads its body in place and
-  // leaves the call record for the log.
+  // leaves the call record for the log. A fault injected at the HTTP level
+  // fails the exchange instead of the answer.
   ZelHttp::HttpServer server(
       [endpoint](Lumo::Wire::TransportRequest& request, Lumo::Wire::TransportResponse& response,
-                 Lumo::Wire::CallInfo& call) { endpoint->HandleInPlace(request, response, call); },
+                 Lumo::Wire::CallInfo& call) {
+        endpoint->HandleInPlace(request, response, call);
+        switch (ZelSample::SampleService::TakeHttpFailure()) {
+          case ZelSample::InjectedFault::Http::kUnavailable:
+            throw ZelHttp::HttpError(503, "unavailable on purpose: a fault is injected");
+          case ZelSample::InjectedFault::Http::kReset:
+            throw ZelHttp::ResetConnection("on purpose: a fault is injected");
+          case ZelSample::InjectedFault::Http::kNone:
+            break;
+        }
+      },
       options.http);
   serving = &server;
   try {

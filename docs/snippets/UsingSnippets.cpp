@@ -4,7 +4,9 @@
 // file, the code further down). The test docs.guide-matches-snippets checks
 // this; `python3 docs/snippets/sync_guide.py --write` copies them over. The
 // program runs the snippets against the sample service in this process and
-// exits non-zero when one goes wrong.
+// exits non-zero when one goes wrong. split_snippets.py also writes each
+// snippet as a file of its own with only the headers it shows, which the
+// build compiles (target using-snippets-alone).
 
 // snippet: start-up
 #include <Lumo/Lumo.h>
@@ -96,6 +98,7 @@ using Kestrum::Ref;
 #include <Lumo/CallPool.h>
 #include <Lumo/Fault/InvalidArgument.h>
 #include <Lumo/Wire/WireFormatFault.h>
+#include <Olyx/Zel/Profile/CapabilityBasedProfileCreateSpec.h>
 #include <Olyx/Zel/Profile/ResourceType.h>
 #include <ZelSample/IssuerKeys.h>
 #include <ZelSample/Service.h>
@@ -242,6 +245,27 @@ void StringChecks(const Ref<Zel::ServiceInstanceStub>& service) {
     unsent = e.GetFault()->GetReason().GetValue() == "badValue";
   }
   Check(unsent, "the wire writer refuses text XML cannot carry");
+}
+
+// What the guide says of a required data object property left unset: the
+// call is refused before anything is sent, naming the property.
+void RequiredUnset(const Ref<Zel::ServiceInstanceStub>& service) {
+  Ref<Zel::ServiceInstanceContent> content;
+  service->RetrieveContent(content);
+  auto profiles = MakeRef<Zel::Profile::ProfileManagerStub>(content->GetProfileManager(),
+                                                            service->_GetStubAdapter(), nullptr);
+  auto spec = MakeRef<Zel::Profile::CapabilityBasedProfileCreateSpec>();
+  spec->SetName("no resource type");
+  std::string reason, message;
+  try {
+    Ref<Zel::Profile::ProfileId> id;
+    profiles->Create(spec.Get(), id);
+  } catch (const Lumo::Wire::WireFormatFault::Exception& e) {
+    reason = e.GetFault()->GetReason().GetValue();
+    message = e.GetFault()->GetMsg();
+  }
+  Check(reason == "notSet" && message.find("resourceType") != std::string::npos,
+        "a required data object property left unset is refused before sending");
 }
 
 void RequiredAndOptional() {
@@ -421,6 +445,7 @@ int main() {
     Check(!inProcess->GetSession().empty(), "login");
     Faults(sessions.Get());
     StringChecks(service);
+    RequiredUnset(service);
     Versions(transport);
     Threads(service);
     Asynchronous(service);

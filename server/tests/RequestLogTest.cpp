@@ -66,18 +66,23 @@ class RequestLogTest : public ::testing::Test {
 
   void TearDown() override { server.reset(); }
 
-  // The last line of a log, without its time stamp.
+  // The last entry's line of a log, without its time stamp (the bodies a
+  // debug log adds follow it on indented lines of their own).
   std::string LastLine(const std::ostringstream& log) {
     std::lock_guard<std::mutex> lock(_mutex);
-    std::string text = log.str();
-    if (text.empty()) return "";
-    size_t end = text.size() - 1;
-    size_t start = text.rfind('\n', end - 1);
-    std::string line = text.substr(start == std::string::npos ? 0 : start + 1,
-                                   end - (start == std::string::npos ? 0 : start + 1));
+    std::istringstream lines(log.str());
+    std::string line;
+    std::string last;
+    while (std::getline(lines, line)) {
+      if (line.rfind("  ", 0) != 0) last = line;
+    }
     static const std::regex kTime("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]+Z ");
-    EXPECT_TRUE(std::regex_search(line, kTime)) << line;
-    return std::regex_replace(line, kTime, "");
+    EXPECT_TRUE(std::regex_search(last, kTime)) << last;
+    return std::regex_replace(last, kTime, "");
+  }
+  std::string DebugText() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _debugText.str();
   }
   std::string LastInfo() { return LastLine(_infoText); }
   std::string LastDebug() { return LastLine(_debugText); }
@@ -152,6 +157,10 @@ TEST_F(RequestLogTest, AddsTheCallRecordAtDebugLevel) {
       "invoke=[0-9.]+ms encode=[0-9.]+ms$");
   std::string line = LastDebug();
   EXPECT_TRUE(std::regex_match(line, kFields)) << line;
+  // The answer's body follows; the request's only where the server keeps it.
+  std::string text = DebugText();
+  EXPECT_NE(text.find("\n  response: <?xml"), std::string::npos) << text;
+  EXPECT_NE(text.find("ZelLoginByTokenResponse"), std::string::npos) << text;
 }
 
 // A monitor's polls of /healthz, /readyz and /metrics, answered or not, are
@@ -186,6 +195,25 @@ TEST(RequestLogProbes, AreLoggedAtDebugLevelOnly) {
   EXPECT_NE(info.str().find("GET /zel?wsdl"), std::string::npos) << info.str();
   EXPECT_NE(info.str().find("GET /healthzz"), std::string::npos) << info.str();
   EXPECT_NE(info.str().find("POST /metrics"), std::string::npos) << info.str();
+}
+
+// Whatever form the token takes, no byte of it reaches the log; what
+// merely mentions the element's name is left alone.
+TEST(RequestLogBodies, RedactTheTokenWhateverItsForm) {
+  using ZelServer::RedactTokens;
+  EXPECT_EQ(RedactTokens("<a><delegatedTokenXml>&lt;T&gt;secret</delegatedTokenXml></a>"),
+            "<a><delegatedTokenXml>[redacted]</delegatedTokenXml></a>");
+  EXPECT_EQ(RedactTokens("<p:delegatedTokenXml x=\"1\"><![CDATA[<T><S>secret</S></T>]]>"
+                         "</p:delegatedTokenXml>"),
+            "<p:delegatedTokenXml x=\"1\">[redacted]</p:delegatedTokenXml>");
+  EXPECT_EQ(RedactTokens("<delegatedTokenXml>one</delegatedTokenXml>"
+                         "<delegatedTokenXml>two</delegatedTokenXml>"),
+            "<delegatedTokenXml>[redacted]</delegatedTokenXml>"
+            "<delegatedTokenXml>[redacted]</delegatedTokenXml>");
+  EXPECT_EQ(RedactTokens("<delegatedTokenXml/><msg>delegatedTokenXml</msg>"),
+            "<delegatedTokenXml/><msg>delegatedTokenXml</msg>");
+  // Never closed: nothing after the start tag is shown.
+  EXPECT_EQ(RedactTokens("<delegatedTokenXml>secret</x>"), "<delegatedTokenXml>[redacted]");
 }
 
 }  // namespace

@@ -243,6 +243,11 @@ void SampleService::AfterCall(const Lumo::ManagedMethod&, Lumo::ServedCall& call
 
 std::string SampleService::ProbeStore() const { return _state->store->Probe(); }
 
+bool SampleService::CallsMayWait() const {
+  // The memory store writes nothing; the sample providers answer from memory.
+  return !_state->settings.dataFile.empty() || _state->faults.HasDelays();
+}
+
 void SampleService::InjectFault(const InjectedFault& rule) { _state->faults.Add(rule); }
 
 void SampleService::ClearFaults() { _state->faults.ClearAll(); }

@@ -2,8 +2,10 @@
 // answered is seen by the next call on another, one name is won once,
 // sessions and their quotas are the same on all, and a database of a newer
 // version is refused. Each test starts a scratch cluster of its own.
+#include <Olyx/Zel/Compliance/ComplianceResult.h>
 #include <Olyx/Zel/Fault/DuplicateName.h>
 #include <Olyx/Zel/Fault/ProfileStorageFault.h>
+#include <Olyx/Zel/Placement/PlacementHub.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfile.h>
 #include <Olyx/Zel/Profile/CapabilityBasedProfileUpdateSpec.h>
 #include <Olyx/Zel/Profile/ProfileOperationOutcome.h>
@@ -108,11 +110,43 @@ TEST_F(SharedDatabaseTest, EveryAnsweredChangeOnOneServiceIsSeenByTheNextCallOnA
   a.profiles->QueryAssociatedProfile(Vm("vm-42").Get(), associated);
   EXPECT_EQ(associated->GetLength(), 0);
 
+  // Default profiles of hubs, set on one and dropped with their profile on
+  // the other.
+  auto hub = MakeRef<Zel::Placement::PlacementHub>();
+  hub->SetHubType("datastore");
+  hub->SetHubId("ds-fast");
+  a.profiles->AssignDefaultRequirementProfile(Id(bronze).Get(),
+                                              ArrayOf<Zel::Placement::PlacementHub>({hub}).Get());
+  Ref<ProfileId> byDefault;
+  b.profiles->QueryDefaultRequirementProfile(hub.Get(), byDefault);
+  ASSERT_TRUE(byDefault);
+  EXPECT_EQ(byDefault->GetUniqueId(), bronze);
+
+  // Compliance results stored on one are fetched on the other, out of date
+  // once the profile changes there.
+  a.profiles->Associate(Vm("vm-42").Get(), Id(gold).Get(), nullptr);
+  Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> results;
+  const auto vm = ArrayOf<Zel::ServerObjectRef>({Vm("vm-42")});
+  a.compliance->CheckCompliance(vm.Get(), nullptr, results);
+  b.compliance->FetchComplianceResult(vm.Get(), nullptr, results);
+  ASSERT_EQ(results->GetLength(), 1);
+  EXPECT_NE(results->Get(0)->GetComplianceStatus(), "unknown");
+  b.profiles->Update(Id(gold).Get(), update.Get());
+  a.compliance->FetchComplianceResult(vm.Get(), nullptr, results);
+  EXPECT_EQ(results->Get(0)->GetComplianceStatus(), "outOfDate");
+
+  b.profiles->Delete(ArrayOf<ProfileId>({Id(bronze)}).Get(), outcomes);
+  a.profiles->QueryDefaultRequirementProfile(hub.Get(), byDefault);
+  EXPECT_FALSE(byDefault);
+
   // A third service started now loads all of it.
   auto third = Open();
   Client c(*third);
   c.Login();
-  EXPECT_EQ(Ids(c), std::vector<std::string>({gold, bronze}));
+  EXPECT_EQ(Ids(c), std::vector<std::string>({gold}));
+  EXPECT_EQ(Ids(a), std::vector<std::string>({gold}));
+  c.compliance->FetchComplianceResult(vm.Get(), nullptr, results);
+  EXPECT_EQ(results->Get(0)->GetComplianceStatus(), "outOfDate");
 }
 
 TEST_F(SharedDatabaseTest, TwoServicesCreatingOneNameAtOnceMakeItOnce) {

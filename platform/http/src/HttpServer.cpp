@@ -192,7 +192,10 @@ void HttpServer::Start() {
   // (GetConnectionCount).
   _impl = std::move(impl);
   _impl->Accept();
-  for (int i = 0; i < std::max(1, _settings.ioThreads); ++i) {
+  int ioThreads = _settings.ioThreads > 0
+                      ? _settings.ioThreads
+                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  for (int i = 0; i < ioThreads; ++i) {
     _impl->threads.emplace_back([io = &_impl->io] { io->run(); });
   }
 }

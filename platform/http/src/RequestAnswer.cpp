@@ -41,13 +41,14 @@ void Log(const ServerContext& context, RequestRecord& record) {
 }
 
 // A SOAP POST on the path: the handler answers. call and answer are kept
-// for the log.
-void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse& response,
+// for the log. False when the handler reset the connection instead.
+bool AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse& response,
                 Lumo::Wire::TransportRequest& call, Lumo::Wire::TransportResponse& answer,
                 Lumo::Wire::CallInfo& info, RequestRecord& record) {
   if (!IsXml(request[http::field::content_type])) {
     record.refusal = "not a SOAP content type";
-    return Plain(response, 415, "the body must be a SOAP message (Content-Type: text/xml)");
+    Plain(response, 415, "the body must be a SOAP message (Content-Type: text/xml)");
+    return true;
   }
   call.action = Unquote(request["SOAPAction"]);
   call.body = std::move(request.body());
@@ -56,25 +57,37 @@ void AnswerCall(const ServerContext& context, HttpRequest& request, HttpResponse
       call.headers.emplace_back("Cookie", std::string(field.value()));
     }
   }
+  if (context.settings.logBodies) record.requestBody = call.body;
   record.request = &call;
   record.call = &info;
   try {
     context.handler(call, answer, info);
+  } catch (const ResetConnection& e) {
+    record.refusal = std::string("connection reset: ") + e.what();
+    return false;
+  } catch (const HttpError& e) {
+    record.refusal = e.what();
+    Plain(response, e.GetStatus(), e.what());
+    return true;
   } catch (const std::exception& e) {
     record.refusal = e.what();
-    return Plain(response, 500, std::string("the request could not be served: ") + e.what());
+    Plain(response, 500, std::string("the request could not be served: ") + e.what());
+    return true;
   }
   response.result(static_cast<unsigned>(answer.status != 0 ? answer.status : 500));
   for (const auto& [name, value] : answer.headers) response.insert(name, value);
   response.set(http::field::content_type, "text/xml; charset=utf-8");
   record.response = &answer;
+  return true;
 }
 
 // A GET or HEAD the settings' page handler answers: false for 404.
 bool AskPage(const HttpServerSettings& settings, const HttpRequest& request, Page& page) {
   if (settings.pageHandler) {
     PageRequest asked;
+    asked.method = std::string(request.method_string());
     asked.target = std::string(request.target());
+    asked.body = request.body();
     for (const auto& field : request) {
       asked.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     }
@@ -89,7 +102,8 @@ void AnswerOther(const HttpServerSettings& settings, const HttpRequest& request,
                  const std::string& path, HttpResponse& response, RequestRecord& record) {
   auto method = request.method();
   bool servesPages = settings.getHandler || settings.pageHandler;
-  if ((method == http::verb::get || method == http::verb::head) && servesPages) {
+  bool isGet = method == http::verb::get || method == http::verb::head;
+  if ((isGet && servesPages) || (settings.pageHandler && path != settings.path)) {
     Page page;
     try {
       if (!AskPage(settings, request, page)) {
@@ -123,7 +137,7 @@ void GiveBackMemory() {
   Lumo::GiveBackFreeValueMemory();
 }
 
-void AnswerRequest(const ServerContext& context, const std::string& peer,
+bool AnswerRequest(const ServerContext& context, const std::string& peer,
                    std::chrono::steady_clock::time_point started, HttpRequest& request,
                    HttpResponse& response) {
   const HttpServerSettings& settings = context.settings;
@@ -136,18 +150,21 @@ void AnswerRequest(const ServerContext& context, const std::string& peer,
   Lumo::Wire::TransportRequest call;
   Lumo::Wire::TransportResponse answer;
   Lumo::Wire::CallInfo info;
+  bool answered = true;
   if (request.method() == http::verb::post && path == settings.path) {
-    AnswerCall(context, request, response, call, answer, info, record);
+    answered = AnswerCall(context, request, response, call, answer, info, record);
   } else {
     AnswerOther(settings, request, path, response, record);
   }
-  record.status = static_cast<int>(response.result_int());
+  record.status = answered ? static_cast<int>(response.result_int()) : 0;
   record.duration = Since(started);
   Log(context, record);
+  if (!answered) return false;
   if (record.response != nullptr) response.body() = std::move(answer.body);
   response.keep_alive(request.keep_alive() && !context.stopping);
   response.prepare_payload();
   if (request.method() == http::verb::head) response.body().clear();
+  return true;
 }
 
 void RefusalAnswer(const ServerContext& context, const std::string& peer,

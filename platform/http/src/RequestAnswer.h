@@ -37,8 +37,9 @@ void GiveBackMemory();
 using HttpRequest = boost::beast::http::request<boost::beast::http::string_body>;
 using HttpResponse = boost::beast::http::response<boost::beast::http::string_body>;
 
-// Fills response for request (consuming its body) and logs the call.
-void AnswerRequest(const ServerContext& context, const std::string& peer,
+// Fills response for request (consuming its body) and logs the call. False
+// when the handler asked for the connection to be reset instead.
+bool AnswerRequest(const ServerContext& context, const std::string& peer,
                    std::chrono::steady_clock::time_point started, HttpRequest& request,
                    HttpResponse& response);
 

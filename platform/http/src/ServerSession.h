@@ -149,21 +149,36 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     }
   }
 
-  // Hands the request to the handler pool; the answer comes back here.
+  // Answers the request here when the server says calls do not wait, else
+  // hands it to the handler pool and the answer comes back here.
   void Dispatch() {
     _state = State::kHandling;
     _timer.cancel();
     auto request = std::make_shared<http::request<http::string_body>>(_reader.Release());
+    if (_context.settings.answerInline && _context.settings.answerInline()) {
+      auto response = Answer(std::move(request));
+      return response ? Write(std::move(response)) : ResetSocket();
+    }
     net::post(_context.handlers, [self = this->shared_from_this(), request]() mutable {
-      auto response = std::make_shared<http::response<http::string_body>>();
-      bool large = request->body().size() >= kLargeBytes;
-      AnswerRequest(self->_context, self->_peer, self->_started, *request, *response);
-      request.reset();
-      // On this thread: the values of a large call were made and freed here.
-      if (large || response->body().size() >= kLargeBytes) GiveBackMemory();
-      net::post(self->_stream.get_executor(),
-                [self, response]() mutable { self->Write(std::move(response)); });
+      auto response = self->Answer(std::move(request));
+      net::post(self->_stream.get_executor(), [self, response]() mutable {
+        return response ? self->Write(std::move(response)) : self->ResetSocket();
+      });
     });
+  }
+
+  // The answer to a request; null when the handler asked for the connection
+  // to be reset instead.
+  std::shared_ptr<http::response<http::string_body>> Answer(
+      std::shared_ptr<http::request<http::string_body>> request) {
+    auto response = std::make_shared<http::response<http::string_body>>();
+    bool large = request->body().size() >= kLargeBytes;
+    bool answered = AnswerRequest(_context, _peer, _started, *request, *response);
+    request.reset();
+    // On this thread: the values of a large call were made and freed here.
+    if (large || response->body().size() >= kLargeBytes) GiveBackMemory();
+    if (!answered) response.reset();
+    return response;
   }
 
   void Write(std::shared_ptr<http::response<http::string_body>> response) {
@@ -223,6 +238,17 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     _timer.async_wait([self = this->shared_from_this()](beast::error_code ec) {
       if (!ec) self->CloseSocket();
     });
+  }
+
+  // Closes with a reset (RST), not an orderly close: the peer's read fails.
+  void ResetSocket() {
+    if (_state == State::kClosed) return;
+    beast::error_code ignored;
+    beast::get_lowest_layer(_stream).set_option(net::socket_base::linger(true, 0), ignored);
+    _state = State::kClosed;
+    _timer.cancel();
+    beast::get_lowest_layer(_stream).close(ignored);
+    _context.table.Remove(_id);
   }
 
   void CloseSocket() {

@@ -493,7 +493,9 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
     // The schema's anyType allows text without a type: that is a string. An
     // element with elements in it names no type to read them by.
     if (HasElementChild(node)) {
-      Fail(Reason::kMalformed, node, "a value of type anyType without xsi:type");
+      Fail(Reason::kMalformed, node,
+           "a value of type anyType with elements inside has no xsi:type to read them by "
+           "(only text may go untyped, as xsd:string)");
     }
     return ReadBoxed(node, attributes, Kind::kString, TypeTable::ForXsiType(true, "string").plan,
                      depth);

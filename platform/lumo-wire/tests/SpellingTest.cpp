@@ -379,7 +379,7 @@ std::vector<Refusal> Refusals() {
                "xmlns:o=\"urn:other\" o:type=\"ZelCapabilityRange\""),
        "soapenv:Client",
        "malformed",
-       {"without xsi:type"}},
+       {"elements inside has no xsi:type"}},
       {"an instance namespace of another prefix only counts when bound",
        replace(usual, "xsi:type=\"ZelCapabilitySubProfileConstraints\"",
                "xmlns:o=\"urn:other\" o:type=\"ZelCapabilitySubProfileConstraints\""),

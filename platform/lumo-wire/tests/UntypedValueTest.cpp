@@ -66,7 +66,9 @@ TEST(UntypedValue, TextAloneIsAStringAsAnItemAndAsAProperty) {
 
 TEST(UntypedValue, ElementsInsideStayRefused) {
   auto expected = [](const std::string& path) {
-    return "malformed: malformed at " + path + ": a value of type anyType without xsi:type";
+    return "malformed: malformed at " + path +
+           ": a value of type anyType with elements inside has no xsi:type to read them by "
+           "(only text may go untyped, as xsd:string)";
   };
   EXPECT_EQ(Refusal(kOpen + "><min>2</min></value>"), expected("/value"));
   EXPECT_EQ(Refusal(kOpen + ">text<min>2</min></value>"), expected("/value"));

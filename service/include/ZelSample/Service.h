@@ -140,6 +140,10 @@ class SampleService {
   // must still be the file opened): empty when it does, else why not.
   // Cheap: it waits for no call's lock, only for a commit being written.
   std::string ProbeStore() const;
+  // Whether a call may wait now: on a store that writes to disk or a
+  // network, or on a delay injected into it. When none may, a transport can
+  // run calls on the thread that read them. Cheap.
+  bool CallsMayWait() const;
 
   // ---- for a test double's operator ----------------------------------------------
   // Adds a fault injected into calls (see InjectedFault). Throws

@@ -74,10 +74,13 @@ class PostgresSessionTable : public SharedSessionTable {
   std::optional<SessionInfo> Find(const std::string& id) override {
     if (id.empty()) return std::nullopt;
     return Guarded("find the session", [&]() -> std::optional<SessionInfo> {
+      // A use is written at most once a second: most calls only read.
       PgResult found = _db.Exec(
-          "UPDATE zel_sessions SET last_used = clock_timestamp() WHERE id = $1 AND "
-          "last_used > clock_timestamp() - make_interval(secs => $2::bigint) "
-          "RETURNING user_name, privileges",
+          "WITH live AS (SELECT id, user_name, privileges, last_used FROM zel_sessions "
+          "WHERE id = $1 AND last_used > clock_timestamp() - make_interval(secs => $2::bigint)), "
+          "used AS (UPDATE zel_sessions s SET last_used = clock_timestamp() FROM live "
+          "WHERE s.id = live.id AND live.last_used < clock_timestamp() - interval '1 second') "
+          "SELECT user_name, privileges FROM live",
           {id, _idle});
       if (found.Rows() == 0) {
         // Unknown, or idle too long: an expired one is dropped.

@@ -85,6 +85,13 @@ void FaultPlan::Add(InjectedFault rule) {
   rule.method = method->GetQualifiedName();
   std::lock_guard<std::mutex> lock(_mutex);
   _rules.push_back(std::move(rule));
+  RecountDelays();
+}
+
+void FaultPlan::RecountDelays() {
+  int delays = 0;
+  for (const InjectedFault& rule : _rules) delays += rule.delay.count() > 0 ? 1 : 0;
+  _delays.store(delays, std::memory_order_relaxed);
 }
 
 void FaultPlan::SetErrorMode(const std::string& method, const std::string& fault) {
@@ -98,6 +105,7 @@ void FaultPlan::SetErrorMode(const std::string& method, const std::string& fault
   };
   _rules.erase(std::remove_if(_rules.begin(), _rules.end(), same), _rules.end());
   _rules.push_back(std::move(rule));
+  RecountDelays();
 }
 
 void FaultPlan::Clear(const std::string& method) {
@@ -105,11 +113,13 @@ void FaultPlan::Clear(const std::string& method) {
   _rules.erase(std::remove_if(_rules.begin(), _rules.end(),
                               [&](const InjectedFault& one) { return one.method == method; }),
                _rules.end());
+  RecountDelays();
 }
 
 void FaultPlan::ClearAll() {
   std::lock_guard<std::mutex> lock(_mutex);
   _rules.clear();
+  RecountDelays();
 }
 
 std::vector<InjectedFault> FaultPlan::List() const {
@@ -129,7 +139,10 @@ InjectedFault::Http FaultPlan::Apply(const Lumo::ManagedMethod& method,
     });
     if (it == _rules.end()) return InjectedFault::Http::kNone;
     applied = *it;
-    if (it->calls > 0 && --it->calls == 0) _rules.erase(it);
+    if (it->calls > 0 && --it->calls == 0) {
+      _rules.erase(it);
+      RecountDelays();
+    }
   }
   // Outside the lock: other calls' rules are not held up by this one's wait.
   if (applied.delay.count() > 0) std::this_thread::sleep_for(applied.delay);

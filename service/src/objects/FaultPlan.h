@@ -6,6 +6,7 @@
 #include <Lumo/ManagedMethod.h>
 #include <ZelSample/InjectedFault.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,14 +31,20 @@ class FaultPlan {
   void Clear(const std::string& method);
   void ClearAll();
   std::vector<InjectedFault> List() const;
+  // Whether a rule may make a call wait (a delay); cheap, without the lock.
+  bool HasDelays() const { return _delays.load(std::memory_order_relaxed) > 0; }
 
   // What befalls one call: waits the delay, then throws the fault, or
   // answers the HTTP failure (the call must not run); kNone: it runs.
   InjectedFault::Http Apply(const Lumo::ManagedMethod& method, const std::string& session);
 
  private:
+  // Counts the rules with a delay again; the caller holds _mutex.
+  void RecountDelays();
+
   mutable std::mutex _mutex;
   std::vector<InjectedFault> _rules;
+  std::atomic<int> _delays{0};
 };
 
 }  // namespace ZelSample

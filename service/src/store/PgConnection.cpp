@@ -58,8 +58,12 @@ void PgConnection::Connect() {
     _conn = nullptr;
     throw StoreError(_describe + ": cannot connect: " + reason);
   }
-  // A statement that waits longer (for a lock, a stuck server) fails.
-  const std::string set = "SET statement_timeout = " + std::to_string(kStatementTimeoutMs);
+  // A statement that waits longer (for a lock, a stuck server) fails; a
+  // transaction left idle (its process stopped while it held a lock) is
+  // ended by the server, so that it holds no other process up for long.
+  const std::string set =
+      "SET statement_timeout = " + std::to_string(kStatementTimeoutMs) +
+      "; SET idle_in_transaction_session_timeout = " + std::to_string(kIdleTransactionMs);
   PGresult* result = PQexec(_conn, set.c_str());
   const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
   PQclear(result);

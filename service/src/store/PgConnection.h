@@ -28,9 +28,11 @@ class PgResult {
 
 class PgConnection {
  public:
-  // Seconds a connection attempt and a statement may take.
+  // How long a connection attempt, a statement and a transaction left idle
+  // may take.
   static constexpr int kConnectTimeoutSeconds = 5;
   static constexpr int kStatementTimeoutMs = 10000;
+  static constexpr int kIdleTransactionMs = 30000;
 
   // describe names the database in messages (without secrets). Connects
   // now when connectNow, else at the first use. Throws StoreError.

@@ -4,6 +4,8 @@
 // SQLite data file. Every service keeps a copy in memory; the one-row table
 // zel_change holds a number that every commit raises, so a service sees with
 // one cheap query whether another changed the data since it last loaded it.
+// Every row names the change that wrote it and zel_dropped the drops of the
+// last kKeptDrops changes, so a service behind reads only what changed.
 // A stretch that may commit locks that row first (SELECT ... FOR UPDATE):
 // changes of all services happen one after the other, each on data that is
 // current when it is made.
@@ -21,6 +23,8 @@ namespace ZelSample {
 namespace {
 
 constexpr long long kSchemaVersion = 1;
+// Drops are kept for this many changes; a service further behind loads all.
+constexpr long long kKeptDrops = 10000;
 // Taken while the schema is checked or made, so that services starting
 // together make it once.
 constexpr char kSchemaLock[] = "SELECT pg_advisory_xact_lock(7361220411)";
@@ -29,7 +33,8 @@ const char* const kSchema = R"sql(
 CREATE TABLE zel_schema (version bigint NOT NULL);
 CREATE TABLE zel_change (
   one boolean PRIMARY KEY DEFAULT true CHECK (one),
-  number bigint NOT NULL
+  number bigint NOT NULL,
+  pruned bigint NOT NULL DEFAULT 0
 );
 INSERT INTO zel_change (number) VALUES (0);
 CREATE SEQUENCE zel_profile_order;
@@ -37,26 +42,40 @@ CREATE TABLE zel_profiles (
   id text PRIMARY KEY,
   sequence bigint NOT NULL UNIQUE,
   name text NOT NULL UNIQUE,
-  body text NOT NULL
+  body text NOT NULL,
+  changed bigint NOT NULL
 );
+CREATE INDEX zel_profiles_by_change ON zel_profiles(changed);
 CREATE TABLE zel_associations (
   entity_key text PRIMARY KEY,
   profile_id text NOT NULL REFERENCES zel_profiles(id) ON DELETE CASCADE,
-  entity text NOT NULL
+  entity text NOT NULL,
+  changed bigint NOT NULL
 );
 CREATE INDEX zel_associations_by_profile ON zel_associations(profile_id);
+CREATE INDEX zel_associations_by_change ON zel_associations(changed);
 CREATE TABLE zel_results (
   entity_key text NOT NULL,
   profile_id text NOT NULL REFERENCES zel_profiles(id) ON DELETE CASCADE,
   generation bigint NOT NULL,
   body text NOT NULL,
+  changed bigint NOT NULL,
   PRIMARY KEY (entity_key, profile_id)
 );
 CREATE INDEX zel_results_by_profile ON zel_results(profile_id);
+CREATE INDEX zel_results_by_change ON zel_results(changed);
 CREATE TABLE zel_defaults (
   hub_id text PRIMARY KEY,
-  profile_id text NOT NULL REFERENCES zel_profiles(id) ON DELETE CASCADE
+  profile_id text NOT NULL REFERENCES zel_profiles(id) ON DELETE CASCADE,
+  changed bigint NOT NULL
 );
+CREATE INDEX zel_defaults_by_change ON zel_defaults(changed);
+CREATE TABLE zel_dropped (
+  number bigint NOT NULL,
+  kind text NOT NULL,
+  key text NOT NULL
+);
+CREATE INDEX zel_dropped_by_number ON zel_dropped(number);
 CREATE TABLE zel_sessions (
   id text PRIMARY KEY,
   user_name text NOT NULL,
@@ -104,9 +123,46 @@ class PostgresStore : public Store {
     const bool own = !_inChange;
     if (own) _db.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     try {
-      StoredData data = Read();
+      const long long number = _db.Exec("SELECT number FROM zel_change").Integer(0, 0);
+      StoredData data = ReadRows(-1);
       if (own) _db.Exec("COMMIT");
+      _seen = number;
       return data;
+    } catch (...) {
+      if (own) _db.ExecQuietly("ROLLBACK");
+      throw;
+    }
+  }
+
+  bool LoadChanges(StoredChanges& changes) override {
+    std::lock_guard<std::mutex> lock(_mutex);
+    if (_seen < 0) return false;
+    const bool own = !_inChange;
+    if (own) _db.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    try {
+      PgResult change = _db.Exec("SELECT number, pruned FROM zel_change");
+      const long long number = change.Integer(0, 0);
+      const bool known = _seen >= change.Integer(0, 1);
+      if (known) {
+        const std::vector<std::string> since = {std::to_string(_seen)};
+        PgResult drops =
+            _db.Exec("SELECT kind, key FROM zel_dropped WHERE number > $1 ORDER BY number", since);
+        for (int row = 0; row < drops.Rows(); ++row) {
+          const std::string kind = drops.Text(row, 0);
+          const std::string key = drops.Text(row, 1);
+          if (kind == "profile") {
+            changes.drops.push_back(DropProfile{key});
+          } else if (kind == "association") {
+            changes.drops.push_back(DropAssociation{key});
+          } else {
+            changes.drops.push_back(DropDefault{key});
+          }
+        }
+        changes.written = ReadRows(_seen);
+      }
+      if (own) _db.Exec("COMMIT");
+      if (known) _seen = number;
+      return known;
     } catch (...) {
       if (own) _db.ExecQuietly("ROLLBACK");
       throw;
@@ -164,9 +220,15 @@ class PostgresStore : public Store {
     }
     _inChange = false;
     try {
-      for (const Change& change : changes) Write(change);
       const long long number =
           _db.Exec("UPDATE zel_change SET number = number + 1 RETURNING number").Integer(0, 0);
+      const std::string written = std::to_string(number);
+      for (const Change& change : changes) Write(change, written);
+      if (number % 1000 == 0) {
+        const std::string below = std::to_string(number - kKeptDrops);
+        _db.Exec("DELETE FROM zel_dropped WHERE number <= $1", {below});
+        _db.Exec("UPDATE zel_change SET pruned = $1", {below});
+      }
       _db.Exec("COMMIT");
       _seen = number;
     } catch (const StoreError& e) {
@@ -220,10 +282,12 @@ class PostgresStore : public Store {
     }
   }
 
-  StoredData Read() {
+  // The rows written by changes after `after` (-1: all of them).
+  StoredData ReadRows(long long after) {
     StoredData data;
-    const long long number = _db.Exec("SELECT number FROM zel_change").Integer(0, 0);
-    PgResult profiles = _db.Exec("SELECT id, sequence, body FROM zel_profiles ORDER BY sequence");
+    const std::vector<std::string> since = {std::to_string(after)};
+    PgResult profiles = _db.Exec(
+        "SELECT id, sequence, body FROM zel_profiles WHERE changed > $1 ORDER BY sequence", since);
     for (int row = 0; row < profiles.Rows(); ++row) {
       ProfileRecord record;
       record.id = profiles.Text(row, 0);
@@ -258,11 +322,11 @@ class PostgresStore : public Store {
           Decode<Zel::Compliance::ComplianceResult>(record.wire, "result of " + record.entityKey);
       data.results.push_back(std::move(record));
     }
-    PgResult defaults = _db.Exec("SELECT hub_id, profile_id FROM zel_defaults");
+    PgResult defaults =
+        _db.Exec("SELECT hub_id, profile_id FROM zel_defaults WHERE changed > $1", since);
     for (int row = 0; row < defaults.Rows(); ++row) {
       data.defaults.push_back(DefaultRecord{defaults.Text(row, 0), defaults.Text(row, 1)});
     }
-    _seen = number;
     return data;
   }
 
@@ -279,6 +343,12 @@ class PostgresStore : public Store {
     return Kestrum::Ref<T>(typed);
   }
 
+  // Notes a drop for the services that catch up with changes.
+  void Dropped(const std::string& number, const char* kind, const std::string& key) {
+    _db.Exec("INSERT INTO zel_dropped (number, kind, key) VALUES ($1, $2, $3)",
+             {number, kind, key});
+  }
+
   // The wire form of a record's value: the one the state wrote to measure
   // it, else written here.
   template <class Record>
@@ -289,40 +359,48 @@ class PostgresStore : public Store {
     return wire;
   }
 
-  void Write(const Change& change) {
+  // Writes one change of the change numbered `number`.
+  void Write(const Change& change, const std::string& number) {
     std::visit(
         [&](const auto& c) {
           using T = std::decay_t<decltype(c)>;
           if constexpr (std::is_same_v<T, ProfileRecord>) {
             _db.Exec(
-                "INSERT INTO zel_profiles (id, sequence, name, body) VALUES ($1, $2, $3, $4) "
-                "ON CONFLICT (id) DO UPDATE SET name = excluded.name, body = excluded.body",
-                {c.id, std::to_string(c.sequence), c.profile->GetName(),
-                 WireOf(c, c.profile.Get())});
+                "INSERT INTO zel_profiles (id, sequence, name, body, changed) "
+                "VALUES ($1, $2, $3, $4, $5) ON CONFLICT (id) DO UPDATE SET "
+                "name = excluded.name, body = excluded.body, changed = excluded.changed",
+                {c.id, std::to_string(c.sequence), c.profile->GetName(), WireOf(c, c.profile.Get()),
+                 number});
           } else if constexpr (std::is_same_v<T, DropProfile>) {
             _db.Exec("DELETE FROM zel_profiles WHERE id = $1", {c.id});
+            Dropped(number, "profile", c.id);
           } else if constexpr (std::is_same_v<T, AssociationRecord>) {
             _db.Exec(
-                "INSERT INTO zel_associations (entity_key, profile_id, entity) "
-                "VALUES ($1, $2, $3) ON CONFLICT (entity_key) DO UPDATE SET "
-                "profile_id = excluded.profile_id, entity = excluded.entity",
-                {c.entityKey, c.profileId, WireOf(c, c.entity.Get())});
+                "INSERT INTO zel_associations (entity_key, profile_id, entity, changed) "
+                "VALUES ($1, $2, $3, $4) ON CONFLICT (entity_key) DO UPDATE SET "
+                "profile_id = excluded.profile_id, entity = excluded.entity, "
+                "changed = excluded.changed",
+                {c.entityKey, c.profileId, WireOf(c, c.entity.Get()), number});
           } else if constexpr (std::is_same_v<T, DropAssociation>) {
             _db.Exec("DELETE FROM zel_associations WHERE entity_key = $1", {c.entityKey});
+            Dropped(number, "association", c.entityKey);
           } else if constexpr (std::is_same_v<T, ResultRecord>) {
             _db.Exec(
-                "INSERT INTO zel_results (entity_key, profile_id, generation, body) "
-                "VALUES ($1, $2, $3, $4) ON CONFLICT (entity_key, profile_id) DO UPDATE SET "
-                "generation = excluded.generation, body = excluded.body",
-                {c.entityKey, c.profileId, std::to_string(c.generation),
-                 WireOf(c, c.result.Get())});
+                "INSERT INTO zel_results (entity_key, profile_id, generation, body, changed) "
+                "VALUES ($1, $2, $3, $4, $5) ON CONFLICT (entity_key, profile_id) DO UPDATE SET "
+                "generation = excluded.generation, body = excluded.body, "
+                "changed = excluded.changed",
+                {c.entityKey, c.profileId, std::to_string(c.generation), WireOf(c, c.result.Get()),
+                 number});
           } else if constexpr (std::is_same_v<T, DefaultRecord>) {
             _db.Exec(
-                "INSERT INTO zel_defaults (hub_id, profile_id) VALUES ($1, $2) "
-                "ON CONFLICT (hub_id) DO UPDATE SET profile_id = excluded.profile_id",
-                {c.hubId, c.profileId});
+                "INSERT INTO zel_defaults (hub_id, profile_id, changed) VALUES ($1, $2, $3) "
+                "ON CONFLICT (hub_id) DO UPDATE SET profile_id = excluded.profile_id, "
+                "changed = excluded.changed",
+                {c.hubId, c.profileId, number});
           } else if constexpr (std::is_same_v<T, DropDefault>) {
             _db.Exec("DELETE FROM zel_defaults WHERE hub_id = $1", {c.hubId});
+            Dropped(number, "default", c.hubId);
           } else if constexpr (std::is_same_v<T, SessionCharge>) {
             _db.Exec(
                 "UPDATE zel_sessions SET profiles = profiles + $2, associations = associations + "

@@ -57,7 +57,7 @@ void ProfileState::Enter(bool forChange) {
     const bool changed = forChange ? _store->BeginChange() : _store->Changed();
     if (!changed) return;
     try {
-      Reload();
+      CatchUp();
     } catch (...) {
       if (forChange) _store->EndChange();
       throw;
@@ -80,6 +80,23 @@ uint64_t ProfileState::NextSequence() {
   if (order == 0) return _nextSequence++;
   if (order >= _nextSequence) _nextSequence = order + 1;
   return order;
+}
+
+void ProfileState::CatchUp() {
+  StoredChanges changes;
+  if (!_store->LoadChanges(changes)) {
+    Reload();
+    return;
+  }
+  for (const Change& drop : changes.drops) Apply(drop);
+  for (const ProfileRecord& record : changes.written.profiles) {
+    if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
+    Put(record);
+  }
+  for (const AssociationRecord& record : changes.written.associations) Put(record);
+  for (const ResultRecord& record : changes.written.results) Put(record);
+  for (const DefaultRecord& record : changes.written.defaults)
+    _defaults[record.hubId] = record.profileId;
 }
 
 void ProfileState::Reload() {

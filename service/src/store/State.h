@@ -98,6 +98,9 @@ class ProfileState {
  private:
   // Replaces what memory holds with what the store holds.
   void Reload();
+  // Brings memory up to date with what other processes changed: only the
+  // changes when the store can tell them, else all of it.
+  void CatchUp();
   void Clear();
   void Apply(const Change& change);
   void Put(const ProfileRecord& record);

@@ -93,6 +93,14 @@ struct StoredData {
   std::vector<DefaultRecord> defaults;
 };
 
+// What other processes changed since this one last loaded: the drops, in
+// the order they were made, and the records written (their latest form).
+// Applied drops first, then records, they bring memory up to date.
+struct StoredChanges {
+  std::vector<Change> drops;
+  StoredData written;
+};
+
 // A store that cannot open, read or write its data.
 class StoreError : public std::runtime_error {
  public:
@@ -119,6 +127,10 @@ class Store {
   // Whether what the store holds changed, by another process, since this one
   // last loaded or committed it. Throws StoreError.
   virtual bool Changed() { return false; }
+  // What changed since this process last loaded or committed, into
+  // changes; false when the store cannot tell (then Load() it all). Throws
+  // StoreError.
+  virtual bool LoadChanges(StoredChanges& /*changes*/) { return false; }
   // Begins a stretch whose commit must rest on what it read: other
   // processes' changes wait until the stretch commits or ends, so nothing
   // changes between its reads and its commit. Answers Changed(), which the

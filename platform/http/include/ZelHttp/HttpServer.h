@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,11 +51,34 @@ struct RequestRecord {
   const Lumo::Wire::CallInfo* call = nullptr;
   // Why the HTTP layer refused, for a refusal ("body over the limit").
   std::string refusal;
+  // With HttpServerSettings::logBodies, a call's body as received (the
+  // handler may have read the request's body in place since).
+  std::string requestBody;
 };
 
-// A GET or HEAD request, as a page handler sees it.
+// Thrown by a handler to reset the connection instead of answering: the
+// peer sees the connection fail (RST), as when a server dies mid-call.
+class ResetConnection : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Thrown by a handler to answer with an HTTP error of its own instead of a
+// SOAP message: the status and the text, as text/plain.
+class HttpError : public std::runtime_error {
+ public:
+  HttpError(int status, const std::string& text) : std::runtime_error(text), _status(status) {}
+  int GetStatus() const { return _status; }
+
+ private:
+  int _status;
+};
+
+// A request that is not a call, as a page handler sees it.
 struct PageRequest {
+  std::string method;  // "GET", "HEAD", "POST", ...
   std::string target;
+  std::string body;
   // Every header field as received, in order, names as sent.
   std::vector<std::pair<std::string, std::string>> headers;
   // The values of the fields named so (in any case), in order.
@@ -90,8 +114,8 @@ struct HttpServerSettings {
   size_t maxConnectionsPerPeer = 256;
   // The listen backlog (the kernel caps it at net.core.somaxconn).
   int backlog = 1024;
-  // Threads reading and writing the connections.
-  int ioThreads = 1;
+  // Threads reading and writing the connections; 0: one per core.
+  int ioThreads = 0;
   // Threads running the handler: at most this many requests are handled at
   // once; the others wait their turn.
   int handlerThreads = 8;
@@ -107,8 +131,19 @@ struct HttpServerSettings {
   std::function<bool(const std::string& target, std::string& contentType, std::string& body)>
       getHandler;
   // As getHandler, for a handler that reads the request's headers or
-  // answers another status; when set, getHandler is not asked.
+  // answers another status; when set, getHandler is not asked. It is asked
+  // for GET and HEAD on any target, and for every other method on targets
+  // outside path; false answers 404.
   std::function<bool(const PageRequest& request, Page& page)> pageHandler;
+  // Whether a call read now may be answered on the I/O thread that read it,
+  // saving the hop to a handler thread and back: true only while no call
+  // waits (on a store, a provider, a timer), for a waiting call would hold
+  // up every connection of its I/O thread. Asked for each call; unset:
+  // every call goes to the handler threads.
+  std::function<bool()> answerInline;
+  // Keeps each call's request body for the request log (RequestRecord::
+  // requestBody): a copy per call, for debugging.
+  bool logBodies = false;
   // Called once for every answered request, on the thread that answered it,
   // and for every connection refused as one too many (status 503, no
   // method or target).
