@@ -42,6 +42,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.error
 import urllib.request
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -87,9 +88,13 @@ def post(url, body, cookie=None):
         headers["Cookie"] = "zel_session=" + cookie
     request = urllib.request.Request(url, data=(ENVELOPE % body).encode("utf-8"),
                                      method="POST", headers=headers)
-    with urllib.request.urlopen(request, timeout=10) as answer:
-        set_cookie = re.match(r"zel_session=([^;]+)", answer.headers.get("Set-Cookie") or "")
-        return answer.read().decode("utf-8"), set_cookie.group(1) if set_cookie else None
+    try:
+        with urllib.request.urlopen(request, timeout=10) as answer:
+            set_cookie = re.match(r"zel_session=([^;]+)", answer.headers.get("Set-Cookie") or "")
+            return answer.read().decode("utf-8"), set_cookie.group(1) if set_cookie else None
+    except urllib.error.HTTPError as e:
+        sys.exit("a call to prepare the runs failed at %s: HTTP %d %s"
+                 % (url, e.code, e.read(300).decode("utf-8", "replace")))
 
 
 class Processes:
@@ -102,9 +107,9 @@ class Processes:
 
     def start_server(self, build, name, *flags):
         program = build / "server" / "zel-server"
-        log = open(self.folder / (name + ".out"), "wb")
-        process = subprocess.Popen([str(program), "--port", "0", "--log-level", "error"] +
-                                   list(flags), stdout=log, stderr=subprocess.STDOUT)
+        with open(self.folder / (name + ".out"), "wb") as log:
+            process = subprocess.Popen([str(program), "--port", "0", "--log-level", "error"] +
+                                       list(flags), stdout=log, stderr=subprocess.STDOUT)
         self.running.append((name, process))
         deadline = time.monotonic() + STARTUP_SECONDS
         while time.monotonic() < deadline:
@@ -137,9 +142,9 @@ class Processes:
                            ZEL_LB_STATS=str(self.folder / "haproxy.sock"))
         for n, url in enumerate(instances, 1):
             environment["ZEL_INSTANCE_%d" % n] = url.split("/")[2]
-        log = open(self.folder / "haproxy.out", "wb")
-        process = subprocess.Popen([haproxy, "-db", "-f", str(HAPROXY_CONFIG)], env=environment,
-                                   stdout=log, stderr=subprocess.STDOUT)
+        with open(self.folder / "haproxy.out", "wb") as log:
+            process = subprocess.Popen([haproxy, "-db", "-f", str(HAPROXY_CONFIG)],
+                                       env=environment, stdout=log, stderr=subprocess.STDOUT)
         self.running.append(("haproxy", process))
         url = "http://127.0.0.1:%d/zel" % port
         # Ready when a call through it is answered by each instance in turn.
