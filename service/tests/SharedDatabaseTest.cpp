@@ -14,6 +14,7 @@
 #include <libpq-fe.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -202,6 +203,25 @@ TEST_F(SharedDatabaseTest, ASessionOpenedOnOneServiceIsUsedAndEndedOnAnother) {
   auto fault = CatchFault<Lumo::MethodFault::Exception>([&] { Ids(a); });
   ASSERT_TRUE(fault);
   EXPECT_NE(fault->GetMsg().find("has ended or expired"), std::string::npos) << fault->GetMsg();
+}
+
+TEST_F(SharedDatabaseTest, ASessionIdleTooLongOnOneServiceHasEndedOnAnother) {
+  ZelSample::ServiceSettings settings;
+  settings.sessions.idleTimeout = std::chrono::seconds(1);
+  auto first = Open(settings);
+  auto second = Open(settings);
+  Client a(*first);
+  Client b(*second);
+  a.Login("erin@sample.test");
+  b.adapter->SetSessionId(a.adapter->GetSessionId());
+  EXPECT_NO_THROW(Ids(b));
+  // Past the idle timeout by a wide margin: the expiry is the database's,
+  // whichever service asks.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  auto fault = CatchFault<Lumo::MethodFault::Exception>([&] { Ids(b); });
+  ASSERT_TRUE(fault);
+  EXPECT_NE(fault->GetMsg().find("has ended or expired"), std::string::npos) << fault->GetMsg();
+  EXPECT_EQ(first->GetSessions().Count(), 0u);
 }
 
 TEST_F(SharedDatabaseTest, SessionBoundsHoldAcrossServices) {

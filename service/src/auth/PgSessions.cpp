@@ -200,10 +200,11 @@ class PostgresSessionTable : public SharedSessionTable {
         // A full table: the least recently used session of the user who
         // holds the most goes.
         while (Count("SELECT count(*) FROM zel_sessions") >= GetSettings().maxSessions) {
-          _db.Exec(
+          PgResult ended = _db.Exec(
               "DELETE FROM zel_sessions WHERE id = (SELECT s.id FROM zel_sessions s JOIN "
               "(SELECT user_name, count(*) AS held FROM zel_sessions GROUP BY user_name) c "
-              "USING (user_name) ORDER BY c.held DESC, s.last_used LIMIT 1)");
+              "USING (user_name) ORDER BY c.held DESC, s.last_used LIMIT 1) RETURNING id");
+          if (ended.Rows() == 0) break;
         }
         _db.Exec(
             "INSERT INTO zel_sessions (id, user_name, privileges, last_used, token_signature, "
