@@ -1,5 +1,6 @@
 # The programs (component "tools"): zel, zel-server, zel-token, zel-wsdl and
-# zel-inventory in bin/, each when built. zel-server and zel-token run on the
+# zel-inventory in bin/, each when built, with their manual pages and shell
+# completions. zel-server and zel-token run on the
 # sample service's library, which is no library for users to link: it goes to
 # a folder of its own beside the libraries. The programs find the libraries
 # from where they are installed, under any prefix.
@@ -21,6 +22,20 @@ set_target_properties(${ZEL_INSTALLED_PROGRAMS} PROPERTIES
   INSTALL_RPATH "$ORIGIN/${zel_bin_to_lib};$ORIGIN/${zel_bin_to_lib}/zel-types")
 install(TARGETS ${ZEL_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT tools)
+
+# Their manual pages and completions (ProgramDocuments.cmake), where man,
+# bash-completion and zsh look for them.
+foreach(program IN LISTS ZEL_INSTALLED_PROGRAMS)
+  if(program IN_LIST ZEL_DOCUMENTED_PROGRAMS)
+    set(dir ${ZEL_PROGRAM_DOCUMENTS_DIR})
+    install(FILES ${dir}/man1/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            COMPONENT tools)
+    install(FILES ${dir}/bash/${program}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tools)
+    install(FILES ${dir}/zsh/_${program} DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions
+            COMPONENT tools)
+  endif()
+endforeach()
 
 if(TARGET zel-sample-service)
   set_target_properties(zel-sample-service PROPERTIES INSTALL_RPATH "$ORIGIN/..")

@@ -13,7 +13,7 @@ set -euo pipefail
 # server the tests start scratch clusters of.
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
           dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep
-          libmimalloc-dev python3-prometheus-client libpq-dev postgresql)
+          libmimalloc-dev python3-prometheus-client libpq-dev postgresql libcli11-dev)
 # HAProxy for the test of the load-balanced deployment (docs/deploy.md).
 packages+=(haproxy)
 if [ "${1:-}" = "--benchmarks" ]; then

@@ -156,69 +156,49 @@ const std::vector<Flag>& Flags() {
        "error (no request log), warning (failed calls), info (every call; default), debug "
        "(with message bodies, tokens redacted)",
        [](ServerOptions& o, const std::string& v) { return ParseLogLevel(v, o.logLevel); }},
-      {"--version", nullptr, "print the version and exit",
-       [](ServerOptions& o, const std::string&) { return o.version = true; }},
-      {"--help", nullptr, "print this help and exit",
-       [](ServerOptions& o, const std::string&) { return o.help = true; }},
   };
   return flags;
 }
 
 }  // namespace
 
-void PrintUsage(std::ostream& out) {
-  out << "usage: zel-server --port N [options]\n"
-         "Serves the sample storage-policy service: clients POST SOAP requests to\n"
-         "http://ADDRESS:N/zel (https with --tls-cert). SIGTERM or SIGINT stops it after\n"
-         "the calls in flight are answered. GET /healthz answers 200 while it serves,\n"
-         "/readyz 200 when its store answers (else 503 and why), /metrics its metrics\n"
-         "in the Prometheus text format, PATH?wsdl its WSDL. Options:\n";
+const char* const kServerDescription =
+    "Serves the sample storage-policy service: clients POST SOAP requests to\n"
+    "http://ADDRESS:N/zel (https with --tls-cert). SIGTERM or SIGINT stops it after\n"
+    "the calls in flight are answered. GET /healthz answers 200 while it serves,\n"
+    "/readyz 200 when its store answers (else 503 and why), /metrics its metrics\n"
+    "in the Prometheus text format, PATH?wsdl its WSDL.";
+
+void AddServerOptions(ZelCommandLine::Program& program, ServerOptions& options) {
+  CLI::App& app = program.App();
   for (const Flag& flag : Flags()) {
-    std::string left =
-        std::string("  ") + flag.name + (flag.value ? std::string(" ") + flag.value : "");
-    out << left << std::string(left.size() < 36 ? 36 - left.size() : 1, ' ') << flag.help << "\n";
+    const std::string name = flag.name;
+    if (flag.value == nullptr) {
+      app.add_flag_callback(
+          name, [&options, flag] { flag.apply(options, std::string()); }, flag.help);
+      continue;
+    }
+    CLI::Option* option = app.add_option_function<std::string>(
+        name,
+        [&options, flag, name](const std::string& value) {
+          if (!flag.apply(options, value)) {
+            throw CLI::ValidationError("bad value for " + name + ": " + value);
+          }
+        },
+        flag.help);
+    option->type_name(flag.value);
+    if (name == "--port") option->required();
   }
-  PrintSessionUsage(out);
+  AddSessionOptions(app, options.service);
+  program.AddManSection("exit status",
+                        "0 stopped by SIGTERM or SIGINT after the calls in flight, 1 it could not "
+                        "serve (the port is taken), 2 bad usage or settings.");
+  program.AddManSection("example",
+                        " zel-server --port 8080 --data /var/lib/zel/store.db\n"
+                        " zel-server --port 8443 --tls-cert server.crt --tls-key server.key");
 }
 
-bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error) {
-  bool havePort = false;
-  for (int i = 1; i < argc; ++i) {
-    try {
-      if (ParseSessionOption(i, argc, argv, options.service)) continue;
-    } catch (const std::invalid_argument& e) {
-      error = e.what();
-      return false;
-    }
-    std::string arg = argv[i];
-    if (arg == "-h") arg = "--help";
-    const Flag* found = nullptr;
-    for (const Flag& flag : Flags()) {
-      if (arg == flag.name) found = &flag;
-    }
-    if (found == nullptr) {
-      error = "unknown argument " + arg;
-      return false;
-    }
-    std::string value;
-    if (found->value != nullptr) {
-      if (i + 1 >= argc) {
-        error = arg + " needs a value (" + found->value + ")";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (!found->apply(options, value)) {
-      error = "bad value for " + arg + ": " + value;
-      return false;
-    }
-    if (arg == "--port") havePort = true;
-  }
-  if (options.help || options.version) return true;
-  if (!havePort) {
-    error = "--port is required";
-    return false;
-  }
+bool FinishOptions(ServerOptions& options, std::string& error) {
   if (options.http.tlsCertificateFile.empty() != options.http.tlsKeyFile.empty()) {
     error = "--tls-cert and --tls-key go together";
     return false;

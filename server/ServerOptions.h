@@ -1,8 +1,9 @@
-// zel-server's command line: every flag, its help text, and the settings
+// zel-server's command line: every option, its help text, and the settings
 // of the HTTP server, the wire reader and the log it fills.
 #pragma once
 
 #include <Lumo/Wire/Options.h>
+#include <ZelCommandLine/Program.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelSample/Service.h>
 
@@ -26,14 +27,17 @@ struct ServerOptions {
   bool admin = false;
   // Profiles and associations loaded at start; empty: none.
   std::string seedFile;
-  bool help = false;
-  bool version = false;
 };
 
-void PrintUsage(std::ostream& out);
+// What zel-server does, for its help and manual page.
+extern const char* const kServerDescription;
 
-// False, with the reason in error, for an unknown flag, a missing or bad
-// value, or no --port.
-bool ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error);
+// Declares every option on the program's command line; parsing fills
+// options (a bad value is a usage error that names the option).
+void AddServerOptions(ZelCommandLine::Program& program, ServerOptions& options);
+
+// Checks what depends on several options and completes the settings after
+// parsing; false, with the reason in error, when they do not fit together.
+bool FinishOptions(ServerOptions& options, std::string& error);
 
 }  // namespace ZelServer

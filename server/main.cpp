@@ -1,6 +1,6 @@
 // zel-server: serves the sample storage-policy service over HTTP (or https)
 // until SIGTERM or SIGINT, then stops accepting, lets the calls in flight
-// finish and exits 0. `zel-server --help` lists the flags.
+// finish and exits 0. `zel-server --help` lists the options.
 //
 // Clients POST SOAP requests to http://ADDRESS:N/zel; the service instance
 // is the object "ServiceInstance" of type zel.ServiceInstance. GET of
@@ -30,20 +30,11 @@
 
 int main(int argc, char** argv) {
   ZelServer::ServerOptions options;
+  ZelCommandLine::Program program("zel-server", ZEL_VERSION, ZelServer::kServerDescription);
+  ZelServer::AddServerOptions(program, options);
+  if (int status = program.Parse(argc, argv); status >= 0) return status;
   std::string error;
-  if (!ZelServer::ParseOptions(argc, argv, options, error)) {
-    std::cerr << "zel-server: " << error << "\n";
-    ZelServer::PrintUsage(std::cerr);
-    return 2;
-  }
-  if (options.help) {
-    ZelServer::PrintUsage(std::cout);
-    return 0;
-  }
-  if (options.version) {
-    std::cout << "zel-server " << ZEL_VERSION << "\n";
-    return 0;
-  }
+  if (!ZelServer::FinishOptions(options, error)) return program.UsageError(error);
 #ifdef M_MMAP_THRESHOLD
   // Large request bodies get memory of their own that goes back to the
   // system when freed, instead of growing the heap for good.

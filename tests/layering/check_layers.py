@@ -14,9 +14,11 @@ import re
 import sys
 
 # Bottom to top. A layer may include its own headers and those of lower ranks;
-# layers of one rank (the two type libraries) may not include each other.
+# layers of one rank (the two type libraries; the core and the programs' command
+# line) may not include each other.
 LAYERS = [
     ("kestrum", 0, "platform/kestrum"),
+    ("command-line", 0, "platform/command-line"),
     ("lumo", 1, "platform/lumo"),
     ("lumo-wire", 2, "platform/lumo-wire"),
     ("hox-types", 3, "platform/hox-types"),

@@ -32,6 +32,14 @@ packages=("$runtime" "$dev")
 if [ ${#programs[@]} -gt 0 ]; then
   tools="$(ls "$work"/out/zel-types-tools_*.deb)"
   packages+=("$tools")
+  # The tools package carries each program's manual page and completions.
+  tools_files="$(dpkg-deb -c "$tools")"
+  for program in "${programs[@]}"; do
+    for file in "usr/share/man/man1/$program.1" "usr/share/bash-completion/completions/$program" \
+                "usr/share/zsh/vendor-completions/_$program"; do
+      grep -q "\./$file$" <<<"$tools_files" || fail "the tools package has no $file"
+    done
+  done
 fi
 version="$(dpkg-deb -f "$runtime" Version)"
 

@@ -2,7 +2,8 @@
 # Installs the build tree into an empty prefix and checks that what got
 # installed stands on its own: no file names the build or the source tree,
 # the libraries find each other beside themselves only, and the programs
-# (those built) run from the prefix with nothing set in the environment.
+# (those built) run from the prefix with nothing set in the environment, each
+# with its manual page and bash and zsh completions.
 # Usage: install_prefix.sh BUILD_DIR PREFIX SOURCE_DIR LIBDIR VERSION [PROGRAM...]
 set -euo pipefail
 build="$1"
@@ -30,6 +31,18 @@ for program in "$@"; do
   [ -x "$prefix/bin/$program" ] || { echo "missing program: bin/$program"; exit 1; }
   env -u LD_LIBRARY_PATH "$prefix/bin/$program" --version | grep -qxF "$program $version" ||
     { echo "bin/$program --version does not run from the prefix"; exit 1; }
+  # Its manual page, readable by man, and its shell completions.
+  page="$prefix/share/man/man1/$program.1"
+  [ -f "$page" ] || { echo "missing manual page: share/man/man1/$program.1"; exit 1; }
+  if command -v man >/dev/null; then
+    man -l "$page" 2>/dev/null | grep -q "^NAME" || { echo "man cannot read $page"; exit 1; }
+  fi
+  bash_completion="$prefix/share/bash-completion/completions/$program"
+  grep -q "^complete .* $program$" "$bash_completion" ||
+    { echo "missing bash completion: $bash_completion"; exit 1; }
+  bash -n "$bash_completion" || { echo "$bash_completion is not bash"; exit 1; }
+  grep -qx "#compdef $program" "$prefix/share/zsh/vendor-completions/_$program" ||
+    { echo "missing zsh completion: share/zsh/vendor-completions/_$program"; exit 1; }
 done
 if grep -rIl -e "$build" -e "$source" "$prefix"; then
   echo "the files above name the build or the source tree"

@@ -37,10 +37,19 @@ done
 help="$("$server" --help)"
 for flag in --port --bind --tls-cert --tls-key --log-level --max-body --max-header --max-depth \
             --max-elements --max-string --max-connections --max-connections-per-peer \
-            --read-timeout --idle-timeout --drain-timeout --version; do
+            --read-timeout --idle-timeout --drain-timeout --version --admin --seed --trust-key; do
   grep -q -- "$flag" <<<"$help" || fail "--help does not list $flag"
 done
 if "$server" --port 0 --log-level loud >/dev/null 2>&1; then fail "a bad flag value was taken"; fi
+# A usage error: one line naming the help, exit status 2, for every program.
+for bad in "$server --port=0 --log-level=loud" "$server --port 0 --colour red" "$server" \
+           "$demo --api-version=9.9" "$demo --colour" "$inventory --colour"; do
+  status=0
+  err="$($bad 2>&1 >/dev/null)" || status=$?
+  [ "$status" -eq 2 ] || fail "$bad: exit status $status"
+  [ "$(wc -l <<<"$err")" -eq 1 ] && grep -q "; see '.* --help'$" <<<"$err" ||
+    fail "$bad: not one line naming the help: $err"
+done
 
 echo "== the request log and the limits through the real process"
 start first --port 0 --max-body 1048576 --log-level info

@@ -2,6 +2,7 @@
 // got registered: the loaders, the version record and every type by kind.
 #include <Lumo/Lumo.h>
 #include <Lumo/TypeKind.h>
+#include <ZelCommandLine/Program.h>
 
 #include <cstdio>
 #include <map>
@@ -49,21 +50,14 @@ void PrintVersions(const Lumo::OlyxVersions* versions) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--version") {
-      std::printf("zel-inventory %s\n", ZEL_VERSION);
-      return 0;
-    }
-    if (arg == "--help" || arg == "-h") {
-      std::printf(
-          "usage: zel-inventory [--version] [--help]\n"
-          "Loads the type libraries, starts the runtime and prints what got registered.\n");
-      return 0;
-    }
-    std::fprintf(stderr, "zel-inventory: unknown argument %s (try --help)\n", arg.c_str());
-    return 2;
-  }
+  ZelCommandLine::Program program(
+      "zel-inventory", ZEL_VERSION,
+      "Loads the type libraries, starts the runtime and prints what got registered:\n"
+      "the loaders with their version records, then every type by kind.");
+  program.AddManSection("exit status",
+                        "0 every type was created, 1 a type has no created base type (named in "
+                        "a warning), 2 bad usage.");
+  if (int status = program.Parse(argc, argv); status >= 0) return status;
   Lumo::StartRuntime();
 
   auto loaders = Lumo::GetLoaderRegistrations();

@@ -6,76 +6,56 @@
 //
 // Without --key the token is signed by the DEMO issuer, which zel-server
 // trusts unless it is given --trust-key.
+#include <ZelCommandLine/Program.h>
 #include <ZelSample/Token.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
-
-namespace {
-
-void Usage(std::ostream& out) {
-  out << "usage: zel-token --subject USER [--privilege P]... [--lifetime SECONDS]\n"
-         "                 [--key FILE] [--issuer NAME] [--out FILE]\n"
-         "Writes a signed delegated token for zel.auth.SessionManager.loginByToken.\n"
-         "  --subject USER      the user the token logs in\n"
-         "  --privilege P       a privilege it grants (StorageProfile.View,\n"
-         "                      StorageProfile.Update); repeatable; none: all of them\n"
-         "  --lifetime SECONDS  valid from now for this long (default 3600)\n"
-         "  --key FILE          the issuer's Ed25519 private key (PEM); default: the\n"
-         "                      DEMO issuer's key, published with the source\n"
-         "  --issuer NAME       the issuer's name in the token (default "
-      << ZelSample::kTokenIssuer
-      << ")\n"
-         "  --out FILE          write the token there instead of to standard output\n"
-         "  --version, --help\n";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   ZelSample::DelegatedToken token;
   std::string keyFile;
   std::string outFile;
   long long lifetime = ZelSample::kDefaultTokenLifetimeSeconds;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    bool hasValue = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      Usage(std::cout);
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << "zel-token " << ZEL_VERSION << "\n";
-      return 0;
-    } else if (arg == "--subject" && hasValue) {
-      token.subject = argv[++i];
-    } else if (arg == "--privilege" && hasValue) {
-      token.privileges.insert(argv[++i]);
-    } else if (arg == "--issuer" && hasValue) {
-      token.issuer = argv[++i];
-    } else if (arg == "--key" && hasValue) {
-      keyFile = argv[++i];
-    } else if (arg == "--out" && hasValue) {
-      outFile = argv[++i];
-    } else if (arg == "--lifetime" && hasValue) {
-      char* end = nullptr;
-      lifetime = std::strtoll(argv[++i], &end, 10);
-      if (*end != '\0' || lifetime <= 0 || lifetime > 366LL * 86400) {
-        std::cerr << "zel-token: --lifetime takes 1 to 31622400 seconds\n";
-        return 2;
-      }
-    } else {
-      std::cerr << "zel-token: bad argument " << arg << "\n";
-      Usage(std::cerr);
-      return 2;
-    }
-  }
-  if (token.subject.empty()) {
-    std::cerr << "zel-token: --subject is required\n";
-    Usage(std::cerr);
-    return 2;
-  }
+  std::vector<std::string> privileges;
+
+  ZelCommandLine::Program program(
+      "zel-token", ZEL_VERSION,
+      "Writes a signed delegated token for zel.auth.SessionManager.loginByToken.");
+  CLI::App& app = program.App();
+  app.add_option("--subject", token.subject, "the user the token logs in")
+      ->type_name("USER")
+      ->required();
+  app.add_option("--privilege", privileges,
+                 "a privilege it grants (StorageProfile.View, StorageProfile.Update); "
+                 "repeatable; none: all of them")
+      ->type_name("P")
+      ->allow_extra_args(false);
+  app.add_option("--lifetime", lifetime, "valid from now for this long (default 3600)")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(1LL, 366LL * 86400).description(""));
+  app.add_option("--key", keyFile,
+                 "the issuer's Ed25519 private key (PEM); default: the DEMO issuer's key, "
+                 "published with the source")
+      ->type_name("FILE");
+  app.add_option(
+         "--issuer", token.issuer,
+         std::string("the issuer's name in the token (default ") + ZelSample::kTokenIssuer + ")")
+      ->type_name("NAME");
+  app.add_option("--out", outFile, "write the token there instead of to standard output")
+      ->type_name("FILE");
+  program.AddManSection("exit status",
+                        "0 the token was written, 1 it could not be (an unreadable "
+                        "key, an unwritable file), 2 bad usage.");
+  program.AddManSection("example",
+                        " zel-token --subject alice --privilege StorageProfile.View --out "
+                        "alice.token\n zel call --url http://127.0.0.1:8080/zel --token "
+                        "alice.token ServiceInstance retrieveContent");
+  if (int status = program.Parse(argc, argv); status >= 0) return status;
+  token.privileges.insert(privileges.begin(), privileges.end());
+  if (token.subject.empty()) return program.UsageError("--subject is empty");
+
   try {
     token.issuedAt = ZelSample::TokenClockNow();
     token.expires = token.issuedAt + lifetime;

@@ -8,6 +8,7 @@
 // WSDL includes its schema from the file beside it.
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/Wsdl.h>
+#include <ZelCommandLine/Program.h>
 
 #include <cstdio>
 #include <exception>
@@ -18,21 +19,6 @@
 #include <vector>
 
 namespace {
-
-void Usage(std::ostream& out) {
-  out << "usage: zel-wsdl [--api NS] [--api-version V | --every-version] [--location URL] "
-         "--out DIR\n"
-         "  --api NS           the API namespace (default: zel)\n"
-         "  --api-version V    one version: its full name, short name or id (version2,\n"
-         "                     zel.version.version2, 2.0), or 'all' for every version at\n"
-         "                     once (default: the newest numbered version)\n"
-         "  --every-version    each version of the API, and every version at once\n"
-         "  --location URL     the service address the WSDL names\n"
-         "                     (default: http://127.0.0.1/zel)\n"
-         "  --out DIR          the directory to write to (made when missing)\n"
-         "  --help             this text\n"
-         "  --version          the program's version\n";
-}
 
 struct Job {
   std::string version;  // empty: every version at once
@@ -54,35 +40,33 @@ int main(int argc, char** argv) {
   std::string location = "http://127.0.0.1/zel";
   std::string outDir;
   bool every = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    bool hasValue = i + 1 < argc;
-    if (arg == "--api" && hasValue) {
-      ns = argv[++i];
-    } else if (arg == "--api-version" && hasValue) {
-      versionText = argv[++i];
-    } else if (arg == "--every-version") {
-      every = true;
-    } else if (arg == "--location" && hasValue) {
-      location = argv[++i];
-    } else if (arg == "--out" && hasValue) {
-      outDir = argv[++i];
-    } else if (arg == "--help" || arg == "-h") {
-      Usage(std::cout);
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << "zel-wsdl " << ZEL_VERSION << "\n";
-      return 0;
-    } else {
-      std::cerr << "zel-wsdl: bad argument " << arg << "\n";
-      Usage(std::cerr);
-      return 2;
-    }
-  }
-  if (outDir.empty() || (every && !versionText.empty())) {
-    Usage(std::cerr);
-    return 2;
-  }
+  ZelCommandLine::Program program(
+      "zel-wsdl", ZEL_VERSION,
+      "Writes the WSDL and the XML Schema of the API, for one version, for every version at\n"
+      "once, or for each version, into a directory: VERSION.wsdl and VERSION.xsd\n"
+      "(zel.version.version14.wsdl), or NS.wsdl and NS.xsd for every version at once.\n"
+      "Each WSDL includes its schema from the file beside it.");
+  CLI::App& app = program.App();
+  app.add_option("--api", ns, "the API namespace (default: zel)")->type_name("NS");
+  CLI::Option* version =
+      app.add_option("--api-version", versionText,
+                     "one version: its full name, short name or id (version2, "
+                     "zel.version.version2, 2.0), or 'all' for every version at once "
+                     "(default: the newest numbered version)")
+          ->type_name("V");
+  app.add_flag("--every-version", every, "each version of the API, and every version at once")
+      ->excludes(version);
+  app.add_option("--location", location,
+                 "the service address the WSDL names (default: http://127.0.0.1/zel)")
+      ->type_name("URL");
+  app.add_option("--out", outDir, "the directory to write to (made when missing)")
+      ->type_name("DIR")
+      ->required();
+  program.AddManSection("exit status",
+                        "0 the files were written, 1 they could not be, 2 bad usage or an "
+                        "unknown version.");
+  program.AddManSection("example", " zel-wsdl --every-version --out wsdl/");
+  if (int status = program.Parse(argc, argv); status >= 0) return status;
 
   Lumo::StartRuntime();
   std::vector<Job> jobs;
@@ -95,8 +79,7 @@ int main(int argc, char** argv) {
     std::string version = versionText.empty() ? Lumo::Wire::DefaultApiVersion(ns)
                                               : Lumo::Wire::ResolveApiVersion(ns, versionText);
     if (version.empty()) {
-      std::cerr << "zel-wsdl: no version '" << versionText << "' of the API '" << ns << "'\n";
-      return 2;
+      return program.UsageError("no version '" + versionText + "' of the API '" + ns + "'");
     }
     jobs.push_back(Job{version, version});
   }

@@ -1,9 +1,10 @@
 #include "Arguments.h"
 
-#include <Kestrum/File.h>
 #include <Lumo/Wire/XmlText.h>
 
 #include <map>
+#include <pugixml.hpp>
+#include <sstream>
 #include <stdexcept>
 
 #include "Records.h"
@@ -35,22 +36,13 @@ struct Node {
   throw std::invalid_argument("in \"" + assignment.substr(0, 200) + "\": " + why);
 }
 
-std::string ReadArgumentFile(const std::string& path, const std::string& assignment) {
-  try {
-    return Kestrum::ReadFileBounded(path, kMaxArgumentFileBytes);
-  } catch (const Kestrum::FileReadException& e) {
-    bool tooLarge = e.GetReason() == Kestrum::FileReadException::Reason::kTooLarge;
-    Refuse(assignment, tooLarge ? path + " is too large" : "cannot read the file " + path);
-  }
-}
-
 bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
 // Follows one assignment's path from the root of all parameters and records
 // its value there.
-void Apply(Node& root, const std::string& assignment) {
+void Apply(Node& root, const std::string& assignment, InputFiles& files) {
   size_t equals = assignment.find('=');
   if (equals == std::string::npos || equals == 0) Refuse(assignment, "expected NAME=VALUE");
   std::string path = assignment.substr(0, equals);
@@ -93,7 +85,17 @@ void Apply(Node& root, const std::string& assignment) {
     node->type = value;
     return;
   }
-  if (!value.empty() && value[0] == '@') value = ReadArgumentFile(value.substr(1), assignment);
+  if (!value.empty() && value[0] == '@') {
+    try {
+      value = files.Read(value.substr(1));
+      // One final line break is dropped, as the shell's $(...) drops it:
+      // `echo STORAGE | zel call ... name=@-` gives "STORAGE".
+      if (!value.empty() && value.back() == '\n') value.pop_back();
+      if (!value.empty() && value.back() == '\r') value.pop_back();
+    } catch (const std::invalid_argument& e) {
+      Refuse(assignment, e.what());
+    }
+  }
   if (node->hasText) Refuse(assignment, "this value is given twice");
   node->hasText = true;
   node->text = value;
@@ -254,16 +256,66 @@ class RequestWriter {
   std::string& _out;
 };
 
+// The parameters a body gives, each as the XML of its element(s), by name.
+std::map<std::string, std::string> BodyParameters(
+    const std::string& xml, const Lumo::ManagedMethod& method,
+    const std::vector<const Lumo::ParamInfo*>& params) {
+  pugi::xml_document document;
+  pugi::xml_parse_result parsed =
+      document.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_fragment);
+  if (!parsed) {
+    throw std::invalid_argument(std::string("the request body is not XML: ") +
+                                parsed.description() + " at byte " + std::to_string(parsed.offset));
+  }
+  pugi::xml_node holder = document;
+  pugi::xml_node first = document.first_child();
+  while (first && first.type() != pugi::node_element) first = first.next_sibling();
+  if (first && std::string(first.name()) == method.GetWsdlName()) holder = first;
+  std::map<std::string, std::string> found;
+  for (pugi::xml_node child : holder.children()) {
+    if (child.type() == pugi::node_pcdata &&
+        std::string(child.value()).find_first_not_of(" \t\r\n") == std::string::npos) {
+      continue;
+    }
+    if (child.type() != pugi::node_element) {
+      if (child.type() == pugi::node_comment || child.type() == pugi::node_declaration) continue;
+      throw std::invalid_argument("the request body holds text outside the parameters' elements");
+    }
+    std::string name = child.name();
+    if (name == "_this") continue;  // the object comes from OBJECT
+    bool known = false;
+    for (const Lumo::ParamInfo* p : params) known |= name == p->name;
+    if (!known) {
+      std::string names;
+      for (const Lumo::ParamInfo* p : params) names += std::string(" ") + p->name;
+      throw std::invalid_argument(
+          "the request body's <" + name + ">: " + method.GetQualifiedName() +
+          " has no such parameter; it has:" + (names.empty() ? " none" : names));
+    }
+    std::ostringstream text;
+    child.print(text, "", pugi::format_raw);
+    found[name] += text.str();
+  }
+  return found;
+}
+
 }  // namespace
 
 std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedObjectType& target,
-                         const std::string& id, const std::vector<std::string>& assignments,
-                         const std::string& ns) {
+                         const std::string& id, const RequestArguments& arguments,
+                         const std::string& ns, InputFiles& files) {
   Node root;
-  for (const std::string& assignment : assignments) Apply(root, assignment);
+  for (const std::string& assignment : arguments.assignments) Apply(root, assignment, files);
   std::vector<const Lumo::ParamInfo*> params;
   if (const Lumo::MethodInfo* info = method.GetMethodInfo()) {
     for (const Lumo::ParamInfo* p = info->parameters; p && p->name; ++p) params.push_back(p);
+  }
+  std::map<std::string, std::string> body;
+  if (!arguments.bodyXml.empty()) body = BodyParameters(arguments.bodyXml, method, params);
+  for (const auto& [name, node] : root.fields) {
+    if (body.count(name) != 0) {
+      throw std::invalid_argument(name + ": given both in the request body and as an argument");
+    }
   }
   for (const auto& [name, node] : root.fields) {
     bool known = false;
@@ -289,7 +341,10 @@ std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedO
   AppendEscaped(out, "the object id", id, Lumo::Wire::XmlEscape::kText);
   out += "</_this>";
   RequestWriter writer(out);
+  // In parameter order, from the body or the assignments.
   for (const Lumo::ParamInfo* p : params) {
+    auto inBody = body.find(p->name);
+    if (inBody != body.end()) out += inBody->second;
     for (const auto& [name, node] : root.fields) {
       if (name == p->name) writer.Slot(name, p->name, p->type, p->flags, node);
     }

@@ -13,7 +13,12 @@
 //   param=<xml>...</xml>       the element's content as XML, as it stands on
 //                              the wire (its type then comes from @type or the
 //                              declaration)
-//   param=@FILE                the value (text or XML) read from FILE
+//   param=@FILE                the value (text or XML) read from FILE; @-
+//                              reads standard input
+//
+// Beside them, a request body may give parameters as XML, the elements the
+// method's element holds on the wire (<createSpec>...</createSpec>...),
+// alone or inside the method's element (<ZelCreate>...</ZelCreate>).
 #pragma once
 
 #include <Lumo/Lumo.h>
@@ -21,18 +26,25 @@
 #include <string>
 #include <vector>
 
+#include "Input.h"
+
 namespace ZelCli {
 
-// Larger argument files are refused.
-inline constexpr size_t kMaxArgumentFileBytes = 16 * 1024 * 1024;
+// What a request is made of: assignments and, optionally, a body.
+struct RequestArguments {
+  std::vector<std::string> assignments;
+  std::string bodyXml;  // empty: no body
+};
 
 // The SOAP request of method on the object (typeWsdl, id) with the given
-// assignments. Throws std::invalid_argument, saying which assignment and why,
-// for an assignment that names no parameter or property, or that does not
-// fit the declared type.
+// arguments; @FILE and @- values are read through files. Throws
+// std::invalid_argument, saying which assignment and why, for an assignment
+// that names no parameter or property, or that does not fit the declared
+// type, for a body that is not XML or names no parameter, and for a
+// parameter given both ways.
 // ns is the namespace of the method's API (the codec's action up to its "/").
 std::string BuildRequest(const Lumo::ManagedMethod& method, const Lumo::ManagedObjectType& target,
-                         const std::string& id, const std::vector<std::string>& assignments,
-                         const std::string& ns);
+                         const std::string& id, const RequestArguments& arguments,
+                         const std::string& ns, InputFiles& files);
 
 }  // namespace ZelCli

@@ -4,6 +4,8 @@
 #include <Lumo/Wire/Wire.h>
 #include <ZelHttp/HttpTransport.h>
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 #include "Arguments.h"
@@ -25,9 +27,13 @@ class TracingTransport : public Lumo::Wire::Transport {
   TracingTransport(Lumo::Wire::Transport* inner, std::ostream& out) : _inner(inner), _out(out) {}
   void Send(const Lumo::Wire::TransportRequest& request,
             Lumo::Wire::TransportResponse& response) override {
-    _out << "--> request (SOAPAction \"" << request.action << "\")\n" << request.body << "\n";
+    _out << "--> request (SOAPAction \"" << request.action << "\")\n";
+    for (const auto& [name, value] : request.headers) _out << name << ": " << value << "\n";
+    _out << request.body << "\n";
     _inner->Send(request, response);
-    _out << "<-- response (status " << response.status << ")\n" << response.body << "\n";
+    _out << "<-- response (status " << response.status << ")\n";
+    for (const auto& [name, value] : response.headers) _out << name << ": " << value << "\n";
+    _out << response.body << "\n";
   }
 
  protected:
@@ -37,6 +43,31 @@ class TracingTransport : public Lumo::Wire::Transport {
   Ref<Lumo::Wire::Transport> _inner;
   std::ostream& _out;
 };
+
+// Adds the user's headers to every request.
+class HeaderTransport : public Lumo::Wire::Transport {
+ public:
+  HeaderTransport(Lumo::Wire::Transport* inner, Lumo::Wire::Headers headers)
+      : _inner(inner), _headers(std::move(headers)) {}
+  void Send(const Lumo::Wire::TransportRequest& request,
+            Lumo::Wire::TransportResponse& response) override {
+    Lumo::Wire::TransportRequest withHeaders = request;
+    withHeaders.headers.insert(withHeaders.headers.end(), _headers.begin(), _headers.end());
+    _inner->Send(withHeaders, response);
+  }
+
+ protected:
+  ~HeaderTransport() override = default;
+
+ private:
+  Ref<Lumo::Wire::Transport> _inner;
+  Lumo::Wire::Headers _headers;
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 std::string ReadTokenFile(const std::string& path) {
   try {
@@ -69,8 +100,8 @@ Lumo::ManagedMethod* RequireMethod(Lumo::ManagedObjectType* type, const char* na
 }
 
 // Logs in: the service content names the session manager.
-void Login(Lumo::Wire::WireStubAdapter* adapter, const CallOptions& options) {
-  std::string token = ReadTokenFile(options.tokenFile);
+void Login(Lumo::Wire::WireStubAdapter* adapter, const CallOptions& options,
+           const std::string& token) {
   std::string error;
   Lumo::ManagedObjectType* root = FindManagedType("zel.ServiceInstance", error);
   if (root == nullptr) throw std::runtime_error(error);
@@ -91,19 +122,90 @@ void Login(Lumo::Wire::WireStubAdapter* adapter, const CallOptions& options) {
   Invoke(adapter, sessions, ref->GetId(), RequireMethod(sessions, "loginByToken"), args);
 }
 
-void Show(const Lumo::Wire::Codec& codec, const Lumo::Any* value, bool xml, std::ostream& out) {
+void Show(const Lumo::Wire::Codec& codec, const Lumo::Any* value, CallOptions::Output output,
+          std::ostream& out) {
   std::string text;
   codec.EncodeValue(value, text);
-  if (xml) {
+  if (output == CallOptions::Output::kXml) {
     RenderValueXml(text, out);
   } else {
     RenderValueText(text, out);
   }
 }
 
+ZelHttp::HttpTransportSettings TransportSettings(const CallOptions& options) {
+  ZelHttp::HttpTransportSettings settings;
+  settings.trustedCertificateFile = options.caCertificateFile;
+  settings.verifyPeer = !options.insecure;
+  if (options.timeout.count() > 0) {
+    settings.connectTimeout = options.timeout;
+    settings.readTimeout = options.timeout;
+  }
+  return settings;
+}
+
 }  // namespace
 
-int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
+bool ParseHeader(const std::string& text, std::pair<std::string, std::string>& header,
+                 std::string& error) {
+  size_t colon = text.find(':');
+  std::string name = text.substr(0, colon);
+  if (colon == std::string::npos || name.empty()) {
+    error = "a header is given as 'Name: value', not \"" + text.substr(0, 100) + "\"";
+    return false;
+  }
+  static const std::string kTokenChars = "!#$%&'*+-.^_`|~";
+  for (char c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && kTokenChars.find(c) == std::string::npos) {
+      error = "the header name \"" + name.substr(0, 100) + "\" is not an HTTP token";
+      return false;
+    }
+  }
+  std::string value = text.substr(colon + 1);
+  value.erase(0, value.find_first_not_of(" \t"));
+  if (std::any_of(value.begin(), value.end(),
+                  [](char c) { return c == '\r' || c == '\n' || c == '\0'; })) {
+    error = "the header " + name + " has a line break in its value";
+    return false;
+  }
+  static const char* const kOwnHeaders[] = {"host",       "content-type",      "content-length",
+                                            "soapaction", "transfer-encoding", "connection"};
+  for (const char* own : kOwnHeaders) {
+    if (Lower(name) == own) {
+      error = "zel sets the header " + name + " itself";
+      return false;
+    }
+  }
+  header = {name, value};
+  return true;
+}
+
+int RunCall(const CallOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+  // What is read from files, and the headers, before anything else: a
+  // missing file is a usage error, not a failed call.
+  std::string token;
+  Lumo::Wire::Headers headers;
+  InputFiles files(in);
+  RequestArguments arguments;
+  arguments.assignments = options.assignments;
+  try {
+    if (!options.tokenFile.empty()) token = ReadTokenFile(options.tokenFile);
+    for (const std::string& text : options.headers) {
+      std::pair<std::string, std::string> header;
+      std::string error;
+      if (!ParseHeader(text, header, error)) throw std::invalid_argument(error);
+      headers.push_back(header);
+    }
+    if (!options.data.empty()) {
+      arguments.bodyXml =
+          options.data[0] == '@' ? files.Read(options.data.substr(1)) : options.data;
+      if (arguments.bodyXml.empty()) throw std::invalid_argument("the request body is empty");
+    }
+  } catch (const std::invalid_argument& e) {
+    err << "zel call: " << e.what() << "\n";
+    return kCallUsage;
+  }
+
   // What to call: checked against the records before anything is sent.
   std::string id = options.object;
   std::string typeName;
@@ -134,7 +236,7 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
   try {
     std::string action = codec.GetAction(method);
     std::string request =
-        BuildRequest(*method, *type, id, options.assignments, action.substr(0, action.find('/')));
+        BuildRequest(*method, *type, id, arguments, action.substr(0, action.find('/')), files);
     args = codec.DecodeRequest(request).args;
   } catch (const std::invalid_argument& e) {
     err << "zel call: " << e.what() << "\n";
@@ -145,16 +247,24 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
     return kCallUsage;
   }
 
+  Ref<Lumo::Wire::Transport> transport;
   try {
-    Ref<Lumo::Wire::Transport> transport = MakeRef<ZelHttp::HttpTransport>(options.url);
+    transport = MakeRef<ZelHttp::HttpTransport>(options.url, TransportSettings(options));
+  } catch (const std::invalid_argument& e) {
+    err << "zel call: " << e.what() << "\n";  // a URL or certificate file that will not do
+    return kCallUsage;
+  }
+  try {
+    // The trace shows the user's headers too.
     if (options.wire) transport = new TracingTransport(transport.Get(), out);
+    if (!headers.empty()) transport = new HeaderTransport(transport.Get(), headers);
     auto adapter = MakeRef<Lumo::Wire::WireStubAdapter>(transport.Get(), wireOptions);
-    if (!options.tokenFile.empty()) Login(adapter.Get(), options);
+    if (!options.tokenFile.empty()) Login(adapter.Get(), options, token);
     Ref<Lumo::Any> result = Invoke(adapter.Get(), type, id, method, args);
     if (!result) {
       out << "(no result)\n";
     } else {
-      Show(codec, result.Get(), options.xml, out);
+      Show(codec, result.Get(), options.output, out);
     }
     return kCallAnswered;
   } catch (const Lumo::MethodFault::Exception& e) {
@@ -167,7 +277,7 @@ int RunCall(const CallOptions& options, std::ostream& out, std::ostream& err) {
     }
     out << "fault " << fault->_GetType()->GetName() << ": " << fault->GetMsg() << "\n";
     try {
-      Show(codec, fault, options.xml, out);
+      Show(codec, fault, options.output, out);
     } catch (const std::exception&) {
       // The message above says what there is to say.
     }

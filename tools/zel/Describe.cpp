@@ -3,6 +3,7 @@
 #include <Lumo/TypeKind.h>
 #include <fnmatch.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "Records.h"
@@ -15,17 +16,57 @@ const char* Or(const char* text, const char* fallback) {
   return text != nullptr && *text != '\0' ? text : fallback;
 }
 
-void DescribeDataType(const Lumo::DataObjectType* type, std::ostream& out) {
-  std::vector<Property> properties = AllProperties(type);
-  out << "properties (" << properties.size() << "; inherited ones first):\n";
-  for (const Property& property : properties) {
-    const Lumo::PropInfo& info = *property.info;
-    out << "  " << info.name << ": " << DescribeSlot(info.type, info.flags) << ", since "
-        << Or(info.version, "?");
-    if (property.owner != type) out << ", from " << property.owner->GetName();
-    out << "\n";
+// ", one of: A B C (zel.X.E)" for a string property the records name an
+// enumeration for.
+std::string AllowedValues(const Lumo::TypeInfo* type, const Lumo::Type* owner,
+                          const char* property) {
+  if (type == nullptr || std::string(type->name) != "string" || property == nullptr) return "";
+  const Lumo::EnumType* enumeration = EnumerationOf(owner, property);
+  if (enumeration == nullptr) return "";
+  std::string text = ", one of:";
+  for (int i = 0; i < enumeration->GetValueCount(); ++i) {
+    text += std::string(" ") + enumeration->ToWireString(i);
   }
+  return text + " (" + enumeration->GetName() + ")";
 }
+
+// Writes slots (properties, parameters), and the properties of the data
+// objects they hold down to the depth asked for; a type already open on the
+// way down is not opened again.
+class SlotWriter {
+ public:
+  SlotWriter(std::ostream& out, int depth) : _out(out), _depth(depth) {}
+
+  void Slot(int level, const char* name, const Lumo::TypeInfo* type, uint32_t flags,
+            const char* version, const Lumo::Type* owner, const Lumo::Type* inheritedFrom) {
+    _out << std::string(2 * level, ' ') << name << ": " << DescribeSlot(type, flags) << ", since "
+         << Or(version, "?");
+    if (inheritedFrom != nullptr) _out << ", from " << inheritedFrom->GetName();
+    _out << AllowedValues(type, owner, name) << "\n";
+    auto* data = dynamic_cast<const Lumo::DataObjectType*>(TypeOf(type));
+    if (data != nullptr && level < _depth) Properties(level + 1, data);
+  }
+
+  // The properties of type, inherited ones first.
+  void Properties(int level, const Lumo::DataObjectType* type) {
+    if (std::find(_open.begin(), _open.end(), type) != _open.end()) {
+      _out << std::string(2 * level, ' ') << "(" << type->GetName() << ", shown above)\n";
+      return;
+    }
+    _open.push_back(type);
+    for (const Property& property : AllProperties(type)) {
+      const Lumo::PropInfo& info = *property.info;
+      Slot(level, info.name, info.type, info.flags, info.version, type,
+           property.owner != type ? property.owner : nullptr);
+    }
+    _open.pop_back();
+  }
+
+ private:
+  std::ostream& _out;
+  int _depth;
+  std::vector<const Lumo::DataObjectType*> _open;
+};
 
 void DescribeManagedType(const Lumo::ManagedObjectType* type, std::ostream& out) {
   std::vector<Lumo::ManagedMethod*> methods = AllMethods(type);
@@ -40,12 +81,13 @@ void DescribeManagedType(const Lumo::ManagedObjectType* type, std::ostream& out)
   }
 }
 
-void DescribeType(const Lumo::Type* type, std::ostream& out) {
+void DescribeType(const Lumo::Type* type, int depth, std::ostream& out) {
   out << type->GetName() << ": " << Lumo::TypeKindName(type->GetKind()) << ", wsdl name "
       << type->GetWsdlName() << ", since " << Or(type->GetVersion(), "?") << "\n";
   if (auto* data = dynamic_cast<const Lumo::DataObjectType*>(type)) {
     out << "base: " << (data->GetBase() ? data->GetBase()->GetName() : "none") << "\n";
-    DescribeDataType(data, out);
+    out << "properties (" << AllProperties(data).size() << "; inherited ones first):\n";
+    SlotWriter(out, depth).Properties(1, data);
   } else if (auto* managed = dynamic_cast<const Lumo::ManagedObjectType*>(type)) {
     out << "base: " << (managed->GetBase() ? managed->GetBase()->GetName() : "none") << "\n";
     DescribeManagedType(managed, out);
@@ -57,23 +99,27 @@ void DescribeType(const Lumo::Type* type, std::ostream& out) {
   }
 }
 
-void DescribeMethod(const Lumo::ManagedMethod* method, std::ostream& out) {
+void DescribeMethod(const Lumo::ManagedMethod* method, int depth, std::ostream& out) {
   out << method->GetQualifiedName() << ": " << (method->IsProperty() ? "property" : "method")
       << ", wsdl name " << method->GetWsdlName() << ", since " << Or(method->GetVersion(), "?")
       << "\n";
   out << "privilege: " << Or(method->GetPrivilege(), "none") << "\n";
+  SlotWriter writer(out, depth);
   if (const Lumo::PropInfo* property = method->GetPropInfo()) {
-    out << "value: " << DescribeSlot(property->type, property->flags) << "\n";
+    writer.Slot(0, "value", property->type, property->flags, property->version, nullptr, nullptr);
     return;
   }
   const Lumo::MethodInfo* info = method->GetMethodInfo();
   out << "parameters:" << (info->parameters && info->parameters->name ? "\n" : " none\n");
   for (const Lumo::ParamInfo* p = info->parameters; p && p->name; ++p) {
-    out << "  " << p->name << ": " << DescribeSlot(p->type, p->flags) << ", since "
-        << Or(p->version, "?") << "\n";
+    writer.Slot(1, p->name, p->type, p->flags, p->version, nullptr, nullptr);
   }
-  out << "result: "
-      << (info->result.type ? DescribeSlot(info->result.type, info->result.flags) : "none") << "\n";
+  if (info->result.type) {
+    writer.Slot(0, "result", info->result.type, info->result.flags, info->result.version, nullptr,
+                nullptr);
+  } else {
+    out << "result: none\n";
+  }
   out << "faults:";
   bool any = false;
   for (const Lumo::TypeInfo* const* fault = info->faults; fault && *fault; ++fault) {
@@ -81,7 +127,7 @@ void DescribeMethod(const Lumo::ManagedMethod* method, std::ostream& out) {
     any = true;
   }
   out << (any ? "" : " none declared") << " (and the runtime's own faults)\n";
-  out << "flags: 0x" << std::hex << info->flags << std::dec << "\n";
+  out << "flags: " << DescribeMethodFlags(info->flags) << "\n";
 }
 
 }  // namespace
@@ -100,45 +146,20 @@ int ListTypes(const std::string& pattern, std::ostream& out) {
   return listed;
 }
 
-bool Describe(const std::string& name, std::ostream& out, std::string& error) {
-  if (const Lumo::Type* type = FindAnyType(name)) {
-    DescribeType(type, out);
+bool Describe(const std::string& name, int depth, std::ostream& out, std::string& error) {
+  // A type by any name first, then a method by any name.
+  std::string typeError;
+  if (const Lumo::Type* type = FindTypeByAnyName(name, typeError)) {
+    DescribeType(type, depth, out);
     return true;
   }
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) {
-    std::string typeError;
-    Lumo::ManagedObjectType* type = FindManagedType(name.substr(0, dot), typeError);
-    if (type == nullptr) {
-      error = "no type is named " + name + ", and " + typeError;
-      return false;
-    }
-    if (Lumo::ManagedMethod* method = type->FindMethod(name.substr(dot + 1))) {
-      DescribeMethod(method, out);
-      return true;
-    }
-    error = std::string(type->GetName()) + " has no method or property " + name.substr(dot + 1);
-    return false;
-  }
-  // A bare method name: the methods of that name across the managed types.
-  std::vector<const Lumo::ManagedMethod*> found;
-  for (const Lumo::Type* type : Lumo::GetAllTypes()) {
-    auto* managed = dynamic_cast<const Lumo::ManagedObjectType*>(type);
-    for (int i = 0; managed && i < managed->GetMethodObjectCount(); ++i) {
-      const Lumo::ManagedMethod* method = managed->GetMethod(i);
-      if (method && name == method->GetName()) found.push_back(method);
-    }
-  }
-  if (found.size() == 1) {
-    DescribeMethod(found.front(), out);
+  std::string methodError;
+  if (const Lumo::ManagedMethod* method = FindMethodByAnyName(name, methodError)) {
+    DescribeMethod(method, depth, out);
     return true;
   }
-  if (found.empty()) {
-    error = "no type or method is named " + name + " (see: zel types)";
-  } else {
-    error = name + " is a method of several types; name one:";
-    for (const auto* method : found) error += " " + method->GetQualifiedName();
-  }
+  bool ambiguousType = typeError.find("several") != std::string::npos;
+  error = ambiguousType ? typeError : "no type is named " + name + ", and " + methodError;
   return false;
 }
 

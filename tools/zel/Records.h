@@ -34,6 +34,27 @@ std::string DescribeSlot(const Lumo::TypeInfo* type, uint32_t flags);
 // ("ProfileManager"); on failure null and why in error.
 Lumo::ManagedObjectType* FindManagedType(const std::string& name, std::string& error);
 
+// Any type by wire name, WSDL name or the last part of its wire name
+// ("ProfileId"); on failure null and why in error.
+Lumo::Type* FindTypeByAnyName(const std::string& name, std::string& error);
+
+// A method or property getter by any of its names: "create" when one type
+// alone has it, "ProfileManager.create", "zel.profile.ProfileManager.create".
+// On failure null and why in error (the types of an ambiguous name named).
+Lumo::ManagedMethod* FindMethodByAnyName(const std::string& name, std::string& error);
+
+// The enumeration whose wire strings a string property of owner may take:
+// the records carry enumeration values in plain strings, and name the
+// enumeration after the property ("objectType": ObjectType, "profileCategory":
+// ProfileCategoryEnum), nested in the type or one of its bases, in its
+// package, or unique in all; null when none is named so.
+const Lumo::EnumType* EnumerationOf(const Lumo::Type* owner, const std::string& property);
+
+// Words for the flag bits of a property or parameter beyond array and
+// optional, and of a method; empty when none is set.
+std::string DescribeExtraFlags(uint32_t flags);
+std::string DescribeMethodFlags(uint32_t flags);
+
 // Every method of a type and its bases, and its properties' getters.
 std::vector<Lumo::ManagedMethod*> AllMethods(const Lumo::ManagedObjectType* type);
 

@@ -12,6 +12,7 @@
 // the conversation could not be held.
 #include <Lumo/Lumo.h>
 #include <Lumo/Wire/StubAdapters.h>
+#include <ZelCommandLine/Program.h>
 #include <ZelDemo/Conversation.h>
 #include <ZelHttp/HttpServer.h>
 #include <ZelHttp/HttpTransport.h>
@@ -19,25 +20,17 @@
 #include <ZelSample/Service.h>
 #include <ZelSample/WireEndpoint.h>
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 
 namespace {
 
-void Usage(std::ostream& out) {
-  out << "usage: zel-demo [--url http://127.0.0.1:PORT/zel] [--wire] [--api-version VERSION]\n"
-         "  --url URL            talk to a running zel-server (default: embed the service)\n"
-         "  --trust FILE         for an https URL: trust the PEM certificates in FILE instead\n"
-         "                       of the system's CA bundle (a test server's own certificate)\n"
-         "  --version            print the version and exit\n"
-         "  --wire               print the XML of every request and response\n"
-         "  --api-version V      the API version to speak; one of:\n";
-  for (const auto& [name, id] : ZelDemo::KnownVersions()) {
-    out << "                         " << name << " (" << id << ")\n";
-  }
-  out << "                       default: " << ZelDemo::DefaultVersion() << "\n";
+// The versions the conversation can speak, for the help.
+std::string VersionList() {
+  std::string text = "the API version to speak; one of:";
+  for (const auto& [name, id] : ZelDemo::KnownVersions()) text += " " + name + " (" + id + ")";
+  return text + "; default: " + ZelDemo::DefaultVersion();
 }
 
 }  // namespace
@@ -48,35 +41,29 @@ int main(int argc, char** argv) {
   std::string versionText;
   bool wire = false;
   ZelHttp::HttpTransportSettings transportSettings;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--wire") {
-      wire = true;
-    } else if (arg == "--url" && i + 1 < argc) {
-      url = argv[++i];
-    } else if (arg == "--api-version" && i + 1 < argc) {
-      versionText = argv[++i];
-    } else if (arg == "--trust" && i + 1 < argc) {
-      transportSettings.trustedCertificateFile = argv[++i];
-    } else if (arg == "--version") {
-      std::cout << "zel-demo " << ZEL_VERSION << "\n";
-      return 0;
-    } else if (arg == "--help" || arg == "-h") {
-      Usage(std::cout);
-      return 0;
-    } else {
-      std::cerr << "zel-demo: unknown argument " << arg << "\n";
-      Usage(std::cerr);
-      return 2;
-    }
-  }
+  ZelCommandLine::Program program(
+      "zel-demo", ZEL_VERSION,
+      "A client conversation with the sample storage-policy service through the zel\n"
+      "library's stubs, over HTTP: the service embedded and served on an ephemeral\n"
+      "loopback port, or a running zel-server.");
+  CLI::App& app = program.App();
+  app.add_option("--url", url, "talk to a running zel-server (default: embed the service)")
+      ->type_name("URL");
+  app.add_option("--trust", transportSettings.trustedCertificateFile,
+                 "for an https URL: trust the PEM certificates in FILE instead of the system's "
+                 "CA bundle (a test server's own certificate)")
+      ->type_name("FILE");
+  app.add_flag("--wire", wire, "print the XML of every request and response");
+  app.add_option("--api-version", versionText, VersionList())->type_name("V");
+  program.AddManSection("exit status",
+                        "0 every answer was the expected one, 1 one was not, 2 bad usage or the "
+                        "conversation could not be held.");
+  if (int status = program.Parse(argc, argv); status >= 0) return status;
   std::string version = ZelDemo::DefaultVersion();
   if (!versionText.empty()) {
     version = ZelDemo::ResolveVersion(versionText);
     if (version.empty()) {
-      std::cerr << "zel-demo: unknown API version " << versionText << "\n";
-      Usage(std::cerr);
-      return 2;
+      return program.UsageError("unknown API version " + versionText);
     }
   }
   std::string unsuitable = ZelDemo::CheckVersion(version);

@@ -30,7 +30,7 @@ std::string Describe(const beast::error_code& ec) {
 }  // namespace
 
 ClientConnection::ClientConnection(const std::string& host, int port, net::ssl::context* tls,
-                                   std::chrono::milliseconds connectTimeout)
+                                   std::chrono::milliseconds connectTimeout, bool verifyPeer)
     : _buffer(64 * 1024) {
   auto deadline = std::chrono::steady_clock::now() + connectTimeout;
   beast::error_code ec;
@@ -74,8 +74,12 @@ ClientConnection::ClientConnection(const std::string& host, int port, net::ssl::
     // Name the server for virtual hosting, and check that the certificate
     // is for the host that was asked for.
     if (!isAddress) SSL_set_tlsext_host_name(_tls->native_handle(), host.c_str());
-    _tls->set_verify_mode(net::ssl::verify_peer);
-    _tls->set_verify_callback(net::ssl::host_name_verification(host));
+    if (verifyPeer) {
+      _tls->set_verify_mode(net::ssl::verify_peer);
+      _tls->set_verify_callback(net::ssl::host_name_verification(host));
+    } else {
+      _tls->set_verify_mode(net::ssl::verify_none);
+    }
     beast::get_lowest_layer(*_tls).expires_at(deadline);
     _tls->async_handshake(net::ssl::stream_base::client,
                           [&](beast::error_code result) { ec = result; });

@@ -20,11 +20,12 @@ using ClientResponse = boost::beast::http::response<boost::beast::http::string_b
 
 class ClientConnection {
  public:
-  // tls: null for plain HTTP. Throws std::runtime_error with the reason when
-  // the server cannot be reached (or its certificate is not trusted) within
-  // connectTimeout.
+  // tls: null for plain HTTP. verifyPeer false accepts any certificate
+  // (the user asked not to check). Throws std::runtime_error with the reason
+  // when the server cannot be reached (or its certificate is not trusted)
+  // within connectTimeout.
   ClientConnection(const std::string& host, int port, boost::asio::ssl::context* tls,
-                   std::chrono::milliseconds connectTimeout);
+                   std::chrono::milliseconds connectTimeout, bool verifyPeer = true);
   ~ClientConnection();
 
   enum class Outcome {

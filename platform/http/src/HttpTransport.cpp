@@ -168,8 +168,9 @@ void HttpTransport::Send(const Lumo::Wire::TransportRequest& request,
       if (attempt == 0 && _settings.keepAlive) connection = TakeIdle();
       bool reused = connection != nullptr;
       if (!connection) {
-        connection = std::make_unique<ClientConnection>(
-            _host, _port, _tls ? &_tls->context : nullptr, _settings.connectTimeout);
+        connection =
+            std::make_unique<ClientConnection>(_host, _port, _tls ? &_tls->context : nullptr,
+                                               _settings.connectTimeout, _settings.verifyPeer);
       }
       auto outcome =
           connection->Exchange(message, answer, _settings.readTimeout, _settings.maxResponseBytes);

@@ -98,9 +98,9 @@ run 2 "cannot read the file $work/none.txt" \
   call --url "$url" ProfileManager create "createSpec.name=@$work/none.txt"
 run 2 "cannot read the file $work$" call --url "$url" ProfileManager create "createSpec.name=@$work"
 head -c 65537 /dev/zero >"$work/big.token"
-run 3 "$work/big.token is too large" \
+run 2 "$work/big.token is too large" \
   call --url "$url" --token "$work/big.token" ServiceInstance retrieveContent
-run 3 "cannot read the token file $work$" \
+run 2 "cannot read the token file $work$" \
   call --url "$url" --token "$work" ServiceInstance retrieveContent
 
 # A server that trusts another issuer (--trust-key) takes that issuer's tokens

@@ -41,6 +41,10 @@ struct HttpTransportSettings {
   // https: a PEM file of certificates to trust (a test server's own
   // certificate, a private CA). Empty: the system's CA bundle.
   std::string trustedCertificateFile;
+  // https: false accepts any certificate for any host name (a user's
+  // explicit choice): the connection is encrypted, but the server is not
+  // authenticated.
+  bool verifyPeer = true;
 };
 
 class HttpTransport : public Lumo::Wire::Transport {
