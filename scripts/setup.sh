@@ -9,9 +9,13 @@ set -euo pipefail
 # libxml2-dev, python3-zeep and python3-prometheus-client are for the tests
 # only: libxml2's schema validator and a stock SOAP client check the service
 # description, and a Prometheus text parser reads the server's metrics.
+# libpq-dev is the PostgreSQL store's client library; postgresql brings the
+# server the tests start scratch clusters of.
 packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
           dpkg-dev doxygen libboost1.81-dev libssl-dev openssl libsqlite3-dev libxml2-dev python3-zeep
-          libmimalloc-dev python3-prometheus-client libcli11-dev libsimdjson-dev)
+          libmimalloc-dev python3-prometheus-client libpq-dev postgresql libcli11-dev libsimdjson-dev)
+# HAProxy for the test of the load-balanced deployment (docs/deploy.md).
+packages+=(haproxy)
 if [ "${1:-}" = "--benchmarks" ]; then
   packages+=(gsoap libgsoap-dev wrk linux-perf)
 fi

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "auth/PgSessions.h"
 #include "domain/Catalogue.h"
 #include "objects/AssociationProviderRegistry.h"
 #include "objects/CapabilityMetadataManager.h"
@@ -22,6 +23,8 @@
 #include "objects/ServiceCore.h"
 #include "objects/ServiceInstance.h"
 #include "objects/SessionManager.h"
+#include "store/DataUri.h"
+#include "store/Quotas.h"
 #include "store/Store.h"
 
 namespace ZelSample {
@@ -40,10 +43,44 @@ Inventory LoadInventory(const ServiceSettings& settings) {
 }
 
 std::unique_ptr<Store> OpenStore(const ServiceSettings& settings) {
-  std::unique_ptr<Store> store =
-      settings.dataFile.empty() ? MakeMemoryStore() : OpenSqliteStore(settings.dataFile);
+  std::unique_ptr<Store> store = settings.dataFile.empty() ? MakeMemoryStore()
+                                 : IsPostgresUri(settings.dataFile)
+                                     ? OpenPostgresStore(settings.dataFile)
+                                     : OpenSqliteStore(settings.dataFile);
   if (!settings.storeObserver) return store;
   return ObserveStore(std::move(store), settings.storeObserver);
+}
+
+// Sessions live where the data does when several services share it.
+std::unique_ptr<SessionTable> OpenSessions(const ServiceSettings& settings) {
+  if (IsPostgresUri(settings.dataFile)) {
+    return OpenPostgresSessions(settings.dataFile, settings.sessions);
+  }
+  return std::make_unique<SessionTable>(settings.sessions);
+}
+
+// With sessions in the shared database, their quota counts are kept there
+// too, so that the bounds hold across services.
+void ShareQuotaCounts(SessionTable& sessions, QuotaTable& quotas) {
+  auto* shared = dynamic_cast<SharedSessionTable*>(&sessions);
+  if (shared == nullptr) return;
+  QuotaTable::SharedUsage usage;
+  usage.of = [shared](const std::string& session) {
+    SessionUsage held;
+    try {
+      held = shared->UsageOf(session);
+    } catch (const StoreError& e) {
+      Faults::ZelFault(std::string("the session's quota counts cannot be read now: ") + e.what());
+    }
+    QuotaUse used;
+    used.profiles = held.profiles;
+    used.associations = held.associations;
+    used.results = held.results;
+    used.bytes = held.bytes;
+    return used;
+  };
+  usage.forgetAll = [shared] { shared->ForgetAllUsage(); };
+  quotas.ShareUsage(std::move(usage));
 }
 
 bool IsAnonymous(const Lumo::ManagedMethod& method) {
@@ -77,7 +114,8 @@ void CheckPrivilege(const Lumo::ManagedMethod& method, const Lumo::ServedCall& c
 
 struct SampleService::State {
   ServiceSettings settings;
-  SessionTable sessions;
+  std::unique_ptr<SessionTable> ownedSessions;
+  SessionTable& sessions;
   Inventory inventory;
   Catalogue catalogue;
   GuardedState profiles;
@@ -96,12 +134,15 @@ struct SampleService::State {
 
   explicit State(ServiceSettings s)
       : settings(std::move(s)),
-        sessions(settings.sessions),
+        ownedSessions(OpenSessions(settings)),
+        sessions(*ownedSessions),
         inventory(LoadInventory(settings)),
         profiles(OpenStore(settings)),
         quotas(settings.quotas, settings.sessions.idleTimeout),
         core{inventory, catalogue, profiles, sessions, quotas, providers, faults},
-        store(&profiles.LockExclusive()->GetStore()) {}
+        store(&profiles.LockExclusive()->GetStore()) {
+    ShareQuotaCounts(sessions, quotas);
+  }
 
   // Registers a new object under the id of its reference; the registry
   // keeps it.
@@ -219,7 +260,7 @@ InjectedFault::Http SampleService::TakeHttpFailure() {
 
 void SampleService::Reset() {
   {
-    LockedState state = _state->profiles.LockExclusive();
+    LockedState state = _state->profiles.LockForChange();
     ChangeSet changes;
     // A profile's associations, results and default assignments go with it.
     for (const auto& [sequence, id] : state->ProfilesInOrder()) changes.push_back(DropProfile{id});

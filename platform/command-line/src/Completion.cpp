@@ -61,23 +61,23 @@ std::string ZshQuote(const std::string& text) {
   return out;
 }
 
-// The _arguments specifications of a command's options and positionals.
+// The _arguments entries of a command's options and positionals.
 std::string ZshSpecs(const CLI::App& app, const std::string& indent) {
-  std::string specs;
+  std::string entries;
   for (const OptionView& option : VisibleOptions(app)) {
     for (const std::string& name : option.names) {
-      std::string spec = option.repeatable ? "*" : "";
-      spec += name;
-      if (!option.value.empty()) spec += name.size() == 2 ? "+" : "=";
-      spec += "[" + ZshQuote(option.description) + "]";
+      std::string entry = option.repeatable ? "*" : "";
+      entry += name;
+      if (!option.value.empty()) entry += name.size() == 2 ? "+" : "=";
+      entry += "[" + ZshQuote(option.description) + "]";
       if (!option.value.empty()) {
-        spec += ":" + ZshQuote(option.value) + ":" + (TakesFile(option) ? "_files" : "");
+        entry += ":" + ZshQuote(option.value) + ":" + (TakesFile(option) ? "_files" : "");
       }
-      specs += " \\\n" + indent + "'" + spec + "'";
+      entries += " \\\n" + indent + "'" + entry + "'";
     }
   }
-  if (!PositionalSynopsis(app).empty()) specs += " \\\n" + indent + "'*:argument:_default'";
-  return specs;
+  if (!PositionalSynopsis(app).empty()) entries += " \\\n" + indent + "'*:argument:_default'";
+  return entries;
 }
 
 }  // namespace

@@ -94,7 +94,9 @@ struct ServiceSettings {
   QuotaSettings quotas;
   // The inventory file; empty for the built-in inventory.
   std::string inventoryFile;
-  // The SQLite data file; empty to keep the data in memory only.
+  // Where the data is kept: empty for memory only, a PostgreSQL URI
+  // (postgresql://USER@HOST:PORT/DB or postgres://...) for a database that
+  // any number of services share, anything else for an SQLite data file.
   std::string dataFile;
   // The issuers whose delegated tokens log users in; null: the demo issuer
   // (ZelSample/IssuerKeys.h), which is fit for demonstrations only.

@@ -52,24 +52,34 @@ class SessionTable {
 
   SessionTable();
   explicit SessionTable(Settings settings);
+  virtual ~SessionTable() = default;
+  SessionTable(const SessionTable&) = delete;
+  SessionTable& operator=(const SessionTable&) = delete;
 
+  // The methods below are the table's whole interface; this class keeps the
+  // sessions in the process's memory, a derived one may keep them where
+  // several processes share them (with the same bounds and answers).
+  //
   // Opens a session and returns its id: 32 random hexadecimal digits.
-  std::string Open(const std::string& user, std::set<std::string> privileges,
-                   std::string* refusal = nullptr);
+  virtual std::string Open(const std::string& user, std::set<std::string> privileges,
+                           std::string* refusal = nullptr);
   // Opens a session for a verified token (its subject and privileges). Empty,
   // with the reason in refusal (when given), when the token was logged out.
-  std::string Open(const DelegatedToken& token, std::string* refusal = nullptr);
+  virtual std::string Open(const DelegatedToken& token, std::string* refusal = nullptr);
   // The session of an id, which counts as a use of it; nothing for an unknown
   // or expired id (an expired one is dropped).
-  std::optional<SessionInfo> Find(const std::string& id);
+  virtual std::optional<SessionInfo> Find(const std::string& id);
   // Ends a session; false when there was none of that id.
-  bool Close(const std::string& id);
+  virtual bool Close(const std::string& id);
   // Ends a session at its user's request: the token it was opened with
   // cannot open another. False when there was none of that id.
-  bool LogOut(const std::string& id);
-  size_t Count() const;
-  size_t CountOf(const std::string& user) const;
+  virtual bool LogOut(const std::string& id);
+  virtual size_t Count() const;
+  virtual size_t CountOf(const std::string& user) const;
   const Settings& GetSettings() const { return _settings; }
+
+  // A new session id: 32 hexadecimal digits from OpenSSL's random bytes.
+  static std::string NewId();
 
  private:
   using Clock = std::chrono::steady_clock;

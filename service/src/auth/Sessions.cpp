@@ -1,31 +1,26 @@
 #include <ZelSample/Sessions.h>
+#include <openssl/rand.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <random>
+#include <stdexcept>
 
 namespace ZelSample {
 
-namespace {
-
-std::string RandomId() {
-  static std::mutex mutex;
-  static std::random_device device;
-  uint64_t parts[2];
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    for (uint64_t& part : parts) {
-      part = (static_cast<uint64_t>(device()) << 32) ^ static_cast<uint64_t>(device());
-    }
+std::string SessionTable::NewId() {
+  unsigned char bytes[16];
+  if (RAND_bytes(bytes, sizeof bytes) != 1) {
+    throw std::runtime_error("no random bytes for a session id");
   }
-  char text[33];
-  std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(parts[0]),
-                static_cast<unsigned long long>(parts[1]));
-  return text;
+  static const char kDigits[] = "0123456789abcdef";
+  std::string id;
+  id.reserve(2 * sizeof bytes);
+  for (unsigned char byte : bytes) {
+    id.push_back(kDigits[byte >> 4]);
+    id.push_back(kDigits[byte & 0xf]);
+  }
+  return id;
 }
-
-}  // namespace
 
 SessionTable::SessionTable() : SessionTable(Settings{}) {}
 
@@ -62,7 +57,7 @@ std::string SessionTable::Open(const DelegatedToken& token, std::string* refusal
 }
 
 std::string SessionTable::OpenLocked(const std::string& user, std::set<std::string> privileges) {
-  std::string id = RandomId();
+  std::string id = NewId();
   Clock::time_point now = Clock::now();
   // The user's own sessions first: beyond their bound, their least recently
   // used one makes room.

@@ -72,12 +72,20 @@ void CommitChanges(ServiceCore& core, LockedState& state, ChangeSet changes, Quo
   QuotaUse held{state->ProfileCount(), state->Associations().size(), state->Results().size(),
                 state->StoredBytes()};
   core.quotas.Check(session, adds, held, refuse);
+  const bool shared = core.quotas.CountsShared();
+  if (shared && !session.empty() &&
+      (adds.profiles != 0 || adds.associations != 0 || adds.results != 0 || adds.bytes != 0)) {
+    // Counted with the change, in the same transaction: no other service
+    // can see the change without the count.
+    changes.push_back(
+        SessionCharge{session, adds.profiles, adds.associations, adds.results, adds.bytes});
+  }
   try {
     state->Commit(changes);
   } catch (const StoreError& e) {
     Faults::ProfileStorage(std::string("the change was not stored: ") + e.what());
   }
-  core.quotas.Charge(session, adds);
+  if (!shared) core.quotas.Charge(session, adds);
 }
 
 std::string CurrentUser(SessionTable& sessions) {

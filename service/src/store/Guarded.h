@@ -6,6 +6,12 @@
 // function that must run under the lock takes a Locked<T>& (a const one to
 // only read), so the rule is in its signature and the compiler refuses a
 // caller that did not lock.
+//
+// T is told of each stretch it is locked for: T::Enter(forChange) runs
+// once the mutex is held (and may throw: then the lock is released and
+// nothing was entered), T::Leave() before it is released. That is where a
+// value kept in step with a store that other processes change catches up
+// with them. LockForChange() is for a stretch that may commit a change.
 #pragma once
 
 #include <mutex>
@@ -22,10 +28,14 @@ class Locked {
   Locked(Locked&& other) noexcept
       : _lock(std::move(other._lock)), _value(std::exchange(other._value, nullptr)) {}
   Locked& operator=(Locked&& other) noexcept {
-    _lock = std::move(other._lock);
-    _value = std::exchange(other._value, nullptr);
+    if (this != &other) {
+      Release();
+      _lock = std::move(other._lock);
+      _value = std::exchange(other._value, nullptr);
+    }
     return *this;
   }
+  ~Locked() { Release(); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 
@@ -36,10 +46,16 @@ class Locked {
 
  private:
   friend class MutexGuarded<T>;
-  Locked(std::mutex& mutex, T& value) : _lock(mutex), _value(&value) {}
+  Locked(std::mutex& mutex, T& value, bool forChange) : _lock(mutex) {
+    value.Enter(forChange);
+    _value = &value;
+  }
+  void Release() noexcept {
+    if (_value != nullptr) std::exchange(_value, nullptr)->Leave();
+  }
 
   std::unique_lock<std::mutex> _lock;
-  T* _value;
+  T* _value = nullptr;
 };
 
 template <class T>
@@ -52,7 +68,9 @@ class MutexGuarded {
   MutexGuarded& operator=(const MutexGuarded&) = delete;
 
   // Waits for the mutex; the value is locked until the answer ends.
-  [[nodiscard]] Locked<T> LockExclusive() { return Locked<T>(_mutex, _value); }
+  [[nodiscard]] Locked<T> LockExclusive() { return Locked<T>(_mutex, _value, false); }
+  // The same, for a stretch that may commit a change.
+  [[nodiscard]] Locked<T> LockForChange() { return Locked<T>(_mutex, _value, true); }
 
  private:
   std::mutex _mutex;

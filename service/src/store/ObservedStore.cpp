@@ -28,6 +28,11 @@ class ObservedStore : public Store {
 
   std::string Describe() const override { return _store->Describe(); }
   std::string Probe() const override { return _store->Probe(); }
+  bool Changed() override { return _store->Changed(); }
+  bool LoadChanges(StoredChanges& changes) override { return _store->LoadChanges(changes); }
+  bool BeginChange() override { return _store->BeginChange(); }
+  void EndChange() noexcept override { _store->EndChange(); }
+  uint64_t NextOrder() override { return _store->NextOrder(); }
 
  private:
   std::unique_ptr<Store> _store;

@@ -37,7 +37,9 @@ void QuotaTable::Check(const std::string& session, const QuotaUse& adds, const Q
   }
   if (session.empty()) return;
   QuotaUse used;
-  {
+  if (CountsShared()) {
+    used = _shared.of(session);
+  } else {
     std::lock_guard<std::mutex> lock(_mutex);
     auto it = _sessions.find(session);
     if (it != _sessions.end()) used = it->second.used;
@@ -79,6 +81,7 @@ void QuotaTable::Forget(const std::string& session) {
 }
 
 void QuotaTable::ForgetAll() {
+  if (_shared.forgetAll) _shared.forgetAll();
   std::lock_guard<std::mutex> lock(_mutex);
   _sessions.clear();
 }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,19 @@ struct QuotaUse {
 
 class QuotaTable {
  public:
+  // Where the sessions' counts are kept when several services share them:
+  // read by `of`, reset by `forgetAll`; a call's additions are then
+  // committed with its changes (SessionCharge) instead of charged here.
+  struct SharedUsage {
+    std::function<QuotaUse(const std::string& session)> of;
+    std::function<void()> forgetAll;
+  };
+
   explicit QuotaTable(const QuotaSettings& settings, std::chrono::seconds idleTimeout);
+
+  // Keeps the sessions' counts in usage from now on.
+  void ShareUsage(SharedUsage usage) { _shared = std::move(usage); }
+  bool CountsShared() const { return static_cast<bool>(_shared.of); }
 
   // Refuses, with the fault `refuse` raises, a call whose additions would
   // take its session, or the service holding `held`, past a limit. Sessions
@@ -72,6 +85,7 @@ class QuotaTable {
 
   const QuotaSettings _settings;
   const std::chrono::seconds _idleTimeout;
+  SharedUsage _shared;
   const Lumo::Wire::Codec& CodecFor(const std::string& version) const;
 
   mutable std::mutex _mutex;

@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "Support.h"
+
 namespace ZelSample {
 
 namespace {
@@ -36,8 +38,70 @@ size_t Growth(size_t now, size_t before) { return now > before ? now - before : 
 
 }  // namespace
 
-ProfileState::ProfileState(std::unique_ptr<Store> store) : _store(std::move(store)) {
+ProfileState::ProfileState(std::unique_ptr<Store> store) : _store(std::move(store)) { Reload(); }
+
+void ProfileState::Clear() {
+  _bytes = 0;
+  _profiles.clear();
+  _byName.clear();
+  _bySequence.clear();
+  _associations.clear();
+  _associationsByProfile.clear();
+  _results.clear();
+  _resultsByProfile.clear();
+  _defaults.clear();
+}
+
+void ProfileState::Enter(bool forChange) {
+  try {
+    const bool changed = forChange ? _store->BeginChange() : _store->Changed();
+    if (!changed) return;
+    try {
+      CatchUp();
+    } catch (...) {
+      if (forChange) _store->EndChange();
+      throw;
+    }
+  } catch (const StoreError& e) {
+    // What memory holds may be out of date: the call cannot be answered.
+    Faults::ZelFault(std::string("the stored data cannot be read now: ") + e.what());
+  }
+}
+
+void ProfileState::Leave() noexcept { _store->EndChange(); }
+
+uint64_t ProfileState::NextSequence() {
+  uint64_t order = 0;
+  try {
+    order = _store->NextOrder();
+  } catch (const StoreError& e) {
+    Faults::ProfileStorage(std::string("the change was not stored: ") + e.what());
+  }
+  if (order == 0) return _nextSequence++;
+  if (order >= _nextSequence) _nextSequence = order + 1;
+  return order;
+}
+
+void ProfileState::CatchUp() {
+  StoredChanges changes;
+  if (!_store->LoadChanges(changes)) {
+    Reload();
+    return;
+  }
+  for (const Change& drop : changes.drops) Apply(drop);
+  for (const ProfileRecord& record : changes.written.profiles) {
+    if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
+    Put(record);
+  }
+  for (const AssociationRecord& record : changes.written.associations) Put(record);
+  for (const ResultRecord& record : changes.written.results) Put(record);
+  for (const DefaultRecord& record : changes.written.defaults)
+    _defaults[record.hubId] = record.profileId;
+}
+
+void ProfileState::Reload() {
   StoredData data = _store->Load();
+  Clear();
   for (const ProfileRecord& record : data.profiles) {
     if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
     Put(record);

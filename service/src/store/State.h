@@ -75,8 +75,10 @@ class ProfileState {
   // format's fault for a value it cannot write; then nothing is stored.
   size_t Measure(ChangeSet& changes) const;
 
-  // ---- counters (memory only) --------------------------------------------------------
-  uint64_t NextSequence() { return _nextSequence++; }
+  // ---- counters ------------------------------------------------------------------------
+  // The creation order of a new profile: the store's sequence when it has
+  // one (ProfileStorageFault when it cannot answer), else counted here.
+  uint64_t NextSequence();
   uint64_t NextTask() { return _nextTask++; }
 
   // ---- changes ----------------------------------------------------------------------
@@ -85,7 +87,21 @@ class ProfileState {
   void Commit(const ChangeSet& changes);
   const Store& GetStore() const { return *_store; }
 
+  // ---- stretches (MutexGuarded) -----------------------------------------------------
+  // At the start of a locked stretch: when another process changed the
+  // store since this one loaded it, loads it again. forChange also holds
+  // other processes' changes off until the stretch ends. A store that
+  // cannot answer fails the call with a fault and enters nothing.
+  void Enter(bool forChange);
+  void Leave() noexcept;
+
  private:
+  // Replaces what memory holds with what the store holds.
+  void Reload();
+  // Brings memory up to date with what other processes changed: only the
+  // changes when the store can tell them, else all of it.
+  void CatchUp();
+  void Clear();
   void Apply(const Change& change);
   void Put(const ProfileRecord& record);
   void Drop(const DropProfile& drop);

@@ -68,8 +68,19 @@ struct DropDefault {
   std::string hubId;
 };
 
+// What a call adds to its session's counts, committed with the call's
+// changes by a store that keeps the sessions (memory and SQLite ignore it:
+// the service counts in memory then).
+struct SessionCharge {
+  std::string session;
+  size_t profiles = 0;
+  size_t associations = 0;
+  size_t results = 0;
+  size_t bytes = 0;
+};
+
 using Change = std::variant<ProfileRecord, DropProfile, AssociationRecord, DropAssociation,
-                            ResultRecord, DefaultRecord, DropDefault>;
+                            ResultRecord, DefaultRecord, DropDefault, SessionCharge>;
 
 // The changes of one call, applied in order.
 using ChangeSet = std::vector<Change>;
@@ -80,6 +91,14 @@ struct StoredData {
   std::vector<AssociationRecord> associations;
   std::vector<ResultRecord> results;
   std::vector<DefaultRecord> defaults;
+};
+
+// What other processes changed since this one last loaded: the drops, in
+// the order they were made, and the records written (their latest form).
+// Applied drops first, then records, they bring memory up to date.
+struct StoredChanges {
+  std::vector<Change> drops;
+  StoredData written;
 };
 
 // A store that cannot open, read or write its data.
@@ -101,6 +120,28 @@ class Store {
   // Whether the store answers now, cheaply: empty when it does, else why
   // not. Safe to call while calls commit.
   virtual std::string Probe() const { return std::string(); }
+
+  // ---- a store that other processes change too ------------------------------------
+  // Memory and SQLite keep the defaults: only this process changes them.
+  //
+  // Whether what the store holds changed, by another process, since this one
+  // last loaded or committed it. Throws StoreError.
+  virtual bool Changed() { return false; }
+  // What changed since this process last loaded or committed, into
+  // changes; false when the store cannot tell (then Load() it all). Throws
+  // StoreError.
+  virtual bool LoadChanges(StoredChanges& /*changes*/) { return false; }
+  // Begins a stretch whose commit must rest on what it read: other
+  // processes' changes wait until the stretch commits or ends, so nothing
+  // changes between its reads and its commit. Answers Changed(), which the
+  // caller reloads for before it reads. Throws StoreError.
+  virtual bool BeginChange() { return false; }
+  // Ends the stretch BeginChange began; a stretch that did not commit
+  // changes nothing.
+  virtual void EndChange() noexcept {}
+  // The place of a new profile in the creation order, from the store's own
+  // sequence; 0: the store has none, the service counts. Throws StoreError.
+  virtual uint64_t NextOrder() { return 0; }
 };
 
 // Keeps nothing: the service's memory is all there is.
@@ -108,6 +149,10 @@ std::unique_ptr<Store> MakeMemoryStore();
 // An SQLite database file, created when missing. Throws StoreError for a
 // file that cannot be opened or that is not a data file of this service.
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+// A PostgreSQL database named by a connection URI (postgresql://...), shared
+// by any number of services: the schema is made on first use. Throws
+// StoreError for a database it cannot reach or whose data it does not read.
+std::unique_ptr<Store> OpenPostgresStore(const std::string& uri);
 // The store, with every commit timed and told to observer (ObservedStore.cpp).
 std::unique_ptr<Store> ObserveStore(std::unique_ptr<Store> store, StoreObserver observer);
 

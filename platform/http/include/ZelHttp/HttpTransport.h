@@ -42,8 +42,8 @@ struct HttpTransportSettings {
   // certificate, a private CA). Empty: the system's CA bundle.
   std::string trustedCertificateFile;
   // https: false accepts any certificate for any host name (a user's
-  // explicit choice, as curl's --insecure): the connection is encrypted but
-  // the server is not authenticated.
+  // explicit choice): the connection is encrypted, but the server is not
+  // authenticated.
   bool verifyPeer = true;
 };
 
