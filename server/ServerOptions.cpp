@@ -131,7 +131,9 @@ const std::vector<Flag>& Flags() {
        [](ServerOptions& o, const std::string& v) {
          return !(o.service.inventoryFile = v).empty();
        }},
-      {"--data", "FILE", "keep profiles, associations and results in this SQLite file",
+      {"--data", "FILE|URI",
+       "keep profiles, associations and results in this SQLite file, or in the PostgreSQL "
+       "database of a postgresql://USER@HOST:PORT/DB URI (several servers may share one)",
        [](ServerOptions& o, const std::string& v) { return !(o.service.dataFile = v).empty(); }},
       {"--max-session-bytes", "BYTES",
        "bytes of profiles, associations and results a session may add (default 16777216)",

@@ -1,5 +1,7 @@
 #include "store/PgConnection.h"
 
+#include <poll.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -75,9 +77,23 @@ void PgConnection::Connect() {
   }
 }
 
+void PgConnection::EnsureConnected() {
+  if (_conn != nullptr && PQstatus(_conn) == CONNECTION_OK &&
+      PQtransactionStatus(_conn) == PQTRANS_IDLE) {
+    // An idle connection is sent nothing unasked (this service listens for
+    // no notifications): bytes waiting on it are the server's goodbye (it
+    // stopped or restarted, or ended the connection) or its end of file.
+    // Connect afresh now, before sending anything, instead of failing the
+    // statement. Inside a transaction a lost connection must fail it.
+    pollfd waiting{PQsocket(_conn), POLLIN, 0};
+    if (poll(&waiting, 1, 0) != 0) Connect();
+  }
+  if (_conn == nullptr || PQstatus(_conn) != CONNECTION_OK) Connect();
+}
+
 PgResult PgConnection::Exec(const char* sql, const std::vector<std::string>& params) {
   _lastState.clear();
-  if (_conn == nullptr || PQstatus(_conn) != CONNECTION_OK) Connect();
+  EnsureConnected();
   std::vector<const char*> values;
   std::vector<int> lengths;
   values.reserve(params.size());
@@ -92,7 +108,7 @@ PgResult PgConnection::Exec(const char* sql, const std::vector<std::string>& par
 
 void PgConnection::ExecScript(const char* sql) {
   _lastState.clear();
-  if (_conn == nullptr || PQstatus(_conn) != CONNECTION_OK) Connect();
+  EnsureConnected();
   Checked(PQexec(_conn, sql));
 }
 

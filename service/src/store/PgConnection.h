@@ -53,6 +53,9 @@ class PgConnection {
 
  private:
   void Connect();
+  // Connects again when the connection broke, also when it broke while
+  // idle and the server's goodbye is still unread.
+  void EnsureConnected();
   // The result when the server did what was asked; else throws StoreError.
   PgResult Checked(PGresult* raw);
 
