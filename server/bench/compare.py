@@ -80,8 +80,14 @@ def perf_available():
 
 
 def to_micros(text):
-    value, unit = re.fullmatch(r"([\d.]+)(us|ms|s)", text).groups()
-    return float(value) * {"us": 1, "ms": 1e3, "s": 1e6}[unit]
+    """wrk's latency ("93.00us", "3.19ms", "1.02s", "1.50m"); None for what it
+    prints when it measured none ("-nanus")."""
+    found = re.fullmatch(r"([\d.]+)(us|ms|s|m)", text)
+    if not found:
+        print(f"  note: wrk printed the latency {text!r}")
+        return None
+    value, unit = found.groups()
+    return float(value) * {"us": 1, "ms": 1e3, "s": 1e6, "m": 60e6}[unit]
 
 
 def run_wrk(url, connections, close, seconds, pid, count_switches):
@@ -114,8 +120,9 @@ def run_wrk(url, connections, close, seconds, pid, count_switches):
         print(f"  note: {url} with {connections} connections: {problem}")
     return {
         "calls/s": float(re.search(r"Requests/sec:\s+([\d.]+)", out).group(1)),
-        "p50 us": to_micros(re.search(r"50%\s+(\S+)", out).group(1)),
-        "p99 us": to_micros(re.search(r"99%\s+(\S+)", out).group(1)),
+        # The distribution's lines, not a "+/- Stdev" column ending in 50%.
+        "p50 us": to_micros(re.search(r"^\s+50%\s+(\S+)", out, re.M).group(1)),
+        "p99 us": to_micros(re.search(r"^\s+99%\s+(\S+)", out, re.M).group(1)),
         "cpu us/call": cpu * 1e6 / max(calls, 1),
         "cs/call": switches / max(calls, 1) if switches is not None else None,
     }
