@@ -1,6 +1,8 @@
 // The loaded library against the totals of the API: packages, types, methods,
 // privileges, results, external record stores and the version record. Every
 // figure is read from the registered loaders and the records they created.
+#include <Lumo/Lumo.h>
+#include <Olyx/Zel/AboutInfo.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,9 +10,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <Lumo/Lumo.h>
-#include <Olyx/Zel/AboutInfo.h>
 
 namespace {
 
@@ -76,7 +75,8 @@ std::string PackageOf(const char* wireName) {
   size_t start = 0;
   while (start < name.size()) {
     size_t dot = name.find('.', start);
-    std::string component = name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+    std::string component =
+        name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
     if (std::isupper(static_cast<unsigned char>(component[0]))) break;
     package += (package.empty() ? "" : ".") + component;
     if (dot == std::string::npos) break;
@@ -241,7 +241,8 @@ TEST_F(TotalsTest, OnlyTheRootLoaderCarriesTheVersionRecord) {
   const char* names[] = {"zel.version.version1",  "zel.version.version2",  "zel.version.version11",
                          "zel.version.version12", "zel.version.version13", "zel.version.version14",
                          "zel.version.stable",    "zel.version.unstable",  "zel.version.legacy"};
-  const char* ids[] = {"1.0", "2.0", "6.5", "6.7", "6.7.1", "6.7.2", "stable", "unstable", "legacy"};
+  const char* ids[] = {"1.0",   "2.0",    "6.5",      "6.7",   "6.7.1",
+                       "6.7.2", "stable", "unstable", "legacy"};
   ASSERT_EQ(v->versionCount, 9u);
   for (int i = 0; i < 9; ++i) {
     EXPECT_STREQ(v->versions[i].name, names[i]);
@@ -255,15 +256,22 @@ TEST_F(TotalsTest, OnlyTheRootLoaderCarriesTheVersionRecord) {
   EXPECT_STREQ(v->designatedVersions[1], "zel.version.version14");
   EXPECT_STREQ(v->designatedVersions[2], "zel.version.version14");
   EXPECT_STREQ(v->designatedVersions[3], v->versions[0].name);
-  const char* relations[16][2] = {
-      {"zel.version.version1", "olyx.version.version2"}, {"zel.version.version2", "zel.version.version1"},
-      {"zel.version.version11", "zel.version.version2"}, {"zel.version.version11", "hox.version.version11"},
-      {"zel.version.version12", "zel.version.version11"}, {"zel.version.version12", "hox.version.version12"},
-      {"zel.version.version13", "zel.version.version12"}, {"zel.version.version13", "hox.version.version13"},
-      {"zel.version.version14", "zel.version.version13"}, {"zel.version.version14", "hox.version.version14"},
-      {"zel.version.stable", "zel.version.version14"},    {"zel.version.stable", "hox.version.stable"},
-      {"zel.version.unstable", "zel.version.stable"},     {"zel.version.unstable", "hox.version.unstable"},
-      {"zel.version.legacy", "zel.version.unstable"},     {"zel.version.legacy", "hox.version.legacy"}};
+  const char* relations[16][2] = {{"zel.version.version1", "olyx.version.version2"},
+                                  {"zel.version.version2", "zel.version.version1"},
+                                  {"zel.version.version11", "zel.version.version2"},
+                                  {"zel.version.version11", "hox.version.version11"},
+                                  {"zel.version.version12", "zel.version.version11"},
+                                  {"zel.version.version12", "hox.version.version12"},
+                                  {"zel.version.version13", "zel.version.version12"},
+                                  {"zel.version.version13", "hox.version.version13"},
+                                  {"zel.version.version14", "zel.version.version13"},
+                                  {"zel.version.version14", "hox.version.version14"},
+                                  {"zel.version.stable", "zel.version.version14"},
+                                  {"zel.version.stable", "hox.version.stable"},
+                                  {"zel.version.unstable", "zel.version.stable"},
+                                  {"zel.version.unstable", "hox.version.unstable"},
+                                  {"zel.version.legacy", "zel.version.unstable"},
+                                  {"zel.version.legacy", "hox.version.legacy"}};
   ASSERT_EQ(v->relationCount, 16u);
   for (int i = 0; i < 16; ++i) {
     EXPECT_STREQ(v->relations[i].version, relations[i][0]);
@@ -285,7 +293,8 @@ TEST_F(TotalsTest, WhatEachVersionIntroduces) {
   for (const Lumo::Type* type : ZelTypes()) {
     ++intro[type->GetVersion()].types;
     if (type->IsDataObject()) {
-      props(static_cast<const Lumo::DataObjectType*>(type)->GetInfo()->properties, type->GetVersion());
+      props(static_cast<const Lumo::DataObjectType*>(type)->GetInfo()->properties,
+            type->GetVersion());
     } else if (type->IsManagedObject()) {
       auto* info = static_cast<const Lumo::ManagedObjectType*>(type)->GetInfo();
       props(info->properties, type->GetVersion());
