@@ -115,5 +115,19 @@ for program in "${programs[@]}"; do
   "$root/usr/bin/$program" --version | tee "$work/version.out"
   grep -qxF "$program $version" "$work/version.out" || fail "$program --version"
 done
+# The installed server answers the installed client, which prints JSON.
+"$root/usr/bin/zel-server" --port 0 >"$work/server.out" 2>&1 &
+server_pid=$!
+url=""
+for _ in $(seq 100); do
+  url="$(grep -o 'http://127\.0\.0\.1:[0-9]*/zel' "$work/server.out" | head -n 1 || true)"
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+answer="$("$root/usr/bin/zel" call --url "$url" --json ServiceInstance retrieveContent 2>&1)" ||
+  { kill "$server_pid"; fail "the installed zel could not call the installed zel-server: $answer"; }
+kill "$server_pid"
+wait "$server_pid" 2>/dev/null || true
+grep -q '^{"aboutInfo":{"name":' <<<"$answer" || fail "zel call --json printed no JSON: $answer"
 bash "$(dirname "$0")/build_and_run.sh" "$consumer" "$work/consumer" \
   -DCMAKE_PREFIX_PATH="$root/usr" -- greet
