@@ -1,5 +1,6 @@
 #include "Seed.h"
 
+#include <Lumo/Wire/XmlText.h>
 #include <ZelSample/Token.h>
 
 #include <cstring>
@@ -28,26 +29,6 @@ pugi::xml_node Find(pugi::xml_node node, const std::string& name) {
     if (pugi::xml_node found = Find(child, name)) return found;
   }
   return pugi::xml_node();
-}
-
-std::string AttributeText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 // Replaces every {{id:NAME}} with the id created under NAME.
@@ -105,7 +86,10 @@ class SeedRun {
     }
     std::string declarations;
     for (const auto& [name, value] : namespaces) {
-      declarations += " " + name + "=\"" + AttributeText(value) + "\"";
+      declarations += " " + name + "=\"";
+      // The value came out of a parsed document: XML can carry it.
+      Lumo::Wire::AppendXmlEscaped(declarations, value, Lumo::Wire::XmlEscape::kAttribute);
+      declarations += "\"";
     }
     size_t count = 0;
     for (pugi::xml_node call : root.children()) {
