@@ -51,6 +51,13 @@ function(zel_link_program_statically program)
     # No library of this project to look for at run time: the system's are
     # found where the system keeps them, without trying the build folders.
     set_target_properties(${program} PROPERTIES ZEL_LINK_STATIC ON SKIP_BUILD_RPATH ON)
+    # The C++ and C libraries first among the shared objects, as when the
+    # runtime was a shared library of its own: mimalloc's shared library (the
+    # runtime's value allocator) defines malloc and operator new too, and
+    # ahead of them it would take over every allocation of the program (and
+    # keep freed memory).
+    target_link_options(${program} PRIVATE
+                        "LINKER:--push-state,--no-as-needed,-lstdc++,-lm,-lc,--pop-state")
   endif()
 endfunction()
 
