@@ -103,7 +103,7 @@ def memory_by_component(pid, program):
             elif not path and any(start <= sp < end for sp in stacks):
                 mapping = "other threads' stacks"
             elif not path:
-                mapping = "anonymous (the allocator's heap: types, service, buffers)"
+                mapping = "anonymous (mimalloc's heap for runtime values and types, large blocks)"
             else:
                 mapping = "other files"
             components.setdefault(mapping, [0, 0])
