@@ -267,10 +267,10 @@ TEST(TokenTest, APublicKeyReadsAlikeAloneOrWithTextAroundIt) {
   // Of the same length and layout, an X25519 key is no Ed25519 key.
   EXPECT_THROW(ZelSample::IssuerPublicKey::FromPem(NewPublicKeyPem("X25519").first),
                std::invalid_argument);
-  // One character changed in the key's prefix: not an Ed25519 key either.
-  std::string damaged = publicPem;
-  damaged[damaged.find('\n') + 1 + 12] ^= 1;
-  EXPECT_THROW(ZelSample::IssuerPublicKey::FromPem(damaged), std::invalid_argument);
+  // The prefix naming Ed448 (1.3.101.113) instead, before the same 32 bytes:
+  // no key of either kind.
+  std::string otherCurve = Replaced(publicPem, "MCowBQYDK2VwAyEA", "MCowBQYDK2VxAyEA");
+  EXPECT_THROW(ZelSample::IssuerPublicKey::FromPem(otherCurve), std::invalid_argument);
 }
 
 TEST(TokenTest, TimesAndBase64AreReadStrictly) {
