@@ -314,7 +314,8 @@ class PostgresStore : public Store {
       }
       data.profiles.push_back(std::move(record));
     }
-    PgResult associations = _db.Exec("SELECT entity_key, profile_id, entity FROM zel_associations");
+    PgResult associations = _db.Exec(
+        "SELECT entity_key, profile_id, entity FROM zel_associations WHERE changed > $1", since);
     for (int row = 0; row < associations.Rows(); ++row) {
       AssociationRecord record;
       record.entityKey = associations.Text(row, 0);
@@ -324,7 +325,9 @@ class PostgresStore : public Store {
           Decode<Zel::ServerObjectRef>(record.wire, "association of " + record.entityKey);
       data.associations.push_back(std::move(record));
     }
-    PgResult results = _db.Exec("SELECT entity_key, profile_id, generation, body FROM zel_results");
+    PgResult results = _db.Exec(
+        "SELECT entity_key, profile_id, generation, body FROM zel_results WHERE changed > $1",
+        since);
     for (int row = 0; row < results.Rows(); ++row) {
       ResultRecord record;
       record.entityKey = results.Text(row, 0);
