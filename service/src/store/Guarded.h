@@ -2,9 +2,10 @@
 //
 // MutexGuarded<T> owns a T and a reader-writer mutex (one that lets a
 // waiting writer in before new readers) and gives no access to the T but
-// through a Locked view, move-only, that unlocks when it goes out of scope: LockShared() answers a Locked<const T>, read-only by its type,
-// that any number of threads hold at once; LockExclusive() answers a
-// Locked<T> that one thread holds alone. A function that must run under the
+// through a Locked view, move-only, that unlocks when it goes out of scope:
+// LockShared() answers a Locked<const T>, read-only by its type, that any
+// number of threads hold at once; LockExclusive() answers a Locked<T> that
+// one thread holds alone. A function that must run under the
 // lock takes the view (or the value it reaches: nothing else reaches it),
 // const to only read, so the rule is in its signature and the compiler
 // refuses a caller that did not lock.
