@@ -184,6 +184,31 @@ TEST_F(SharedDatabaseTest, TwoServicesCreatingOneNameAtOnceMakeItOnce) {
   EXPECT_EQ(Ids(b).size(), static_cast<size_t>(kRounds));
 }
 
+TEST_F(SharedDatabaseTest, AServiceBehindReadsOnlyTheRowsThatChanged) {
+  auto service = Open();
+  Client client(*service);
+  client.Login();
+  Ref<ProfileId> id;
+  client.profiles->Create(GoldSpec().Get(), id);
+  client.profiles->Associate(Vm("vm-42").Get(), id.Get(), nullptr);
+  Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> results;
+  client.compliance->CheckCompliance(ArrayOf<Zel::ServerObjectRef>({Vm("vm-42")}).Get(), nullptr,
+                                     results);
+
+  // Another service, up to date, then behind by one profile.
+  auto behind = ZelSample::OpenPostgresStore(cluster->Uri());
+  EXPECT_EQ(behind->Load().associations.size(), 1u);
+  client.profiles->Create(GoldSpec("Silver").Get(), id);
+  ZelSample::StoredChanges changes;
+  ASSERT_TRUE(behind->LoadChanges(changes));
+  ASSERT_EQ(changes.written.profiles.size(), 1u);
+  EXPECT_EQ(changes.written.profiles[0].id, id->GetUniqueId());
+  EXPECT_TRUE(changes.written.associations.empty());
+  EXPECT_TRUE(changes.written.results.empty());
+  EXPECT_TRUE(changes.written.defaults.empty());
+  EXPECT_TRUE(changes.drops.empty());
+}
+
 TEST_F(SharedDatabaseTest, ASessionOpenedOnOneServiceIsUsedAndEndedOnAnother) {
   auto first = Open();
   auto second = Open();

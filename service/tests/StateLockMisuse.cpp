@@ -3,7 +3,9 @@
 // compiles (the tree builds it); built with -DMISUSE_<NAME>, one function
 // takes the unlocked way instead, and the test of that name passes only when
 // the compiler stops with an error in this file.
+#include <cstdint>
 #include <mutex>
+#include <shared_mutex>
 #include <utility>
 
 #include "store/State.h"
@@ -12,6 +14,7 @@ namespace {
 
 using ZelSample::GuardedState;
 using ZelSample::LockedState;
+using ZelSample::SharedState;
 
 size_t ReadTheState(GuardedState& guarded) {
 #ifdef MISUSE_READ_THROUGH_THE_GUARD
@@ -65,6 +68,34 @@ void CommitThroughAReadView(const LockedState& state) {
 #endif
 }
 
+// A shared view is held by many calls at once: it reaches the state const.
+void CommitThroughASharedView(GuardedState& guarded) {
+#ifdef MISUSE_COMMIT_THROUGH_A_SHARED_VIEW
+  guarded.LockShared()->Commit({});
+#else
+  (void)guarded.LockShared()->ProfileCount();
+#endif
+}
+
+// Helpers that only read take the state itself, which only a view reaches.
+uint64_t TakeATask(GuardedState& guarded) {
+#ifdef MISUSE_TAKE_A_TASK_FROM_NOTHING_LOCKED
+  const ZelSample::ProfileState& state = guarded;
+  return state.NextTask();
+#else
+  SharedState state = guarded.LockShared();
+  return state->NextTask();
+#endif
+}
+
+void LockSharedByHand(GuardedState& guarded) {
+#ifdef MISUSE_LOCK_SHARED_BY_HAND
+  std::shared_lock lock(guarded._mutex);
+#else
+  SharedState state = guarded.LockShared();
+#endif
+}
+
 }  // namespace
 
 // Keeps the functions above from being unused.
@@ -75,4 +106,7 @@ void UseTheStateLockChecks(GuardedState& guarded, ZelSample::ProfileState& state
   LockedState view = MakeAView(guarded, state);
   LockedState moved = CopyTheView(view);
   CommitThroughAReadView(moved);
+  CommitThroughASharedView(guarded);
+  TakeATask(guarded);
+  LockSharedByHand(guarded);
 }

@@ -1,11 +1,12 @@
 #include "auth/PgSessions.h"
 
-#include <mutex>
 #include <sstream>
+#include <utility>
 
 #include "Support.h"
 #include "store/DataUri.h"
 #include "store/PgConnection.h"
+#include "store/PgPool.h"
 #include "store/Store.h"
 
 namespace ZelSample {
@@ -14,6 +15,9 @@ namespace {
 
 // Taken by every login, so that the bounds hold across services.
 constexpr char kOpenLock[] = "SELECT pg_advisory_xact_lock(7361220412)";
+// Connections for calls that find, open or end sessions at the same time; a
+// call past that many waits for one of them.
+constexpr size_t kConnections = 16;
 
 // A token's signature is bytes; the database keeps text.
 std::string Hex(const std::string& bytes) {
@@ -49,7 +53,7 @@ class PostgresSessionTable : public SharedSessionTable {
  public:
   PostgresSessionTable(const std::string& uri, Settings settings)
       : SharedSessionTable(settings),
-        _db(uri, "PostgreSQL database " + RedactUri(uri)),
+        _pool(uri, "PostgreSQL database " + RedactUri(uri), kConnections),
         _idle(std::to_string(GetSettings().idleTimeout.count())) {}
 
   std::string Open(const std::string& user, std::set<std::string> privileges,
@@ -59,8 +63,8 @@ class PostgresSessionTable : public SharedSessionTable {
 
   std::string Open(const DelegatedToken& token, std::string* refusal) override {
     if (!token.signature.empty()) {
-      bool loggedOut = Guarded("log in", [&] {
-        return _db.Exec("SELECT 1 FROM zel_logged_out WHERE signature = $1", {Hex(token.signature)})
+      bool loggedOut = Guarded("log in", [&](PgConnection& db) {
+        return db.Exec("SELECT 1 FROM zel_logged_out WHERE signature = $1", {Hex(token.signature)})
                    .Rows() > 0;
       });
       if (loggedOut) {
@@ -73,9 +77,9 @@ class PostgresSessionTable : public SharedSessionTable {
 
   std::optional<SessionInfo> Find(const std::string& id) override {
     if (id.empty()) return std::nullopt;
-    return Guarded("find the session", [&]() -> std::optional<SessionInfo> {
+    return Guarded("find the session", [&](PgConnection& db) -> std::optional<SessionInfo> {
       // A use is written at most once a second: most calls only read.
-      PgResult found = _db.Exec(
+      PgResult found = db.Exec(
           "WITH live AS (SELECT id, user_name, privileges, last_used FROM zel_sessions "
           "WHERE id = $1 AND last_used > clock_timestamp() - make_interval(secs => $2::bigint)), "
           "used AS (UPDATE zel_sessions s SET last_used = clock_timestamp() FROM live "
@@ -84,7 +88,7 @@ class PostgresSessionTable : public SharedSessionTable {
           {id, _idle});
       if (found.Rows() == 0) {
         // Unknown, or idle too long: an expired one is dropped.
-        _db.Exec("DELETE FROM zel_sessions WHERE id = $1", {id});
+        db.Exec("DELETE FROM zel_sessions WHERE id = $1", {id});
         return std::nullopt;
       }
       SessionInfo info;
@@ -96,14 +100,14 @@ class PostgresSessionTable : public SharedSessionTable {
   }
 
   bool Close(const std::string& id) override {
-    return Guarded("end the session", [&] {
-      return _db.Exec("DELETE FROM zel_sessions WHERE id = $1 RETURNING id", {id}).Rows() > 0;
+    return Guarded("end the session", [&](PgConnection& db) {
+      return db.Exec("DELETE FROM zel_sessions WHERE id = $1 RETURNING id", {id}).Rows() > 0;
     });
   }
 
   bool LogOut(const std::string& id) override {
-    return Guarded("log out", [&] {
-      PgResult ended = _db.Exec(
+    return Guarded("log out", [&](PgConnection& db) {
+      PgResult ended = db.Exec(
           "DELETE FROM zel_sessions WHERE id = $1 RETURNING token_signature, token_expires", {id});
       if (ended.Rows() == 0) return false;
       const std::string signature = ended.Text(0, 0);
@@ -111,12 +115,12 @@ class PostgresSessionTable : public SharedSessionTable {
       const int64_t now = TokenClockNow();
       if (signature.empty() || expires <= now) return true;
       // The expired ones go, then, at the bound, those that expire first.
-      _db.Exec("DELETE FROM zel_logged_out WHERE expires <= $1", {std::to_string(now)});
-      _db.Exec(
+      db.Exec("DELETE FROM zel_logged_out WHERE expires <= $1", {std::to_string(now)});
+      db.Exec(
           "DELETE FROM zel_logged_out WHERE signature IN (SELECT signature FROM zel_logged_out "
           "ORDER BY expires OFFSET $1)",
           {std::to_string(GetSettings().maxLoggedOutTokens - 1)});
-      _db.Exec(
+      db.Exec(
           "INSERT INTO zel_logged_out (signature, expires) VALUES ($1, $2) "
           "ON CONFLICT (signature) DO NOTHING",
           {signature, std::to_string(expires)});
@@ -142,8 +146,8 @@ class PostgresSessionTable : public SharedSessionTable {
   }
 
   SessionUsage UsageOf(const std::string& id) override {
-    std::lock_guard<std::mutex> lock(_mutex);
-    PgResult row = _db.Exec(
+    PgPool::Lease db = _pool.Borrow();
+    PgResult row = db->Exec(
         "SELECT profiles, associations, results, bytes FROM zel_sessions WHERE id = $1", {id});
     SessionUsage usage;
     if (row.Rows() == 0) return usage;
@@ -155,8 +159,8 @@ class PostgresSessionTable : public SharedSessionTable {
   }
 
   void ForgetAllUsage() override {
-    std::lock_guard<std::mutex> lock(_mutex);
-    _db.Exec("UPDATE zel_sessions SET profiles = 0, associations = 0, results = 0, bytes = 0");
+    PgPool::Lease db = _pool.Borrow();
+    db->Exec("UPDATE zel_sessions SET profiles = 0, associations = 0, results = 0, bytes = 0");
   }
 
  private:
@@ -166,17 +170,17 @@ class PostgresSessionTable : public SharedSessionTable {
   }
 
   size_t Live(const std::string& sql, const std::vector<std::string>& params) const {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return static_cast<size_t>(_db.Exec(sql.c_str(), params).Integer(0, 0));
+    PgPool::Lease db = _pool.Borrow();
+    return static_cast<size_t>(db->Exec(sql.c_str(), params).Integer(0, 0));
   }
 
-  // Runs work under the connection's lock; a database that cannot answer
-  // fails the call with a fault that says so.
+  // Runs work on a connection borrowed for it alone; a database that cannot
+  // answer fails the call with a fault that says so.
   template <class Work>
-  auto Guarded(const char* what, Work&& work) -> decltype(work()) {
-    std::lock_guard<std::mutex> lock(_mutex);
+  auto Guarded(const char* what, Work&& work) -> decltype(work(std::declval<PgConnection&>())) {
     try {
-      return work();
+      PgPool::Lease db = _pool.Borrow();
+      return work(*db);
     } catch (const StoreError& e) {
       Faults::ZelFault(std::string("cannot ") + what + " now: " + e.what());
     }
@@ -185,44 +189,44 @@ class PostgresSessionTable : public SharedSessionTable {
   std::string Insert(const std::string& user, const std::set<std::string>& privileges,
                      const std::string& signature, int64_t expires) {
     const std::string id = NewId();
-    Guarded("open a session", [&] {
-      _db.Exec("BEGIN");
+    Guarded("open a session", [&](PgConnection& db) {
+      db.Exec("BEGIN");
       try {
-        _db.Exec(kOpenLock);
-        _db.Exec(("DELETE FROM zel_sessions WHERE NOT (" + LiveCondition(1) + ")").c_str(),
-                 {_idle});
+        db.Exec(kOpenLock);
+        db.Exec(("DELETE FROM zel_sessions WHERE NOT (" + LiveCondition(1) + ")").c_str(), {_idle});
         // Beyond the user's own bound, their least recently used sessions
         // make room.
-        _db.Exec(
+        db.Exec(
             "DELETE FROM zel_sessions WHERE id IN (SELECT id FROM zel_sessions WHERE "
             "user_name = $1 ORDER BY last_used DESC OFFSET $2)",
             {user, std::to_string(GetSettings().maxSessionsPerUser - 1)});
         // A full table: the least recently used session of the user who
         // holds the most goes.
-        while (Count("SELECT count(*) FROM zel_sessions") >= GetSettings().maxSessions) {
-          PgResult ended = _db.Exec(
+        while (Count(db, "SELECT count(*) FROM zel_sessions") >= GetSettings().maxSessions) {
+          PgResult ended = db.Exec(
               "DELETE FROM zel_sessions WHERE id = (SELECT s.id FROM zel_sessions s JOIN "
               "(SELECT user_name, count(*) AS held FROM zel_sessions GROUP BY user_name) c "
               "USING (user_name) ORDER BY c.held DESC, s.last_used LIMIT 1) RETURNING id");
           if (ended.Rows() == 0) break;
         }
-        _db.Exec(
+        db.Exec(
             "INSERT INTO zel_sessions (id, user_name, privileges, last_used, token_signature, "
             "token_expires) VALUES ($1, $2, $3, clock_timestamp(), $4, $5)",
             {id, user, JoinLines(privileges), signature, std::to_string(expires)});
-        _db.Exec("COMMIT");
+        db.Exec("COMMIT");
       } catch (...) {
-        _db.ExecQuietly("ROLLBACK");
+        db.ExecQuietly("ROLLBACK");
         throw;
       }
     });
     return id;
   }
 
-  size_t Count(const char* sql) { return static_cast<size_t>(_db.Exec(sql).Integer(0, 0)); }
+  static size_t Count(PgConnection& db, const char* sql) {
+    return static_cast<size_t>(db.Exec(sql).Integer(0, 0));
+  }
 
-  mutable std::mutex _mutex;
-  mutable PgConnection _db;
+  mutable PgPool _pool;
   const std::string _idle;  // the idle timeout in seconds, as a parameter
 };
 

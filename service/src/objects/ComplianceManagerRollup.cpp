@@ -121,7 +121,7 @@ void CheckVms(const EntityArray* entities, const QuotaTable& quotas) {
 
 // Every virtual machine the service knows: those of the inventory and those
 // with an association or a stored result.
-Ref<EntityArray> KnownVms(const Inventory& inventory, const LockedState& state) {
+Ref<EntityArray> KnownVms(const Inventory& inventory, const ProfileState& state) {
   std::set<std::string> seen;
   auto vms = MakeRef<EntityArray>();
   auto add = [&](const Zel::ServerObjectRef& entity) {
@@ -130,8 +130,8 @@ Ref<EntityArray> KnownVms(const Inventory& inventory, const LockedState& state) 
   for (const InventoryEntity& vm : inventory.GetVms()) {
     add(*Entity(Zel::ServerObjectRef::OBJECTTYPE_VIRTUALMACHINE, vm.key));
   }
-  for (const auto& [key, association] : state->Associations()) add(*association.entity);
-  for (const auto& [key, stored] : state->Results()) add(*stored.result->GetEntity());
+  for (const auto& [key, association] : state.Associations()) add(*association.entity);
+  for (const auto& [key, stored] : state.Results()) add(*stored.result->GetEntity());
   return vms;
 }
 
@@ -174,11 +174,11 @@ void ComplianceManagerImpl::QueryByRollupComplianceStatusEx(const std::string& s
   auto results = MakeRef<Lumo::DataArray<ComplianceResult>>();
   std::vector<int> firstOf;
   {
-    LockedState state = _state.LockExclusive();
-    vms = KnownVms(_core.inventory, state);
+    SharedState state = _state.LockShared();
+    vms = KnownVms(_core.inventory, *state);
     Ref<EntityArray> all = WithDisks(_core.inventory, *vms, firstOf);
     for (int i = 0; i < all->GetLength(); ++i) {
-      results->Append(StoredCompliance(state, *all->Get(i), nullptr).Get());
+      results->Append(StoredCompliance(*state, *all->Get(i), nullptr).Get());
     }
   }
   Ref<RollupArray> rollups = RollUpAll(*vms, *results, firstOf);
@@ -191,7 +191,7 @@ void ComplianceManagerImpl::QueryByRollupComplianceStatusEx(const std::string& s
 void ComplianceManagerImpl::QueryOutOfDateEntities(Ref<EntityArray>& result) {
   result = new EntityArray;
   std::set<std::string> seen;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (const auto& [key, stored] : state->Results()) {
     if (state->GenerationOf(key.second) != stored.generation && seen.insert(key.first).second) {
       result->Append(stored.result->GetEntity()->_Clone());
@@ -204,13 +204,13 @@ void ComplianceManagerImpl::QueryByComplianceStatus(
     Ref<Lumo::DataArray<ComplianceResult>>& result) {
   CheckStatus(status);
   result = new Lumo::DataArray<ComplianceResult>;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   if (profileId != nullptr && state->FindProfile(profileId->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profileId->GetUniqueId());
   }
   for (const auto& [key, stored] : state->Results()) {
     if (profileId != nullptr && key.second != profileId->GetUniqueId()) continue;
-    Ref<ComplianceResult> one = StoredCompliance(state, *stored.result->GetEntity(), &key.second);
+    Ref<ComplianceResult> one = StoredCompliance(*state, *stored.result->GetEntity(), &key.second);
     if (one->GetComplianceStatus() == status) result->Append(one.Get());
   }
 }
@@ -231,12 +231,12 @@ void ComplianceManagerImpl::FetchEntityHealthStatus(
   }
   CheckEntities(asked.Get(), "entities", _core.quotas);
   result = new Lumo::DataArray<EntityHealthStatus>;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (int i = 0; i < asked->GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *asked->Get(i);
     auto health = MakeRef<EntityHealthStatus>();
     if (state->FindAssociation(EntityKey(entity)) != nullptr) {
-      health->SetCompliance(StoredCompliance(state, entity, nullptr).Get());
+      health->SetCompliance(StoredCompliance(*state, entity, nullptr).Get());
     }
     const InventoryHub* hub = inventory.HubOf(entity.GetObjectType(), entity.GetKey());
     health->SetDatastoreAccessibilityStatus(

@@ -70,8 +70,8 @@ struct Planned {
   Ref<ComplianceResult> result;
 };
 
-void RequireKnownProfile(const LockedState& state, const Zel::Profile::ProfileId* profile) {
-  if (profile != nullptr && state->FindProfile(profile->GetUniqueId()) == nullptr) {
+void RequireKnownProfile(const ProfileState& state, const Zel::Profile::ProfileId* profile) {
+  if (profile != nullptr && state.FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profile->GetUniqueId());
   }
 }
@@ -113,8 +113,8 @@ ComplianceCheck CheckComplianceOf(ServiceCore& core, const EntityArray& entities
   const int count = entities.GetLength();
   std::vector<Planned> plan(static_cast<size_t>(count));
   {
-    LockedState state = core.state.LockExclusive();
-    RequireKnownProfile(state, profile);
+    SharedState state = core.state.LockShared();
+    RequireKnownProfile(*state, profile);
     for (int i = 0; i < count; ++i) {
       Planned& one = plan[static_cast<size_t>(i)];
       if (const auto* association = state->FindAssociation(EntityKey(*entities.Get(i)))) {
@@ -198,8 +198,8 @@ void StoreCompliance(ServiceCore& core, const ComplianceCheck& check,
 Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entities,
                                    const Zel::Profile::ProfileId* profile) {
   auto results = MakeRef<ResultArray>();
-  LockedState state = core.state.LockExclusive();
-  RequireKnownProfile(state, profile);
+  SharedState state = core.state.LockShared();
+  RequireKnownProfile(*state, profile);
   for (int i = 0; i < entities.GetLength(); ++i) {
     const Zel::ServerObjectRef& entity = *entities.Get(i);
     if (profile == nullptr && state->FindAssociation(EntityKey(entity)) == nullptr) {
@@ -207,27 +207,28 @@ Ref<ResultArray> FetchComplianceOf(ServiceCore& core, const EntityArray& entitie
       continue;
     }
     results->Append(
-        StoredCompliance(state, entity, profile ? &profile->GetUniqueId() : nullptr).Get());
+        StoredCompliance(*state, entity, profile ? &profile->GetUniqueId() : nullptr).Get());
   }
   return results;
 }
 
-Ref<ComplianceResult> StoredCompliance(const LockedState& state, const Zel::ServerObjectRef& entity,
+Ref<ComplianceResult> StoredCompliance(const ProfileState& state,
+                                       const Zel::ServerObjectRef& entity,
                                        const std::string* profileId) {
   const std::string key = EntityKey(entity);
-  const auto* association = state->FindAssociation(key);
+  const auto* association = state.FindAssociation(key);
   const std::string* associated = association ? &association->profileId : nullptr;
   const std::string* wanted = profileId != nullptr ? profileId : associated;
   if (wanted == nullptr) {
     return NewResult(entity, nullptr, ComplianceResult::COMPLIANCESTATUS_NOTAPPLICABLE);
   }
-  const auto* stored = state->FindResult(key, *wanted);
+  const auto* stored = state.FindResult(key, *wanted);
   if (stored == nullptr) {
     // Never checked: the check time stays at the epoch.
     return NewResult(entity, wanted, ComplianceResult::COMPLIANCESTATUS_UNKNOWN);
   }
   Ref<ComplianceResult> copy(stored->result->_Clone());
-  if (state->GenerationOf(*wanted) != stored->generation) {
+  if (state.GenerationOf(*wanted) != stored->generation) {
     copy->SetComplianceStatus(ComplianceResult::COMPLIANCESTATUS_OUTOFDATE);
   }
   copy->SetMismatch(associated != nullptr && *associated != *wanted);

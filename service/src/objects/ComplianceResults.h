@@ -57,7 +57,7 @@ Kestrum::Ref<Lumo::DataArray<Zel::Compliance::ComplianceResult>> FetchCompliance
 // The stored result of an entity for a profile (its associated one when
 // null): notApplicable without a profile, unknown when never checked,
 // outOfDate when the profile changed since.
-Kestrum::Ref<Zel::Compliance::ComplianceResult> StoredCompliance(const LockedState& state,
+Kestrum::Ref<Zel::Compliance::ComplianceResult> StoredCompliance(const ProfileState& state,
                                                                  const Zel::ServerObjectRef& entity,
                                                                  const std::string* profileId);
 

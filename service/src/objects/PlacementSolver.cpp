@@ -43,7 +43,7 @@ namespace {
 
 void RequireProfile(ServiceCore& core, const Zel::Profile::ProfileId* profile, bool declared) {
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
-  if (core.state.LockExclusive()->FindProfile(profile->GetUniqueId()) != nullptr) return;
+  if (core.state.LockShared()->FindProfile(profile->GetUniqueId()) != nullptr) return;
   const std::string message = "no profile has the id " + profile->GetUniqueId();
   // Methods that declare no fault refuse with the runtime's own.
   if (declared) Faults::NotFound(message);
@@ -101,7 +101,7 @@ void PlacementSolverImpl::CheckRequirements(
                                   "placementSubjectRequirement");
   }
   {
-    LockedState state = _core.state.LockExclusive();
+    SharedState state = _core.state.LockShared();
     for (int i = 0; requirements != nullptr && i < requirements->GetLength(); ++i) {
       const Requirement* requirement = requirements->Get(i);
       const std::string path = Indexed("placementSubjectRequirement", i);

@@ -255,7 +255,7 @@ void ProfileManagerImpl::QueryProfile(Zel::Profile::ResourceType* resourceType,
     Faults::InvalidArgument("resourceType", "the resource type must be STORAGE");
   }
   auto ids = MakeRef<Lumo::DataArray<ProfileId>>();
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (const auto& [sequence, id] : state->ProfilesInOrder()) {
     if (profileCategory.IsSet() &&
         state->FindProfile(id)->profile->GetProfileCategory() != profileCategory.GetValue()) {
@@ -271,7 +271,7 @@ void ProfileManagerImpl::RetrieveContent(Lumo::DataArray<ProfileId>* profileIds,
   if (profileIds == nullptr) Faults::InvalidArgument("profileIds", "no profiles given");
   auto profiles = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileIds->GetLength()), "profileIds");
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (int i = 0; i < profileIds->GetLength(); ++i) {
     const std::string& id = profileIds->Get(i)->GetUniqueId();
     const ProfileState::StoredProfile* stored = state->FindProfile(id);
@@ -370,7 +370,7 @@ void ProfileManagerImpl::ApplyAssociated(
   _core.quotas.CheckEntityCount(static_cast<size_t>(entities->GetLength()), "entities");
   const bool children = applyOnChildren.IsSet() && applyOnChildren.GetValue();
   auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ReconfigOutcome>>();
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   auto apply = [&](const Zel::ServerObjectRef& entity, bool required) {
     const bool associated = state->FindAssociation(EntityKey(entity)) != nullptr;
     if (!associated && !required) return;
@@ -409,7 +409,7 @@ void ProfileManagerImpl::ApplyProfile(
     Ref<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>>& result) {
   if (profiles == nullptr) Faults::InvalidArgument("profiles", "no profiles given");
   auto outcomes = MakeRef<Lumo::DataArray<Zel::Profile::ApplyProfileOutcome>>();
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (int i = 0; i < profiles->GetLength(); ++i) {
     const std::string& id = profiles->Get(i)->GetUniqueId();
     auto outcome = MakeRef<Zel::Profile::ApplyProfileOutcome>();

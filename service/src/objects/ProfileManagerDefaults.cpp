@@ -37,7 +37,7 @@ void ProfileManagerImpl::QueryDefaultRequirementProfile(Zel::Placement::Placemen
   auto one = MakeRef<HubArray>();
   one->Append(hub);
   RequireHubs(_core.inventory, one.Get(), "hub", false);
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   if (const std::string* id = state->DefaultOf(hub->GetHubId())) result = MakeId(*id);
 }
 
@@ -59,7 +59,7 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, Hub
       RequireHubs(_core.inventory, datastores, "datastores", true);
   Ref<CapabilityBasedProfile> content;
   {
-    LockedState state = _state.LockExclusive();
+    SharedState state = _state.LockShared();
     const auto* stored = state->FindProfile(profile->GetUniqueId());
     if (stored == nullptr) {
       Faults::InvalidArgument("profile", "no profile has the id " + profile->GetUniqueId());
@@ -86,7 +86,7 @@ void ProfileManagerImpl::FindApplicableDefaultProfile(
   RequireHubs(_core.inventory, datastores, "datastores", true);
   auto candidates = MakeRef<Lumo::DataArray<Zel::Profile::Profile>>();
   {
-    LockedState state = _state.LockExclusive();
+    SharedState state = _state.LockShared();
     for (const auto& [sequence, id] : state->ProfilesInOrder()) {
       const auto& profile = state->FindProfile(id)->profile;
       if (profile->GetProfileCategory() ==
@@ -116,7 +116,7 @@ void ProfileManagerImpl::QueryDefaultRequirementProfiles(
   // One entry per default profile (and one for hubs without), in the order
   // of the hubs asked.
   std::vector<std::pair<std::string, Ref<DefaultProfileInfo>>> groups;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (const InventoryHub* hub : hubs) {
     const std::string* id = state->DefaultOf(hub->id);
     const std::string key = id ? *id : std::string();
@@ -149,7 +149,7 @@ void ProfileManagerImpl::QueryDefaultCapabilityValues(Zel::ServerObjectRef* enti
     }
   }
   result = new Lumo::DataArray<ProfileId>;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   if (entity != nullptr) {
     CheckEntity(entity, "entity");
     const InventoryHub* hub = _core.inventory.HubOf(entity->GetObjectType(), entity->GetKey());

@@ -50,7 +50,7 @@ using IdArray = Lumo::DataArray<ProfileId>;
 namespace {
 
 // The ids asked, or every profile's (in creation order) when none are.
-std::vector<std::string> IdsOrAll(const LockedState& state, const IdArray* ids,
+std::vector<std::string> IdsOrAll(const ProfileState& state, const IdArray* ids,
                                   const QuotaTable& quotas, const char* path) {
   std::vector<std::string> all;
   if (ids != nullptr) {
@@ -58,7 +58,7 @@ std::vector<std::string> IdsOrAll(const LockedState& state, const IdArray* ids,
     for (int i = 0; i < ids->GetLength(); ++i) all.push_back(ids->Get(i)->GetUniqueId());
     return all;
   }
-  for (const auto& [sequence, id] : state->ProfilesInOrder()) all.push_back(id);
+  for (const auto& [sequence, id] : state.ProfilesInOrder()) all.push_back(id);
   return all;
 }
 
@@ -193,7 +193,7 @@ void ProfileManagerImpl::RetrieveContentForHub(ProfileId* profileId,
   const InventoryHub* found = RequireHub(_core.inventory, hub);
   Ref<CapabilityBasedProfile> profile;
   {
-    LockedState state = _state.LockExclusive();
+    SharedState state = _state.LockShared();
     const auto* stored = state->FindProfile(profileId->GetUniqueId());
     if (stored == nullptr) Faults::NotFound("no profile has the id " + profileId->GetUniqueId());
     profile = stored->profile;
@@ -246,7 +246,7 @@ void ProfileManagerImpl::QueryIOFiltersFromProfileId(
   if (profileIds == nullptr) Faults::InvalidArgument("profileIds", "no profiles given");
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileIds->GetLength()), "profileIds");
   result = new Lumo::DataArray<Zel::Profile::ProfileToIofilterMap>;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (int i = 0; i < profileIds->GetLength(); ++i) {
     auto one = MakeRef<Zel::Profile::ProfileToIofilterMap>();
     one->SetKey(profileIds->Get(i)->_Clone());
@@ -280,8 +280,8 @@ void ProfileManagerImpl::QueryAssociatedEntities(
     IdArray* profiles, Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>>& result) {
   // One result per associated entity, with its profile.
   result = new Lumo::DataArray<Zel::Profile::QueryProfileResult>;
-  LockedState state = _state.LockExclusive();
-  for (const std::string& id : IdsOrAll(state, profiles, _core.quotas, "profiles")) {
+  SharedState state = _state.LockShared();
+  for (const std::string& id : IdsOrAll(*state, profiles, _core.quotas, "profiles")) {
     if (state->FindProfile(id) == nullptr) Faults::NotFound("no profile has the id " + id);
     const std::set<std::string>* keys = state->EntitiesOf(id);
     for (auto it = keys ? keys->begin() : std::set<std::string>::const_iterator();
@@ -299,8 +299,8 @@ void ProfileManagerImpl::QueryParentStoragePolicies(
   // No capability of the sample catalogue lets a storage policy include a
   // data-service policy, so a data-service policy has no parents.
   result = new Lumo::DataArray<Zel::Profile::DataServiceToPoliciesMap>;
-  LockedState state = _state.LockExclusive();
-  for (const std::string& id : IdsOrAll(state, policy, _core.quotas, "policy")) {
+  SharedState state = _state.LockShared();
+  for (const std::string& id : IdsOrAll(*state, policy, _core.quotas, "policy")) {
     const auto* stored = state->FindProfile(id);
     const bool dataService =
         stored != nullptr && stored->profile->GetProfileCategory() ==
@@ -327,7 +327,7 @@ void ProfileManagerImpl::QueryOrinPolicies(
   // The sample service keeps one policy per entity: its associated profile.
   CheckEntities(entities, "entities", _core.quotas, true);
   result = new Lumo::DataArray<Zel::Profile::QueryOrinPolicyResult>;
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   auto answer = [&](const Zel::ServerObjectRef& entity) {
     auto one = MakeRef<Zel::Profile::QueryOrinPolicyResult>();
     one->SetObject(entity._Clone());
@@ -351,8 +351,8 @@ void ProfileManagerImpl::QueryPolicySummary(
     IdArray* policy, Ref<Lumo::DataArray<Zel::Profile::PolicySummaryResult>>& result) {
   using Zel::Compliance::ComplianceResult;
   result = new Lumo::DataArray<Zel::Profile::PolicySummaryResult>;
-  LockedState state = _state.LockExclusive();
-  for (const std::string& id : IdsOrAll(state, policy, _core.quotas, "policy")) {
+  SharedState state = _state.LockShared();
+  for (const std::string& id : IdsOrAll(*state, policy, _core.quotas, "policy")) {
     auto one = MakeRef<Zel::Profile::PolicySummaryResult>();
     one->SetProfile(MakeId(id).Get());
     int32_t counts[5] = {0, 0, 0, 0,
@@ -363,7 +363,7 @@ void ProfileManagerImpl::QueryPolicySummary(
     } else if (const std::set<std::string>* keys = state->EntitiesOf(id)) {
       for (const std::string& key : *keys) {
         ++assigned;
-        auto status = StoredCompliance(state, *state->FindAssociation(key)->entity, &id)
+        auto status = StoredCompliance(*state, *state->FindAssociation(key)->entity, &id)
                           ->GetComplianceStatus();
         int slot = status == ComplianceResult::COMPLIANCESTATUS_COMPLIANT       ? 0
                    : status == ComplianceResult::COMPLIANCESTATUS_NONCOMPLIANT  ? 1
@@ -400,7 +400,7 @@ void ProfileManagerImpl::PreProvisionProcess(Zel::Profile::EntityAssociations* e
   auto* planned = filled->GetPolicyAssociations();
   _core.quotas.CheckEntityCount(static_cast<size_t>(planned->GetLength()),
                                 "entityAssociations.policyAssociations");
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (int i = 0; i < planned->GetLength(); ++i) {
     Zel::Profile::PolicyAssociation* one = planned->Get(i);
     const std::string path = Indexed("entityAssociations.policyAssociations", i);
@@ -439,7 +439,7 @@ void ProfileManagerImpl::FindTargetProfileCapabilityValues(
   _core.quotas.CheckEntityCount(static_cast<size_t>(associatedPolicyCapabilities->GetLength()),
                                 "associatedPolicyCapabilities");
   SchemaList schemas = _catalogue.GetSchemas();
-  LockedState state = _state.LockExclusive();
+  SharedState state = _state.LockShared();
   for (int i = 0; i < associatedPolicyCapabilities->GetLength(); ++i) {
     Ref<AssociatedPolicyCapabilities> one(associatedPolicyCapabilities->Get(i)->_Clone());
     auto answer = MakeRef<AssociatedPolicyCapabilities::AssociatedPolicyCapabilitiesResult>();
@@ -544,8 +544,8 @@ void ProfileManagerImpl::QueryPmemPolicyInfo(
   // No capability of the sample catalogue asks for persistent memory: no
   // profile is a Pmem policy.
   result = new Lumo::DataArray<Zel::Profile::PmemPolicyInfo>;
-  LockedState state = _state.LockExclusive();
-  for (const std::string& id : IdsOrAll(state, profileIds, _core.quotas, "profileIds")) {
+  SharedState state = _state.LockShared();
+  for (const std::string& id : IdsOrAll(*state, profileIds, _core.quotas, "profileIds")) {
     auto one = MakeRef<Zel::Profile::PmemPolicyInfo>();
     one->SetProfileId(MakeId(id).Get());
     one->SetPmemPolicy(false);

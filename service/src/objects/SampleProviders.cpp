@@ -53,7 +53,7 @@ class SampleComplianceProvider : public Served<Zel::Compliance::Provider::Compli
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     Ref<Zel::Profile::CapabilityBasedProfile> checked;
     {
-      LockedState state = _core.state.LockExclusive();
+      SharedState state = _core.state.LockShared();
       const auto* stored = state->FindProfile(profile->GetUniqueId());
       if (stored == nullptr) Faults::NotFound("no profile has the id " + profile->GetUniqueId());
       checked = stored->profile;
@@ -80,7 +80,7 @@ class SampleHubFinder : public Served<Zel::Placement::PlacementHubFinder> {
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     Ref<Zel::Profile::CapabilityBasedProfile> wanted;
     {
-      LockedState state = _core.state.LockExclusive();
+      SharedState state = _core.state.LockShared();
       const auto* stored = state->FindProfile(profile->GetUniqueId());
       if (stored == nullptr) Faults::NotFound("no profile has the id " + profile->GetUniqueId());
       wanted = stored->profile;
@@ -129,7 +129,7 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
       Ref<Lumo::DataArray<Zel::Profile::QueryProfileResult>>& result) override {
     if (entities == nullptr) Faults::InvalidArgument("entities", "no entities given");
     result = new Lumo::DataArray<Zel::Profile::QueryProfileResult>;
-    LockedState state = _core.state.LockExclusive();
+    SharedState state = _core.state.LockShared();
     for (int i = 0; i < entities->GetLength(); ++i) {
       const Zel::ServerObjectRef* entity = entities->Get(i);
       auto one = MakeRef<Zel::Profile::QueryProfileResult>();
@@ -150,7 +150,7 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
                               Ref<Lumo::DataArray<Zel::Profile::ProfileId>>& result) override {
     CheckEntity(entity, "entity");
     result = new Lumo::DataArray<Zel::Profile::ProfileId>;
-    LockedState state = _core.state.LockExclusive();
+    SharedState state = _core.state.LockShared();
     if (const auto* association = state->FindAssociation(EntityKey(*entity))) {
       result->Append(MakeId(association->profileId).Get());
     }
@@ -161,7 +161,7 @@ class SampleAssociationProvider : public Served<Zel::Association::Provider::Asso
                              Ref<Lumo::DataArray<Zel::ServerObjectRef>>& result) override {
     if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
     result = new Lumo::DataArray<Zel::ServerObjectRef>;
-    LockedState state = _core.state.LockExclusive();
+    SharedState state = _core.state.LockShared();
     if (state->FindProfile(profile->GetUniqueId()) == nullptr) {
       Faults::NotFound("no profile has the id " + profile->GetUniqueId());
     }
@@ -232,7 +232,7 @@ class SampleProfileProvider : public Served<Zel::Profile::Provider::ProfileProvi
       result->Append(stats(nullptr).Get());
       return;
     }
-    LockedState state = _core.state.LockExclusive();
+    SharedState state = _core.state.LockShared();
     for (int i = 0; i < capabilityProfileId->GetLength(); ++i) {
       const std::string& id = capabilityProfileId->Get(i)->GetUniqueId();
       if (state->FindProfile(id) == nullptr) {

@@ -126,6 +126,11 @@ PgResult PgConnection::Checked(PGresult* raw) {
   throw StoreError(message);
 }
 
+bool PgConnection::Reusable() const {
+  return _conn == nullptr ||
+         (PQstatus(_conn) == CONNECTION_OK && PQtransactionStatus(_conn) == PQTRANS_IDLE);
+}
+
 void PgConnection::ExecQuietly(const char* sql) noexcept {
   if (_conn == nullptr || PQstatus(_conn) != CONNECTION_OK) return;
   PQclear(PQexec(_conn, sql));

@@ -50,6 +50,9 @@ class PgConnection {
   // Runs a statement whose failure is of no interest (a rollback).
   void ExecQuietly(const char* sql) noexcept;
   const std::string& LastState() const { return _lastState; }
+  // Whether the next borrower may use it as it is: not connected yet, or
+  // connected and outside any transaction.
+  bool Reusable() const;
 
  private:
   void Connect();

@@ -9,13 +9,20 @@
 // A stretch that may commit locks that row first (SELECT ... FOR UPDATE):
 // changes of all services happen one after the other, each on data that is
 // current when it is made.
+//
+// Calls that only read run at the same time: each asks whether the number
+// moved on a connection of its own, borrowed from a pool. Loading, catching
+// up and change stretches run one at a time in this process (the state's
+// exclusive lock) on the store's own connection.
 #include <Lumo/Wire/Codec.h>
 
+#include <atomic>
 #include <mutex>
 #include <type_traits>
 
 #include "store/DataUri.h"
 #include "store/PgConnection.h"
+#include "store/PgPool.h"
 #include "store/Store.h"
 
 namespace ZelSample {
@@ -28,6 +35,9 @@ constexpr long long kKeptDrops = 10000;
 // Taken while the schema is checked or made, so that services starting
 // together make it once.
 constexpr char kSchemaLock[] = "SELECT pg_advisory_xact_lock(7361220411)";
+// Connections for calls asking at the same time whether the data changed;
+// a call past that many waits for one of them.
+constexpr size_t kCheckConnections = 16;
 
 const char* const kSchema = R"sql(
 CREATE TABLE zel_schema (version bigint NOT NULL);
@@ -100,6 +110,7 @@ class PostgresStore : public Store {
   explicit PostgresStore(const std::string& uri)
       : _describe("PostgreSQL database " + RedactUri(uri)),
         _db(uri, _describe),
+        _checks(uri, _describe, kCheckConnections),
         _probe(uri, _describe, false) {
     PrepareSchema();
   }
@@ -169,9 +180,11 @@ class PostgresStore : public Store {
     }
   }
 
+  // Safe beside every other member: it runs on a pooled connection and
+  // reads the number seen atomically.
   bool Changed() override {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return _db.Exec("SELECT number FROM zel_change").Integer(0, 0) != _seen;
+    PgPool::Lease db = _checks.Borrow();
+    return db->Exec("SELECT number FROM zel_change").Integer(0, 0) != _seen.load();
   }
 
   bool BeginChange() override {
@@ -301,7 +314,8 @@ class PostgresStore : public Store {
       }
       data.profiles.push_back(std::move(record));
     }
-    PgResult associations = _db.Exec("SELECT entity_key, profile_id, entity FROM zel_associations");
+    PgResult associations = _db.Exec(
+        "SELECT entity_key, profile_id, entity FROM zel_associations WHERE changed > $1", since);
     for (int row = 0; row < associations.Rows(); ++row) {
       AssociationRecord record;
       record.entityKey = associations.Text(row, 0);
@@ -311,7 +325,9 @@ class PostgresStore : public Store {
           Decode<Zel::ServerObjectRef>(record.wire, "association of " + record.entityKey);
       data.associations.push_back(std::move(record));
     }
-    PgResult results = _db.Exec("SELECT entity_key, profile_id, generation, body FROM zel_results");
+    PgResult results = _db.Exec(
+        "SELECT entity_key, profile_id, generation, body FROM zel_results WHERE changed > $1",
+        since);
     for (int row = 0; row < results.Rows(); ++row) {
       ResultRecord record;
       record.entityKey = results.Text(row, 0);
@@ -415,13 +431,14 @@ class PostgresStore : public Store {
   const std::string _describe;
   mutable std::mutex _mutex;
   PgConnection _db;
+  PgPool _checks;
   // Probes use a connection of their own, so that they never wait for a
   // change in progress.
   mutable std::mutex _probeMutex;
   mutable PgConnection _probe;
   Lumo::Wire::Codec _codec;
   // The change number of what this service last loaded or committed.
-  long long _seen = -1;
+  std::atomic<long long> _seen{-1};
   bool _inChange = false;
 };
 

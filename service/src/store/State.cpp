@@ -68,6 +68,14 @@ void ProfileState::Enter(bool forChange) {
   }
 }
 
+bool ProfileState::Stale() const {
+  try {
+    return _store->Changed();
+  } catch (const StoreError& e) {
+    Faults::ZelFault(std::string("the stored data cannot be read now: ") + e.what());
+  }
+}
+
 void ProfileState::Leave() noexcept { _store->EndChange(); }
 
 uint64_t ProfileState::NextSequence() {

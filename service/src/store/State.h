@@ -2,6 +2,7 @@
 // calls look things up by, and written through a Store.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -17,7 +18,8 @@
 namespace ZelSample {
 
 // Not thread-safe by itself: the service holds it as a GuardedState (below),
-// and a call reaches it only through the LockedState it locks.
+// and a call reaches it only through the view it locks: a SharedState to
+// read (many calls at once), a LockedState to change it.
 class ProfileState {
  public:
   struct StoredProfile {
@@ -79,7 +81,8 @@ class ProfileState {
   // The creation order of a new profile: the store's sequence when it has
   // one (ProfileStorageFault when it cannot answer), else counted here.
   uint64_t NextSequence();
-  uint64_t NextTask() { return _nextTask++; }
+  // Task ids are only counted: a call that only reads may take one.
+  uint64_t NextTask() const { return _nextTask++; }
 
   // ---- changes ----------------------------------------------------------------------
   // Writes the changes through the store, then into memory. On a StoreError
@@ -94,6 +97,10 @@ class ProfileState {
   // cannot answer fails the call with a fault and enters nothing.
   void Enter(bool forChange);
   void Leave() noexcept;
+  // Whether another process changed the store since memory was last brought
+  // up to date with it. Runs without the lock, beside any stretch. A store
+  // that cannot answer fails the call with a fault.
+  bool Stale() const;
 
  private:
   // Replaces what memory holds with what the store holds.
@@ -112,7 +119,7 @@ class ProfileState {
   std::unique_ptr<Store> _store;
   size_t _bytes = 0;
   uint64_t _nextSequence = 1;
-  uint64_t _nextTask = 1;
+  mutable std::atomic<uint64_t> _nextTask{1};
   std::unordered_map<std::string, StoredProfile> _profiles;
   std::unordered_map<std::string, std::string> _byName;
   std::map<uint64_t, std::string> _bySequence;
@@ -124,10 +131,12 @@ class ProfileState {
 };
 
 // The state as the service holds it. A call locks it once for each stretch
-// of work whose reads its answer depends on, and commits through the same
-// view before the lock ends; helpers that read or change the state take the
-// view (const to only read).
+// of work whose reads its answer depends on: shared to only read, for
+// change to commit, through the same view before the lock ends. Helpers
+// that change the state take the LockedState; helpers that only read take
+// the state itself, const, which only a view reaches.
 using GuardedState = MutexGuarded<ProfileState>;
 using LockedState = Locked<ProfileState>;
+using SharedState = Locked<const ProfileState>;
 
 }  // namespace ZelSample
