@@ -1,7 +1,8 @@
 // One connection of the server: reads a request under the header, body and
 // time limits, has it answered on the handler pool, writes the answer, and
 // reads the next request (kept alive, pipelined requests in order). Plain
-// TCP or TLS by the stream type. Every step runs on the connection's strand.
+// TCP or TLS by the stream type. Every step runs on the connection's I/O
+// thread (IoThreads.h).
 // What the bytes read mean is the request reader's to say (RequestReader.h).
 #pragma once
 
