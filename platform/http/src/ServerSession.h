@@ -154,7 +154,7 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   // hands it to the handler pool and the answer comes back here.
   void Dispatch() {
     _state = State::kHandling;
-    _timer.cancel();
+    ClearDeadline();
     auto request = std::make_shared<http::request<http::string_body>>(_reader.Release());
     if (_context.settings.answerInline && _context.settings.answerInline()) {
       auto response = Answer(std::move(request));
@@ -234,11 +234,35 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
         });
   }
 
+  // The connection closes when the deadline passes. The timer is armed
+  // lazily: moving the deadline later (as every kept-alive call does) leaves
+  // the timer as it is, and when it fires early it is armed again for the
+  // deadline then. Only a deadline earlier than the armed expiry re-arms it
+  // at once, so a call costs no timer syscall and no cancelled wait.
   void SetDeadline(std::chrono::steady_clock::duration duration) {
-    _timer.expires_after(duration);
+    _deadline = std::chrono::steady_clock::now() + duration;
+    if (!_timerArmed || _deadline < _timer.expiry()) ArmTimer();
+  }
+
+  // No deadline while the call is answered; the armed timer, when it
+  // fires, finds none and stays unarmed.
+  void ClearDeadline() { _deadline = std::chrono::steady_clock::time_point::max(); }
+
+  void ArmTimer() {
+    _timerArmed = true;
+    // Re-arming cancels the wait pending, whose handler then does nothing.
+    _timer.expires_at(_deadline);
     _timer.async_wait([self = this->shared_from_this()](beast::error_code ec) {
-      if (!ec) self->CloseSocket();
+      if (!ec) self->OnTimer();
     });
+  }
+
+  void OnTimer() {
+    _timerArmed = false;
+    if (_state == State::kClosed) return;
+    if (_deadline == std::chrono::steady_clock::time_point::max()) return;
+    if (std::chrono::steady_clock::now() >= _deadline) return CloseSocket();
+    ArmTimer();
   }
 
   // Closes with a reset (RST), not an orderly close: the peer's read fails.
@@ -268,6 +292,8 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   const std::string _peer;
   Stream _stream;
   net::steady_timer _timer;
+  std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();
+  bool _timerArmed = false;
   RequestReader _reader;
   std::shared_ptr<http::response<http::string_body>> _response;
   State _state = State::kIdle;

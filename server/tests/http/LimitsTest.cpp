@@ -1,6 +1,7 @@
 // The server's limits under hostile peers: each abuse gets its limit or
 // refusal, and a normal conversation is served afterwards (and meanwhile).
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -86,6 +87,38 @@ TEST_F(HttpServiceTest, SlowAndIdleConnectionsDoNotBlockOthersAndSlowOnesAreCut)
     connection->Send("a");
     EXPECT_TRUE(connection->WaitForClose());
   }
+  EXPECT_TRUE(StillServes());
+}
+
+TEST_F(HttpServiceTest, KeptAliveConnectionsAreCutAtTheirDeadlinesCallAfterCall) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.readTimeout = std::chrono::seconds(1);
+  settings.idleTimeout = std::chrono::seconds(2);
+  Restart(settings);
+  std::string call = PostRequest("/zel", kRetrieveContent, "text/xml", kAction);
+  // Prompt calls for longer than the read timeout: each deadline moves on,
+  // and none of the earlier ones cuts the connection.
+  RawConnection busy(Port());
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  int calls = 0;
+  while (std::chrono::steady_clock::now() < until) {
+    ASSERT_TRUE(busy.Send(call));
+    RawAnswer answer = busy.Read();
+    ASSERT_EQ(answer.status, 200) << "call " << calls;
+    ++calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  // Then a request that never finishes: the read deadline, earlier than the
+  // idle one before it, cuts it.
+  ASSERT_TRUE(busy.Send("POST /zel HTTP/1.1\r\nHost: x\r\n"));
+  EXPECT_TRUE(busy.WaitForClose());
+  // A connection idle after its calls is closed at the idle timeout.
+  RawConnection idle(Port());
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(idle.Send(call));
+    ASSERT_EQ(idle.Read().status, 200);
+  }
+  EXPECT_TRUE(idle.WaitForClose());
   EXPECT_TRUE(StillServes());
 }
 
