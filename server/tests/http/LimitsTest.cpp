@@ -191,6 +191,37 @@ TEST_F(HttpServiceTest, PipelinedRequestsAreAnsweredInOrder) {
   EXPECT_TRUE(fourth.keepAlive);
 }
 
+TEST_F(HttpServiceTest, ACallOnAKeptAliveConnectionCarriesNoBytesOfTheCallsBefore) {
+  // Longer requests and answers first, then shorter ones: each is read and
+  // answered as on a connection of its own.
+  std::string longBad =
+      PostRequest("/zel", "<x>" + std::string(32 * 1024, 'a'), "text/xml", kAction);
+  std::string bad = PostRequest("/zel", "not xml", "text/xml", kAction);
+  std::string good = PostRequest("/zel", kRetrieveContent, "text/xml", kAction);
+  RawConnection alone(Port());
+  ASSERT_TRUE(alone.Send(bad));
+  RawAnswer badAlone = alone.Read();
+  ASSERT_TRUE(alone.Send(good));
+  RawAnswer goodAlone = alone.Read();
+  ASSERT_EQ(goodAlone.status, 200);
+  ASSERT_LT(badAlone.body.size(), goodAlone.body.size());
+
+  RawConnection kept(Port());
+  for (const std::string* request : {&longBad, &good, &bad, &longBad, &good}) {
+    ASSERT_TRUE(kept.Send(*request));
+    RawAnswer answer = kept.Read();
+    if (request == &good) {
+      EXPECT_EQ(answer.status, 200);
+      EXPECT_EQ(answer.body, goodAlone.body);
+    } else {
+      EXPECT_EQ(answer.status, 500);
+      if (request == &bad) {
+        EXPECT_EQ(answer.body, badAlone.body);
+      }
+    }
+  }
+}
+
 TEST_F(HttpServiceTest, ExpectContinueIsHonoured) {
   RawConnection connection(Port());
   std::string request =
