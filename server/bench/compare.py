@@ -11,6 +11,7 @@ server's CPU time per call (utime + stime of the process from /proc) and, where
 perf can count them, its context switches per call, with the ratio zel/gSOAP.
 
   python3 server/bench/compare.py [--build build/default] [--seconds 5] [--rounds 3]
+      [--zel-option=--io-threads=8 ...]
 """
 import argparse
 import os
@@ -142,6 +143,8 @@ def main():
     parser.add_argument("--build", default="build/default", help="the build tree")
     parser.add_argument("--seconds", type=int, default=5, help="length of one wrk run")
     parser.add_argument("--rounds", type=int, default=3, help="runs of each server per row")
+    parser.add_argument("--zel-option", action="append", default=[],
+                        help="an option more for zel-server (--zel-option=--io-threads=8)")
     args = parser.parse_args()
     build = pathlib.Path(args.build)
     zel_binary = build / "server" / "zel-server"
@@ -152,8 +155,8 @@ def main():
 
     zel_port, peer_port = free_port(), free_port()
     servers = {
-        "zel": subprocess.Popen([str(zel_binary), "--port", str(zel_port), "--log-level", "error"],
-                                stdout=subprocess.DEVNULL),
+        "zel": subprocess.Popen([str(zel_binary), "--port", str(zel_port), "--log-level", "error",
+                                 *args.zel_option], stdout=subprocess.DEVNULL),
         "gSOAP": subprocess.Popen([str(peer_binary), str(peer_port)], stdout=subprocess.DEVNULL),
     }
     urls = {"zel": f"http://127.0.0.1:{zel_port}/zel", "gSOAP": f"http://127.0.0.1:{peer_port}/zel"}
@@ -164,6 +167,8 @@ def main():
         model = re.search(r"model name\s*:\s*(.*)", pathlib.Path("/proc/cpuinfo").read_text())
         print(f"machine: {os.cpu_count()} cores, {model.group(1) if model else 'unknown CPU'}; "
               f"load average at start: {os.getloadavg()[0]:.2f}")
+        if args.zel_option:
+            print(f"zel-server options: {' '.join(args.zel_option)}")
         print(f"request: {REQUEST.stat().st_size} bytes; answers: zel {sizes['zel']} bytes, "
               f"gSOAP {sizes['gSOAP']} bytes; {args.rounds} rounds of {args.seconds} s, "
               f"medians")

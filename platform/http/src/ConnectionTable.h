@@ -19,7 +19,7 @@ namespace ZelHttp {
 namespace Detail {
 
 // What the table asks of a connection; both run the work on the
-// connection's own strand.
+// connection's own I/O thread.
 class Closable {
  public:
   virtual ~Closable() = default;

@@ -10,6 +10,7 @@
 
 #include "ConnectionTable.h"
 #include "HeaderText.h"
+#include "IoThreads.h"
 #include "RequestAnswer.h"
 #include "ServerSession.h"
 
@@ -62,6 +63,11 @@ void RefuseBusy(tcp::socket& socket) {
   socket.close(ignored);
 }
 
+size_t IoThreadCount(const HttpServerSettings& settings) {
+  if (settings.ioThreads > 0) return static_cast<size_t>(settings.ioThreads);
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 }  // namespace
 
 struct HttpServer::Impl {
@@ -70,25 +76,25 @@ struct HttpServer::Impl {
         tls(MakeTlsContext(settings)),
         handlers(static_cast<size_t>(std::max(1, settings.handlerThreads))),
         context{settings, handler, table, handlers},
-        acceptor(net::make_strand(io)),
-        retry(acceptor.get_executor()),
-        work(net::make_work_guard(io)) {}
+        io(IoThreadCount(settings)),
+        acceptor(io.First()),
+        retry(acceptor.get_executor()) {}
 
+  // Each accepted connection lives on the next I/O thread's loop.
   void Accept() {
-    acceptor.async_accept(net::make_strand(io),
-                          [this](boost::system::error_code ec, tcp::socket socket) {
-                            if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
-                            if (ec) {
-                              // Out of descriptors or memory: try again in a moment, not at once.
-                              retry.expires_after(std::chrono::milliseconds(50));
-                              retry.async_wait([this](boost::system::error_code waited) {
-                                if (!waited) Accept();
-                              });
-                              return;
-                            }
-                            Admit(std::move(socket));
-                            Accept();
-                          });
+    acceptor.async_accept(io.Next(), [this](boost::system::error_code ec, tcp::socket socket) {
+      if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
+      if (ec) {
+        // Out of descriptors or memory: try again in a moment, not at once.
+        retry.expires_after(std::chrono::milliseconds(50));
+        retry.async_wait([this](boost::system::error_code waited) {
+          if (!waited) Accept();
+        });
+        return;
+      }
+      Admit(std::move(socket));
+      Accept();
+    });
   }
 
   void Admit(tcp::socket socket) {
@@ -121,11 +127,9 @@ struct HttpServer::Impl {
   std::unique_ptr<net::ssl::context> tls;
   net::thread_pool handlers;
   ServerContext context;
-  net::io_context io;
+  Detail::IoThreads io;
   tcp::acceptor acceptor;
   net::steady_timer retry;
-  net::executor_work_guard<net::io_context::executor_type> work;
-  std::vector<std::thread> threads;
 };
 
 HttpServer::HttpServer(RequestHandler handler, const HttpServerSettings& settings)
@@ -192,12 +196,7 @@ void HttpServer::Start() {
   // (GetConnectionCount).
   _impl = std::move(impl);
   _impl->Accept();
-  int ioThreads = _settings.ioThreads > 0
-                      ? _settings.ioThreads
-                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  for (int i = 0; i < ioThreads; ++i) {
-    _impl->threads.emplace_back([io = &_impl->io] { io->run(); });
-  }
+  _impl->io.Start();
 }
 
 void HttpServer::Stop() {
@@ -220,9 +219,7 @@ void HttpServer::Stop() {
     for (const auto& connection : impl.table.All()) connection->Close();
     impl.table.WaitUntilEmpty(std::chrono::steady_clock::now() + std::chrono::seconds(2));
   }
-  impl.work.reset();
-  impl.io.stop();
-  for (auto& thread : impl.threads) thread.join();
+  impl.io.Stop();
   impl.handlers.join();
   _impl.reset();
 }

@@ -149,6 +149,8 @@ bool AnswerRequest(const ServerContext& context, const std::string& peer,
   std::string path = PathOf(request);
   Lumo::Wire::TransportRequest call;
   Lumo::Wire::TransportResponse answer;
+  // The handler writes the answer into the buffer of the connection's last.
+  answer.body = std::move(response.body());
   Lumo::Wire::CallInfo info;
   bool answered = true;
   if (request.method() == http::verb::post && path == settings.path) {
@@ -159,6 +161,8 @@ bool AnswerRequest(const ServerContext& context, const std::string& peer,
   record.status = answered ? static_cast<int>(response.result_int()) : 0;
   record.duration = Since(started);
   Log(context, record);
+  // The request's body buffer is the connection's to read the next one into.
+  if (record.request != nullptr) request.body() = std::move(call.body);
   if (!answered) return false;
   if (record.response != nullptr) response.body() = std::move(answer.body);
   response.keep_alive(request.keep_alive() && !context.stopping);

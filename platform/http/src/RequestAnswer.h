@@ -29,6 +29,10 @@ struct ServerContext {
 // Bodies and buffers at least this large are given back to the system as
 // soon as their request is answered.
 inline constexpr size_t kLargeBytes = 1024 * 1024;
+// A connection keeps its request and answer body buffers from call to call
+// up to this size each; larger ones are let go after their call, so that
+// many idle connections hold little memory.
+inline constexpr size_t kKeptBodyBytes = 64 * 1024;
 
 // Returns memory freed by a large request or answer to the system: the
 // reader's shared pool, the calling thread's free value memory, the heap.

@@ -19,6 +19,7 @@ RequestReader::RequestReader(size_t maxHeaderBytes, uint64_t maxBodyBytes)
 
 bool RequestReader::Begin() {
   _parser.emplace();
+  _parser->get().body() = std::move(_spareBody);
   _parser->header_limit(static_cast<std::uint32_t>(_maxHeaderBytes));
   _parser->body_limit(_maxBodyBytes);
   _headerChecked = false;
@@ -132,6 +133,11 @@ HttpRequest RequestReader::Release() {
   }
   _parser.reset();
   return request;
+}
+
+void RequestReader::Recycle(std::string body) {
+  body.clear();
+  if (body.capacity() <= kKeptBodyBytes) _spareBody = std::move(body);
 }
 
 const HttpRequest* RequestReader::Partial() const { return _parser ? &_parser->get() : nullptr; }

@@ -59,6 +59,9 @@ class RequestReader {
 
   // The request read (after kRequest).
   HttpRequest Release();
+  // A body buffer to read the next request's body into, keeping its memory
+  // from call to call; one over kKeptBodyBytes is let go instead.
+  void Recycle(std::string body);
   // What has been read of the current request, for a log; null when nothing.
   const HttpRequest* Partial() const;
   // Forgets the current request and every byte buffered (after a refusal).
@@ -86,6 +89,7 @@ class RequestReader {
   // chunk extensions depends on how the bytes arrived.
   std::optional<ChunkedBody> _chunked;
   std::string _chunkedData;
+  std::string _spareBody;
 };
 
 }  // namespace Detail

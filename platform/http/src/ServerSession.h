@@ -1,7 +1,8 @@
 // One connection of the server: reads a request under the header, body and
 // time limits, has it answered on the handler pool, writes the answer, and
 // reads the next request (kept alive, pipelined requests in order). Plain
-// TCP or TLS by the stream type. Every step runs on the connection's strand.
+// TCP or TLS by the stream type. Every step runs on the connection's I/O
+// thread (IoThreads.h).
 // What the bytes read mean is the request reader's to say (RequestReader.h).
 #pragma once
 
@@ -150,53 +151,63 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   }
 
   // Answers the request here when the server says calls do not wait, else
-  // hands it to the handler pool and the answer comes back here.
+  // hands it to the handler pool and the answer comes back here. The
+  // request and the answer are the connection's own, kept from call to
+  // call: while a call is answered the connection does nothing else, and
+  // the posts between the threads order their use.
   void Dispatch() {
     _state = State::kHandling;
-    _timer.cancel();
-    auto request = std::make_shared<http::request<http::string_body>>(_reader.Release());
+    ClearDeadline();
+    _request = _reader.Release();
     if (_context.settings.answerInline && _context.settings.answerInline()) {
-      auto response = Answer(std::move(request));
-      return response ? Write(std::move(response)) : ResetSocket();
+      return Answer() ? Write() : ResetSocket();
     }
-    net::post(_context.handlers, [self = this->shared_from_this(), request]() mutable {
-      auto response = self->Answer(std::move(request));
-      net::post(self->_stream.get_executor(), [self, response]() mutable {
-        return response ? self->Write(std::move(response)) : self->ResetSocket();
-      });
+    net::post(_context.handlers, [self = this->shared_from_this()] {
+      bool answered = self->Answer();
+      net::post(self->_stream.get_executor(),
+                [self, answered] { return answered ? self->Write() : self->ResetSocket(); });
     });
   }
 
-  // The answer to a request; null when the handler asked for the connection
-  // to be reset instead.
-  std::shared_ptr<http::response<http::string_body>> Answer(
-      std::shared_ptr<http::request<http::string_body>> request) {
-    auto response = std::make_shared<http::response<http::string_body>>();
-    bool large = request->body().size() >= kLargeBytes;
-    bool answered = AnswerRequest(_context, _peer, _started, *request, *response);
-    request.reset();
+  // Fills the answer to the request; false when the handler asked for the
+  // connection to be reset instead. The request's body buffer goes back to
+  // the reader for the next request.
+  bool Answer() {
+    StartResponse();
+    bool large = _request.body().size() >= kLargeBytes;
+    bool answered = AnswerRequest(_context, _peer, _started, _request, _response);
+    _reader.Recycle(std::move(_request.body()));
+    _request = HttpRequest();
     // On this thread: the values of a large call were made and freed here.
-    if (large || response->body().size() >= kLargeBytes) GiveBackMemory();
-    if (!answered) response.reset();
-    return response;
+    if (large || _response.body().size() >= kLargeBytes) GiveBackMemory();
+    return answered;
   }
 
-  void Write(std::shared_ptr<http::response<http::string_body>> response) {
+  // An empty answer whose body keeps the buffer of the last one, unless
+  // that was over kKeptBodyBytes.
+  void StartResponse() {
+    std::string body = std::move(_response.body());
+    body.clear();
+    if (body.capacity() > kKeptBodyBytes) body = std::string();
+    _response = HttpResponse();
+    _response.body() = std::move(body);
+  }
+
+  void Write() {
     if (_state == State::kClosed) return;
     _state = State::kWriting;
-    _response = std::move(response);
     SetDeadline(_context.settings.writeTimeout);
     http::async_write(
-        _stream, *_response,
+        _stream, _response,
         [self = this->shared_from_this()](beast::error_code ec, size_t) { self->OnWrite(ec); });
   }
 
   void OnWrite(beast::error_code ec) {
     if (ec) return CloseSocket();
-    bool keepAlive = _response->keep_alive() && !_refused;
-    bool large = _response->body().size() >= kLargeBytes || _reader.Capacity() >= kLargeBytes;
-    _response.reset();
+    bool keepAlive = _response.keep_alive() && !_refused;
+    bool large = _response.body().size() >= kLargeBytes || _reader.Capacity() >= kLargeBytes;
     _reader.Shrink();
+    if (large || _response.body().capacity() > kKeptBodyBytes) _response = HttpResponse();
     if (large) GiveBackMemory();
     if (_refused) return Linger();
     if (!keepAlive || _context.stopping) return CloseSocket();
@@ -207,10 +218,10 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   void Refuse(int status, const std::string& reason) {
     _refused = true;
     _state = State::kHandling;
-    auto response = std::make_shared<http::response<http::string_body>>();
-    RefusalAnswer(_context, _peer, _started, _reader.Partial(), status, reason, *response);
+    StartResponse();
+    RefusalAnswer(_context, _peer, _started, _reader.Partial(), status, reason, _response);
     _reader.Discard();
-    Write(std::move(response));
+    Write();
   }
 
   // After a refusal the peer may still be sending: stop writing, read and
@@ -233,11 +244,35 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
         });
   }
 
+  // The connection closes when the deadline passes. The timer is armed
+  // lazily: moving the deadline later (as every kept-alive call does) leaves
+  // the timer as it is, and when it fires early it is armed again for the
+  // deadline then. Only a deadline earlier than the armed expiry re-arms it
+  // at once, so a call costs no timer syscall and no cancelled wait.
   void SetDeadline(std::chrono::steady_clock::duration duration) {
-    _timer.expires_after(duration);
+    _deadline = std::chrono::steady_clock::now() + duration;
+    if (!_timerArmed || _deadline < _timer.expiry()) ArmTimer();
+  }
+
+  // No deadline while the call is answered; the armed timer, when it
+  // fires, finds none and stays unarmed.
+  void ClearDeadline() { _deadline = std::chrono::steady_clock::time_point::max(); }
+
+  void ArmTimer() {
+    _timerArmed = true;
+    // Re-arming cancels the wait pending, whose handler then does nothing.
+    _timer.expires_at(_deadline);
     _timer.async_wait([self = this->shared_from_this()](beast::error_code ec) {
-      if (!ec) self->CloseSocket();
+      if (!ec) self->OnTimer();
     });
+  }
+
+  void OnTimer() {
+    _timerArmed = false;
+    if (_state == State::kClosed) return;
+    if (_deadline == std::chrono::steady_clock::time_point::max()) return;
+    if (std::chrono::steady_clock::now() >= _deadline) return CloseSocket();
+    ArmTimer();
   }
 
   // Closes with a reset (RST), not an orderly close: the peer's read fails.
@@ -267,8 +302,11 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
   const std::string _peer;
   Stream _stream;
   net::steady_timer _timer;
+  std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();
+  bool _timerArmed = false;
   RequestReader _reader;
-  std::shared_ptr<http::response<http::string_body>> _response;
+  HttpRequest _request;
+  HttpResponse _response;
   State _state = State::kIdle;
   bool _refused = false;
   std::chrono::steady_clock::time_point _started = std::chrono::steady_clock::now();

@@ -107,13 +107,8 @@ VersionFilter::VersionFilter(const std::string& version) : _version(version) {
 
   _names = VisibleVersions(version);
 
-  // A table over the ids interned so far; later ids take the slow path.
-  Interned& interned = TheInterned();
-  std::lock_guard<std::mutex> lock(interned.mutex);
-  _accepted.resize(interned.names.size());
-  for (size_t id = 0; id < interned.names.size(); ++id) {
-    _accepted[id] = _names.count(interned.names[id]) ? 1 : 0;
-  }
+  _known = std::make_unique<std::atomic<signed char>[]>(kKnownIds);
+  for (int id = 0; id < kKnownIds; ++id) _known[id].store(-1, std::memory_order_relaxed);
 }
 
 bool VersionFilter::Accepts(const char* name) const {
@@ -121,7 +116,11 @@ bool VersionFilter::Accepts(const char* name) const {
   return _names.count(name ? name : "") != 0;
 }
 
-bool VersionFilter::AcceptsSlow(int id) const { return _names.count(VersionName(id)) != 0; }
+bool VersionFilter::AcceptsSlow(int id) const {
+  bool accepted = _names.count(VersionName(id)) != 0;
+  if (id >= 0 && id < kKnownIds) _known[id].store(accepted ? 1 : 0, std::memory_order_relaxed);
+  return accepted;
+}
 
 }  // namespace Detail
 }  // namespace Wire

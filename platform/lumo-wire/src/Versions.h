@@ -5,6 +5,8 @@
 #include <Lumo/TypeInfo.h>
 #include <Lumo/VersionRecords.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -51,7 +53,10 @@ class VersionFilter {
   bool AcceptsAll() const { return _all; }
   bool Accepts(int id) const {
     if (_all) return true;
-    if (id >= 0 && static_cast<size_t>(id) < _accepted.size()) return _accepted[id] != 0;
+    if (id >= 0 && id < kKnownIds) {
+      signed char known = _known[id].load(std::memory_order_relaxed);
+      if (known >= 0) return known != 0;
+    }
     return AcceptsSlow(id);
   }
   bool Accepts(const char* name) const;
@@ -59,13 +64,20 @@ class VersionFilter {
   const OlyxVersion* GetRecord() const { return _record; }
 
  private:
+  // Looks the id's name up, and keeps the answer for the next time.
   bool AcceptsSlow(int id) const;
+
+  // Answers kept per id: -1 not asked yet, 0 refused, 1 accepted. Types
+  // intern their versions when first used, after the filter is made, so
+  // the table fills as calls ask; threads sharing a codec may fill it at
+  // once, each writing the same answer.
+  static constexpr int kKnownIds = 256;
 
   std::string _version;
   const OlyxVersion* _record = nullptr;
   bool _all = true;
   std::unordered_set<std::string> _names;
-  std::vector<char> _accepted;
+  std::unique_ptr<std::atomic<signed char>[]> _known;
 };
 
 }  // namespace Detail

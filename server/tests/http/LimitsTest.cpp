@@ -1,6 +1,7 @@
 // The server's limits under hostile peers: each abuse gets its limit or
 // refusal, and a normal conversation is served afterwards (and meanwhile).
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -89,6 +90,38 @@ TEST_F(HttpServiceTest, SlowAndIdleConnectionsDoNotBlockOthersAndSlowOnesAreCut)
   EXPECT_TRUE(StillServes());
 }
 
+TEST_F(HttpServiceTest, KeptAliveConnectionsAreCutAtTheirDeadlinesCallAfterCall) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  settings.readTimeout = std::chrono::seconds(1);
+  settings.idleTimeout = std::chrono::seconds(2);
+  Restart(settings);
+  std::string call = PostRequest("/zel", kRetrieveContent, "text/xml", kAction);
+  // Prompt calls for longer than the read timeout: each deadline moves on,
+  // and none of the earlier ones cuts the connection.
+  RawConnection busy(Port());
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  int calls = 0;
+  while (std::chrono::steady_clock::now() < until) {
+    ASSERT_TRUE(busy.Send(call));
+    RawAnswer answer = busy.Read();
+    ASSERT_EQ(answer.status, 200) << "call " << calls;
+    ++calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  // Then a request that never finishes: the read deadline, earlier than the
+  // idle one before it, cuts it.
+  ASSERT_TRUE(busy.Send("POST /zel HTTP/1.1\r\nHost: x\r\n"));
+  EXPECT_TRUE(busy.WaitForClose());
+  // A connection idle after its calls is closed at the idle timeout.
+  RawConnection idle(Port());
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(idle.Send(call));
+    ASSERT_EQ(idle.Read().status, 200);
+  }
+  EXPECT_TRUE(idle.WaitForClose());
+  EXPECT_TRUE(StillServes());
+}
+
 TEST_F(HttpServiceTest, ManySimultaneousConnectsAreAllServed) {
   constexpr int kConnections = 250;
   std::vector<std::unique_ptr<RawConnection>> connections;
@@ -156,6 +189,37 @@ TEST_F(HttpServiceTest, PipelinedRequestsAreAnsweredInOrder) {
   EXPECT_EQ(third.status, 404);
   EXPECT_EQ(fourth.status, 200);
   EXPECT_TRUE(fourth.keepAlive);
+}
+
+TEST_F(HttpServiceTest, ACallOnAKeptAliveConnectionCarriesNoBytesOfTheCallsBefore) {
+  // Longer requests and answers first, then shorter ones: each is read and
+  // answered as on a connection of its own.
+  std::string longBad =
+      PostRequest("/zel", "<x>" + std::string(32 * 1024, 'a'), "text/xml", kAction);
+  std::string bad = PostRequest("/zel", "not xml", "text/xml", kAction);
+  std::string good = PostRequest("/zel", kRetrieveContent, "text/xml", kAction);
+  RawConnection alone(Port());
+  ASSERT_TRUE(alone.Send(bad));
+  RawAnswer badAlone = alone.Read();
+  ASSERT_TRUE(alone.Send(good));
+  RawAnswer goodAlone = alone.Read();
+  ASSERT_EQ(goodAlone.status, 200);
+  ASSERT_LT(badAlone.body.size(), goodAlone.body.size());
+
+  RawConnection kept(Port());
+  for (const std::string* request : {&longBad, &good, &bad, &longBad, &good}) {
+    ASSERT_TRUE(kept.Send(*request));
+    RawAnswer answer = kept.Read();
+    if (request == &good) {
+      EXPECT_EQ(answer.status, 200);
+      EXPECT_EQ(answer.body, goodAlone.body);
+    } else {
+      EXPECT_EQ(answer.status, 500);
+      if (request == &bad) {
+        EXPECT_EQ(answer.body, badAlone.body);
+      }
+    }
+  }
 }
 
 TEST_F(HttpServiceTest, ExpectContinueIsHonoured) {
