@@ -18,8 +18,15 @@ if(NOT ZEL_INSTALLED_PROGRAMS)
   return()
 endif()
 
-set_target_properties(${ZEL_INSTALLED_PROGRAMS} PROPERTIES
-  INSTALL_RPATH "$ORIGIN/${zel_bin_to_lib};$ORIGIN/${zel_bin_to_lib}/zel-types")
+# A program linked against the static builds (StaticPrograms.cmake) looks
+# for no library of this project.
+foreach(program IN LISTS ZEL_INSTALLED_PROGRAMS)
+  get_target_property(static ${program} ZEL_LINK_STATIC)
+  if(NOT static)
+    set_target_properties(${program} PROPERTIES
+      INSTALL_RPATH "$ORIGIN/${zel_bin_to_lib};$ORIGIN/${zel_bin_to_lib}/zel-types")
+  endif()
+endforeach()
 install(TARGETS ${ZEL_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT tools)
 

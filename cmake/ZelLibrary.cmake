@@ -30,4 +30,6 @@ function(zel_library target)
   endif()
   add_library(Zel::${ARG_NAME} ALIAS ${target})
   set_property(GLOBAL APPEND PROPERTY ZEL_LIBRARIES ${target})
+  # The static build the shipped programs link (StaticPrograms.cmake).
+  zel_add_static_twin(${target})
 endfunction()

@@ -27,12 +27,15 @@
 #include "ServerPages.h"
 #include "ServiceDescription.h"
 #include "SessionOptions.h"
+#include "StartPhases.h"
 
 int main(int argc, char** argv) {
+  ZelServer::StartPhases phases;
   ZelServer::ServerOptions options;
   ZelCommandLine::Program program("zel-server", ZEL_VERSION, ZelServer::kServerDescription);
   ZelServer::AddServerOptions(program, options);
   if (int status = program.Parse(argc, argv); status >= 0) return status;
+  phases.Mark("command line");
   std::string error;
   if (!ZelServer::FinishOptions(options, error)) return program.UsageError(error);
 #ifdef M_MMAP_THRESHOLD
@@ -48,8 +51,10 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  phases.Mark("options");
 
   Lumo::StartRuntime();
+  phases.Mark("runtime (types created)");
   ZelServer::ServerMetrics metrics;
   options.service.storeObserver = [&metrics](std::chrono::nanoseconds elapsed, bool failed) {
     metrics.RecordStoreCommit(elapsed, failed);
@@ -62,6 +67,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ZelSample::SampleService& service = *held;
+  phases.Mark("service");
   Lumo::Wire::DispatcherSettings dispatcher;
   dispatcher.limits = options.limits;
   dispatcher.limits.maxMessageBytes = options.http.maxBodyBytes;
@@ -75,6 +81,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  phases.Mark("endpoint and seed");
   ZelServer::RequestLog log(options.logLevel, std::cout);
   options.http.logBodies = options.logLevel == ZelServer::LogLevel::kDebug;
   // Calls that cannot wait are answered on the I/O thread that read them.
@@ -126,12 +133,17 @@ int main(int argc, char** argv) {
       },
       options.http);
   serving = &server;
+  phases.Mark("pages");
   try {
     server.Start();
     address.SetBoundUrl(server.GetUrl());
   } catch (const std::exception& e) {
     std::cerr << "zel-server: " << e.what() << "\n";
     return 1;
+  }
+  phases.Mark("listening");
+  if (options.logLevel == ZelServer::LogLevel::kDebug) {
+    std::cout << "zel-server: " << phases.Describe() << std::endl;
   }
   ZelServer::PrintTrustedIssuers(service.GetSettings(), std::cout);
   std::cout << "zel-server " << ZEL_VERSION << ": serving " << service.GetSettings().name << " at "

@@ -4,15 +4,20 @@
 For each server, 7 times: starts it, asks the service-content request
 (bench/RetrieveServiceContent.xml) until it is answered with 200, and takes
 the time from exec to that answer, the CPU time the process spent by then
-(utime + stime from /proc), and its resident memory 0.3 s later, idle. Also
-times `zel-server --version` (exec, the dynamic loader, static constructors
-and exit: what start-up costs before the runtime starts). Prints medians.
+(its threads' time on a CPU, /proc/PID/task/*/schedstat), and its resident
+memory 0.3 s later, idle. Then zel-server's idle memory by component, from
+/proc/PID/smaps: its program file, the system's shared objects, the heap,
+the threads' stacks and the other anonymous memory. Also times
+`zel-server --version` (exec, the dynamic loader, static constructors and
+exit: what start-up costs before the runtime starts), wall and CPU. Prints
+medians.
 
   python3 server/bench/startup.py [--build build/default]
 """
 import argparse
 import os
 import pathlib
+import resource
 import socket
 import statistics
 import subprocess
@@ -42,8 +47,14 @@ def answered(port):
 
 
 def cpu_ms(pid):
-    fields = pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) * 1000 / os.sysconf("SC_CLK_TCK")
+    # Nanoseconds on a CPU per thread: finer than the clock ticks of /proc/PID/stat.
+    total = 0
+    for task in pathlib.Path(f"/proc/{pid}/task").iterdir():
+        try:
+            total += int((task / "schedstat").read_text().split()[0])
+        except (FileNotFoundError, ProcessLookupError):
+            pass
+    return total / 1e6
 
 
 def rss_mb(pid):
@@ -51,6 +62,56 @@ def rss_mb(pid):
         if line.startswith("VmRSS:"):
             return int(line.split()[1]) / 1024
     return 0.0
+
+
+def thread_stack_pointers(pid):
+    # A thread waiting in a system call shows its stack pointer in .../syscall.
+    pointers = []
+    for task in pathlib.Path(f"/proc/{pid}/task").iterdir():
+        try:
+            fields = (task / "syscall").read_text().split()
+        except OSError:
+            continue
+        if len(fields) >= 3:
+            pointers.append(int(fields[-2], 16))
+    return pointers
+
+
+def memory_by_component(pid, program):
+    """Resident and private dirty kB of the idle process by component, from
+    /proc/PID/smaps. Clean pages of a file are shared with every process that
+    maps it; dirty ones (written: relocated pointers, heap, stacks) are this
+    process's own."""
+    stacks = thread_stack_pointers(pid)
+    components = {}
+    mapping = None
+    for line in pathlib.Path(f"/proc/{pid}/smaps").read_text().splitlines():
+        head = line.split()
+        if "-" in head[0] and not head[0].endswith(":"):
+            start, end = (int(address, 16) for address in head[0].split("-"))
+            path = head[5] if len(head) > 5 else ""
+            if path == os.path.realpath(program):
+                mapping = f"{pathlib.Path(program).name} (program: code, records, tables)"
+            elif path.startswith("/") and ".so" in path:
+                mapping = pathlib.Path(path).name.split(".so")[0]
+            elif path == "[heap]":
+                mapping = "heap (malloc)"
+            elif path == "[stack]":
+                mapping = "main thread's stack"
+            elif path.startswith("["):
+                mapping = "kernel-provided (vdso, vvar)"
+            elif not path and any(start <= sp < end for sp in stacks):
+                mapping = "other threads' stacks"
+            elif not path:
+                mapping = "anonymous (mimalloc's heap for runtime values and types, large blocks)"
+            else:
+                mapping = "other files"
+            components.setdefault(mapping, [0, 0])
+        elif head[0] == "Rss:" and mapping is not None:
+            components[mapping][0] += int(head[1])
+        elif head[0] == "Private_Dirty:" and mapping is not None:
+            components[mapping][1] += int(head[1])
+    return components
 
 
 def start_once(command, port):
@@ -68,7 +129,7 @@ def start_once(command, port):
         wall = (time.monotonic() - started) * 1000
         cpu = cpu_ms(process.pid)
         time.sleep(0.3)
-        return wall, cpu, rss_mb(process.pid)
+        return wall, cpu, rss_mb(process.pid), memory_by_component(process.pid, command[0])
     finally:
         process.terminate()
         process.wait()
@@ -83,6 +144,7 @@ def main():
     peer = build / "server" / "bench" / "gsoap-peer" / "zel-gsoap-peer"
     print("| server | exec to first answer ms | CPU ms by then | idle RSS MB |")
     print("|---|---|---|---|")
+    zel_memory = []
     for name, make in [("zel-server", lambda p: [str(server), "--port", str(p),
                                                  "--log-level", "error"]),
                        ("gSOAP peer", lambda p: [str(peer), str(p)])]:
@@ -92,12 +154,25 @@ def main():
         runs = [start_once(make(port), port) for port in (free_port() for _ in range(RUNS))]
         print("| %s | %.1f | %.1f | %.1f |" % (
             name, *(statistics.median(run[i] for run in runs) for i in range(3))))
-    version = []
+        if name == "zel-server":
+            zel_memory = [run[3] for run in runs]
+    if zel_memory:
+        print("\n| zel-server idle, by component | RSS kB | private dirty kB |\n|---|---|---|")
+        names = {name for run in zel_memory for name in run}
+        rows = [(*(statistics.median(run.get(name, [0, 0])[i] for run in zel_memory)
+                   for i in range(2)), name) for name in names]
+        for rss, dirty, name in sorted(rows, reverse=True):
+            print("| %s | %d | %d |" % (name, rss, dirty))
+    wall, cpu = [], []
     for _ in range(RUNS * 2):
         started = time.monotonic()
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         subprocess.run([str(server), "--version"], stdout=subprocess.DEVNULL, check=True)
-        version.append((time.monotonic() - started) * 1000)
-    print("zel-server --version: %.1f ms" % statistics.median(version))
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        wall.append((time.monotonic() - started) * 1000)
+        cpu.append((after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime) * 1000)
+    print("\nzel-server --version: %.1f ms, CPU %.1f ms" % (statistics.median(wall),
+                                                          statistics.median(cpu)))
 
 
 main()

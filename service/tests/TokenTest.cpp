@@ -25,6 +25,26 @@ std::string NewKeyPem(const char* type, const char* parameter = nullptr) {
   return std::string(data, static_cast<size_t>(length));
 }
 
+// The public key of a new key pair of `type`, as PEM, with the private key's.
+std::pair<std::string, std::string> NewPublicKeyPem(const char* type) {
+  EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, type);
+  EXPECT_NE(key, nullptr);
+  std::string pems[2];
+  for (int i = 0; i < 2; ++i) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+    if (i == 0) {
+      PEM_write_bio_PUBKEY(bio.get(), key);
+    } else {
+      PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr);
+    }
+    char* data = nullptr;
+    long length = BIO_get_mem_data(bio.get(), &data);
+    pems[i] = std::string(data, static_cast<size_t>(length));
+  }
+  EVP_PKEY_free(key);
+  return {pems[0], pems[1]};
+}
+
 DelegatedToken TokenFor(const std::string& subject, int64_t issuedAt, int64_t lifetime = 3600) {
   DelegatedToken token;
   token.subject = subject;
@@ -222,6 +242,35 @@ TEST(TokenTest, KeysAreEd25519OnlyAndNamedByTheirFingerprint) {
   EXPECT_THROW(ZelSample::IssuerPublicKey::FromFile("/nonexistent/key.pem"), std::invalid_argument);
   EXPECT_THROW(IssuerPrivateKey::FromPem(std::string(ZelSample::kMaxKeyFileBytes + 1, 'x')),
                std::invalid_argument);
+}
+
+TEST(TokenTest, APublicKeyReadsAlikeAloneOrWithTextAroundIt) {
+  // Alone, an Ed25519 public key is read from its fixed form; with text
+  // around it, by OpenSSL's decoders: the same key either way.
+  auto [publicPem, privatePem] = NewPublicKeyPem("ED25519");
+  const std::string fingerprint =
+      IssuerPrivateKey::FromPem(privatePem).GetPublicKey().GetFingerprint();
+  EXPECT_EQ(ZelSample::IssuerPublicKey::FromPem(publicPem).GetFingerprint(), fingerprint);
+  EXPECT_EQ(ZelSample::IssuerPublicKey::FromPem("the issuer's key:\n" + publicPem).GetFingerprint(),
+            fingerprint);
+  EXPECT_EQ(ZelSample::IssuerPublicKey::FromPem(publicPem + "\n\n").GetFingerprint(), fingerprint);
+  // A token signed by the private key verifies with the public key read either way.
+  IssuerPrivateKey issuer = IssuerPrivateKey::FromPem(privatePem);
+  std::string xml = ZelSample::SignDelegatedToken(TokenFor("alice@sample.test", kNow - 60), issuer);
+  for (const std::string& pem : {publicPem, "the issuer's key:\n" + publicPem}) {
+    ZelSample::TrustedIssuers trusted;
+    trusted.Add(ZelSample::IssuerPublicKey::FromPem(pem));
+    DelegatedToken token;
+    std::string reason;
+    EXPECT_TRUE(ZelSample::VerifyDelegatedToken(xml, trusted, kNow, token, reason)) << reason;
+  }
+  // Of the same length and layout, an X25519 key is no Ed25519 key.
+  EXPECT_THROW(ZelSample::IssuerPublicKey::FromPem(NewPublicKeyPem("X25519").first),
+               std::invalid_argument);
+  // The prefix naming Ed448 (1.3.101.113) instead, before the same 32 bytes:
+  // no key of either kind.
+  std::string otherCurve = Replaced(publicPem, "MCowBQYDK2VwAyEA", "MCowBQYDK2VxAyEA");
+  EXPECT_THROW(ZelSample::IssuerPublicKey::FromPem(otherCurve), std::invalid_argument);
 }
 
 TEST(TokenTest, TimesAndBase64AreReadStrictly) {

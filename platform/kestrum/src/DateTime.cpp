@@ -1,6 +1,5 @@
 #include <Kestrum/DateTime.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace Kestrum {
@@ -47,34 +46,129 @@ DateTime DateTime::FromLocal(int year, int month, int day, int hour, int minute,
                   zoneOffsetMinutes);
 }
 
-std::string DateTime::ToString() const {
-  int64_t local = _utc + static_cast<int64_t>(_zone) * 60 * kMicrosPerSecond;
+namespace {
+
+// At least width digits of value, more when it needs them.
+char* Digits(char* out, uint64_t value, int width) {
+  char reversed[24];
+  int n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (int i = n; i < width; ++i) *out++ = '0';
+  while (n > 0) *out++ = reversed[--n];
+  return out;
+}
+
+bool ReadDigits(std::string_view& text, int count, int& value) {
+  if (text.size() < static_cast<size_t>(count)) return false;
+  value = 0;
+  for (int i = 0; i < count; ++i) {
+    char c = text[static_cast<size_t>(i)];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  text.remove_prefix(static_cast<size_t>(count));
+  return true;
+}
+
+bool Expect(std::string_view& text, char c) {
+  if (text.empty() || text.front() != c) return false;
+  text.remove_prefix(1);
+  return true;
+}
+
+// The text form; with anyYear false, null for a year outside 1 to 9999.
+char* Write(char* out, int64_t utc, int32_t zone, bool anyYear) {
+  int64_t local = utc + static_cast<int64_t>(zone) * 60 * kMicrosPerSecond;
   int64_t days = FloorDiv(local, kMicrosPerDay);
   int64_t inDay = local - days * kMicrosPerDay;
   int64_t year;
   unsigned month, day;
   CivilFromDays(days, year, month, day);
+  if (!anyYear && (year < 1 || year > 9999)) return nullptr;
+  if (year < 0) *out++ = '-';
+  out = Digits(out, static_cast<uint64_t>(year < 0 ? -year : year), 4);
   int64_t seconds = inDay / kMicrosPerSecond;
   int64_t micros = inDay % kMicrosPerSecond;
-  char buffer[64];
-  int n = std::snprintf(
-      buffer, sizeof buffer, "%04lld-%02u-%02uT%02lld:%02lld:%02lld", static_cast<long long>(year),
-      month, day, static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
-      static_cast<long long>(seconds % 60));
-  std::string text(buffer, static_cast<size_t>(n));
+  *out++ = '-';
+  out = Digits(out, month, 2);
+  *out++ = '-';
+  out = Digits(out, day, 2);
+  *out++ = 'T';
+  out = Digits(out, static_cast<uint64_t>(seconds / 3600), 2);
+  *out++ = ':';
+  out = Digits(out, static_cast<uint64_t>(seconds / 60 % 60), 2);
+  *out++ = ':';
+  out = Digits(out, static_cast<uint64_t>(seconds % 60), 2);
   if (micros != 0) {
-    std::snprintf(buffer, sizeof buffer, ".%06lld", static_cast<long long>(micros));
-    text += buffer;
+    *out++ = '.';
+    out = Digits(out, static_cast<uint64_t>(micros), 6);
   }
-  if (_zone == 0) {
-    text += "Z";
+  if (zone == 0) {
+    *out++ = 'Z';
   } else {
-    int32_t magnitude = std::abs(_zone);
-    std::snprintf(buffer, sizeof buffer, "%c%02d:%02d", _zone < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
-    text += buffer;
+    uint32_t magnitude = static_cast<uint32_t>(std::abs(zone));
+    *out++ = zone < 0 ? '-' : '+';
+    out = Digits(out, magnitude / 60, 2);
+    *out++ = ':';
+    out = Digits(out, magnitude % 60, 2);
   }
-  return text;
+  return out;
+}
+
+}  // namespace
+
+std::string DateTime::ToString() const {
+  char buffer[kMaxText + 24];  // room for any year an int64_t of microseconds reaches
+  return std::string(buffer, Write(buffer, _utc, _zone, true));
+}
+
+char* DateTime::WriteText(char* out) const { return Write(out, _utc, _zone, false); }
+
+bool DateTime::ParseText(std::string_view text, DateTime& value) {
+  int year, month, day, hour, minute, second;
+  if (!ReadDigits(text, 4, year) || !Expect(text, '-') || !ReadDigits(text, 2, month) ||
+      !Expect(text, '-') || !ReadDigits(text, 2, day) || !Expect(text, 'T') ||
+      !ReadDigits(text, 2, hour) || !Expect(text, ':') || !ReadDigits(text, 2, minute) ||
+      !Expect(text, ':') || !ReadDigits(text, 2, second)) {
+    return false;
+  }
+  int micros = 0;
+  if (!text.empty() && text.front() == '.') {
+    text.remove_prefix(1);
+    int digits = 0;
+    while (!text.empty() && text.front() >= '0' && text.front() <= '9') {
+      if (digits < 6) micros = micros * 10 + (text.front() - '0');  // finer digits dropped
+      ++digits;
+      text.remove_prefix(1);
+    }
+    if (digits == 0) return false;
+    for (int i = digits; i < 6; ++i) micros *= 10;
+  }
+  int zone = 0;
+  if (!text.empty()) {
+    char sign = text.front();
+    text.remove_prefix(1);
+    if (sign == '+' || sign == '-') {
+      int zh, zm;
+      if (!ReadDigits(text, 2, zh) || !Expect(text, ':') || !ReadDigits(text, 2, zm)) return false;
+      if (zh > 14 || zm > 59) return false;
+      zone = (zh * 60 + zm) * (sign == '-' ? -1 : 1);
+    } else if (sign != 'Z') {
+      return false;
+    }
+  }
+  if (!text.empty()) return false;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59 || day < 1) {
+    return false;
+  }
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
+  value = FromLocal(year, month, day, hour, minute, second, micros, zone);
+  return true;
 }
 
 }  // namespace System

@@ -279,7 +279,8 @@ double Reader::ReadDouble(Element element) {
 Kestrum::System::DateTime Reader::ReadDateTime(Element element) {
   std::string_view text;
   Kestrum::System::DateTime value;
-  if (element.get_string().get(text) != simdjson::SUCCESS || !ParseDateTime(text, value)) {
+  if (element.get_string().get(text) != simdjson::SUCCESS ||
+      !Kestrum::System::DateTime::ParseText(text, value)) {
     BadValue("dateTime", element);
   }
   return value;
@@ -423,7 +424,7 @@ Kestrum::Ref<Any> Reader::ReadAny(Element element, int depth) {
   simdjson::dom::object members = ObjectOf(element, "a value of type anyType");
   const Type* type = TypeMember(members);
   if (!type) Refuse(Reason::kMalformed, "a value of type anyType without its '_type'");
-  Kind kind = KindOf(type->IsArray() ? type->GetElementType() : type);
+  Kind kind = ValueKindOf(type->IsArray() ? type->GetElementType() : type);
   if (kind == Kind::kData && !type->IsArray()) {
     return ReadObject(static_cast<const DataObjectType*>(type), element, depth);
   }

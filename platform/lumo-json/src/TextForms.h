@@ -3,6 +3,7 @@
 #pragma once
 
 #include <Kestrum/DateTime.h>
+#include <Lumo/QuotedText.h>
 
 #include <string>
 #include <string_view>
@@ -11,10 +12,7 @@ namespace Lumo {
 namespace Json {
 namespace Detail {
 
-// Appends text as a JSON string, quotes included: '"', '\\' and control
-// characters escaped, everything else as the UTF-8 it is. The caller has
-// checked that text is valid UTF-8.
-void AppendQuoted(std::string& out, std::string_view text);
+using Lumo::AppendQuoted;
 
 // Shortest text that reads back to the same double. Non-finite values, which
 // JSON numbers cannot hold, as the strings "NaN", "INF" and "-INF".
@@ -25,8 +23,6 @@ bool NonFiniteDouble(std::string_view text, double& value);
 // "2024-02-29T13:05:00.000250+01:00" in the value's own zone ("Z" for UTC),
 // the fraction only when there is one. False for years outside 1 to 9999.
 bool FormatDateTime(const Kestrum::System::DateTime& value, std::string& out);
-// The same form; a missing zone is UTC. False when the text is not one.
-bool ParseDateTime(std::string_view text, Kestrum::System::DateTime& value);
 
 }  // namespace Detail
 }  // namespace Json

@@ -36,39 +36,11 @@ const Type* TypeOfInfo(const TypeInfo* info) {
 
 }  // namespace
 
-Kind KindOf(const Type* type) {
-  if (!type) return Kind::kUnresolved;
-  if (type->IsEnum()) return Kind::kEnum;
-  if (type->IsDataObject()) return Kind::kData;
-  if (type->IsManagedObject()) return Kind::kMoRef;
-  if (!type->IsPrimitive()) return Kind::kUnresolved;
-  // The runtime's primitives, looked up once (each look-up checks the start).
-  struct Primitive {
-    const Type* type;
-    Kind kind;
-  };
-  static const Primitive kPrimitives[] = {
-      {GetNoType<std::string>(), Kind::kString},
-      {GetNoType<bool>(), Kind::kBool},
-      {GetNoType<int32_t>(), Kind::kInt},
-      {GetNoType<int64_t>(), Kind::kLong},
-      {GetNoType<double>(), Kind::kDouble},
-      {GetNoType<Kestrum::System::DateTime>(), Kind::kDateTime},
-      {GetNoType<TypeName>(), Kind::kTypeName},
-      {GetNoType<Any>(), Kind::kAny},
-      {GetNoType<MoRef>(), Kind::kMoRef},
-  };
-  for (const Primitive& p : kPrimitives) {
-    if (p.type == type) return p.kind;
-  }
-  return Kind::kUnresolved;
-}
-
 Slot MakeSlot(const char* name, const TypeInfo* info, uint32_t flags, const char* version) {
   Slot slot;
   slot.name = name;
   slot.type = TypeOfInfo(info);
-  slot.kind = KindOf(slot.type);
+  slot.kind = ValueKindOf(slot.type);
   slot.array = (flags & kFlagArray) != 0;
   slot.optional = (flags & kFlagOptional) != 0;
   slot.version = version;

@@ -5,6 +5,7 @@
 
 #include <Lumo/Type.h>
 #include <Lumo/TypeInfo.h>
+#include <Lumo/ValueKind.h>
 
 #include <cstdint>
 #include <string_view>
@@ -14,24 +15,7 @@ namespace Lumo {
 namespace Json {
 namespace Detail {
 
-// How a value is written. Plain kinds are held by value in data objects and
-// boxed (Primitive<T>, enumeration boxes) elsewhere.
-enum class Kind : uint8_t {
-  kString,
-  kBool,
-  kInt,
-  kLong,
-  kDouble,
-  kDateTime,
-  kTypeName,
-  kEnum,
-  kAny,
-  kData,
-  kMoRef,
-  kUnresolved,
-};
-
-inline bool IsPlain(Kind kind) { return kind <= Kind::kEnum; }
+using Kind = ValueKind;
 
 // A property, parameter or result: its declared element type and shape.
 struct Slot {
@@ -61,7 +45,6 @@ struct DataPlan {
   int Find(std::string_view name) const;
 };
 
-Kind KindOf(const Type* type);
 // The slot of a record's property, parameter or result.
 Slot MakeSlot(const char* name, const TypeInfo* info, uint32_t flags, const char* version);
 // The plan of a data object or fault type, built on first use and kept.

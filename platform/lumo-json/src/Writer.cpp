@@ -283,7 +283,7 @@ void Writer::WriteAny(const Any* value, int depth) {
   if (!type) Refuse(Reason::kUnknownType, "a value of class " + ClassOf(value) + " has no type");
   if (type->IsArray()) {
     const Type* element = type->GetElementType();
-    Kind kind = KindOf(element);
+    Kind kind = ValueKindOf(element);
     if (kind == Kind::kUnresolved) {
       Refuse(Reason::kUnknownType, std::string("array type ") + type->GetName());
     }
@@ -295,7 +295,7 @@ void Writer::WriteAny(const Any* value, int depth) {
     _out.push_back('}');
     return;
   }
-  Kind kind = KindOf(type);
+  Kind kind = ValueKindOf(type);
   switch (kind) {
     case Kind::kData:
       WriteObject(nullptr, value, depth);

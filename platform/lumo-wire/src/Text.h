@@ -13,6 +13,7 @@ namespace Detail {
 
 // Each writes at most kMaxNumberText characters at out and returns the end.
 constexpr size_t kMaxNumberText = 48;
+static_assert(kMaxNumberText >= Kestrum::System::DateTime::kMaxText);
 char* FormatInt(char* out, int64_t value);
 // Shortest text that reads back to the same double; INF, -INF, NaN.
 char* FormatDouble(char* out, double value);

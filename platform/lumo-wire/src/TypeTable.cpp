@@ -37,28 +37,23 @@ std::atomic<const Snapshot*> gCurrent{nullptr};
 // Every snapshot ever published stays reachable: readers may hold its plans.
 std::vector<const Snapshot*>* gAllSnapshots = new std::vector<const Snapshot*>;
 
+// The names of the runtime's primitives: as xsi:type, and as array items.
 struct PrimitiveName {
-  Type* (*get)();
   Kind kind;
   const char* xsi;
   const char* item;
 };
 
-template <class T>
-Type* NoType() {
-  return GetNoType<T>();
-}
-
 const PrimitiveName kPrimitives[] = {
-    {NoType<std::string>, Kind::kString, "xsd:string", "string"},
-    {NoType<bool>, Kind::kBool, "xsd:boolean", "boolean"},
-    {NoType<int32_t>, Kind::kInt, "xsd:int", "int"},
-    {NoType<int64_t>, Kind::kLong, "xsd:long", "long"},
-    {NoType<double>, Kind::kDouble, "xsd:double", "double"},
-    {NoType<Kestrum::System::DateTime>, Kind::kDateTime, "xsd:dateTime", "dateTime"},
-    {NoType<TypeName>, Kind::kTypeName, "TypeName", "TypeName"},
-    {NoType<Any>, Kind::kAny, "xsd:anyType", "anyType"},
-    {NoType<MoRef>, Kind::kMoRef, "ManagedObjectReference", "ManagedObjectReference"},
+    {Kind::kString, "xsd:string", "string"},
+    {Kind::kBool, "xsd:boolean", "boolean"},
+    {Kind::kInt, "xsd:int", "int"},
+    {Kind::kLong, "xsd:long", "long"},
+    {Kind::kDouble, "xsd:double", "double"},
+    {Kind::kDateTime, "xsd:dateTime", "dateTime"},
+    {Kind::kTypeName, "TypeName", "TypeName"},
+    {Kind::kAny, "xsd:anyType", "anyType"},
+    {Kind::kMoRef, "ManagedObjectReference", "ManagedObjectReference"},
 };
 
 std::string Attr(const char* name, const std::string& value) {
@@ -111,10 +106,9 @@ class Builder {
     plan.apiNamespace = IsApiNamespace(ns);
     std::string item;
     if (type->IsPrimitive()) {
-      plan.kind = Kind::kUnresolved;
+      plan.kind = ValueKindOf(type);
       for (const PrimitiveName& p : kPrimitives) {
-        if (p.get() == type) {
-          plan.kind = p.kind;
+        if (p.kind == plan.kind) {
           plan.xsiName = p.xsi;
           item = p.item;
         }

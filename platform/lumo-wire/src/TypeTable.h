@@ -11,6 +11,7 @@
 #include <Lumo/ManagedMethod.h>
 #include <Lumo/Type.h>
 #include <Lumo/TypeInfo.h>
+#include <Lumo/ValueKind.h>
 
 #include <cstdint>
 #include <cstring>
@@ -25,24 +26,7 @@ namespace Lumo {
 namespace Wire {
 namespace Detail {
 
-// How a value travels. Plain kinds are held by value in data objects and boxed
-// (Primitive<T>) in argument vectors, results and anyType values.
-enum class Kind : uint8_t {
-  kString,
-  kBool,
-  kInt,
-  kLong,
-  kDouble,
-  kDateTime,
-  kTypeName,
-  kEnum,
-  kAny,
-  kData,
-  kMoRef,
-  kUnresolved,
-};
-
-inline bool IsPlain(Kind kind) { return kind <= Kind::kEnum; }
+using Kind = ValueKind;
 
 struct TypePlan;
 

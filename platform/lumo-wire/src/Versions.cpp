@@ -14,8 +14,6 @@ namespace Detail {
 
 namespace {
 
-constexpr const char* kBaseVersion = "olyx.version.version0";
-
 struct Interned {
   std::mutex mutex;
   std::unordered_map<std::string, int> ids;
@@ -28,14 +26,6 @@ Interned& TheInterned() {
 }
 
 }  // namespace
-
-std::vector<const OlyxVersions*> AllVersionRecords() {
-  std::vector<const OlyxVersions*> records;
-  for (const LoaderRegistration& registration : GetLoaderRegistrations()) {
-    if (registration.versions) records.push_back(registration.versions);
-  }
-  return records;
-}
 
 int InternVersion(const char* name) {
   Interned& interned = TheInterned();
@@ -57,12 +47,7 @@ std::string VersionName(int id) {
 }
 
 VersionRecord FindVersion(const std::string& name) {
-  for (const OlyxVersions* record : AllVersionRecords()) {
-    for (uint32_t i = 0; i < record->versionCount; ++i) {
-      if (name == record->versions[i].name) return VersionRecord{&record->versions[i]};
-    }
-  }
-  return VersionRecord{};
+  return VersionRecord{FindVersionRecord(name)};
 }
 
 const OlyxVersion* FindVersionById(const std::string& ns, const std::string& versionId) {
@@ -102,7 +87,7 @@ std::string PrimaryNamespace() {
   for (const OlyxVersions* record : records) {
     if (record->versionCount > 0 && record->versions[0].ns) return record->versions[0].ns;
   }
-  return NamespaceOfVersion(kBaseVersion);
+  return NamespaceOfVersion(kRuntimeBaseVersion);
 }
 
 bool IsApiNamespace(std::string_view ns) {
@@ -120,24 +105,7 @@ VersionFilter::VersionFilter(const std::string& version) : _version(version) {
   if (!_record) ThrowWireFault(Reason::kVersion, "", "unknown API version '" + version + "'");
   _all = false;
 
-  // Ancestors through every registered relation, breadth first.
-  std::vector<const OlyxVersions*> records = AllVersionRecords();
-  std::vector<std::string> pending{version};
-  _names.insert(version);
-  _names.insert(kBaseVersion);
-  _names.insert("");  // a record without a version belongs to every version
-  while (!pending.empty()) {
-    std::string current = pending.back();
-    pending.pop_back();
-    for (const OlyxVersions* record : records) {
-      for (uint32_t i = 0; i < record->relationCount; ++i) {
-        const OlyxVersionRelation& relation = record->relations[i];
-        if (current == relation.version && _names.insert(relation.parent).second) {
-          pending.push_back(relation.parent);
-        }
-      }
-    }
-  }
+  _names = VisibleVersions(version);
 
   // A table over the ids interned so far; later ids take the slow path.
   Interned& interned = TheInterned();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <Lumo/TypeInfo.h>
+#include <Lumo/VersionRecords.h>
 
 #include <string>
 #include <string_view>
@@ -12,9 +13,6 @@
 namespace Lumo {
 namespace Wire {
 namespace Detail {
-
-// The version records of every registered loader, in registration order.
-std::vector<const OlyxVersions*> AllVersionRecords();
 
 // A small integer per version name, stable for the life of the process.
 int InternVersion(const char* name);

@@ -6,6 +6,7 @@
 #include <Lumo/DynamicData.h>
 #include <Lumo/MoRef.h>
 #include <Lumo/Primitive.h>
+#include <Lumo/QuotedText.h>
 #include <Lumo/SerializeFormatter.h>
 #include <Lumo/Type.h>
 
@@ -23,35 +24,9 @@ constexpr int kIndent = 3;
 void Pad(int depth, std::string& out) { out.append(static_cast<size_t>(depth * kIndent), ' '); }
 
 std::string Quote(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
+  std::string out;
+  AppendQuoted(out, text);
+  return out;
 }
 
 std::string Plain(const std::string& v) { return Quote(v); }

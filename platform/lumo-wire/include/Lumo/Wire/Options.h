@@ -1,42 +1,14 @@
-// Settings of the wire format: the API version a message is for, how strict
-// the reader is, and the limits that bound what a reader accepts and a writer
-// produces.
+// Settings of the wire format: those of every message format of the runtime.
+// A broken limit is refused with a WireFormatFault naming the element.
 #pragma once
 
-#include <cstddef>
-#include <string>
+#include <Lumo/CodecOptions.h>
 
 namespace Lumo {
 namespace Wire {
 
-// Every limit refuses with a WireFormatFault naming the element; nothing is
-// returned from a message that breaks one.
-struct Limits {
-  // Size of a whole message, read or written, in bytes.
-  size_t maxMessageBytes = 64u * 1024u * 1024u;
-  // Nesting of values: a data object, an array or a boxed value inside
-  // another counts one level. Clamped to kHardMaxDepth.
-  int maxDepth = 64;
-  // Elements of one array value or array property.
-  size_t maxArrayElements = 100000;
-  // Length of one text value (string, number, name) in bytes, as it stands
-  // in the message.
-  size_t maxStringBytes = 8u * 1024u * 1024u;
-
-  // The reader and the writer recurse once a level; this bounds their stack.
-  static constexpr int kHardMaxDepth = 512;
-};
-
-struct Options {
-  // The API version the messages are for, by name ("zel.version.version2").
-  // A writer sends nothing newer and refuses values of newer types; a reader
-  // refuses elements newer than it. Empty: every version.
-  std::string version;
-  // A lenient reader skips elements it does not know instead of refusing the
-  // message. Unknown type names are refused either way.
-  bool lenient = false;
-  Limits limits;
-};
+using Limits = CodecLimits;
+using Options = CodecOptions;
 
 }  // namespace Wire
 }  // namespace Lumo
