@@ -2,8 +2,10 @@
 # Installs, through apt-get, whatever this machine lacks to build and test the
 # project. Does nothing when everything is there. With --benchmarks it also
 # installs what the server's load comparison (server/bench/compare.py) runs:
-# gSOAP for its peer server, wrk, and perf for context switches. The build
-# does not need them; without gSOAP the peer is simply not built.
+# gSOAP for its peer server, wrk, and perf for context switches, and protocol
+# buffers for the wire benchmark's peer (platform/lumo-wire/bench/peer). The
+# build does not need them; without gSOAP or protobuf those peers are simply
+# not built.
 set -euo pipefail
 
 # libxml2-dev, python3-zeep and python3-prometheus-client are for the tests
@@ -17,7 +19,7 @@ packages=(cmake g++ ninja-build python3 pkgconf libgtest-dev libgmock-dev libben
 # HAProxy for the test of the load-balanced deployment (docs/deploy.md).
 packages+=(haproxy)
 if [ "${1:-}" = "--benchmarks" ]; then
-  packages+=(gsoap libgsoap-dev wrk linux-perf)
+  packages+=(gsoap libgsoap-dev wrk linux-perf libprotobuf-dev protobuf-compiler)
 fi
 
 missing=()

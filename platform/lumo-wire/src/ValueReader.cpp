@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "NodeAccess.h"
 #include "Text.h"
@@ -62,8 +63,8 @@ size_t FindSlot(const Slot* slots, size_t count, const NameIndex& names, size_t 
 }
 
 template <class T>
-Kestrum::Ref<Any> Boxed(const T& value) {
-  return Kestrum::Ref<Any>(new Primitive<T>(value));
+Kestrum::Ref<Any> Boxed(T value) {
+  return Kestrum::Ref<Any>(new Primitive<T>(std::move(value)));
 }
 
 // An enumeration value as read: its ordinal and its text.
@@ -456,7 +457,7 @@ Kestrum::Ref<Any> ValueReader::ReadBoxed(pugi::xml_node node, const Attributes& 
         } else if constexpr (std::is_same_v<T, bool>) {
           return Kestrum::Ref<Any>(BoxBool(value));
         } else {
-          return Boxed(value);
+          return Boxed(std::move(value));
         }
       });
   }
@@ -597,7 +598,7 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
           if constexpr (kEnum) {
             array->Append(std::string(value.text));
           } else {
-            array->Append(value);
+            array->Append(std::move(value));
           }
         });
         if constexpr (kEnum) {

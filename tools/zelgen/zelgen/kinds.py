@@ -165,6 +165,11 @@ void Set$Property$(const std::string& value) {
   Lumo::Validate<std::string>(&value, this, $index$);
   if (&value != &$member$) $member$ = value;
 }
+/// Takes value over (no copy), checked as the copying setter checks.
+void Set$Property$(std::string&& value) {
+  Lumo::Validate<std::string>(&value, this, $index$);
+  $member$ = std::move(value);
+}
 /// Sets value without checking it: text XML cannot carry is refused only when the
 /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
 void Set$Property$(const char* value) { $member$ = value; }
@@ -241,8 +246,13 @@ class OptionalKind(Kind):
             validate_swap = "if (value->IsSet()) Lumo::Validate<std::string>(&value->GetValue(), this, $index$);\n  "
             refusal = ("\n/// Text XML cannot carry is refused with Lumo::Fault::InvalidArgument::Exception,"
                        "\n/// changing nothing.")
+            # A string given as a temporary is taken over rather than copied.
+            move_set = ("\n/// Takes value over (no copy), checked as the copying setter checks.\n"
+                        "void Set$Property$(Kestrum::Optional<$type$>&& value) {\n  " + validate_set +
+                        "$member$ = std::move(value);\n}")
         else:
             copy, validate_set, validate_swap = "value = $member$.GetValue();", "", ""
+            move_set = ""
             refusal = ""
         p.print(
             """/// The value, unset until one is given.
@@ -259,7 +269,7 @@ const $type$* Peek$Property$() const { return $member$.GetPtr(); }
 /// Sets the value, or unsets it when value is unset.""" + refusal + """
 void Set$Property$(const Kestrum::Optional<$type$>& value) {
   """ + validate_set + """if (&value != &$member$) $member$ = value;
-}
+}""" + move_set + """
 /// Exchanges the value with *value (not null).
 void Swap$Property$(Kestrum::Optional<$type$>* const value) {
   $check$

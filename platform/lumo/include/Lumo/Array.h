@@ -18,6 +18,7 @@
 #include <string>
 #include <type_traits>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace Lumo {
@@ -70,6 +71,7 @@ class Array : public Collection {
     _values[static_cast<size_t>(index)] = value;
   }
   void Append(const T& value) { _values.push_back(value); }
+  void Append(T&& value) { _values.push_back(std::move(value)); }
   void Resize(int count) { _values.resize(static_cast<size_t>(count)); }
   void Clear() { _values.clear(); }
   const std::vector<T>& GetValues() const { return _values; }

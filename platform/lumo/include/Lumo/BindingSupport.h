@@ -74,7 +74,8 @@ bool OptionalDiffers(const Kestrum::Optional<T>& mine, const Kestrum::Optional<T
 // Record accessor adapters: a swap through the record exchanges a plain value
 // (for an optional property) or a Ref<Any> (for a reference-held property)
 // with the member. A null destination reaches the class's own Swap accessor,
-// which asserts.
+// which asserts. The plain value is moved in and the member's value moved
+// out: a string changes hands without a copy of its text.
 template <class T, class SwapFn>
 void SwapOptionalThroughPlain(void* value, SwapFn swap) {
   if (value == nullptr) {
@@ -82,9 +83,15 @@ void SwapOptionalThroughPlain(void* value, SwapFn swap) {
     return;
   }
   T* plain = static_cast<T*>(value);
-  Kestrum::Optional<T> held(*plain);
-  swap(&held);
-  *plain = held.IsSet() ? T(held.GetValue()) : T();
+  Kestrum::Optional<T> held(std::move(*plain));
+  try {
+    swap(&held);
+  } catch (...) {
+    // A refused value goes back to the caller unchanged.
+    *plain = std::move(held.GetValue());
+    throw;
+  }
+  *plain = held.IsSet() ? T(std::move(held.GetValue())) : T();
 }
 template <class T, class SwapFn>
 void SwapReferenceThroughAny(void* value, SwapFn swap) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <typeinfo>
+#include <utility>
 
 namespace Lumo {
 
@@ -27,6 +28,8 @@ class Primitive : public Any {
   struct Factory;
 
   explicit Primitive(const T& value) : _value(value) {}
+  // Takes a temporary over (a string's text is not copied).
+  explicit Primitive(T&& value) : _value(std::move(value)) {}
   ~Primitive() override;
 
   // Virtual order: destructor, ToString, _GetType, _Clone, _IsEqual,

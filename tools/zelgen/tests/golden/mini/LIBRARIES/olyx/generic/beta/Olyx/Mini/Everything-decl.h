@@ -73,6 +73,11 @@ class Everything : public Lumo::DynamicData {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &text_) text_ = value;
   }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetText(std::string&& value) {
+    Lumo::Validate<std::string>(&value, this, 0);
+    text_ = std::move(value);
+  }
   /// Sets value without checking it: text XML cannot carry is refused only when the
   /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetText(const char* value) { text_ = value; }
@@ -105,6 +110,11 @@ class Everything : public Lumo::DynamicData {
   void SetMaybeText(const Kestrum::Optional<std::string>& value) {
     if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 1);
     if (&value != &maybeText_) maybeText_ = value;
+  }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetMaybeText(Kestrum::Optional<std::string>&& value) {
+    if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 1);
+    maybeText_ = std::move(value);
   }
   /// Exchanges the value with *value (not null).
   void SwapMaybeText(Kestrum::Optional<std::string>* const value) {
@@ -310,6 +320,11 @@ class Everything : public Lumo::DynamicData {
     Lumo::Validate<std::string>(&value, this, 10);
     if (&value != &namespace_) namespace_ = value;
   }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetNamespace(std::string&& value) {
+    Lumo::Validate<std::string>(&value, this, 10);
+    namespace_ = std::move(value);
+  }
   /// Sets value without checking it: text XML cannot carry is refused only when the
   /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetNamespace(const char* value) { namespace_ = value; }
@@ -342,6 +357,11 @@ class Everything : public Lumo::DynamicData {
   void SetOperator(const Kestrum::Optional<std::string>& value) {
     if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 11);
     if (&value != &operator_) operator_ = value;
+  }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetOperator(Kestrum::Optional<std::string>&& value) {
+    if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 11);
+    operator_ = std::move(value);
   }
   /// Exchanges the value with *value (not null).
   void SwapOperator(Kestrum::Optional<std::string>* const value) {
@@ -601,6 +621,11 @@ class Everything::Part : public Lumo::DynamicData {
   void SetName(const std::string& value) {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &name_) name_ = value;
+  }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetName(std::string&& value) {
+    Lumo::Validate<std::string>(&value, this, 0);
+    name_ = std::move(value);
   }
   /// Sets value without checking it: text XML cannot carry is refused only when the
   /// object is written to the wire (olyx.fault.WireFormat, reason badValue).

@@ -82,6 +82,11 @@ class NamedFault : public Mini::BaseFault {
     Lumo::Validate<std::string>(&value, this, 0);
     if (&value != &name_) name_ = value;
   }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetName(std::string&& value) {
+    Lumo::Validate<std::string>(&value, this, 0);
+    name_ = std::move(value);
+  }
   /// Sets value without checking it: text XML cannot carry is refused only when the
   /// object is written to the wire (olyx.fault.WireFormat, reason badValue).
   void SetName(const char* value) { name_ = value; }
@@ -114,6 +119,11 @@ class NamedFault : public Mini::BaseFault {
   void SetHint(const Kestrum::Optional<std::string>& value) {
     if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 1);
     if (&value != &hint_) hint_ = value;
+  }
+  /// Takes value over (no copy), checked as the copying setter checks.
+  void SetHint(Kestrum::Optional<std::string>&& value) {
+    if (value.IsSet()) Lumo::Validate<std::string>(&value.GetValue(), this, 1);
+    hint_ = std::move(value);
   }
   /// Exchanges the value with *value (not null).
   void SwapHint(Kestrum::Optional<std::string>* const value) {
