@@ -18,13 +18,14 @@ import os
 import pathlib
 import re
 import signal
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 import urllib.request
+
+from servers import free_port, wait_until_listening
 
 HERE = pathlib.Path(__file__).resolve().parent
 REQUEST = HERE / "RetrieveServiceContent.xml"
@@ -35,25 +36,6 @@ ROWS = [("keep-alive c=1", 1, False), ("keep-alive c=2", 2, False),
         ("keep-alive c=8", 8, False), ("keep-alive c=64", 64, False),
         ("close c=8", 8, True)]
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def wait_until_listening(port, process, name):
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        if process.poll() is not None:
-            sys.exit(f"{name} exited at start with status {process.returncode}")
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return
-        except OSError:
-            time.sleep(0.05)
-    sys.exit(f"{name} does not listen on port {port}")
 
 
 def check_answers(url, name):

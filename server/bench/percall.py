@@ -24,33 +24,16 @@ import sys
 import tempfile
 import time
 
+from servers import free_port, wait_until_listening
+
 HERE = pathlib.Path(__file__).resolve().parent
 REQUEST = (HERE / "RetrieveServiceContent.xml").read_bytes()
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def http_request(port):
     return (f"POST /zel HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n"
             f"Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"urn:zel/6.7.2\"\r\n"
             f"Content-Length: {len(REQUEST)}\r\n\r\n").encode() + REQUEST
-
-
-def wait_until_listening(port, process, name):
-    deadline = time.monotonic() + 60
-    while time.monotonic() < deadline:
-        if process.poll() is not None:
-            sys.exit(f"{name} exited at start with status {process.returncode}")
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return
-        except OSError:
-            time.sleep(0.1)
-    sys.exit(f"{name} does not listen on port {port}")
 
 
 class Connection:
@@ -152,7 +135,7 @@ def measure(name, command, port, args, keep):
                    f"--callgrind-out-file={callgrind_out}.%p"] + command
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        wait_until_listening(port, process, name)
+        wait_until_listening(port, process, name, seconds=60)
         run_calls(port, 20, args.connections)  # warm: first-call work is not per call
         if args.callgrind:
             subprocess.run(["callgrind_control", "-i", "on", str(process.pid)],

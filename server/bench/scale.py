@@ -36,7 +36,6 @@ import pathlib
 import re
 import shutil
 import signal
-import socket
 import statistics
 import subprocess
 import sys
@@ -44,6 +43,8 @@ import tempfile
 import time
 import urllib.error
 import urllib.request
+
+from servers import free_port
 
 HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
@@ -73,12 +74,6 @@ RETRIEVE = ('<ZelRetrieveContent xmlns="urn:zel">' + PROFILE_MANAGER +
             "<profileIds><uniqueId>%s</uniqueId></profileIds></ZelRetrieveContent>")
 LOGIN = ('<ZelLoginByToken xmlns="urn:zel"><_this type="ZelSessionManager">SessionManager'
          "</_this><delegatedTokenXml>%s</delegatedTokenXml></ZelLoginByToken>")
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def post(url, body, cookie=None):

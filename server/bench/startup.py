@@ -23,15 +23,11 @@ import statistics
 import subprocess
 import time
 
+from servers import free_port
+
 HERE = pathlib.Path(__file__).resolve().parent
 REQUEST = (HERE / "RetrieveServiceContent.xml").read_bytes()
 RUNS = 7
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def answered(port):
