@@ -2,37 +2,15 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <vector>
+
+#include "QueryString.h"
 
 namespace ZelServer {
 
 namespace {
 
 std::string PathOf(const std::string& target) { return target.substr(0, target.find('?')); }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecoded(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '+') {
-      out += ' ';
-    } else if (text[i] != '%') {
-      out += text[i];
-    } else {
-      int high = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
-      int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
-      if (high < 0 || low < 0) throw std::invalid_argument("a bad percent escape in the query");
-      out += static_cast<char>(high * 16 + low);
-      i += 2;
-    }
-  }
-  return out;
-}
 
 int Number(const std::string& name, const std::string& text, long max) {
   char* end = nullptr;
@@ -65,19 +43,13 @@ void Text(ZelHttp::Page& page, int status, const std::string& text) {
 }  // namespace
 
 bool QueryValue(const std::string& target, const std::string& name, std::string& value) {
-  size_t query = target.find('?');
-  if (query == std::string::npos) return false;
-  size_t start = query + 1;
-  while (start <= target.size()) {
-    size_t end = target.find('&', start);
-    if (end == std::string::npos) end = target.size();
-    std::string pair = target.substr(start, end - start);
-    size_t equals = pair.find('=');
-    if (PercentDecoded(pair.substr(0, equals)) == name) {
-      value = equals == std::string::npos ? std::string() : PercentDecoded(pair.substr(equals + 1));
+  std::vector<QueryPair> pairs;
+  if (!ParseQuery(target, pairs)) throw std::invalid_argument("a bad percent escape in the query");
+  for (const QueryPair& pair : pairs) {
+    if (pair.name == name) {
+      value = pair.value;
       return true;
     }
-    start = end + 1;
   }
   return false;
 }
