@@ -137,38 +137,7 @@ void Writer::WriteSingle(const Slot& slot, const Any* value, int depth) {
 }
 
 const void* Writer::Unbox(Kind kind, const Type* type, const Any* value, int& ordinal) {
-  const void* plain = nullptr;
-  switch (kind) {
-    case Kind::kString:
-      if (auto* p = As<Primitive<std::string>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kBool:
-      if (auto* p = As<Primitive<bool>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kInt:
-      if (auto* p = As<Primitive<int32_t>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kLong:
-      if (auto* p = As<Primitive<int64_t>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kDouble:
-      if (auto* p = As<Primitive<double>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kDateTime:
-      if (auto* p = As<Primitive<Kestrum::System::DateTime>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kTypeName:
-      if (auto* p = As<Primitive<TypeName>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kEnum:
-      if (value->_GetType() == type) {
-        ordinal = static_cast<const EnumType*>(type)->GetFuncs().unboxValue(value);
-        plain = &ordinal;
-      }
-      break;
-    default:
-      break;
-  }
+  const void* plain = UnboxPlain(kind, type, value, ordinal);
   if (!plain) {
     Refuse(Reason::kWrongType, std::string("a ") + (type ? type->GetName() : "value") +
                                    " was expected, not " + ClassOf(value));

@@ -155,38 +155,7 @@ void ValueWriter::WriteSingle(std::string_view open, std::string_view close, Kin
 }
 
 const void* ValueWriter::Unbox(Kind kind, const TypePlan* plan, const Any* value, int& ordinal) {
-  const void* plain = nullptr;
-  switch (kind) {
-    case Kind::kString:
-      if (auto* p = As<Primitive<std::string>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kBool:
-      if (auto* p = As<Primitive<bool>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kInt:
-      if (auto* p = As<Primitive<int32_t>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kLong:
-      if (auto* p = As<Primitive<int64_t>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kDouble:
-      if (auto* p = As<Primitive<double>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kDateTime:
-      if (auto* p = As<Primitive<Kestrum::System::DateTime>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kTypeName:
-      if (auto* p = As<Primitive<TypeName>>(value)) plain = &p->GetValue();
-      break;
-    case Kind::kEnum:
-      if (value->_GetType() == plan->type) {
-        ordinal = plan->enumType->GetFuncs().unboxValue(value);
-        plain = &ordinal;
-      }
-      break;
-    default:
-      break;
-  }
+  const void* plain = UnboxPlain(kind, plan ? plan->type : nullptr, value, ordinal);
   if (!plain) {
     Refuse(Reason::kWrongType, std::string("a ") + KindName(kind) + " was expected, not " +
                                    Kestrum::DemangleClassName(typeid(*value)));

@@ -1,10 +1,12 @@
 #include <Kestrum/DateTime.h>
 #include <Lumo/Any.h>
 #include <Lumo/MoRef.h>
+#include <Lumo/Primitive.h>
 #include <Lumo/TypeName.h>
 #include <Lumo/ValueKind.h>
 
 #include <string>
+#include <typeinfo>
 
 namespace Lumo {
 
@@ -34,6 +36,50 @@ ValueKind ValueKindOf(const Type* type) {
     if (p.type == type) return p.kind;
   }
   return ValueKind::kUnresolved;
+}
+
+namespace {
+
+template <class T>
+const T* As(const Any* value) {
+  return typeid(*value) == typeid(T) ? static_cast<const T*>(value) : nullptr;
+}
+
+}  // namespace
+
+const void* UnboxPlain(ValueKind kind, const Type* type, const Any* value, int& ordinal) {
+  switch (kind) {
+    case ValueKind::kString:
+      if (auto* p = As<Primitive<std::string>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kBool:
+      if (auto* p = As<Primitive<bool>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kInt:
+      if (auto* p = As<Primitive<int32_t>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kLong:
+      if (auto* p = As<Primitive<int64_t>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kDouble:
+      if (auto* p = As<Primitive<double>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kDateTime:
+      if (auto* p = As<Primitive<Kestrum::System::DateTime>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kTypeName:
+      if (auto* p = As<Primitive<TypeName>>(value)) return &p->GetValue();
+      break;
+    case ValueKind::kEnum:
+      if (type != nullptr && value->_GetType() == type) {
+        ordinal = static_cast<const EnumType*>(type)->GetFuncs().unboxValue(value);
+        return &ordinal;
+      }
+      break;
+    default:
+      break;
+  }
+  return nullptr;
 }
 
 }  // namespace Lumo

@@ -1,6 +1,7 @@
 // What a codec needs to know of a type first: the kind of its values.
 #pragma once
 
+#include <Lumo/Any.h>
 #include <Lumo/Type.h>
 
 #include <cstdint>
@@ -31,5 +32,10 @@ inline bool IsPlain(ValueKind kind) { return kind <= ValueKind::kEnum; }
 // (kMoRef). kUnresolved for null and for a type of no kind above. Call it
 // once the runtime has started.
 ValueKind ValueKindOf(const Type* type);
+
+// The plain value a boxed value of a plain kind holds: its Primitive<T>'s
+// value, or for an enumeration box of exactly `type` its ordinal, written to
+// ordinal. Null when value is no box of that kind (or of that enumeration).
+const void* UnboxPlain(ValueKind kind, const Type* type, const Any* value, int& ordinal);
 
 }  // namespace Lumo
