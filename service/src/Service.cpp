@@ -260,11 +260,11 @@ InjectedFault::Http SampleService::TakeHttpFailure() {
 
 void SampleService::Reset() {
   {
-    LockedState state = _state->profiles.LockForChange();
+    ChangingState state = _state->profiles.LockForChange();
     ChangeSet changes;
     // A profile's associations, results and default assignments go with it.
     for (const auto& [sequence, id] : state->ProfilesInOrder()) changes.push_back(DropProfile{id});
-    state->Commit(changes);
+    state.Exclusive().Commit(changes);
   }
   _state->quotas.ForgetAll();
   _state->faults.ClearAll();

@@ -1,6 +1,7 @@
 // Calls on one service on a PostgreSQL database run at the same time: reads
 // of the state beside each other, a call held up in the database holds up
-// no other, and many clients changing the data on two services at once
+// no other (nor does a change: it holds reads off only to apply what it
+// committed), and many clients changing the data on two services at once
 // leave both with the same, complete data. Each test starts a scratch
 // cluster of its own.
 #include <Olyx/Zel/Fault/DuplicateName.h>
@@ -10,6 +11,7 @@
 #include <libpq-fe.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -163,6 +165,72 @@ TEST_F(SharedDatabaseConcurrencyTest, ACallHeldUpInTheDatabaseHoldsUpNoOtherCall
   test.Sql("COMMIT");
   heldCall.join();
   EXPECT_EQ(heldSaw, std::set<std::string>{id->GetUniqueId()});
+}
+
+// A change of the service waits in the database, first for the change row
+// (another service's change holds it), then in its own write (the test holds
+// the profiles' table): meanwhile every read of four other clients answers,
+// and once the database lets it go the change is answered and read.
+TEST_F(SharedDatabaseConcurrencyTest, AChangeWaitingInTheDatabaseHoldsUpNoReadOfItsService) {
+  auto service = Open();
+  constexpr int kReaders = 4;
+  constexpr int kReads = 5;
+  Client writer(*service);
+  writer.Login("writer@sample.test");
+  std::vector<std::unique_ptr<Client>> readers;
+  for (int n = 0; n < kReaders; ++n) {
+    readers.push_back(std::make_unique<Client>(*service));
+    readers.back()->Login("reader" + std::to_string(n) + "@sample.test");
+  }
+  Ref<ProfileId> first;
+  writer.profiles->Create(GoldSpec("first").Get(), first);
+  Connection watch(cluster->Uri());
+  ASSERT_TRUE(watch.Ok());
+
+  const char* holds[] = {"SELECT number FROM zel_change FOR UPDATE",
+                         "LOCK TABLE zel_profiles IN SHARE MODE"};
+  std::set<std::string> expected = {first->GetUniqueId()};
+  for (const char* hold : holds) {
+    SCOPED_TRACE(hold);
+    Connection test(cluster->Uri());
+    ASSERT_TRUE(test.Ok());
+    test.Sql("BEGIN");
+    test.Sql(hold);
+    std::atomic<bool> created{false};
+    Ref<ProfileId> id;
+    std::thread change([&] {
+      writer.profiles->Create(GoldSpec("held-" + std::to_string(expected.size())).Get(), id);
+      created = true;
+    });
+    while (watch.Sql("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
+                     "AND application_name = 'zel-server'") == "0") {
+      std::this_thread::yield();
+    }
+
+    // The reads get a while to answer; when a change holds them up they
+    // cannot, and the test lets the change go so as not to hang.
+    std::atomic<int> answered{0};
+    std::vector<std::thread> threads;
+    for (auto& client : readers) {
+      threads.emplace_back([&, c = client.get()] {
+        for (int round = 0; round < kReads; ++round) {
+          if (Ids(*c) == expected) ++answered;
+        }
+      });
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (answered.load() < kReaders * kReads && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(answered.load(), kReaders * kReads) << "reads waited for the change";
+    EXPECT_FALSE(created.load()) << "the change did not wait for the database";
+    test.Sql("COMMIT");
+    for (auto& thread : threads) thread.join();
+    change.join();
+    ASSERT_TRUE(created.load());
+    expected.insert(id->GetUniqueId());
+    EXPECT_EQ(Ids(*readers[0]), expected);
+  }
 }
 
 TEST_F(SharedDatabaseConcurrencyTest, ManyClientsChangingTwoServicesAtOnceLeaveBothComplete) {

@@ -88,6 +88,17 @@ uint64_t TakeATask(GuardedState& guarded) {
 #endif
 }
 
+// A change stretch reads beside shared stretches: it changes the state only
+// through the exclusive lock it takes for that.
+void CommitBeforeTakingTheExclusiveLock(GuardedState& guarded) {
+  ZelSample::ChangingState state = guarded.LockForChange();
+#ifdef MISUSE_COMMIT_BEFORE_TAKING_THE_EXCLUSIVE_LOCK
+  state->Commit({});
+#else
+  state.Exclusive().Commit({});
+#endif
+}
+
 void LockSharedByHand(GuardedState& guarded) {
 #ifdef MISUSE_LOCK_SHARED_BY_HAND
   std::shared_lock lock(guarded._mutex);
@@ -108,5 +119,6 @@ void UseTheStateLockChecks(GuardedState& guarded, ZelSample::ProfileState& state
   CommitThroughAReadView(moved);
   CommitThroughASharedView(guarded);
   TakeATask(guarded);
+  CommitBeforeTakingTheExclusiveLock(guarded);
   LockSharedByHand(guarded);
 }

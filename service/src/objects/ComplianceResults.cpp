@@ -186,7 +186,7 @@ void StoreCompliance(ServiceCore& core, const ComplianceCheck& check,
   core.quotas.CheckAnswer(method, answer);
   ChangeSet changes;
   QuotaUse adds;
-  LockedState state = core.state.LockForChange();
+  ChangingState state = core.state.LockForChange();
   for (const ComplianceCheck::Kept& one : check.kept) {
     if (state->FindProfile(one.profileId) == nullptr) continue;
     if (state->FindResult(one.entityKey, one.profileId) == nullptr) ++adds.results;

@@ -164,7 +164,7 @@ void ProfileManagerImpl::Create(Zel::Profile::CapabilityBasedProfileCreateSpec* 
   profile->SetIsDefault(false);
 
   const std::string& id = profile->GetProfileId()->GetUniqueId();
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   if (state->FindProfileByName(profile->GetName()) != nullptr) {
     Faults::DuplicateName(profile->GetName());
   }
@@ -193,7 +193,7 @@ void ProfileManagerImpl::Update(ProfileId* profileId,
   }
   const std::string user = CurrentUser(_sessions);
 
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   const ProfileState::StoredProfile* stored = state->FindProfile(profileId->GetUniqueId());
   if (stored == nullptr) {
     Faults::InvalidArgument("profileId", "no profile has the id " + profileId->GetUniqueId());
@@ -230,7 +230,7 @@ void ProfileManagerImpl::Delete(
   _core.quotas.CheckEntityCount(static_cast<size_t>(profileId->GetLength()), "profileId");
   ChangeSet changes;
   std::set<std::string> dropped;
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   for (int i = 0; i < profileId->GetLength(); ++i) {
     const std::string& id = profileId->Get(i)->GetUniqueId();
     auto outcome = MakeRef<Zel::Profile::ProfileOperationOutcome>();
@@ -295,7 +295,7 @@ void ProfileManagerImpl::Associate(Zel::ServerObjectRef* entity, ProfileId* prof
     fault->Throw();
   }
   const std::string key = EntityKey(*entity);
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   if (state->FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::NotFound("no profile has the id " + profile->GetUniqueId());
   }
@@ -311,7 +311,7 @@ void ProfileManagerImpl::Dissociate(Zel::ServerObjectRef* entity, ProfileId* pro
   CheckEntity(entity, "entity");
   if (profile == nullptr) Faults::InvalidArgument("profile", "no profile given");
   const std::string key = EntityKey(*entity);
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   const ProfileState::Association* association = state->FindAssociation(key);
   if (association == nullptr || association->profileId != profile->GetUniqueId()) {
     Faults::InvalidArgument(

@@ -43,7 +43,7 @@ void ProfileManagerImpl::QueryDefaultRequirementProfile(Zel::Placement::Placemen
 
 void ProfileManagerImpl::ResetDefaultRequirementProfile(ProfileId* profile) {
   ChangeSet changes;
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   if (profile != nullptr && state->FindProfile(profile->GetUniqueId()) == nullptr) {
     Faults::InvalidArgument("profile", "no profile has the id " + profile->GetUniqueId());
   }
@@ -73,7 +73,7 @@ void ProfileManagerImpl::AssignDefaultRequirementProfile(ProfileId* profile, Hub
   for (const InventoryHub* hub : hubs) {
     changes.push_back(DefaultRecord{hub->id, profile->GetUniqueId()});
   }
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   const auto* stored = state->FindProfile(profile->GetUniqueId());
   if (stored == nullptr || stored->profile != content) {
     Faults::ZelFault("the profile changed while it was being assigned: assign it again");

@@ -106,7 +106,7 @@ void ProfileManagerImpl::ReconfigEntityAssociations(
   _core.quotas.CheckEntityCount(static_cast<size_t>(ops->GetLength()), "ops");
   ChangeSet changes;
   QuotaUse adds;
-  LockedState state = _state.LockForChange();
+  ChangingState state = _state.LockForChange();
   // What the associations will be after the operations so far, by entity.
   std::map<std::string, std::string> after;
   auto current = [&](const std::string& key) -> std::string {

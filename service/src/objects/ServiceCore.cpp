@@ -65,7 +65,7 @@ Lumo::ManagedObject* ProviderDirectory::FindLocal(const Lumo::MoRef* ref) const 
   return it->second.first;
 }
 
-void CommitChanges(ServiceCore& core, LockedState& state, ChangeSet changes, QuotaUse adds,
+void CommitChanges(ServiceCore& core, ChangingState& state, ChangeSet changes, QuotaUse adds,
                    void (*refuse)(const std::string& message)) {
   const std::string session = CurrentSession();
   adds.bytes = state->Measure(changes);
@@ -81,7 +81,8 @@ void CommitChanges(ServiceCore& core, LockedState& state, ChangeSet changes, Quo
         SessionCharge{session, adds.profiles, adds.associations, adds.results, adds.bytes});
   }
   try {
-    state->Commit(changes);
+    state->WriteAhead(changes);
+    state.Exclusive().Commit(changes);
   } catch (const StoreError& e) {
     Faults::ProfileStorage(std::string("the change was not stored: ") + e.what());
   }

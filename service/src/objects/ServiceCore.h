@@ -82,7 +82,7 @@ struct ServiceCore {
 // failure into zel.fault.ProfileStorageFault, and counts the additions
 // against the call's session. A call whose answer grows with what it names
 // has checked that answer (QuotaTable::CheckAnswer) before.
-void CommitChanges(ServiceCore& core, LockedState& state, ChangeSet changes, QuotaUse adds,
+void CommitChanges(ServiceCore& core, ChangingState& state, ChangeSet changes, QuotaUse adds,
                    void (*refuse)(const std::string& message));
 
 // The user of the current call's session; "anonymous" without one.

@@ -2,24 +2,32 @@
 //
 // MutexGuarded<T> owns a T and a reader-writer mutex (one that lets a
 // waiting writer in before new readers) and gives no access to the T but
-// through a Locked view, move-only, that unlocks when it goes out of scope:
-// LockShared() answers a Locked<const T>, read-only by its type, that any
-// number of threads hold at once; LockExclusive() answers a Locked<T> that
-// one thread holds alone. A function that must run under the
-// lock takes the view (or the value it reaches: nothing else reaches it),
-// const to only read, so the rule is in its signature and the compiler
-// refuses a caller that did not lock.
+// through a view that unlocks when it goes out of scope:
+// - LockShared() answers a Locked<const T>, read-only by its type, that any
+//   number of threads hold at once;
+// - LockExclusive() answers a Locked<T> that one thread holds alone;
+// - LockForChange() answers a ChangeLocked<T>, for a stretch that reads and
+//   then may change the value: changes run one at a time (a mutex of their
+//   own), so the stretch reads under the shared lock, beside readers, and
+//   takes the exclusive lock only to change the value (Exclusive()).
+// A function that must run under the lock takes the view (or the value it
+// reaches: nothing else reaches it), const to only read, so the rule is in
+// its signature and the compiler refuses a caller that did not lock.
 //
-// T is told of each exclusive stretch: T::Enter(forChange) runs once the
-// mutex is held (and may throw: then the lock is released and nothing was
-// entered), T::Leave() before it is released. That is where a value kept in
-// step with a store that other processes change catches up with them.
-// LockForChange() is for a stretch that may commit a change. A shared
-// stretch must not change the value, so it cannot catch up: LockShared()
-// first asks T::Stale() (which runs without the lock, so T makes it safe
-// beside any stretch) and, when the value is behind, catches up in an
-// exclusive stretch before it takes the shared lock. What a shared view
-// reads cannot change while it is held.
+// T is kept in step with a store that other processes may change:
+// - T::Enter() runs at the start of each exclusive stretch, where T catches
+//   up with them (it may throw: then the lock is released);
+// - T::Stale() runs without the lock, beside any stretch, and says whether T
+//   is behind: a shared stretch must not change the value, so when it is, the
+//   value first catches up in an exclusive stretch;
+// - T::BeginChange() runs at the start of a change stretch, before any lock
+//   of the value: it holds other processes' changes off until
+//   T::EndChange() (noexcept) at its end, and says whether T is behind (then
+//   it catches up in an exclusive stretch before the stretch reads).
+// So once a change stretch has begun, nothing but the stretch itself changes
+// the value: other changes wait for it, and a catch-up has nothing to bring.
+// That is what lets it read under the shared lock and still commit on what
+// it read.
 #pragma once
 
 #include <mutex>
@@ -45,13 +53,11 @@ class Locked {
       : _lock(std::move(other._lock)), _value(std::exchange(other._value, nullptr)) {}
   Locked& operator=(Locked&& other) noexcept {
     if (this != &other) {
-      Release();
       _lock = std::move(other._lock);
       _value = std::exchange(other._value, nullptr);
     }
     return *this;
   }
-  ~Locked() { Release(); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 
@@ -63,22 +69,64 @@ class Locked {
  private:
   friend class MutexGuarded<std::remove_const_t<T>>;
   // An exclusive stretch: locks, then enters.
-  Locked(WriterFirstMutex& mutex, T& value, bool forChange) : _lock(mutex) {
+  Locked(WriterFirstMutex& mutex, T& value) : _lock(mutex) {
     static_assert(!kShared);
-    value.Enter(forChange);
+    value.Enter();
     _value = &value;
   }
   // A shared stretch, on a lock already held.
   Locked(Lock lock, T& value) : _lock(std::move(lock)), _value(&value) { static_assert(kShared); }
-  void Release() noexcept {
-    T* value = std::exchange(_value, nullptr);
-    if constexpr (!kShared) {
-      if (value != nullptr) value->Leave();
-    }
-  }
 
   Lock _lock;
   T* _value = nullptr;
+};
+
+template <class T>
+class ChangeLocked {
+ public:
+  ~ChangeLocked() {
+    _shared = {};
+    _exclusive = {};
+    _guarded._value.EndChange();
+  }
+  ChangeLocked(const ChangeLocked&) = delete;
+  ChangeLocked& operator=(const ChangeLocked&) = delete;
+
+  const T* operator->() const { return &_guarded._value; }
+  const T& operator*() const { return _guarded._value; }
+
+  // The value, to change: waits for the readers of the moment and then keeps
+  // every other stretch out until this one ends. What the stretch read is
+  // still what the value holds (see above).
+  T& Exclusive() {
+    if (!_exclusive.owns_lock()) {
+      _shared.unlock();
+      _exclusive = std::unique_lock<WriterFirstMutex>(_guarded._mutex);
+    }
+    return _guarded._value;
+  }
+
+ private:
+  friend class MutexGuarded<T>;
+  explicit ChangeLocked(MutexGuarded<T>& guarded)
+      : _changing(guarded._changeMutex), _guarded(guarded) {
+    const bool behind = guarded._value.BeginChange();
+    try {
+      if (behind) {
+        // Enter() checks again: a reader may have caught up meanwhile.
+        Locked<T> caughtUp = guarded.LockExclusive();
+      }
+      _shared = std::shared_lock<WriterFirstMutex>(guarded._mutex);
+    } catch (...) {
+      guarded._value.EndChange();
+      throw;
+    }
+  }
+
+  std::unique_lock<std::mutex> _changing;
+  MutexGuarded<T>& _guarded;
+  std::shared_lock<WriterFirstMutex> _shared;
+  std::unique_lock<WriterFirstMutex> _exclusive;
 };
 
 template <class T>
@@ -92,9 +140,7 @@ class MutexGuarded {
 
   // Waits for the other stretches to end; the value is locked until the
   // answer ends.
-  [[nodiscard]] Locked<T> LockExclusive() { return Locked<T>(_mutex, _value, false); }
-  // The same, for a stretch that may commit a change.
-  [[nodiscard]] Locked<T> LockForChange() { return Locked<T>(_mutex, _value, true); }
+  [[nodiscard]] Locked<T> LockExclusive() { return Locked<T>(_mutex, _value); }
   // Waits for an exclusive stretch to end (after catching up when the value
   // is behind); other shared stretches run beside it.
   [[nodiscard]] Locked<const T> LockShared() {
@@ -104,8 +150,13 @@ class MutexGuarded {
     }
     return Locked<const T>(std::shared_lock<WriterFirstMutex>(_mutex), _value);
   }
+  // Waits for the change stretch in progress to end, then reads beside
+  // shared stretches until it changes the value.
+  [[nodiscard]] ChangeLocked<T> LockForChange() { return ChangeLocked<T>(*this); }
 
  private:
+  friend class ChangeLocked<T>;
+  std::mutex _changeMutex;
   WriterFirstMutex _mutex;
   T _value;
 };

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <utility>
 
 #include "store/Store.h"
 
@@ -6,7 +7,8 @@ namespace ZelSample {
 
 namespace {
 
-// Forwards everything to the store it wraps, timing each commit.
+// Forwards everything to the store it wraps, timing each commit (with the
+// writing ahead of it, when the store writes ahead).
 class ObservedStore : public Store {
  public:
   ObservedStore(std::unique_ptr<Store> store, StoreObserver observer)
@@ -16,14 +18,27 @@ class ObservedStore : public Store {
 
   void Commit(const ChangeSet& changes) override {
     if (changes.empty()) return;
+    const auto ahead = std::exchange(_writtenAhead, {});
     auto started = std::chrono::steady_clock::now();
     try {
       _store->Commit(changes);
     } catch (...) {
+      _observer(ahead + (std::chrono::steady_clock::now() - started), true);
+      throw;
+    }
+    _observer(ahead + (std::chrono::steady_clock::now() - started), false);
+  }
+
+  void WriteAhead(const ChangeSet& changes) override {
+    if (changes.empty()) return;
+    auto started = std::chrono::steady_clock::now();
+    try {
+      _store->WriteAhead(changes);
+    } catch (...) {
       _observer(std::chrono::steady_clock::now() - started, true);
       throw;
     }
-    _observer(std::chrono::steady_clock::now() - started, false);
+    _writtenAhead = std::chrono::steady_clock::now() - started;
   }
 
   std::string Describe() const override { return _store->Describe(); }
@@ -31,12 +46,18 @@ class ObservedStore : public Store {
   bool Changed() override { return _store->Changed(); }
   bool LoadChanges(StoredChanges& changes) override { return _store->LoadChanges(changes); }
   bool BeginChange() override { return _store->BeginChange(); }
-  void EndChange() noexcept override { _store->EndChange(); }
   uint64_t NextOrder() override { return _store->NextOrder(); }
 
  private:
+  void EndChange() noexcept override {
+    _writtenAhead = {};
+    _store->EndChange();
+  }
+
   std::unique_ptr<Store> _store;
   StoreObserver _observer;
+  // Written ahead of the coming commit; changes run one at a time.
+  std::chrono::steady_clock::duration _writtenAhead{};
 };
 
 }  // namespace

@@ -109,7 +109,8 @@ class PostgresStore : public Store {
  public:
   explicit PostgresStore(const std::string& uri)
       : _describe("PostgreSQL database " + RedactUri(uri)),
-        _db(uri, _describe),
+        _change(uri, _describe),
+        _read(uri, _describe),
         _checks(uri, _describe, kCheckConnections),
         _probe(uri, _describe, false) {
     PrepareSchema();
@@ -127,57 +128,44 @@ class PostgresStore : public Store {
     return std::string();
   }
 
+  // Catching up reads on a connection of its own, in one snapshot that gives
+  // the number and the rows that go with it, so that it never waits for a
+  // change stretch, which holds the change row on the change connection.
   StoredData Load() override {
-    std::lock_guard<std::mutex> lock(_mutex);
-    // Outside a change, one snapshot gives the number and the rows that go
-    // with it; inside one, the locked row keeps every other writer out.
-    const bool own = !_inChange;
-    if (own) _db.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    try {
-      const long long number = _db.Exec("SELECT number FROM zel_change").Integer(0, 0);
+    std::lock_guard<std::mutex> lock(_readMutex);
+    return InSnapshot([&] {
+      const long long number = _read.Exec("SELECT number FROM zel_change").Integer(0, 0);
       StoredData data = ReadRows(-1);
-      if (own) _db.Exec("COMMIT");
       _seen = number;
       return data;
-    } catch (...) {
-      if (own) _db.ExecQuietly("ROLLBACK");
-      throw;
-    }
+    });
   }
 
   bool LoadChanges(StoredChanges& changes) override {
-    std::lock_guard<std::mutex> lock(_mutex);
+    std::lock_guard<std::mutex> lock(_readMutex);
     if (_seen < 0) return false;
-    const bool own = !_inChange;
-    if (own) _db.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    try {
-      PgResult change = _db.Exec("SELECT number, pruned FROM zel_change");
+    return InSnapshot([&] {
+      PgResult change = _read.Exec("SELECT number, pruned FROM zel_change");
       const long long number = change.Integer(0, 0);
-      const bool known = _seen >= change.Integer(0, 1);
-      if (known) {
-        const std::vector<std::string> since = {std::to_string(_seen)};
-        PgResult drops =
-            _db.Exec("SELECT kind, key FROM zel_dropped WHERE number > $1 ORDER BY number", since);
-        for (int row = 0; row < drops.Rows(); ++row) {
-          const std::string kind = drops.Text(row, 0);
-          const std::string key = drops.Text(row, 1);
-          if (kind == "profile") {
-            changes.drops.push_back(DropProfile{key});
-          } else if (kind == "association") {
-            changes.drops.push_back(DropAssociation{key});
-          } else {
-            changes.drops.push_back(DropDefault{key});
-          }
+      if (_seen < change.Integer(0, 1)) return false;
+      const std::vector<std::string> since = {std::to_string(_seen)};
+      PgResult drops =
+          _read.Exec("SELECT kind, key FROM zel_dropped WHERE number > $1 ORDER BY number", since);
+      for (int row = 0; row < drops.Rows(); ++row) {
+        const std::string kind = drops.Text(row, 0);
+        const std::string key = drops.Text(row, 1);
+        if (kind == "profile") {
+          changes.drops.push_back(DropProfile{key});
+        } else if (kind == "association") {
+          changes.drops.push_back(DropAssociation{key});
+        } else {
+          changes.drops.push_back(DropDefault{key});
         }
-        changes.written = ReadRows(_seen);
       }
-      if (own) _db.Exec("COMMIT");
-      if (known) _seen = number;
-      return known;
-    } catch (...) {
-      if (own) _db.ExecQuietly("ROLLBACK");
-      throw;
-    }
+      changes.written = ReadRows(_seen);
+      _seen = number;
+      return true;
+    });
   }
 
   // Safe beside every other member: it runs on a pooled connection and
@@ -188,38 +176,48 @@ class PostgresStore : public Store {
   }
 
   bool BeginChange() override {
-    std::lock_guard<std::mutex> lock(_mutex);
+    std::lock_guard<std::mutex> lock(_changeMutex);
     if (_inChange) return false;
-    _db.Exec("BEGIN");
+    _change.Exec("BEGIN");
     try {
       const long long number = LockChangeRow();
       _inChange = true;
       return number != _seen;
     } catch (...) {
-      _db.ExecQuietly("ROLLBACK");
+      _change.ExecQuietly("ROLLBACK");
       throw;
     }
   }
 
   uint64_t NextOrder() override {
-    std::lock_guard<std::mutex> lock(_mutex);
-    return static_cast<uint64_t>(_db.Exec("SELECT nextval('zel_profile_order')").Integer(0, 0));
+    std::lock_guard<std::mutex> lock(_changeMutex);
+    return static_cast<uint64_t>(_change.Exec("SELECT nextval('zel_profile_order')").Integer(0, 0));
   }
 
   void EndChange() noexcept override {
-    std::lock_guard<std::mutex> lock(_mutex);
+    std::lock_guard<std::mutex> lock(_changeMutex);
     if (!_inChange) return;
     _inChange = false;
-    _db.ExecQuietly("ROLLBACK");
+    _written = -1;
+    _change.ExecQuietly("ROLLBACK");
+  }
+
+  // Inside a change stretch: writes the changes now, so that Commit() only
+  // commits them.
+  void WriteAhead(const ChangeSet& changes) override {
+    if (changes.empty()) return;
+    std::lock_guard<std::mutex> lock(_changeMutex);
+    if (!_inChange || _written >= 0) return;
+    _written = WriteInTransaction(changes);
   }
 
   void Commit(const ChangeSet& changes) override {
     if (changes.empty()) return;
-    std::lock_guard<std::mutex> lock(_mutex);
+    std::lock_guard<std::mutex> lock(_changeMutex);
     if (!_inChange) {
       // A commit outside a change stretch: it rests on what this service
       // loaded last, so it must still be current.
-      _db.Exec("BEGIN");
+      _change.Exec("BEGIN");
       try {
         if (LockChangeRow() != _seen) {
           throw StoreError(_describe +
@@ -227,52 +225,84 @@ class PostgresStore : public Store {
                            "stored: call again");
         }
       } catch (...) {
-        _db.ExecQuietly("ROLLBACK");
+        _change.ExecQuietly("ROLLBACK");
         throw;
       }
+      _inChange = true;
     }
+    const long long number = _written >= 0 ? _written : WriteInTransaction(changes);
     _inChange = false;
+    _written = -1;
+    try {
+      _change.Exec("COMMIT");
+    } catch (...) {
+      _change.ExecQuietly("ROLLBACK");
+      throw;
+    }
+    _seen = number;
+  }
+
+ private:
+  long long LockChangeRow() {
+    return _change.Exec("SELECT number FROM zel_change FOR UPDATE").Integer(0, 0);
+  }
+
+  // Writes the changes in the open transaction under the next change number
+  // and answers that number. On a failure the transaction is rolled back
+  // and the stretch has ended.
+  long long WriteInTransaction(const ChangeSet& changes) {
     try {
       const long long number =
-          _db.Exec("UPDATE zel_change SET number = number + 1 RETURNING number").Integer(0, 0);
+          _change.Exec("UPDATE zel_change SET number = number + 1 RETURNING number").Integer(0, 0);
       const std::string written = std::to_string(number);
       for (const Change& change : changes) Write(change, written);
       if (number % 1000 == 0) {
         const std::string below = std::to_string(number - kKeptDrops);
-        _db.Exec("DELETE FROM zel_dropped WHERE number <= $1", {below});
-        _db.Exec("UPDATE zel_change SET pruned = $1", {below});
+        _change.Exec("DELETE FROM zel_dropped WHERE number <= $1", {below});
+        _change.Exec("UPDATE zel_change SET pruned = $1", {below});
       }
-      _db.Exec("COMMIT");
-      _seen = number;
+      return number;
     } catch (const StoreError& e) {
-      _db.ExecQuietly("ROLLBACK");
-      if (_db.LastState() == "23505") {
+      _change.ExecQuietly("ROLLBACK");
+      _inChange = false;
+      _written = -1;
+      if (_change.LastState() == "23505") {
         throw StoreError(_describe + ": the change collides with a stored record: " + e.what());
       }
       throw;
     }
   }
 
- private:
-  long long LockChangeRow() {
-    return _db.Exec("SELECT number FROM zel_change FOR UPDATE").Integer(0, 0);
+  // Runs read in a read-only snapshot on the read connection.
+  template <class Read>
+  auto InSnapshot(Read&& read) -> decltype(read()) {
+    _read.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    try {
+      auto answer = read();
+      _read.Exec("COMMIT");
+      return answer;
+    } catch (...) {
+      _read.ExecQuietly("ROLLBACK");
+      throw;
+    }
   }
 
   // Checks the database's schema, making it in an empty one. Refuses data
   // of a version this service does not read.
   void PrepareSchema() {
-    _db.Exec("BEGIN");
+    _change.Exec("BEGIN");
     try {
-      _db.Exec(kSchemaLock);
-      const bool made = !_db.Exec("SELECT to_regclass('zel_schema')").IsNull(0, 0);
+      _change.Exec(kSchemaLock);
+      const bool made = !_change.Exec("SELECT to_regclass('zel_schema')").IsNull(0, 0);
       if (!made) {
-        if (!_db.Exec("SELECT to_regclass('zel_profiles')").IsNull(0, 0)) {
+        if (!_change.Exec("SELECT to_regclass('zel_profiles')").IsNull(0, 0)) {
           throw StoreError(_describe + ": the database holds zel_ tables of another program");
         }
-        _db.ExecScript(kSchema);
-        _db.Exec("INSERT INTO zel_schema (version) VALUES ($1)", {std::to_string(kSchemaVersion)});
+        _change.ExecScript(kSchema);
+        _change.Exec("INSERT INTO zel_schema (version) VALUES ($1)",
+                     {std::to_string(kSchemaVersion)});
       } else {
-        PgResult version = _db.Exec("SELECT version FROM zel_schema");
+        PgResult version = _change.Exec("SELECT version FROM zel_schema");
         if (version.Rows() != 1) {
           throw StoreError(_describe + ": the table zel_schema does not name one version");
         }
@@ -288,9 +318,9 @@ class PostgresStore : public Store {
                            std::to_string(kSchemaVersion) + ")");
         }
       }
-      _db.Exec("COMMIT");
+      _change.Exec("COMMIT");
     } catch (...) {
-      _db.ExecQuietly("ROLLBACK");
+      _change.ExecQuietly("ROLLBACK");
       throw;
     }
   }
@@ -299,7 +329,7 @@ class PostgresStore : public Store {
   StoredData ReadRows(long long after) {
     StoredData data;
     const std::vector<std::string> since = {std::to_string(after)};
-    PgResult profiles = _db.Exec(
+    PgResult profiles = _read.Exec(
         "SELECT id, sequence, body FROM zel_profiles WHERE changed > $1 ORDER BY sequence", since);
     for (int row = 0; row < profiles.Rows(); ++row) {
       ProfileRecord record;
@@ -314,7 +344,7 @@ class PostgresStore : public Store {
       }
       data.profiles.push_back(std::move(record));
     }
-    PgResult associations = _db.Exec(
+    PgResult associations = _read.Exec(
         "SELECT entity_key, profile_id, entity FROM zel_associations WHERE changed > $1", since);
     for (int row = 0; row < associations.Rows(); ++row) {
       AssociationRecord record;
@@ -325,7 +355,7 @@ class PostgresStore : public Store {
           Decode<Zel::ServerObjectRef>(record.wire, "association of " + record.entityKey);
       data.associations.push_back(std::move(record));
     }
-    PgResult results = _db.Exec(
+    PgResult results = _read.Exec(
         "SELECT entity_key, profile_id, generation, body FROM zel_results WHERE changed > $1",
         since);
     for (int row = 0; row < results.Rows(); ++row) {
@@ -339,7 +369,7 @@ class PostgresStore : public Store {
       data.results.push_back(std::move(record));
     }
     PgResult defaults =
-        _db.Exec("SELECT hub_id, profile_id FROM zel_defaults WHERE changed > $1", since);
+        _read.Exec("SELECT hub_id, profile_id FROM zel_defaults WHERE changed > $1", since);
     for (int row = 0; row < defaults.Rows(); ++row) {
       data.defaults.push_back(DefaultRecord{defaults.Text(row, 0), defaults.Text(row, 1)});
     }
@@ -361,8 +391,8 @@ class PostgresStore : public Store {
 
   // Notes a drop for the services that catch up with changes.
   void Dropped(const std::string& number, const char* kind, const std::string& key) {
-    _db.Exec("INSERT INTO zel_dropped (number, kind, key) VALUES ($1, $2, $3)",
-             {number, kind, key});
+    _change.Exec("INSERT INTO zel_dropped (number, kind, key) VALUES ($1, $2, $3)",
+                 {number, kind, key});
   }
 
   // The wire form of a record's value: the one the state wrote to measure
@@ -381,27 +411,27 @@ class PostgresStore : public Store {
         [&](const auto& c) {
           using T = std::decay_t<decltype(c)>;
           if constexpr (std::is_same_v<T, ProfileRecord>) {
-            _db.Exec(
+            _change.Exec(
                 "INSERT INTO zel_profiles (id, sequence, name, body, changed) "
                 "VALUES ($1, $2, $3, $4, $5) ON CONFLICT (id) DO UPDATE SET "
                 "name = excluded.name, body = excluded.body, changed = excluded.changed",
                 {c.id, std::to_string(c.sequence), c.profile->GetName(), WireOf(c, c.profile.Get()),
                  number});
           } else if constexpr (std::is_same_v<T, DropProfile>) {
-            _db.Exec("DELETE FROM zel_profiles WHERE id = $1", {c.id});
+            _change.Exec("DELETE FROM zel_profiles WHERE id = $1", {c.id});
             Dropped(number, "profile", c.id);
           } else if constexpr (std::is_same_v<T, AssociationRecord>) {
-            _db.Exec(
+            _change.Exec(
                 "INSERT INTO zel_associations (entity_key, profile_id, entity, changed) "
                 "VALUES ($1, $2, $3, $4) ON CONFLICT (entity_key) DO UPDATE SET "
                 "profile_id = excluded.profile_id, entity = excluded.entity, "
                 "changed = excluded.changed",
                 {c.entityKey, c.profileId, WireOf(c, c.entity.Get()), number});
           } else if constexpr (std::is_same_v<T, DropAssociation>) {
-            _db.Exec("DELETE FROM zel_associations WHERE entity_key = $1", {c.entityKey});
+            _change.Exec("DELETE FROM zel_associations WHERE entity_key = $1", {c.entityKey});
             Dropped(number, "association", c.entityKey);
           } else if constexpr (std::is_same_v<T, ResultRecord>) {
-            _db.Exec(
+            _change.Exec(
                 "INSERT INTO zel_results (entity_key, profile_id, generation, body, changed) "
                 "VALUES ($1, $2, $3, $4, $5) ON CONFLICT (entity_key, profile_id) DO UPDATE SET "
                 "generation = excluded.generation, body = excluded.body, "
@@ -409,16 +439,16 @@ class PostgresStore : public Store {
                 {c.entityKey, c.profileId, std::to_string(c.generation), WireOf(c, c.result.Get()),
                  number});
           } else if constexpr (std::is_same_v<T, DefaultRecord>) {
-            _db.Exec(
+            _change.Exec(
                 "INSERT INTO zel_defaults (hub_id, profile_id, changed) VALUES ($1, $2, $3) "
                 "ON CONFLICT (hub_id) DO UPDATE SET profile_id = excluded.profile_id, "
                 "changed = excluded.changed",
                 {c.hubId, c.profileId, number});
           } else if constexpr (std::is_same_v<T, DropDefault>) {
-            _db.Exec("DELETE FROM zel_defaults WHERE hub_id = $1", {c.hubId});
+            _change.Exec("DELETE FROM zel_defaults WHERE hub_id = $1", {c.hubId});
             Dropped(number, "default", c.hubId);
           } else if constexpr (std::is_same_v<T, SessionCharge>) {
-            _db.Exec(
+            _change.Exec(
                 "UPDATE zel_sessions SET profiles = profiles + $2, associations = associations + "
                 "$3, results = results + $4, bytes = bytes + $5 WHERE id = $1",
                 {c.session, std::to_string(c.profiles), std::to_string(c.associations),
@@ -429,8 +459,12 @@ class PostgresStore : public Store {
   }
 
   const std::string _describe;
-  mutable std::mutex _mutex;
-  PgConnection _db;
+  // A change stretch and a commit: one at a time.
+  std::mutex _changeMutex;
+  PgConnection _change;
+  // Loads and catch-ups.
+  std::mutex _readMutex;
+  PgConnection _read;
   PgPool _checks;
   // Probes use a connection of their own, so that they never wait for a
   // change in progress.
@@ -440,6 +474,8 @@ class PostgresStore : public Store {
   // The change number of what this service last loaded or committed.
   std::atomic<long long> _seen{-1};
   bool _inChange = false;
+  // The change number the stretch's changes were written under; -1: none yet.
+  long long _written = -1;
 };
 
 }  // namespace

@@ -52,21 +52,24 @@ void ProfileState::Clear() {
   _defaults.clear();
 }
 
-void ProfileState::Enter(bool forChange) {
+void ProfileState::Enter() {
   try {
-    const bool changed = forChange ? _store->BeginChange() : _store->Changed();
-    if (!changed) return;
-    try {
-      CatchUp();
-    } catch (...) {
-      if (forChange) _store->EndChange();
-      throw;
-    }
+    if (_store->Changed()) CatchUp();
   } catch (const StoreError& e) {
     // What memory holds may be out of date: the call cannot be answered.
     Faults::ZelFault(std::string("the stored data cannot be read now: ") + e.what());
   }
 }
+
+bool ProfileState::BeginChange() {
+  try {
+    return _store->BeginChange();
+  } catch (const StoreError& e) {
+    Faults::ZelFault(std::string("the stored data cannot be read now: ") + e.what());
+  }
+}
+
+void ProfileState::EndChange() noexcept { _store->EndChange(); }
 
 bool ProfileState::Stale() const {
   try {
@@ -76,9 +79,13 @@ bool ProfileState::Stale() const {
   }
 }
 
-void ProfileState::Leave() noexcept { _store->EndChange(); }
+void ProfileState::Follow(uint64_t sequence) const {
+  uint64_t next = _nextSequence.load();
+  while (sequence >= next && !_nextSequence.compare_exchange_weak(next, sequence + 1)) {
+  }
+}
 
-uint64_t ProfileState::NextSequence() {
+uint64_t ProfileState::NextSequence() const {
   uint64_t order = 0;
   try {
     order = _store->NextOrder();
@@ -86,7 +93,7 @@ uint64_t ProfileState::NextSequence() {
     Faults::ProfileStorage(std::string("the change was not stored: ") + e.what());
   }
   if (order == 0) return _nextSequence++;
-  if (order >= _nextSequence) _nextSequence = order + 1;
+  Follow(order);
   return order;
 }
 
@@ -98,7 +105,7 @@ void ProfileState::CatchUp() {
   }
   for (const Change& drop : changes.drops) Apply(drop);
   for (const ProfileRecord& record : changes.written.profiles) {
-    if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
+    Follow(record.sequence);
     Put(record);
   }
   for (const AssociationRecord& record : changes.written.associations) Put(record);
@@ -111,7 +118,7 @@ void ProfileState::Reload() {
   StoredData data = _store->Load();
   Clear();
   for (const ProfileRecord& record : data.profiles) {
-    if (record.sequence >= _nextSequence) _nextSequence = record.sequence + 1;
+    Follow(record.sequence);
     Put(record);
   }
   for (const AssociationRecord& record : data.associations) Put(record);
@@ -184,6 +191,8 @@ void ProfileState::Commit(const ChangeSet& changes) {
   _store->Commit(changes);
   for (const Change& change : changes) Apply(change);
 }
+
+void ProfileState::WriteAhead(const ChangeSet& changes) const { _store->WriteAhead(changes); }
 
 void ProfileState::Apply(const Change& change) {
   std::visit(

@@ -19,7 +19,7 @@ namespace ZelSample {
 
 // Not thread-safe by itself: the service holds it as a GuardedState (below),
 // and a call reaches it only through the view it locks: a SharedState to
-// read (many calls at once), a LockedState to change it.
+// read (many calls at once), a ChangingState to read and then change it.
 class ProfileState {
  public:
   struct StoredProfile {
@@ -79,8 +79,9 @@ class ProfileState {
 
   // ---- counters ------------------------------------------------------------------------
   // The creation order of a new profile: the store's sequence when it has
-  // one (ProfileStorageFault when it cannot answer), else counted here.
-  uint64_t NextSequence();
+  // one (ProfileStorageFault when it cannot answer), else counted here. Taken
+  // in a change stretch, which reads the state under the shared lock.
+  uint64_t NextSequence() const;
   // Task ids are only counted: a call that only reads may take one.
   uint64_t NextTask() const { return _nextTask++; }
 
@@ -88,15 +89,25 @@ class ProfileState {
   // Writes the changes through the store, then into memory. On a StoreError
   // nothing has changed.
   void Commit(const ChangeSet& changes);
+  // In a change stretch, before Commit(changes) under the exclusive lock:
+  // lets the store write the changes while readers still read, so that the
+  // commit holds them off only for as long as it takes to make the changes
+  // durable and apply them here. Memory is not changed. On a StoreError
+  // nothing was stored.
+  void WriteAhead(const ChangeSet& changes) const;
   const Store& GetStore() const { return *_store; }
 
   // ---- stretches (MutexGuarded) -----------------------------------------------------
-  // At the start of a locked stretch: when another process changed the
-  // store since this one loaded it, loads it again. forChange also holds
-  // other processes' changes off until the stretch ends. A store that
-  // cannot answer fails the call with a fault and enters nothing.
-  void Enter(bool forChange);
-  void Leave() noexcept;
+  // At the start of an exclusive stretch: when another process changed the
+  // store since memory was last brought up to date with it, catches up. A
+  // store that cannot answer fails the call with a fault and enters nothing.
+  void Enter();
+  // At the start of a change stretch, before any lock of the state: holds
+  // other processes' changes off until EndChange() and answers whether
+  // memory is behind them. A store that cannot answer fails the call with a
+  // fault.
+  bool BeginChange();
+  void EndChange() noexcept;
   // Whether another process changed the store since memory was last brought
   // up to date with it. Runs without the lock, beside any stretch. A store
   // that cannot answer fails the call with a fault.
@@ -109,6 +120,8 @@ class ProfileState {
   // changes when the store can tell them, else all of it.
   void CatchUp();
   void Clear();
+  // Keeps the creation order counted here past a sequence seen.
+  void Follow(uint64_t sequence) const;
   void Apply(const Change& change);
   void Put(const ProfileRecord& record);
   void Drop(const DropProfile& drop);
@@ -118,7 +131,7 @@ class ProfileState {
 
   std::unique_ptr<Store> _store;
   size_t _bytes = 0;
-  uint64_t _nextSequence = 1;
+  mutable std::atomic<uint64_t> _nextSequence{1};
   mutable std::atomic<uint64_t> _nextTask{1};
   std::unordered_map<std::string, StoredProfile> _profiles;
   std::unordered_map<std::string, std::string> _byName;
@@ -133,10 +146,11 @@ class ProfileState {
 // The state as the service holds it. A call locks it once for each stretch
 // of work whose reads its answer depends on: shared to only read, for
 // change to commit, through the same view before the lock ends. Helpers
-// that change the state take the LockedState; helpers that only read take
-// the state itself, const, which only a view reaches.
+// that commit take the ChangingState; helpers that only read take the state
+// itself, const, which only a view reaches.
 using GuardedState = MutexGuarded<ProfileState>;
 using LockedState = Locked<ProfileState>;
 using SharedState = Locked<const ProfileState>;
+using ChangingState = ChangeLocked<ProfileState>;
 
 }  // namespace ZelSample

@@ -139,6 +139,10 @@ class Store {
   // Ends the stretch BeginChange began; a stretch that did not commit
   // changes nothing.
   virtual void EndChange() noexcept {}
+  // Inside a stretch: may write the changes ahead of Commit(changes), which
+  // then only makes them durable, so that a commit is short. Throws
+  // StoreError; then the stretch has ended and nothing was stored.
+  virtual void WriteAhead(const ChangeSet& /*changes*/) {}
   // The place of a new profile in the creation order, from the store's own
   // sequence; 0: the store has none, the service counts. Throws StoreError.
   virtual uint64_t NextOrder() { return 0; }
