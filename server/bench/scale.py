@@ -10,6 +10,9 @@ session) and create (a new profile each time, in a session), against
   haproxy      HAProxy (docs/deploy/haproxy.cfg, its plain listener) in front
                of two instances on one PostgreSQL cluster
 
+Then both run at once, each with half of the connections ("read beside
+create", "create beside read"): what reads meet while changes run.
+
 Each round of a setup gets fresh processes (and a fresh cluster: the service
 holds at most 100000 profiles); instances run with --log-level error. Before
 the runs the script logs in 16 sessions (wrk sends them in turn: a session
@@ -53,6 +56,8 @@ PG_CLUSTER = ROOT / "tests" / "support" / "pg_cluster.sh"
 HAPROXY_CONFIG = ROOT / "docs" / "deploy" / "haproxy.cfg"
 SETUPS = ["memory", "sqlite", "postgresql", "haproxy"]
 SESSIONS = 16
+CALLS = ["read", "create", "read beside create", "create beside read"]
+OTHER = {"read": "create", "create": "read"}
 # Numbers the runs, whose profiles get names apart from the other runs'.
 RUNS = itertools.count(1)
 STARTUP_SECONDS = 30
@@ -187,15 +192,21 @@ def prepare(url, token_program):
     return sessions, profile
 
 
-def run_wrk(url, request_file, sessions, args):
+def start_wrk(url, request_file, sessions, args, connections):
     environment = dict(os.environ, ZEL_BENCH_REQUEST=str(request_file),
                        ZEL_BENCH_SESSIONS=",".join(sessions), ZEL_BENCH_RUN=str(next(RUNS)))
-    done = subprocess.run(["wrk", "-t", str(args.threads), "-c", str(args.connections),
-                           "-d", "%ds" % args.seconds, "-s", str(WRK_SCRIPT), url],
-                          env=environment, capture_output=True, text=True)
-    found = re.search(r"zel-bench: (.*)", done.stdout)
-    if done.returncode != 0 or not found:
-        sys.exit("wrk failed:\n" + done.stdout + done.stderr)
+    threads = min(args.threads, connections)
+    return subprocess.Popen(["wrk", "-t", str(threads), "-c", str(connections),
+                             "-d", "%ds" % args.seconds, "-s", str(WRK_SCRIPT), url],
+                            env=environment, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            text=True)
+
+
+def finish_wrk(running):
+    stdout, stderr = running.communicate()
+    found = re.search(r"zel-bench: (.*)", stdout)
+    if running.returncode != 0 or not found:
+        sys.exit("wrk failed:\n" + stdout + stderr)
     figures = dict((k, int(v)) for k, v in (p.split("=") for p in found.group(1).split()))
     return {"calls": figures["requests"] * 1e6 / figures["duration_us"],
             "p50": figures["p50_us"], "p99": figures["p99_us"],
@@ -208,7 +219,16 @@ def measure(url, args, folder):
     requests = {"read": folder / "read.xml", "create": folder / "create.xml"}
     requests["read"].write_text(ENVELOPE % (RETRIEVE % profile))
     requests["create"].write_text(ENVELOPE % CREATE)
-    return {call: run_wrk(url, requests[call], sessions, args) for call in ("read", "create")}
+    figures = {call: finish_wrk(start_wrk(url, requests[call], sessions, args, args.connections))
+               for call in ("read", "create")}
+    # Then both at once, half of the connections each: what reads meet while
+    # changes run.
+    half = max(1, args.connections // 2)
+    both = {call: start_wrk(url, requests[call], sessions, args, half)
+            for call in ("read", "create")}
+    for call, running in both.items():
+        figures[call + " beside " + OTHER[call]] = finish_wrk(running)
+    return figures
 
 
 def start_setup(setup, processes, build, haproxy, folder):
@@ -226,7 +246,7 @@ def start_setup(setup, processes, build, haproxy, folder):
 
 
 def print_row(setup, call, row, note=""):
-    print("%-10s %-6s %8.0f calls/s  p50 %6d us  p99 %7d us%s%s"
+    print("%-10s %-18s %8.0f calls/s  p50 %6d us  p99 %7d us%s%s"
           % (setup, call, row["calls"], row["p50"], row["p99"], note,
              "  FAILED CALLS: %d" % row["failed"] if row["failed"] else ""), flush=True)
 
@@ -250,14 +270,14 @@ def run_setup(setup, build, haproxy, args):
                 url = start_setup(setup, processes, build, haproxy, folder)
             rounds.append(measure(url, args, folder))
             if args.in_a_row:
-                for call in ("read", "create"):
+                for call in CALLS:
                     print_row(setup, call, rounds[-1][call], "  (round %d)" % number)
     finally:
         if processes is not None:
             processes.stop()
             shutil.rmtree(folder, ignore_errors=True)
     rows = []
-    for call in ("read", "create"):
+    for call in CALLS:
         runs = [r[call] for r in rounds]
         row = {k: statistics.median(r[k] for r in runs) for k in ("calls", "p50", "p99")}
         row["failed"] = sum(r["failed"] for r in runs)
