@@ -36,6 +36,17 @@ def server_rows(stats_socket):
     return rows
 
 
+def settled_check(stats_socket, server, seconds=2.0):
+    """The server's row once its check is not running ('show stat' marks a
+    running check's check_status with "* " and has no last_chk for it)."""
+    deadline = time.monotonic() + seconds
+    while True:
+        row = server_rows(stats_socket).get(server, {})
+        if not row.get("check_status", "").startswith("* ") or time.monotonic() > deadline:
+            return row
+        time.sleep(0.05)
+
+
 def server_states(stats_socket):
     """{server name: status} of the backend."""
     return {name: row.get("status", "") for name, row in server_rows(stats_socket).items()}

@@ -33,7 +33,7 @@ import time
 from balancer_checks import (CLIENTS, READY_WITHIN_SECONDS, TAKEN_OUT_WITHIN_SECONDS,
                              calls_counted, check, check_conversation, check_ready, check_wsdl,
                              failures, mint_token, start_clients)
-from haproxy_runtime import server_rows, wait_for_states
+from haproxy_runtime import settled_check, wait_for_states
 from instances import Instance, wait_for_exit
 from soap_session import Fault, Session, Unanswered
 
@@ -101,7 +101,7 @@ def check_unsigned_refused(args):
     check(states.get("zel2") == "DOWN" and states.get("zel1") == "UP",
           "the balancer took it out: %s" % states)
     time.sleep(STAYS_OUT_SECONDS)
-    row = server_rows(args.stats).get("zel2", {})
+    row = settled_check(args.stats, "zel2")
     check(row.get("status") == "DOWN" and row.get("check_status") == HANDSHAKE_FAILED,
           "and keeps it out, its checks failing in the TLS handshake: %s, %s %s"
           % (row.get("status"), row.get("check_status"), row.get("last_chk")))
