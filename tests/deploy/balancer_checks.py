@@ -141,12 +141,12 @@ class InstancesApart:
     calls' counts in their /metrics before and after): with round robin the
     two consecutive calls reach different instances."""
 
+    LOGIN = "zel.auth.SessionManager.loginByToken"
+
     def __init__(self, args):
         self.args = args
         self.together = []
         self.calls = 0
-
-    LOGIN = "zel.auth.SessionManager.loginByToken"
 
     def zel_call(self, token_file, method, *words):
         """zel_call of ProfileManager's method."""
