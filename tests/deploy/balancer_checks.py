@@ -7,7 +7,8 @@ Run by deploy.sh once the database, the instances and the balancer are up:
 2. the WSDL fetched through the balancer, over https and over plain HTTP,
    names the balancer's public address;
 3. a conversation through the balancer with the zel client, each call a new
-   login: create, retrieve, list, delete;
+   login: create, retrieve, list, delete; each login and the call after it
+   reach different instances;
 4. a profile created on one instance is read on the other;
 5. a session opened on one instance is used, and ended, on the other; the
    ended session is refused by both;
@@ -64,9 +65,10 @@ def mint_token(program, subject):
                           text=True).stdout
 
 
-def calls_counted(instance_url, method):
-    """zel_calls_total for method's answered calls, from an instance's /metrics."""
-    status, text = Session(instance_url).get("/metrics")
+def calls_counted(instance_url, method, cafile=None):
+    """zel_calls_total for method's answered calls, from an instance's
+    /metrics."""
+    status, text = Session(instance_url, cafile).get("/metrics")
     if status != 200:
         return 0
     total = 0
@@ -77,11 +79,17 @@ def calls_counted(instance_url, method):
     return total
 
 
-def start_clients(args, stop, prefix):
-    """CLIENTS load clients through the balancer, each with a session of its
-    own, started."""
-    clients = [LoadClient(args.http, n, mint_token(args.token_program, "%s%d@sample.test"
-                                                   % (prefix, n)), stop, prefix)
+def answered_by(args, method):
+    """For each instance, in args.instance's order, how many calls of method
+    it answered."""
+    return [calls_counted(url, method, args.instances_ca) for url in args.instance]
+
+
+def start_clients(args, stop, prefix, url=None, cafile=None):
+    """CLIENTS load clients through the balancer (its plain listener unless
+    url is given), each with a session of its own, started."""
+    clients = [LoadClient(url or args.http, n, mint_token(args.token_program, "%s%d@sample.test"
+                                                          % (prefix, n)), stop, prefix, cafile)
                for n in range(CLIENTS)]
     for client in clients:
         client.start()
@@ -112,7 +120,7 @@ def check_ready(args):
 
 def check_wsdl(args):
     print("2. The WSDL through the balancer names the balancer")
-    for url in (args.https, args.http):
+    for url in [url for url in (args.https, args.http) if url]:
         status, location, schemas = wsdl_names(Session(url, args.cafile))
         check(status == 200 and location == args.https,
               "through %s: %d, address %s" % (url, status, location))
@@ -128,13 +136,42 @@ def zel_call(args, token_file, *words):
     return done.returncode, done.stdout + done.stderr
 
 
+class InstancesApart:
+    """Which instances answered the login and the call of each zel call (the
+    calls' counts in their /metrics before and after): with round robin the
+    two consecutive calls reach different instances."""
+
+    LOGIN = "zel.auth.SessionManager.loginByToken"
+
+    def __init__(self, args):
+        self.args = args
+        self.together = []
+        self.calls = 0
+
+    def zel_call(self, token_file, method, *words):
+        """zel_call of ProfileManager's method."""
+        full_name = "zel.profile.ProfileManager." + method
+        logins = answered_by(self.args, self.LOGIN)
+        calls = answered_by(self.args, full_name)
+        outcome = zel_call(self.args, token_file, "ProfileManager", method, *words)
+        login_on = [after - before for before, after
+                    in zip(logins, answered_by(self.args, self.LOGIN))]
+        call_on = [after - before for before, after
+                   in zip(calls, answered_by(self.args, full_name))]
+        self.calls += 1
+        if sorted(login_on) != [0, 1] or sorted(call_on) != [0, 1] or login_on == call_on:
+            self.together.append("%s: logins %s, calls %s" % (method, login_on, call_on))
+        return outcome
+
+
 def check_conversation(args, folder):
     print("3. A conversation through the balancer (https) with the zel client")
     token_file = os.path.join(folder, "conversation.token")
     with open(token_file, "w") as out:
         out.write(mint_token(args.token_program, "conversation@sample.test"))
-    status, text = zel_call(
-        args, token_file, "ProfileManager", "create", "createSpec.name=Balanced",
+    apart = InstancesApart(args)
+    status, text = apart.zel_call(
+        token_file, "create", "createSpec.name=Balanced",
         "createSpec.resourceType.resourceType=STORAGE",
         "createSpec.constraints@type=zel.profile.SubProfileCapabilityConstraints",
         "createSpec.constraints.subProfiles[0].name=replicated",
@@ -150,18 +187,17 @@ def check_conversation(args, folder):
     if not check(status == 0 and found, "created (%d): %s" % (status, text.strip()[-200:])):
         return
     profile = found.group(1)
-    status, text = zel_call(args, token_file, "ProfileManager", "retrieveContent",
-                            "profileIds[0].uniqueId=" + profile)
+    status, text = apart.zel_call(token_file, "retrieveContent",
+                                  "profileIds[0].uniqueId=" + profile)
     check(status == 0 and "name: Balanced" in text, "retrieved (%d)" % status)
-    status, text = zel_call(args, token_file, "ProfileManager", "queryProfile",
-                            "resourceType.resourceType=STORAGE")
+    status, text = apart.zel_call(token_file, "queryProfile", "resourceType.resourceType=STORAGE")
     check(status == 0 and profile in text, "listed (%d)" % status)
-    status, text = zel_call(args, token_file, "ProfileManager", "delete",
-                            "profileId[0].uniqueId=" + profile)
+    status, text = apart.zel_call(token_file, "delete", "profileId[0].uniqueId=" + profile)
     check(status == 0 and "fault" not in text, "deleted (%d)" % status)
-    status, text = zel_call(args, token_file, "ProfileManager", "queryProfile",
-                            "resourceType.resourceType=STORAGE")
+    status, text = apart.zel_call(token_file, "queryProfile", "resourceType.resourceType=STORAGE")
     check(status == 0 and profile not in text, "no longer listed (%d)" % status)
+    check(not apart.together, "in each of the %d calls the login and the call reached different "
+          "instances%s" % (apart.calls, "".join("; not in " + t for t in apart.together)))
 
 
 def check_shared_data(args):
@@ -335,6 +371,8 @@ def main():
     parser.add_argument("--zel", required=True)
     parser.add_argument("--token-program", required=True)
     args = parser.parse_args()
+    # The instances speak plain HTTP here.
+    args.instances_ca = None
     if len(args.instance) != 2:
         parser.error("give two --instance URLs")
     folder = os.path.dirname(args.cafile)

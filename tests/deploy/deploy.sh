@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # zel-server deployed as docs/deploy.md describes it: a PostgreSQL cluster of
-# the test's own, two instances on it, and HAProxy in front with
-# docs/deploy/haproxy.cfg as it is (TLS at the balancer, --public-url naming
-# it); then balancer_checks.py. Everything started here is stopped at the
-# end, whatever happens.
+# the test's own, two instances on it, and HAProxy in front, its
+# configuration file from docs/deploy/ used as it is (TLS at the balancer,
+# --public-url naming it). Then the checks. Everything started here is
+# stopped at the end, whatever happens.
 #
-# usage: deploy.sh ZEL_SERVER ZEL ZEL_TOKEN HAPROXY
+# usage: deploy.sh ZEL_SERVER ZEL ZEL_TOKEN HAPROXY [SETUP]
+#   SETUP plain (the default): haproxy.cfg, plain HTTP to the instances;
+#         balancer_checks.py.
+#   SETUP tls-to-instances: haproxy-tls-instances.cfg; the instances serve
+#         https with certificates a CA made here signed, which the balancer
+#         checks; tls_instance_checks.py.
 # Exits 77 (skipped) when PostgreSQL's server programs or HAProxy are not
 # there.
 set -euo pipefail
@@ -15,11 +20,21 @@ server="$1"
 zel="$2"
 token_program="$3"
 haproxy="${4:-}"
+setup="${5:-plain}"
 python="${ZEL_SYSTEM_PYTHON:-python3}"
 pg_cluster="$root/tests/support/pg_cluster.sh"
-config="$root/docs/deploy/haproxy.cfg"
+case "$setup" in
+  plain) config="$root/docs/deploy/haproxy.cfg" ;;
+  tls-to-instances) config="$root/docs/deploy/haproxy-tls-instances.cfg" ;;
+  *)
+    echo "deploy.sh: unknown setup $setup (plain or tls-to-instances)" >&2
+    exit 2
+    ;;
+esac
 # shellcheck source-path=SCRIPTDIR source=../support/zel_server.sh
 source "$root/tests/support/zel_server.sh"
+# shellcheck source-path=SCRIPTDIR source=test_ca.sh
+source "$here/test_ca.sh"
 
 skip() { echo "SKIP: $*"; exit 77; }
 if ! bash "$pg_cluster" available 2>/dev/null; then
@@ -83,11 +98,24 @@ https_port="$(free_port)"
 http_port="$(free_port)"
 public_url="https://127.0.0.1:$https_port/zel"
 
+if [ "$setup" = tls-to-instances ]; then
+  echo "== the instances' CA and their certificates; another CA's for the same address"
+  test_ca_make "$work" instances-ca
+  test_ca_sign "$work" instances-ca instance1
+  test_ca_sign "$work" instances-ca instance2
+  test_ca_make "$work" other-ca
+  test_ca_sign "$work" other-ca instance-other-ca
+fi
+
 echo "== two instances on the database, naming the balancer"
 urls=()
 for n in 1 2; do
+  tls=()
+  if [ "$setup" = tls-to-instances ]; then
+    tls=(--tls-cert "$work/instance$n.crt" --tls-key "$work/instance$n.key")
+  fi
   zel_server_start "$server" "$work/instance$n.out" --port 0 --data "$database" \
-    --public-url "$public_url" || exit 1
+    --public-url "$public_url" "${tls[@]}" || exit 1
   instance_pids+=("$zel_server_pid")
   urls+=("$zel_server_url")
   echo "instance $n: $zel_server_url (pid $zel_server_pid)"
@@ -99,15 +127,25 @@ export ZEL_LB_CERT="$work/lb.pem" ZEL_LB_STATS="$work/haproxy.sock"
 ZEL_INSTANCE_1="$(sed -E 's#^https?://([^/]+)/.*#\1#' <<<"${urls[0]}")"
 ZEL_INSTANCE_2="$(sed -E 's#^https?://([^/]+)/.*#\1#' <<<"${urls[1]}")"
 export ZEL_INSTANCE_1 ZEL_INSTANCE_2
+if [ "$setup" = tls-to-instances ]; then
+  export ZEL_INSTANCES_CA="$work/instances-ca.pem"
+fi
 "$haproxy" -c -q -f "$config"
 "$haproxy" -db -f "$config" >"$work/haproxy.out" 2>&1 &
 haproxy_pid=$!
 
 # In the background, so that a signal to this script is handled at once.
-"$python" "$here/balancer_checks.py" --https "$public_url" --http "http://127.0.0.1:$http_port/zel" \
-  --cafile "$work/lb-ca.pem" --stats "$ZEL_LB_STATS" --instance "${urls[0]}" \
-  --instance "${urls[1]}" --first-pid "${instance_pids[0]}" --victim-pid "${instance_pids[1]}" \
-  --server "$server" --database "$database" --zel "$zel" --token-program "$token_program" \
-  --pg-cluster "$pg_cluster" --pg-folder "$pgdir" &
+common=(--https "$public_url" --cafile "$work/lb-ca.pem" --stats "$ZEL_LB_STATS"
+  --instance "${urls[0]}" --instance "${urls[1]}" --victim-pid "${instance_pids[1]}"
+  --server "$server" --database "$database" --zel "$zel" --token-program "$token_program")
+if [ "$setup" = tls-to-instances ]; then
+  "$python" "$here/tls_instance_checks.py" "${common[@]}" --instances-ca "$ZEL_INSTANCES_CA" \
+    --instance-cert "$work/instance2.crt" --instance-key "$work/instance2.key" \
+    --other-ca "$work/other-ca.pem" --other-cert "$work/instance-other-ca.crt" \
+    --other-key "$work/instance-other-ca.key" &
+else
+  "$python" "$here/balancer_checks.py" "${common[@]}" --http "http://127.0.0.1:$http_port/zel" \
+    --first-pid "${instance_pids[0]}" --pg-cluster "$pg_cluster" --pg-folder "$pgdir" &
+fi
 checks_pid=$!
 wait "$checks_pid"

@@ -22,17 +22,34 @@ def admin(stats_socket, command):
             answer += chunk
 
 
-def server_states(stats_socket):
-    """{server name: status} of the backend, from 'show stat' (CSV)."""
+def server_rows(stats_socket):
+    """{server name: {column: value}} of the backend's servers, from 'show
+    stat' (CSV): status, check_status, last_chk, ..."""
     lines = admin(stats_socket, "show stat").splitlines()
     header = lines[0].lstrip("# ").split(",")
-    states = {}
+    rows = {}
     for line in lines[1:]:
         row = dict(zip(header, line.split(",")))
         if row.get("pxname") == BACKEND and row.get("svname") not in (None, "BACKEND",
                                                                        "FRONTEND"):
-            states[row["svname"]] = row.get("status", "")
-    return states
+            rows[row["svname"]] = row
+    return rows
+
+
+def settled_check(stats_socket, server, seconds=2.0):
+    """The server's row once its check is not running ('show stat' marks a
+    running check's check_status with "* " and has no last_chk for it)."""
+    deadline = time.monotonic() + seconds
+    while True:
+        row = server_rows(stats_socket).get(server, {})
+        if not row.get("check_status", "").startswith("* ") or time.monotonic() > deadline:
+            return row
+        time.sleep(0.05)
+
+
+def server_states(stats_socket):
+    """{server name: status} of the backend."""
+    return {name: row.get("status", "") for name, row in server_rows(stats_socket).items()}
 
 
 def wait_for_states(stats_socket, wanted, seconds):

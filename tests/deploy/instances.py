@@ -21,8 +21,9 @@ def die_with_parent():
 class Instance:
     started = []
 
-    def __init__(self, server, flags, url, log):
-        """Starts server on url's port with flags; returns once it is ready."""
+    def __init__(self, server, flags, url, log, cafile=None):
+        """Starts server on url's port with flags; returns once it is ready.
+        An https url's certificate is checked against cafile."""
         self.url = url
         port = url.split("/")[2].rsplit(":", 1)[1]
         with open(log, "ab") as out:
@@ -33,7 +34,7 @@ class Instance:
         deadline = time.monotonic() + READY_WITHIN_SECONDS
         while time.monotonic() < deadline and self.process.poll() is None:
             try:
-                if Session(url).get("/readyz")[0] == 200:
+                if Session(url, cafile).get("/readyz")[0] == 200:
                     return
             except OSError:
                 pass

@@ -11,11 +11,11 @@ class LoadClient(threading.Thread):
     """Logs in at url, then creates profiles named "PREFIX NUMBER.SERIAL"
     until stop is set."""
 
-    def __init__(self, url, number, token, stop, prefix):
+    def __init__(self, url, number, token, stop, prefix, cafile=None):
         super().__init__(name="%s-%d" % (prefix, number))
         self.number = number
         self.prefix = prefix
-        self.session = Session(url)
+        self.session = Session(url, cafile)
         self.token = token
         self.stop = stop
         self.answered = []  # (time, id)
