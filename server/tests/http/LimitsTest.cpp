@@ -191,6 +191,46 @@ TEST_F(HttpServiceTest, PipelinedRequestsAreAnsweredInOrder) {
   EXPECT_TRUE(fourth.keepAlive);
 }
 
+// An answer is written at once as far as the socket takes it and the rest
+// when the peer reads: a client that reads late gets the whole of an answer
+// far over the socket's buffers, and the connection serves on. A burst of
+// pipelined requests read at once is answered whole and in order.
+TEST_F(HttpServiceTest, AnswersOverTheSocketBufferAndPipelinedBurstsArriveWhole) {
+  ZelHttp::HttpServerSettings settings = TestSettings();
+  const std::string large = [] {
+    std::string text(8 * 1024 * 1024, ' ');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    return text;
+  }();
+  settings.getHandler = [&large](const std::string& target, std::string& contentType,
+                                 std::string& body) {
+    contentType = "text/plain";
+    body = target == "/large" ? large : target;
+    return true;
+  };
+  Restart(settings);
+  RawConnection connection(Port());
+  ASSERT_TRUE(connection.Send("GET /large HTTP/1.1\r\nHost: x\r\n\r\n"));
+  // The server fills the socket and waits for it to drain.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  RawAnswer answer = connection.Read();
+  ASSERT_EQ(answer.status, 200);
+  EXPECT_TRUE(answer.body == large) << "an answer of " << answer.body.size() << " bytes";
+  EXPECT_TRUE(answer.keepAlive);
+
+  std::string burst;
+  const int count = 1000;
+  for (int i = 0; i < count; ++i)
+    burst += "GET /" + std::to_string(i) + " HTTP/1.1\r\nHost: x\r\n\r\n";
+  ASSERT_TRUE(connection.Send(burst));
+  for (int i = 0; i < count; ++i) {
+    RawAnswer page = connection.Read();
+    ASSERT_EQ(page.status, 200) << "request " << i;
+    ASSERT_EQ(page.body, "/" + std::to_string(i));
+  }
+  EXPECT_TRUE(StillServes());
+}
+
 TEST_F(HttpServiceTest, ACallOnAKeptAliveConnectionCarriesNoBytesOfTheCallsBefore) {
   // Longer requests and answers first, then shorter ones: each is read and
   // answered as on a connection of its own.
