@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Start-up and idle cost of zel-server beside the gSOAP peer.
 
-For each server, 7 times: starts it, asks the service-content request
-(bench/RetrieveServiceContent.xml) until it is answered with 200, and takes
+For each server, 7 times (--runs), in turn: starts it, asks the
+service-content request (bench/RetrieveServiceContent.xml) until it is
+answered with 200, and takes
 the time from exec to that answer, the CPU time the process spent by then
 (its threads' time on a CPU, /proc/PID/task/*/schedstat), and its resident
 memory 0.3 s later, idle. Then zel-server's idle memory by component, from
@@ -12,7 +13,11 @@ the threads' stacks and the other anonymous memory. Also times
 exit: what start-up costs before the runtime starts), wall and CPU. Prints
 medians.
 
-  python3 server/bench/startup.py [--build build/default]
+  python3 server/bench/startup.py [--build build/default] [--runs N]
+                                  [--baseline OTHER/zel-server]
+
+--baseline starts another zel-server program (an earlier build) in the same
+turns, for a comparison that the machine's load sways alike.
 """
 import argparse
 import os
@@ -134,24 +139,40 @@ def start_once(command, port):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build/default")
+    parser.add_argument("--runs", type=int, default=RUNS)
+    parser.add_argument("--baseline", metavar="ZEL_SERVER",
+                        help="another zel-server program (an earlier build) to start beside")
     args = parser.parse_args()
     build = pathlib.Path(args.build)
     server = build / "server" / "zel-server"
     peer = build / "server" / "bench" / "gsoap-peer" / "zel-gsoap-peer"
-    print("| server | exec to first answer ms | CPU ms by then | idle RSS MB |")
-    print("|---|---|---|---|")
-    zel_memory = []
-    for name, make in [("zel-server", lambda p: [str(server), "--port", str(p),
-                                                 "--log-level", "error"]),
-                       ("gSOAP peer", lambda p: [str(peer), str(p)])]:
+
+    def zel(program):
+        return lambda p: [str(program), "--port", str(p), "--log-level", "error"]
+
+    servers = [("zel-server", zel(server))]
+    if args.baseline:
+        servers.append((f"zel-server {args.baseline}", zel(args.baseline)))
+    servers.append(("gSOAP peer", lambda p: [str(peer), str(p)]))
+    for name, make in servers:
         if not pathlib.Path(make(0)[0]).exists():
-            print(f"| {name} | not built | | |")
-            continue
-        runs = [start_once(make(port), port) for port in (free_port() for _ in range(RUNS))]
-        print("| %s | %.1f | %.1f | %.1f |" % (
-            name, *(statistics.median(run[i] for run in runs) for i in range(3))))
-        if name == "zel-server":
-            zel_memory = [run[3] for run in runs]
+            print(f"{name}: not built")
+    servers = [(name, make) for name, make in servers if pathlib.Path(make(0)[0]).exists()]
+    # The servers start in turn, one run of each after the other, so that a
+    # change of the machine's load falls on all of them alike.
+    runs = {name: [] for name, _ in servers}
+    for _ in range(args.runs):
+        for name, make in servers:
+            port = free_port()
+            runs[name].append(start_once(make(port), port))
+    print("| server | exec to first answer ms, median (fastest) | CPU ms by then | idle RSS MB |")
+    print("|---|---|---|---|")
+    for name, _ in servers:
+        print("| %s | %.1f (%.1f) | %.1f | %.1f |" % (
+            name, statistics.median(run[0] for run in runs[name]),
+            min(run[0] for run in runs[name]),
+            *(statistics.median(run[i] for run in runs[name]) for i in (1, 2))))
+    zel_memory = [run[3] for run in runs.get("zel-server", [])]
     if zel_memory:
         print("\n| zel-server idle, by component | RSS kB | private dirty kB |\n|---|---|---|")
         names = {name for run in zel_memory for name in run}
@@ -160,7 +181,7 @@ def main():
         for rss, dirty, name in sorted(rows, reverse=True):
             print("| %s | %d | %d |" % (name, rss, dirty))
     wall, cpu = [], []
-    for _ in range(RUNS * 2):
+    for _ in range(args.runs * 2):
         started = time.monotonic()
         before = resource.getrusage(resource.RUSAGE_CHILDREN)
         subprocess.run([str(server), "--version"], stdout=subprocess.DEVNULL, check=True)

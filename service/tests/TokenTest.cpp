@@ -5,7 +5,11 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <atomic>
+#include <cstdio>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -271,6 +275,55 @@ TEST(TokenTest, APublicKeyReadsAlikeAloneOrWithTextAroundIt) {
   // no key of either kind.
   std::string otherCurve = Replaced(publicPem, "MCowBQYDK2VwAyEA", "MCowBQYDK2VxAyEA");
   EXPECT_THROW(ZelSample::IssuerPublicKey::FromPem(otherCurve), std::invalid_argument);
+}
+
+// The fingerprint as OpenSSL's EVP digest gives it, from the raw bytes of the
+// key the decoders read.
+std::string EvpFingerprint(const std::string& publicPem) {
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(
+      BIO_new_mem_buf(publicPem.data(), static_cast<int>(publicPem.size())), BIO_free);
+  std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
+      PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free);
+  unsigned char raw[32];
+  size_t length = sizeof raw;
+  EXPECT_EQ(EVP_PKEY_get_raw_public_key(key.get(), raw, &length), 1);
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int digestLength = 0;
+  EXPECT_EQ(EVP_Digest(raw, length, digest, &digestLength, EVP_sha256(), nullptr), 1);
+  std::string text = "SHA256:";
+  char hex[3];
+  for (unsigned int i = 0; i < digestLength; ++i) {
+    std::snprintf(hex, sizeof hex, "%02x", digest[i]);
+    text += hex;
+  }
+  return text;
+}
+
+TEST(TokenTest, AKeyReadFromItsFixedFormIsNamedAndChecksSignaturesLikeAnyOther) {
+  // The fixed form is read without OpenSSL; the fingerprint is SHA-256 all the same.
+  auto [publicPem, privatePem] = NewPublicKeyPem("ED25519");
+  const std::string fingerprint = ZelSample::IssuerPublicKey::FromPem(publicPem).GetFingerprint();
+  EXPECT_EQ(fingerprint, EvpFingerprint(publicPem));
+  EXPECT_EQ(IssuerPrivateKey::FromPem(privatePem).GetPublicKey().GetFingerprint(), fingerprint);
+  // OpenSSL's form of the key is made by the first signature check: threads
+  // checking at once through copies of one key all get their answer.
+  IssuerPrivateKey issuer = IssuerPrivateKey::FromPem(privatePem);
+  const std::string message = "a message";
+  const std::string signature = issuer.Sign(message);
+  for (int round = 0; round < 20; ++round) {
+    const ZelSample::IssuerPublicKey key = ZelSample::IssuerPublicKey::FromPem(publicPem);
+    std::atomic<int> verified{0}, refused{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&, copy = key] {
+        if (copy.Verify(message, signature)) ++verified;
+        if (!copy.Verify(message + ".", signature)) ++refused;
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(verified, 4);
+    EXPECT_EQ(refused, 4);
+  }
 }
 
 TEST(TokenTest, TimesAndBase64AreReadStrictly) {

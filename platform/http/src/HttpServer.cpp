@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ConnectionTable.h"
+#include "HandlerPool.h"
 #include "HeaderText.h"
 #include "IoThreads.h"
 #include "RequestAnswer.h"
@@ -125,7 +126,7 @@ struct HttpServer::Impl {
 
   ConnectionTable table;
   std::unique_ptr<net::ssl::context> tls;
-  net::thread_pool handlers;
+  Detail::HandlerPool handlers;
   ServerContext context;
   Detail::IoThreads io;
   tcp::acceptor acceptor;
@@ -220,7 +221,7 @@ void HttpServer::Stop() {
     impl.table.WaitUntilEmpty(std::chrono::steady_clock::now() + std::chrono::seconds(2));
   }
   impl.io.Stop();
-  impl.handlers.join();
+  impl.handlers.Join();
   _impl.reset();
 }
 

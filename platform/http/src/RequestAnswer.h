@@ -7,12 +7,12 @@
 #include <ZelHttp/HttpServer.h>
 
 #include <atomic>
-#include <boost/asio/thread_pool.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
 #include <string>
 
 #include "ConnectionTable.h"
+#include "HandlerPool.h"
 
 namespace ZelHttp {
 namespace Detail {
@@ -22,7 +22,7 @@ struct ServerContext {
   const HttpServerSettings& settings;
   const CallHandler& handler;
   ConnectionTable& table;
-  boost::asio::thread_pool& handlers;
+  HandlerPool& handlers;
   std::atomic<bool> stopping{false};
 };
 

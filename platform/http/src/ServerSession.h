@@ -165,7 +165,7 @@ class ServerSession : public Closable, public std::enable_shared_from_this<Serve
     if (_context.settings.answerInline && _context.settings.answerInline()) {
       return Answer() ? Write() : ResetSocket();
     }
-    net::post(_context.handlers, [self = this->shared_from_this()] {
+    net::post(_context.handlers.Executor(), [self = this->shared_from_this()] {
       bool answered = self->Answer();
       net::post(self->_stream.get_executor(),
                 [self, answered] { return answered ? self->Write() : self->ResetSocket(); });

@@ -87,6 +87,24 @@ class Builder {
   }
 
  private:
+  struct VersionNamespace {
+    std::string uri;  // "urn:zel"
+    bool api = false;
+  };
+
+  // The namespace of a version, looked up once per version: each look-up
+  // searches every registered version record, and types share a few versions.
+  const VersionNamespace& NamespaceOf(const char* version) {
+    std::string name = version ? version : "";
+    auto it = _namespaces.find(name);
+    if (it == _namespaces.end()) {
+      std::string ns = NamespaceOfVersion(version);
+      it = _namespaces.emplace(std::move(name), VersionNamespace{"urn:" + ns, IsApiNamespace(ns)})
+               .first;
+    }
+    return it->second;
+  }
+
   TypePlan* PlanOf(const Type* type) {
     auto it = _s.byType.find(type);
     return it == _s.byType.end() ? nullptr : const_cast<TypePlan*>(it->second);
@@ -101,9 +119,9 @@ class Builder {
     const Type* type = plan.type;
     plan.version = type->GetVersion();
     plan.versionId = InternVersion(plan.version);
-    std::string ns = NamespaceOfVersion(plan.version);
-    plan.uri = "urn:" + ns;
-    plan.apiNamespace = IsApiNamespace(ns);
+    const VersionNamespace& ns = NamespaceOf(plan.version);
+    plan.uri = ns.uri;
+    plan.apiNamespace = ns.api;
     std::string item;
     if (type->IsPrimitive()) {
       plan.kind = ValueKindOf(type);
@@ -250,6 +268,7 @@ class Builder {
 
   Snapshot& _s;
   std::unordered_map<const TypeInfo*, const Type*> _infoToType;
+  std::unordered_map<std::string, VersionNamespace> _namespaces;
 };
 
 const Snapshot* Current() {

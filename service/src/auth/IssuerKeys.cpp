@@ -4,14 +4,14 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
-#include <openssl/sha.h>
 
-#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <string_view>
 
 #include "DemoIssuerKeys.h"
+#include "KeyFingerprint.h"
 
 namespace ZelSample {
 
@@ -34,40 +34,50 @@ std::string OpenSslError() {
 constexpr unsigned char kEd25519PublicKeyDerPrefix[] = {0x30, 0x2a, 0x30, 0x05, 0x06, 0x03,
                                                         0x2b, 0x65, 0x70, 0x03, 0x21, 0x00};
 
-// A text that is one PEM public key block holding an Ed25519 key, read
-// without OpenSSL's decoders, which try every format they know: they take
-// about a millisecond, most of zel-server's start after the dynamic loader.
-// Any other text gives null, and is left to the decoders.
-EVP_PKEY* ReadEd25519PublicKeyPem(const std::string& pem) {
+// A text that is one PEM public key block holding an Ed25519 key: its 32 raw
+// bytes into raw, read without OpenSSL's decoders, which try every format
+// they know (about a millisecond, most of zel-server's start after the
+// dynamic loader). Any other text gives false, and is left to the decoders.
+bool ReadEd25519PublicKeyPem(const std::string& pem, unsigned char (&raw)[32]) {
   static const std::string kBegin = "-----BEGIN PUBLIC KEY-----\n";
   static const std::string kEnd = "\n-----END PUBLIC KEY-----";
   std::string_view text(pem);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  if (!text.starts_with(kBegin) || !text.ends_with(kEnd)) return nullptr;
+  if (!text.starts_with(kBegin) || !text.ends_with(kEnd)) return false;
   std::string_view body = text.substr(kBegin.size(), text.size() - kBegin.size() - kEnd.size());
   // 44 bytes of DER are 60 characters of base64 on one line, the last one '='.
   if (body.size() != 60 || body.back() != '=' || body.find('\n') != std::string_view::npos) {
-    return nullptr;
+    return false;
   }
   unsigned char der[45];
   if (EVP_DecodeBlock(der, reinterpret_cast<const unsigned char*>(body.data()), 60) != 45) {
-    return nullptr;
+    return false;
   }
   if (std::memcmp(der, kEd25519PublicKeyDerPrefix, sizeof kEd25519PublicKeyDerPrefix) != 0) {
-    return nullptr;
+    return false;
   }
-  return EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                     der + sizeof kEd25519PublicKeyDerPrefix, 32);
+  std::memcpy(raw, der + sizeof kEd25519PublicKeyDerPrefix, sizeof raw);
+  return true;
 }
 
-EVP_PKEY* ReadPem(const std::string& pem, bool privateKey) {
+void CheckKeySize(const std::string& pem) {
   if (pem.size() > kMaxKeyFileBytes) {
     throw std::invalid_argument("the key is larger than " + std::to_string(kMaxKeyFileBytes) +
                                 " bytes");
   }
-  if (!privateKey) {
-    if (EVP_PKEY* key = ReadEd25519PublicKeyPem(pem)) return key;
+}
+
+// The raw bytes of an Ed25519 key that OpenSSL holds.
+void ReadRawPublicKey(EVP_PKEY* key, unsigned char (&raw)[32], const char* what) {
+  size_t length = sizeof raw;
+  if (EVP_PKEY_get_raw_public_key(key, raw, &length) != 1 || length != sizeof raw) {
+    throw std::invalid_argument(std::string(what) + " cannot be read: " + OpenSslError());
   }
+}
+
+// A key through OpenSSL's decoders: an Ed25519 key or an exception.
+EVP_PKEY* ReadPem(const std::string& pem, bool privateKey) {
+  CheckKeySize(pem);
   std::unique_ptr<BIO, decltype(&BIO_free)> bio(
       BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
   if (!bio) throw std::runtime_error("out of memory reading a key");
@@ -114,24 +124,32 @@ Key FromFileOf(const std::string& path) {
 
 // ---- IssuerPublicKey ---------------------------------------------------------------------
 
-IssuerPublicKey::IssuerPublicKey(std::shared_ptr<evp_pkey_st> key) : _key(std::move(key)) {
-  unsigned char raw[32];
-  size_t length = sizeof raw;
-  if (EVP_PKEY_get_raw_public_key(_key.get(), raw, &length) != 1 || length != sizeof raw) {
-    throw std::invalid_argument("the Ed25519 public key cannot be read: " + OpenSslError());
+struct IssuerPublicKey::Material {
+  unsigned char raw[32] = {};
+  std::once_flag made;
+  // Null until first needed, unless the key was read by OpenSSL's decoders.
+  std::shared_ptr<evp_pkey_st> key;
+
+  // OpenSSL's form of the key; null when it cannot be made.
+  EVP_PKEY* Key() {
+    std::call_once(made, [this] {
+      if (!key) key = Own(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, raw, sizeof raw));
+    });
+    return key.get();
   }
-  unsigned char digest[SHA256_DIGEST_LENGTH];
-  SHA256(raw, length, digest);
-  _fingerprint = "SHA256:";
-  for (unsigned char byte : digest) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", byte);
-    _fingerprint += hex;
-  }
-}
+};
+
+IssuerPublicKey::IssuerPublicKey(std::shared_ptr<Material> material)
+    : _material(std::move(material)),
+      _fingerprint(Detail::KeyFingerprint(_material->raw, sizeof _material->raw)) {}
 
 IssuerPublicKey IssuerPublicKey::FromPem(const std::string& pem) {
-  return IssuerPublicKey(Own(ReadPem(pem, false)));
+  CheckKeySize(pem);
+  auto material = std::make_shared<Material>();
+  if (ReadEd25519PublicKeyPem(pem, material->raw)) return IssuerPublicKey(std::move(material));
+  material->key = Own(ReadPem(pem, false));
+  ReadRawPublicKey(material->key.get(), material->raw, "the Ed25519 public key");
+  return IssuerPublicKey(std::move(material));
 }
 
 IssuerPublicKey IssuerPublicKey::FromFile(const std::string& path) {
@@ -142,7 +160,9 @@ bool IssuerPublicKey::Verify(const std::string& message, const std::string& sign
   if (signature.size() != 64) return false;
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
                                                                   EVP_MD_CTX_free);
-  if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, _key.get()) != 1) {
+  EVP_PKEY* key = _material->Key();
+  if (!key || !context ||
+      EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key) != 1) {
     ERR_clear_error();
     return false;
   }
@@ -161,16 +181,9 @@ IssuerPrivateKey::IssuerPrivateKey(std::shared_ptr<evp_pkey_st> key, IssuerPubli
 IssuerPrivateKey IssuerPrivateKey::FromPem(const std::string& pem) {
   std::shared_ptr<evp_pkey_st> key = Own(ReadPem(pem, true));
   // The public half, as a key of its own.
-  unsigned char raw[32];
-  size_t length = sizeof raw;
-  if (EVP_PKEY_get_raw_public_key(key.get(), raw, &length) != 1) {
-    throw std::invalid_argument("the Ed25519 key cannot be read: " + OpenSslError());
-  }
-  EVP_PKEY* publicKey = EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, raw, length);
-  if (publicKey == nullptr) {
-    throw std::invalid_argument("the Ed25519 key cannot be read: " + OpenSslError());
-  }
-  return IssuerPrivateKey(std::move(key), IssuerPublicKey(Own(publicKey)));
+  auto material = std::make_shared<IssuerPublicKey::Material>();
+  ReadRawPublicKey(key.get(), material->raw, "the Ed25519 key");
+  return IssuerPrivateKey(std::move(key), IssuerPublicKey(std::move(material)));
 }
 
 IssuerPrivateKey IssuerPrivateKey::FromFile(const std::string& path) {
