@@ -133,20 +133,22 @@ class PostgresStore : public Store {
   // change stretch, which holds the change row on the change connection.
   StoredData Load() override {
     std::lock_guard<std::mutex> lock(_readMutex);
-    return InSnapshot([&] {
-      const long long number = _read.Exec("SELECT number FROM zel_change").Integer(0, 0);
-      StoredData data = ReadRows(-1);
-      _seen = number;
-      return data;
+    long long number = 0;
+    StoredData data = InSnapshot([&] {
+      number = _read.Exec("SELECT number FROM zel_change").Integer(0, 0);
+      return ReadRows(-1);
     });
+    _seen = number;  // only once the snapshot has ended well
+    return data;
   }
 
   bool LoadChanges(StoredChanges& changes) override {
     std::lock_guard<std::mutex> lock(_readMutex);
     if (_seen < 0) return false;
-    return InSnapshot([&] {
+    long long number = 0;
+    const bool known = InSnapshot([&] {
       PgResult change = _read.Exec("SELECT number, pruned FROM zel_change");
-      const long long number = change.Integer(0, 0);
+      number = change.Integer(0, 0);
       if (_seen < change.Integer(0, 1)) return false;
       const std::vector<std::string> since = {std::to_string(_seen)};
       PgResult drops =
@@ -163,9 +165,10 @@ class PostgresStore : public Store {
         }
       }
       changes.written = ReadRows(_seen);
-      _seen = number;
       return true;
     });
+    if (known) _seen = number;
+    return known;
   }
 
   // Safe beside every other member: it runs on a pooled connection and
