@@ -50,6 +50,21 @@ AFTER_OUTAGE_ATTEMPTS = 8
 failures = []
 
 
+def run_checks(checks, args):
+    """Runs the checks in turn, stops every instance whatever happened, and
+    exits with the verdict."""
+    try:
+        for one in checks:
+            one(args)
+    except (Fault, Unanswered) as e:
+        check(False, "a call that should have been answered: %s" % e)
+    finally:
+        Instance.stop_all()
+    if failures:
+        sys.exit("%d deployment check(s) failed" % len(failures))
+    print("every deployment check passed")
+
+
 def check(condition, what):
     print("    %s: %s" % ("ok" if condition else "FAILED", what))
     if not condition:
@@ -376,22 +391,9 @@ def main():
     if len(args.instance) != 2:
         parser.error("give two --instance URLs")
     folder = os.path.dirname(args.cafile)
-    try:
-        check_ready(args)
-        check_wsdl(args)
-        check_conversation(args, folder)
-        check_shared_data(args)
-        check_shared_session(args)
-        check_instance_killed(args)
-        check_restart_without_failures(args)
-        check_database_outage(args)
-    except (Fault, Unanswered) as e:
-        check(False, "a call that should have been answered: %s" % e)
-    finally:
-        Instance.stop_all()
-    if failures:
-        sys.exit("%d deployment check(s) failed" % len(failures))
-    print("every deployment check passed")
+    run_checks([check_ready, check_wsdl, lambda a: check_conversation(a, folder),
+                check_shared_data, check_shared_session, check_instance_killed,
+                check_restart_without_failures, check_database_outage], args)
 
 
 if __name__ == "__main__":
