@@ -69,6 +69,14 @@ function(zel_add_static_twin library)
   cmake_language(EVAL CODE "cmake_language(DEFER CALL zel_make_static_twin [[${library}]])")
 endfunction()
 
+# zel_static_twin_substitute(<lib> <link> <replacement> [<link> <replacement>]...)
+#
+# Adds SUBSTITUTE pairs to the static twin of <lib>, for a library whose twin
+# zel_library made.
+function(zel_static_twin_substitute library)
+  set_property(TARGET ${library} APPEND PROPERTY ZEL_STATIC_SUBSTITUTES ${ARGN})
+endfunction()
+
 function(zel_make_static_twin library)
   get_property(twins GLOBAL PROPERTY ZEL_STATIC_TWINS)
   set(twin ${library}-static)

@@ -19,6 +19,7 @@ import sys
 LAYERS = [
     ("kestrum", 0, "platform/kestrum"),
     ("command-line", 0, "platform/command-line"),
+    ("on-demand", 0, "platform/on-demand"),
     ("lumo", 1, "platform/lumo"),
     ("lumo-wire", 2, "platform/lumo-wire"),
     ("lumo-json", 2, "platform/lumo-json"),

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A program linked against the static builds of this project's libraries:
-# it needs no shared library of this project and not libpq (loaded when a
-# PostgreSQL database is given), its malloc and operator new are the C and
+# it needs no shared library of this project and neither libpq, SQLite nor
+# OpenSSL (loaded on their first use: a PostgreSQL database, a data file, a
+# signature or https), its malloc and operator new are the C and
 # C++ libraries' own (not those of mimalloc's shared library, which defines
 # them too), and its run path names no folder. (Its tests as a server or a
 # client check that everything it links registers and works.)
@@ -12,7 +13,7 @@ fail() { echo "FAILED: $program: $*"; exit 1; }
 
 needed="$(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')"
 for library in libkestrum liblumo liblumo-wire liblumo-json libhox-types libzel-types libzel-http \
-               libzel-sample-service libpq; do
+               libzel-sample-service libpq libsqlite3 libssl libcrypto; do
   if grep -q "^$library\.so" <<<"$needed"; then fail "needs $library"; fi
 done
 if readelf -d "$program" | grep -qE "\((RUNPATH|RPATH)\)"; then

@@ -36,10 +36,12 @@ class IssuerPublicKey {
 
  private:
   friend class IssuerPrivateKey;
+  friend const IssuerPublicKey& DemoIssuerPublicKey();
   // The 32 raw bytes and, made on first need, OpenSSL's form of the key;
   // shared by the copies of a key.
   struct Material;
   explicit IssuerPublicKey(std::shared_ptr<Material> material);
+  IssuerPublicKey(std::shared_ptr<Material> material, std::string fingerprint);
   std::shared_ptr<Material> _material;
   std::string _fingerprint;
 };

@@ -126,6 +126,10 @@ Key FromFileOf(const std::string& path) {
 
 struct IssuerPublicKey::Material {
   unsigned char raw[32] = {};
+  // The PEM text raw is still to be read from, on first need: the demo key,
+  // named by its compiled-in fingerprint, so that naming it at start loads
+  // no OpenSSL (whose base64 decoder reads the text).
+  const char* unreadPem = nullptr;
   std::once_flag made;
   // Null until first needed, unless the key was read by OpenSSL's decoders.
   std::shared_ptr<evp_pkey_st> key;
@@ -133,6 +137,7 @@ struct IssuerPublicKey::Material {
   // OpenSSL's form of the key; null when it cannot be made.
   EVP_PKEY* Key() {
     std::call_once(made, [this] {
+      if (unreadPem != nullptr && !ReadEd25519PublicKeyPem(unreadPem, raw)) return;
       if (!key) key = Own(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, raw, sizeof raw));
     });
     return key.get();
@@ -142,6 +147,9 @@ struct IssuerPublicKey::Material {
 IssuerPublicKey::IssuerPublicKey(std::shared_ptr<Material> material)
     : _material(std::move(material)),
       _fingerprint(Detail::KeyFingerprint(_material->raw, sizeof _material->raw)) {}
+
+IssuerPublicKey::IssuerPublicKey(std::shared_ptr<Material> material, std::string fingerprint)
+    : _material(std::move(material)), _fingerprint(std::move(fingerprint)) {}
 
 IssuerPublicKey IssuerPublicKey::FromPem(const std::string& pem) {
   CheckKeySize(pem);
@@ -227,7 +235,14 @@ const IssuerPrivateKey& DemoIssuerPrivateKey() {
 }
 
 const IssuerPublicKey& DemoIssuerPublicKey() {
-  static const IssuerPublicKey key = IssuerPublicKey::FromPem(Detail::kDemoIssuerPublicKeyPem);
+  // A server that trusts the demo issuer names its key at start: by the
+  // compiled-in fingerprint, the key itself read at its first signature check
+  // (reading and digesting it would load libcrypto at every start).
+  static const IssuerPublicKey key = [] {
+    auto material = std::make_shared<IssuerPublicKey::Material>();
+    material->unreadPem = Detail::kDemoIssuerPublicKeyPem;
+    return IssuerPublicKey(std::move(material), Detail::kDemoIssuerFingerprint);
+  }();
   return key;
 }
 

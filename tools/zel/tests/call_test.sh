@@ -26,6 +26,15 @@ start_server "$work/server.out"
 grep -q "trusting tokens signed by the issuer key SHA256:[0-9a-f]\{64\} (the DEMO issuer" "$work/server.out" ||
   fail "the server does not print the trusted issuer key"
 
+# A server linked statically starts without OpenSSL, SQLite or libpq mapped:
+# each is loaded when first used (the first login loads libcrypto, below).
+mapped() { grep -q "/$1\.so" "/proc/$zel_server_pid/maps"; }
+if [ "${ZEL_SERVER_LOADS_ON_DEMAND:-0}" = 1 ]; then
+  for library in libcrypto libssl libsqlite3 libpq; do
+    mapped "$library" && fail "the server mapped $library at start"
+  done
+fi
+
 run() {  # run STATUS PATTERN ARGS...: zel exits STATUS and prints PATTERN (stdout+stderr)
   local status=$1 pattern=$2
   shift 2
@@ -55,6 +64,10 @@ create=(createSpec.name=Gold createSpec.resourceType.resourceType=STORAGE
 run 0 "^zel.profile.ProfileId$" call --url "$url" --token "$work/alice.token" ProfileManager create "${create[@]}"
 id=$(sed -n 's/^  uniqueId: //p' <<<"$last")
 [ -n "$id" ] || fail "create printed no uniqueId"
+if [ "${ZEL_SERVER_LOADS_ON_DEMAND:-0}" = 1 ]; then
+  mapped libcrypto || fail "the first login did not load libcrypto"
+  mapped libssl && fail "a server without TLS loaded libssl"
+fi
 run 1 "^fault zel.fault.DuplicateName: .*Gold" \
   call --url "$url" --token "$work/alice.token" ProfileManager create "${create[@]}"
 grep -q "^  name: Gold$" <<<"$last" || fail "the DuplicateName fault does not show its name"

@@ -4,52 +4,27 @@
 // that take several milliseconds to load and initialise) only when it uses a
 // PostgreSQL database, not at every start.
 //
-// Each definition repeats the declaration of <libpq-fe.h>, so a signature
-// that differs from libpq's does not compile. A function the service starts
-// to use is added to the list below; until then the program fails to link,
-// naming it.
-#include <dlfcn.h>
+// A function the service starts to use is added to the list below; until
+// then the program fails to link, naming it.
 #include <libpq-fe.h>
 
-#include <stdexcept>
-#include <string>
+#include "OnDemand.h"
 
 namespace {
 
 // libpq's soname: the major version the headers are of.
-constexpr const char* kLibrary = "libpq.so.5";
+constexpr const char* kLibpq = "libpq.so.5";
 
-void* Library() {
+void* Libpq() {
   // A failed load throws out of the initialiser, so the next call tries again.
-  static void* const handle = [] {
-    void* opened = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-    if (opened == nullptr) {
-      const char* reason = dlerror();
-      throw std::runtime_error(std::string("PostgreSQL's client library cannot be loaded: ") +
-                               (reason != nullptr ? reason : kLibrary));
-    }
-    return opened;
-  }();
+  static void* const handle = zel::on_demand::Load(kLibpq, "PostgreSQL's client library");
   return handle;
-}
-
-void* Symbol(const char* name) {
-  void* found = dlsym(Library(), name);
-  if (found == nullptr) {
-    throw std::runtime_error(std::string(kLibrary) + " has no function " + name);
-  }
-  return found;
 }
 
 }  // namespace
 
-// Defines `name` with libpq's parameters, calling libpq's own `name`, looked
-// up once.
-#define ZEL_PQ_FORWARD(result, name, parameters, arguments)                        \
-  extern "C" result name parameters {                                              \
-    static const auto target = reinterpret_cast<decltype(&::name)>(Symbol(#name)); \
-    return target arguments;                                                       \
-  }
+#define ZEL_PQ_FORWARD(result, name, parameters, arguments) \
+  ZEL_FORWARD_ON_DEMAND(Libpq, kLibpq, result, name, parameters, arguments)
 
 // Connections.
 ZEL_PQ_FORWARD(PGconn*, PQconnectdb, (const char* conninfo), (conninfo))
