@@ -17,6 +17,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "AdminPages.h"
 #include "PublicAddress.h"
@@ -55,6 +56,9 @@ int main(int argc, char** argv) {
 
   Lumo::StartRuntime();
   phases.Mark("runtime (types created)");
+  // The wire's type tables are built beside the service and the listener,
+  // not by the first call; that call waits for them if it comes first.
+  std::jthread prepareWire(Lumo::Wire::PrepareTypeTables);
   ZelServer::ServerMetrics metrics;
   options.service.storeObserver = [&metrics](std::chrono::nanoseconds elapsed, bool failed) {
     metrics.RecordStoreCommit(elapsed, failed);

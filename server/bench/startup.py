@@ -5,7 +5,9 @@ For each server, 7 times (--runs), in turn: starts it, asks the
 service-content request (bench/RetrieveServiceContent.xml) until it is
 answered with 200, and takes
 the time from exec to that answer, the CPU time the process spent by then
-(its threads' time on a CPU, /proc/PID/task/*/schedstat), and its resident
+(its threads' time on a CPU, /proc/PID/task/*/schedstat; a thread that has
+ended by then is not counted, such as zel-server's thread that builds the
+wire's type tables at start: callgrind counts every thread), and its resident
 memory 0.3 s later, idle. Then zel-server's idle memory by component, from
 /proc/PID/smaps: its program file, the system's shared objects, the heap,
 the threads' stacks and the other anonymous memory. Also times

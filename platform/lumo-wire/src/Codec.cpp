@@ -277,6 +277,8 @@ size_t ReaderBytesKept() { return KeptReaderBytes(); }
 size_t ReaderBytesShared() { return SharedReaderBytes(); }
 void GiveBackReaderMemory() { FreeSharedReaderMemory(); }
 
+void PrepareTypeTables() { Detail::TypeTable::AnyPlan(); }
+
 Codec::Codec(const Options& options)
     : _options(options), _filter(std::make_unique<VersionFilter>(options.version)) {
   if (const OlyxVersion* record = _filter->GetRecord()) {

@@ -154,6 +154,12 @@ class Codec {
 // for measurements. Throws what a reader throws for bytes that do not parse.
 void ParseOnly(std::string_view message, const Limits& limits = Limits());
 
+// Builds the tables through which messages of the types created so far are
+// read and written, which the first message read or written would build
+// otherwise (a few million instructions): for a server that would rather
+// build them on a thread of its own while it starts than on its first call.
+void PrepareTypeTables();
+
 // Bytes the calling thread keeps between reads to make the next one cheaper
 // (parser pages and the copy of the message): a few MiB at most, whatever
 // the size of the messages it read before.
