@@ -26,18 +26,13 @@
 namespace {
 
 // libcrypto's soname: the major version the headers are of.
-constexpr const char* kLibcrypto = ZEL_ON_DEMAND_SONAME("libcrypto.so.", OPENSSL_VERSION_MAJOR);
-
-void* Libcrypto() {
-  // A failed load throws out of the initialiser, so the next call tries again.
-  static void* const handle = zel::on_demand::Load(kLibcrypto, "OpenSSL's libcrypto");
-  return handle;
-}
+constexpr zel::on_demand::Library kLibcrypto{
+    ZEL_ON_DEMAND_SONAME("libcrypto.so.", OPENSSL_VERSION_MAJOR), "OpenSSL's libcrypto"};
 
 }  // namespace
 
 #define ZEL_CRYPTO_FORWARD(result, name, parameters, arguments) \
-  ZEL_FORWARD_ON_DEMAND(Libcrypto, kLibcrypto, result, name, parameters, arguments)
+  ZEL_FORWARD_ON_DEMAND(kLibcrypto, result, name, parameters, arguments)
 
 // Random bytes and digests.
 ZEL_CRYPTO_FORWARD(int, RAND_bytes, (unsigned char* buf, int num), (buf, num))

@@ -7,20 +7,17 @@
 
 namespace zel::on_demand {
 
-void* Load(const char* soname, const char* what) {
-  void* opened = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-  if (opened == nullptr) {
+void* Find(const Library& library, const char* name) {
+  // A library already loaded is found, not loaded again.
+  void* handle = dlopen(library.soname, RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
     const char* reason = dlerror();
-    throw std::runtime_error(std::string(what) +
-                             " cannot be loaded: " + (reason != nullptr ? reason : soname));
+    throw std::runtime_error(std::string(library.what) +
+                             " cannot be loaded: " + (reason != nullptr ? reason : library.soname));
   }
-  return opened;
-}
-
-void* Find(void* library, const char* soname, const char* name) {
-  void* found = dlsym(library, name);
+  void* found = dlsym(handle, name);
   if (found == nullptr) {
-    throw std::runtime_error(std::string(soname) + " has no function " + name);
+    throw std::runtime_error(std::string(library.soname) + " has no function " + name);
   }
   return found;
 }

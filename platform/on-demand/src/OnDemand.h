@@ -8,14 +8,16 @@
 
 namespace zel::on_demand {
 
-// Loads the shared library `soname` (or finds it loaded). Throws
-// std::runtime_error naming `what` and the loader's reason when it cannot be
-// loaded.
-void* Load(const char* soname, const char* what);
+// A shared library by its soname, and what errors call it.
+struct Library {
+  const char* soname;
+  const char* what;
+};
 
-// The address of the function `name` of a library `Load` returned. Throws
-// std::runtime_error when the library has no such function.
-void* Find(void* library, const char* soname, const char* name);
+// The address of the function `name` of `library`, loaded now if it is not
+// yet. Throws std::runtime_error naming the library and the loader's reason
+// when it cannot be loaded, or the function when the library lacks it.
+void* Find(const Library& library, const char* name);
 
 }  // namespace zel::on_demand
 
@@ -25,11 +27,11 @@ void* Find(void* library, const char* soname, const char* name);
 #define ZEL_ON_DEMAND_TEXT(number) #number
 
 // Defines the C function `name` with the library's parameters, calling the
-// library's own `name`, looked up once through `library()` (a function
-// returning the handle `Load` gave, loading it on its first call).
-#define ZEL_FORWARD_ON_DEMAND(library, soname, result, name, parameters, arguments)            \
-  extern "C" result name parameters {                                                          \
-    static const auto target =                                                                 \
-        reinterpret_cast<decltype(&::name)>(::zel::on_demand::Find(library(), soname, #name)); \
-    return target arguments;                                                                   \
+// library's own `name`, looked up once in `library` (a Library). A failed
+// look-up throws out of the initialiser, so the next call tries again.
+#define ZEL_FORWARD_ON_DEMAND(library, result, name, parameters, arguments)          \
+  extern "C" result name parameters {                                                \
+    static const auto target =                                                       \
+        reinterpret_cast<decltype(&::name)>(::zel::on_demand::Find(library, #name)); \
+    return target arguments;                                                         \
   }

@@ -13,18 +13,12 @@
 namespace {
 
 // libpq's soname: the major version the headers are of.
-constexpr const char* kLibpq = "libpq.so.5";
-
-void* Libpq() {
-  // A failed load throws out of the initialiser, so the next call tries again.
-  static void* const handle = zel::on_demand::Load(kLibpq, "PostgreSQL's client library");
-  return handle;
-}
+constexpr zel::on_demand::Library kLibpq{"libpq.so.5", "PostgreSQL's client library"};
 
 }  // namespace
 
 #define ZEL_PQ_FORWARD(result, name, parameters, arguments) \
-  ZEL_FORWARD_ON_DEMAND(Libpq, kLibpq, result, name, parameters, arguments)
+  ZEL_FORWARD_ON_DEMAND(kLibpq, result, name, parameters, arguments)
 
 // Connections.
 ZEL_PQ_FORWARD(PGconn*, PQconnectdb, (const char* conninfo), (conninfo))

@@ -12,18 +12,12 @@
 namespace {
 
 // SQLite 3's soname, the same since its first release.
-constexpr const char* kSqlite = "libsqlite3.so.0";
-
-void* Sqlite() {
-  // A failed load throws out of the initialiser, so the next call tries again.
-  static void* const handle = zel::on_demand::Load(kSqlite, "SQLite");
-  return handle;
-}
+constexpr zel::on_demand::Library kSqlite{"libsqlite3.so.0", "SQLite"};
 
 }  // namespace
 
 #define ZEL_SQLITE_FORWARD(result, name, parameters, arguments) \
-  ZEL_FORWARD_ON_DEMAND(Sqlite, kSqlite, result, name, parameters, arguments)
+  ZEL_FORWARD_ON_DEMAND(kSqlite, result, name, parameters, arguments)
 
 // Connections.
 ZEL_SQLITE_FORWARD(int, sqlite3_open_v2,

@@ -13,18 +13,13 @@
 namespace {
 
 // libssl's soname: the major version the headers are of.
-constexpr const char* kLibssl = ZEL_ON_DEMAND_SONAME("libssl.so.", OPENSSL_VERSION_MAJOR);
-
-void* Libssl() {
-  // A failed load throws out of the initialiser, so the next call tries again.
-  static void* const handle = zel::on_demand::Load(kLibssl, "OpenSSL's libssl");
-  return handle;
-}
+constexpr zel::on_demand::Library kLibssl{ZEL_ON_DEMAND_SONAME("libssl.so.", OPENSSL_VERSION_MAJOR),
+                                          "OpenSSL's libssl"};
 
 }  // namespace
 
 #define ZEL_SSL_FORWARD(result, name, parameters, arguments) \
-  ZEL_FORWARD_ON_DEMAND(Libssl, kLibssl, result, name, parameters, arguments)
+  ZEL_FORWARD_ON_DEMAND(kLibssl, result, name, parameters, arguments)
 
 // Methods and contexts.
 ZEL_SSL_FORWARD(const SSL_METHOD*, TLS_method, (void), ())

@@ -121,7 +121,7 @@ TEST(OnDemandTest, LibsslLoadsOnItsFirstCallAndReportsErrorsThroughLibcrypto) {
 
 TEST(OnDemandTest, ALibraryThatCannotBeLoadedOrLacksAFunctionIsNamed) {
   try {
-    zel::on_demand::Load("libzel-not-installed.so.9", "The missing library");
+    zel::on_demand::Find({"libzel-not-installed.so.9", "The missing library"}, "f");
     FAIL() << "a library that is not installed was loaded";
   } catch (const std::runtime_error& error) {
     EXPECT_NE(std::string(error.what()).find("The missing library cannot be loaded"),
@@ -130,10 +130,10 @@ TEST(OnDemandTest, ALibraryThatCannotBeLoadedOrLacksAFunctionIsNamed) {
     EXPECT_NE(std::string(error.what()).find("libzel-not-installed.so.9"), std::string::npos)
         << error.what();
   }
-  void* libc = zel::on_demand::Load("libc.so.6", "The C library");
-  EXPECT_NE(zel::on_demand::Find(libc, "libc.so.6", "strlen"), nullptr);
+  const zel::on_demand::Library libc{"libc.so.6", "The C library"};
+  EXPECT_NE(zel::on_demand::Find(libc, "strlen"), nullptr);
   try {
-    zel::on_demand::Find(libc, "libc.so.6", "zel_no_such_function");
+    zel::on_demand::Find(libc, "zel_no_such_function");
     FAIL() << "a function that is not there was found";
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "libc.so.6 has no function zel_no_such_function");
