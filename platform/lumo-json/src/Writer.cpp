@@ -11,6 +11,7 @@
 #include <Lumo/Validate.h>
 
 #include <charconv>
+#include <span>
 #include <typeinfo>
 
 #include "TextForms.h"
@@ -307,7 +308,7 @@ void Writer::WriteArray(Kind kind, const Type* element, const Any* array, int de
     case Kind::kAny: {
       auto* data = dynamic_cast<const DataArrayBase*>(array);
       if (!data) Refuse(Reason::kWrongType, "an array was expected, not " + ClassOf(array));
-      const std::vector<Kestrum::Ref<Any>>& storage = data->GetStorage();
+      std::span<const Kestrum::Ref<Any>> storage = data->GetStorage();
       count(storage.size());
       bool first = true;
       for (size_t i = 0; i < storage.size(); ++i) {

@@ -51,6 +51,8 @@ class SeenSet {
 size_t FindSlotRaw(const Slot* slots, size_t count, const NameIndex& names, size_t cursor,
                    const char* name) {
   if (cursor < count && slots[cursor].MatchesRaw(name)) return cursor;
+  // The one after it, when an optional value was left out.
+  if (cursor + 1 < count && slots[cursor + 1].MatchesRaw(name)) return cursor + 1;
   int found = names.Find(name);
   return found == NameIndex::kNone ? kNone : static_cast<size_t>(found);
 }
@@ -58,6 +60,7 @@ size_t FindSlotRaw(const Slot* slots, size_t count, const NameIndex& names, size
 size_t FindSlot(const Slot* slots, size_t count, const NameIndex& names, size_t cursor,
                 std::string_view name) {
   if (cursor < count && slots[cursor].Matches(name)) return cursor;
+  if (cursor + 1 < count && slots[cursor + 1].Matches(name)) return cursor + 1;
   int found = names.Find(name);
   return found == NameIndex::kNone ? kNone : static_cast<size_t>(found);
 }
@@ -226,16 +229,6 @@ std::string_view ValueReader::Text(pugi::xml_node node) {
 // would validate it.
 std::string ValueReader::StringOf(pugi::xml_node node) {
   std::string text(Text(node));
-  // Printable ASCII, tabs and line ends need no closer look.
-  bool plain = true;
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    if ((u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u > 0x7E) {
-      plain = false;
-      break;
-    }
-  }
-  if (plain) return text;
   std::string reason;
   if (FindInvalidXmlText(text, &reason) != std::string::npos) {
     Fail(Reason::kBadValue, node, "text refused: " + reason);
@@ -339,6 +332,9 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
       nil = index != kNone && ScannedNil(child, attributes);
       if (nil) CheckNilEmpty(child);
     }
+    // Every element of the run spelled as the slot's own name: the items'
+    // names need no second look.
+    bool rawNames = index != kNone;
     if (index != kNone) {
       name.ns = _serviceNs;
       name.local = std::string_view(slots[index].name, slots[index].nameLength);
@@ -383,6 +379,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
         if (std::strcmp(Node::Name(end), raw) != 0) {
           ResolvedName next = NameOf(end);
           if (next.ns != name.ns || !slot.Matches(next.local)) break;
+          rawNames = false;
         }
         CountItem(end, n);
         end = NextElement(end);
@@ -399,7 +396,7 @@ void ValueReader::MatchChildren(pugi::xml_node parent, pugi::xml_node first, con
       child = end;
       continue;
     }
-    sink(index, child, attributes, end, n);
+    sink(index, child, attributes, end, n, rawNames);
     child = end;
   }
   if (!checkRequired) return;
@@ -417,21 +414,24 @@ void ValueReader::ReadSlots(pugi::xml_node parent, pugi::xml_node first, const S
   values.resize(count);
   MatchChildren(parent, first, slots, count, names, checkRequired,
                 [&](size_t index, pugi::xml_node from, const Attributes& attributes,
-                    pugi::xml_node end, size_t n) {
+                    pugi::xml_node end, size_t n, bool rawNames) {
                   const Slot& slot = slots[index];
                   values[index] =
                       slot.array || slot.kind == Kind::kUnresolved
-                          ? ReadSlotValue(slot, from, end, n, depth)
+                          ? ReadSlotValue(slot, from, end, n, depth, rawNames)
                           : ReadBoxed(from, attributes, slot.kind, slot.plan, depth + 1);
                 });
 }
 
 Kestrum::Ref<Any> ValueReader::ReadSlotValue(const Slot& slot, pugi::xml_node first,
-                                             pugi::xml_node end, size_t n, int depth) {
+                                             pugi::xml_node end, size_t n, int depth,
+                                             bool rawNames) {
   if (slot.kind == Kind::kUnresolved) {
     Fail(Reason::kUnknownType, first, std::string("the type of '") + slot.name + "' is not known");
   }
-  if (slot.array) return ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1);
+  if (slot.array) {
+    return ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1, rawNames);
+  }
   return ReadBoxed(first, Attributes{first.first_attribute()}, slot.kind, slot.plan, depth + 1);
 }
 
@@ -510,7 +510,7 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
     size_t n = 0;
     for (pugi::xml_node item = first; Node::Is(item); item = NextElement(item)) CountItem(item, n);
     return ReadItems(first, pugi::xml_node(), n, plan->kind, plan, plan->itemOpen.c_str() + 1,
-                     depth + 1);
+                     depth + 1, false);
   }
   switch (plan->kind) {
     case Kind::kData:
@@ -529,12 +529,12 @@ Kestrum::Ref<Any> ValueReader::ReadAnyAt(pugi::xml_node node, const Attributes& 
 
 template <class Read>
 void ValueReader::ForEachItem(pugi::xml_node first, pugi::xml_node end, size_t n,
-                              const char* itemName, Read&& read) {
+                              const char* itemName, bool rawNames, Read&& read) {
   size_t i = 0;
   for (pugi::xml_node item = first; Node::Raw(item) != Node::Raw(end) && i < n;
        item = NextElement(item), ++i) {
     Attributes attributes{Node::FirstAttribute(item)};
-    if (ServiceIsDefault() && std::strcmp(Node::Name(item), itemName) == 0 &&
+    if (ServiceIsDefault() && (rawNames || std::strcmp(Node::Name(item), itemName) == 0) &&
         DeclaresNothing(attributes)) [[likely]] {
       if (n > 1 && ScannedNil(item, attributes)) {
         Fail(Reason::kBadValue, item, "an array item cannot be nil");
@@ -557,22 +557,23 @@ void ValueReader::ForEachItem(pugi::xml_node first, pugi::xml_node end, size_t n
 
 Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node end, size_t n,
                                          Kind kind, const TypePlan* plan, const char* itemName,
-                                         int depth) {
+                                         int depth, bool rawNames) {
   if (kind != Kind::kAny) CheckDepth(first, depth);
   switch (kind) {
     case Kind::kData: {
       Kestrum::Ref<Any> held(plan->data->CreateArray());
       auto* array = static_cast<DataArrayBase*>(held.Get());
       array->Reserve(static_cast<int>(n));
-      ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes& attributes) {
-        array->Append(ReadObjectAt(item, attributes, plan, depth).Get());
-      });
+      ForEachItem(first, end, n, itemName, rawNames,
+                  [&](pugi::xml_node item, const Attributes& attributes) {
+                    array->Append(ReadObjectAt(item, attributes, plan, depth).Get());
+                  });
       return held;
     }
     case Kind::kMoRef: {
       auto array = Kestrum::MakeRef<DataArray<MoRef>>();
       array->Reserve(static_cast<int>(n));
-      ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes&) {
+      ForEachItem(first, end, n, itemName, rawNames, [&](pugi::xml_node item, const Attributes&) {
         array->DataArrayBase::Append(ReadMoRef(item, plan).Get());
       });
       return Kestrum::Ref<Any>(array.Get());
@@ -580,9 +581,10 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
     case Kind::kAny: {
       auto array = Kestrum::MakeRef<DataArray<Any>>();
       array->Reserve(static_cast<int>(n));
-      ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes& attributes) {
-        array->DataArrayBase::Append(ReadAnyAt(item, attributes, depth).Get());
-      });
+      ForEachItem(first, end, n, itemName, rawNames,
+                  [&](pugi::xml_node item, const Attributes& attributes) {
+                    array->DataArrayBase::Append(ReadAnyAt(item, attributes, depth).Get());
+                  });
       return Kestrum::Ref<Any>(array.Get());
     }
     case Kind::kUnresolved:
@@ -593,7 +595,7 @@ Kestrum::Ref<Any> ValueReader::ReadItems(pugi::xml_node first, pugi::xml_node en
         // Enumeration arrays are built from their texts.
         constexpr bool kEnum = std::is_same_v<T, EnumValue>;
         auto array = Kestrum::MakeRef<Array<std::conditional_t<kEnum, std::string, T>>>();
-        ForEachItem(first, end, n, itemName, [&](pugi::xml_node item, const Attributes&) {
+        ForEachItem(first, end, n, itemName, rawNames, [&](pugi::xml_node item, const Attributes&) {
           T value = ReadPlain(item, plan, plain);
           if constexpr (kEnum) {
             array->Append(std::string(value.text));
@@ -657,7 +659,7 @@ void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any*
   MatchChildren(
       node, Node::FirstChild(node), plan.props.data(), plan.props.size(), plan.propIndex, true,
       [&](size_t index, pugi::xml_node first, const Attributes& attributes, pugi::xml_node end,
-          size_t n) {
+          size_t n, bool rawNames) {
         const Slot& slot = plan.props[index];
         if (slot.kind == Kind::kUnresolved) {
           Fail(Reason::kUnknownType, first,
@@ -668,8 +670,9 @@ void ValueReader::ReadProperties(pugi::xml_node node, const TypePlan& plan, Any*
           return;
         }
         Kestrum::Ref<Any> value =
-            slot.array ? ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1)
-                       : ReadBoxed(first, attributes, slot.kind, slot.plan, depth + 1);
+            slot.array
+                ? ReadItems(first, end, n, slot.kind, slot.plan, slot.name, depth + 1, rawNames)
+                : ReadBoxed(first, attributes, slot.kind, slot.plan, depth + 1);
         SetProperty(first, slot, object, &value);
       });
 }

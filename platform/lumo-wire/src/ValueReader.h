@@ -80,8 +80,10 @@ class ValueReader {
                  bool checkRequired = true);
   // One slot's value from the run of elements [first, end) of n elements:
   // an array for array slots (empty when n is 0), else the single value boxed.
+  // rawNames: every element of the run is known to be named, unprefixed, as
+  // the slot.
   Kestrum::Ref<Any> ReadSlotValue(const Slot& slot, pugi::xml_node first, pugi::xml_node end,
-                                  size_t n, int depth);
+                                  size_t n, int depth, bool rawNames = false);
 
   // The next element sibling; refuses non-blank text on the way.
   static pugi::xml_node NextElement(pugi::xml_node node);
@@ -104,17 +106,18 @@ class ValueReader {
   Kestrum::Ref<Any> ReadObjectAt(pugi::xml_node node, const Attributes& attributes,
                                  const TypePlan* declared, int depth);
   Kestrum::Ref<Any> ReadItems(pugi::xml_node first, pugi::xml_node end, size_t n, Kind kind,
-                              const TypePlan* plan, const char* itemName, int depth);
+                              const TypePlan* plan, const char* itemName, int depth, bool rawNames);
   Kestrum::Ref<Any> ReadMoRef(pugi::xml_node node, const TypePlan* declared);
   // The value of a plain element of kind (a type ForPlainKind names a kind
   // by); refuses text that is not one.
   template <class PlainKind>
   typename PlainKind::Type ReadPlain(pugi::xml_node node, const TypePlan* plan, PlainKind kind);
   // The items of an array, [first, end) of n elements named itemName, each
-  // checked and handed to read with its attributes.
+  // checked and handed to read with its attributes; rawNames: their raw
+  // names are known to be itemName.
   template <class Read>
   void ForEachItem(pugi::xml_node first, pugi::xml_node end, size_t n, const char* itemName,
-                   Read&& read);
+                   bool rawNames, Read&& read);
   // The usual spelling of an element, tried before resolving its name: no
   // prefix, the service's namespace the default one and no namespace
   // declared on the element (scanned here), so that its raw name is its

@@ -10,6 +10,7 @@
 #include <Lumo/Validate.h>
 #include <Lumo/Wire/WireFormatFault.h>
 
+#include <span>
 #include <typeinfo>
 
 #include "Text.h"
@@ -324,7 +325,7 @@ void ValueWriter::WriteArray(std::string_view open, std::string_view close, Kind
         Refuse(Reason::kWrongType,
                "an array was expected, not " + Kestrum::DemangleClassName(typeid(*array)));
       }
-      const std::vector<Kestrum::Ref<Any>>& storage = data->GetStorage();
+      std::span<const Kestrum::Ref<Any>> storage = data->GetStorage();
       items(storage.size());
       for (size_t i = 0; i < storage.size(); ++i) {
         const Any* item = storage[i].Get();

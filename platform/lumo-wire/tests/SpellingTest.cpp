@@ -35,6 +35,7 @@ struct Spelling {
   std::string gap;           // between elements: whitespace, comments
   std::string header;        // the whole header block text ("" for the default)
   std::string description;   // the optional description element ("" for none)
+  std::string secondItem;    // prefix of the second property instance only, with its colon
   std::string name = "Gold";
 };
 
@@ -57,11 +58,12 @@ std::string Spell(const Spelling& s) {
   std::string property1 = open("propertyInstance") + simple("id", "replicaCount") + g + "<" + e +
                           "value" + type(s.xsd + ":int") + ">2</" + e + "value>" +
                           close("propertyInstance");
-  std::string property2 = open("propertyInstance") + simple("id", "stripeWidth") + g + "<" + e +
-                          "value" + type(s.api + "ZelCapabilityRange") + ">" + g + "<" + e + "min" +
-                          type(s.xsd + ":long") + ">2</" + e + "min>" + g + "<" + e + "max" +
-                          type(s.xsd + ":long") + ">8</" + e + "max>" + close("value") +
-                          close("propertyInstance");
+  const std::string& item = s.secondItem.empty() ? e : s.secondItem;
+  std::string property2 = g + "<" + item + "propertyInstance>" + simple("id", "stripeWidth") + g +
+                          "<" + e + "value" + type(s.api + "ZelCapabilityRange") + ">" + g + "<" +
+                          e + "min" + type(s.xsd + ":long") + ">2</" + e + "min>" + g + "<" + e +
+                          "max" + type(s.xsd + ":long") + ">8</" + e + "max>" + close("value") +
+                          "</" + item + "propertyInstance>";
   std::string property3 = open("propertyInstance") + simple("id", "tier") + g + "<" + e + "value" +
                           type(s.api + "ZelCapabilityDiscreteSet") + ">" + g + "<" + e + "values" +
                           type(s.xsd + ":string") + ">gold</" + e + "values>" + g + "<" + e +
@@ -144,6 +146,12 @@ std::map<std::string, Spelling> Spellings() {
         "<requestContext xmlns=\"urn:zel\"><entry key=\"operationID\">op-7</entry>"
         "</requestContext>";
     all["schema prefixes declared on the wrapper only"] = s;
+  }
+  {
+    Spelling s = Usual();
+    s.wrapperAttrs += Declare("z", "urn:zel");
+    s.secondItem = "z:";
+    all["one array item prefixed among unprefixed ones"] = s;
   }
   {
     Spelling s = Usual();

@@ -77,18 +77,24 @@ size_t FindInvalidXmlText(const std::string& text, std::string* reason) {
     if (reason) *reason = std::move(why);
     return at;
   };
+  // Eight bytes of printable ASCII (none below 0x20, none above 0x7F).
+  auto plainWord = [bytes](size_t at) {
+    uint64_t word;
+    std::memcpy(&word, bytes + at, 8);
+    constexpr uint64_t kHigh = 0x8080808080808080u;
+    bool below20 = ((word - 0x2020202020202020u) & ~word & kHigh) != 0;
+    return !below20 && !(word & kHigh);
+  };
   size_t i = 0;
   while (i < size) {
-    // Eight bytes of printable ASCII at a time.
     if (i + 8 <= size) {
-      uint64_t word;
-      std::memcpy(&word, bytes + i, 8);
-      constexpr uint64_t kHigh = 0x8080808080808080u;
-      bool below20 = ((word - 0x2020202020202020u) & ~word & kHigh) != 0;
-      if (!below20 && !(word & kHigh)) {
+      if (plainWord(i)) {
         i += 8;
         continue;
       }
+    } else if (size >= 8 && plainWord(size - 8)) {
+      // The last eight bytes cover the rest: all of it is plain.
+      break;
     }
     unsigned c = bytes[i];
     if (c < 0x80) {

@@ -63,6 +63,28 @@ TEST(XmlText, RefusesCharactersXmlDoesNotAllow) {
   EXPECT_EQ(FindInvalidXmlText("\xEF\xBF\xBF"), 0u);  // U+FFFF
 }
 
+// Longer texts are scanned eight bytes at a time, the end by the last eight
+// bytes: whatever falls where, it is found at its own offset.
+TEST(XmlText, FindsWhatIsRefusedAtEveryOffsetOfLongerTexts) {
+  for (size_t size = 1; size <= 26; ++size) {
+    for (size_t at = 0; at < size; ++at) {
+      std::string text(size, 'x');
+      text[at] = '\x01';
+      EXPECT_EQ(FindInvalidXmlText(text), at) << size;
+      text[at] = '\xFF';
+      EXPECT_EQ(FindInvalidXmlText(text), at) << size;
+      if (at + 2 <= size) {
+        text.replace(at, 2, "\xC3\xA9");  // U+00E9, two bytes
+        EXPECT_EQ(FindInvalidXmlText(text), std::string::npos) << size << " " << at;
+      }
+      if (at + 1 == size) {
+        text[at] = '\xC3';  // cut short by the end
+        EXPECT_EQ(FindInvalidXmlText(text), at) << size;
+      }
+    }
+  }
+}
+
 TEST(Validate, RefusalNamesTheOwnerTypeAndPropertyAndStoresNothing) {
   auto base = MakeRef<LumoTest::Base>();
   base->SetName("good");

@@ -12,7 +12,9 @@
 #include <Kestrum/Ref.h>
 #include <Lumo/Collection.h>
 #include <Lumo/Type.h>
+#include <Lumo/ValueMemory.h>
 
+#include <span>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
@@ -49,7 +51,8 @@ class DataArrayBase : public Collection {
   void RemoveAt(int index);
   void Clear() { _storage.clear(); }
   void Reserve(int count) { _storage.reserve(static_cast<size_t>(count)); }
-  const std::vector<Kestrum::Ref<Any>>& GetStorage() const { return _storage; }
+  // The elements in order, valid until the array changes.
+  std::span<const Kestrum::Ref<Any>> GetStorage() const { return _storage; }
 
  protected:
   explicit DataArrayBase(const std::type_info& elementClass) : _elementClass(&elementClass) {}
@@ -60,7 +63,8 @@ class DataArrayBase : public Collection {
   void CheckElement(const Any* item) const;
 
   const std::type_info* _elementClass;
-  std::vector<Kestrum::Ref<Any>> _storage;
+  // One block from the value allocator, like the array value itself.
+  std::vector<Kestrum::Ref<Any>, ValueAllocator<Kestrum::Ref<Any>>> _storage;
 };
 
 namespace Detail {

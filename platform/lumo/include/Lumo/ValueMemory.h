@@ -22,4 +22,20 @@ const char* ValueAllocatorName();
 // thread that has just made and released many values and may now be idle.
 void GiveBackFreeValueMemory() noexcept;
 
+// A standard allocator on the value memory, for storage that lives and dies
+// with a value (the elements of an array value).
+template <class T>
+struct ValueAllocator {
+  using value_type = T;
+
+  ValueAllocator() noexcept = default;
+  template <class U>
+  ValueAllocator(const ValueAllocator<U>&) noexcept {}
+
+  T* allocate(size_t count) { return static_cast<T*>(AllocateValue(count * sizeof(T))); }
+  void deallocate(T* pointer, size_t count) noexcept { FreeValue(pointer, count * sizeof(T)); }
+
+  friend bool operator==(const ValueAllocator&, const ValueAllocator&) noexcept { return true; }
+};
+
 }  // namespace Lumo
